@@ -1,0 +1,161 @@
+#include "tests/common/Xvfb.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace testkit {
+
+namespace {
+
+bool onPath(const char* program) {
+    const char* path = std::getenv("PATH");
+    if (path == nullptr)
+        return false;
+    std::string dirs(path);
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        std::string candidate = dirs.substr(start, end - start) + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+} // namespace
+
+Xvfb::~Xvfb() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+}
+
+bool Xvfb::start(int width, int height, int depth) {
+    if (!onPath("Xvfb")) {
+        error_ = "Xvfb is not installed";
+        return false;
+    }
+    int fds[2];
+    if (pipe(fds) != 0) {
+        error_ = std::strerror(errno);
+        return false;
+    }
+    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
+    std::string fd = std::to_string(fds[1]);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        int devnull = open("/dev/null", O_RDWR);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+               "-nolisten", "unix", "-ac", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        error_ = "fork failed";
+        return false;
+    }
+    pid_ = pid;
+    // Xvfb writes its display number to the pipe once it accepts clients.
+    std::string number;
+    pollfd pfd{fds[0], POLLIN, 0};
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (::poll(&pfd, 1, 200) > 0) {
+            char c;
+            ssize_t n = read(fds[0], &c, 1);
+            if (n <= 0 || c == '\n')
+                break;
+            number += c;
+        }
+    }
+    close(fds[0]);
+    if (number.empty()) {
+        error_ = "Xvfb did not report a display";
+        return false;
+    }
+    display_ = ":" + number;
+    return true;
+}
+
+Child::~Child() {
+    if (pid_ > 0 && !reaped_) {
+        kill();
+        wait(5000);
+    }
+}
+
+bool Child::start(const std::string& program, const std::vector<std::string>& args,
+                  const std::vector<std::string>& env, const std::string& directory) {
+    pid_t pid = fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0) {
+        for (const std::string& setting : env)
+            putenv(strdup(setting.c_str()));
+        if (!directory.empty() && chdir(directory.c_str()) != 0)
+            _exit(126);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    pid_ = pid;
+    reaped_ = false;
+    return true;
+}
+
+bool Child::alive() {
+    if (pid_ <= 0 || reaped_)
+        return false;
+    int status = 0;
+    pid_t r = waitpid(pid_, &status, WNOHANG);
+    if (r == pid_) {
+        status_ = status;
+        reaped_ = true;
+        return false;
+    }
+    return true;
+}
+
+int Child::wait(int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (alive()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return -1000;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!reaped_)
+        return -1;
+    if (WIFEXITED(status_))
+        return WEXITSTATUS(status_);
+    return -2000;
+}
+
+void Child::kill() {
+    if (pid_ > 0 && !reaped_)
+        ::kill(pid_, SIGKILL);
+}
+
+} // namespace testkit
