@@ -1,0 +1,45 @@
+#include "platform/Window.h"
+
+#include <X11/Xlib.h>
+
+namespace platform {
+
+namespace {
+
+struct ConnectionLock {
+    explicit ConnectionLock(const NativeWindow& w) : win(w) {
+        if (win.lock)
+            win.lock();
+    }
+    ~ConnectionLock() {
+        if (win.unlock)
+            win.unlock();
+    }
+    const NativeWindow& win;
+};
+
+} // namespace
+
+bool desktopRect(const NativeWindow& win, int& right, int& bottom) {
+    auto* display = static_cast<Display*>(win.display);
+    if (display == nullptr)
+        return false;
+    ConnectionLock guard(win);
+    int screen = DefaultScreen(display);
+    right = DisplayWidth(display, screen);
+    bottom = DisplayHeight(display, screen);
+    return true;
+}
+
+bool moveWindow(const NativeWindow& win, int x, int y, int width, int height) {
+    auto* display = static_cast<Display*>(win.display);
+    if (display == nullptr || win.window == 0 || width <= 0 || height <= 0)
+        return false;
+    ConnectionLock guard(win);
+    XMoveResizeWindow(display, static_cast<Window>(win.window), x, y, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height));
+    XFlush(display);
+    return true;
+}
+
+} // namespace platform
