@@ -1,0 +1,175 @@
+#include "tkal/sdl/SDL_Display.h"
+
+#include "platform/Window.h"
+#include "tkal/Canvas.h"
+#include "tkal/Image.h"
+
+#include <SDL_syswm.h>
+
+namespace TKAL {
+
+SDL_Display::~SDL_Display() = default;
+
+Display* Display::instance() {
+    static SDL_Display display;
+    return &display;
+}
+
+void SDL_Display::setCaption(const char* text) {
+    SDL_WM_SetCaption(text, text);
+}
+
+namespace {
+
+bool windowInfo(SDL_SysWMinfo& info) {
+    info.version.major = 1;
+    info.version.minor = 2;
+    info.version.patch = 11;
+    return SDL_GetWMInfo(&info) > 0;
+}
+
+} // namespace
+
+uintptr_t SDL_Display::windowHandle() {
+    SDL_SysWMinfo info;
+    if (!windowInfo(info) || info.subsystem != SDL_SYSWM_X11)
+        return 0;
+    return static_cast<uintptr_t>(info.info.x11.wmwindow);
+}
+
+bool SDL_Display::setMode(int width, int height) {
+    SDL_Surface* surface = SDL_SetVideoMode(width, height, bpp_, sdlFlags_);
+    if (surface == nullptr)
+        return false;
+    screen_ = surface;
+    screenRect_ = Rect{0, 0, static_cast<uint16_t>(surface->w), static_cast<uint16_t>(surface->h)};
+    return true;
+}
+
+bool SDL_Display::open(int width, int height, int bpp, uint32_t options) {
+    width_ = width;
+    height_ = height;
+    bpp_ = bpp;
+    fullscreen_ = bpp != 0;
+    sdlFlags_ = SDL_HWSURFACE | SDL_DOUBLEBUF;
+    if (fullscreen_)
+        sdlFlags_ |= SDL_FULLSCREEN;
+    if (options & Borderless)
+        sdlFlags_ |= SDL_NOFRAME;
+    if (options & Resizable)
+        sdlFlags_ |= SDL_RESIZABLE;
+    if (!setMode(width, height))
+        return false;
+    if (options & Centred)
+        centreOnDesktop();
+    return true;
+}
+
+void SDL_Display::centreOnDesktop() {
+    SDL_SysWMinfo info;
+    if (!windowInfo(info) || info.subsystem != SDL_SYSWM_X11)
+        return;
+    platform::NativeWindow win;
+    win.display = info.info.x11.display;
+    win.window = info.info.x11.wmwindow;
+    win.lock = info.info.x11.lock_func;
+    win.unlock = info.info.x11.unlock_func;
+    int right = 0;
+    int bottom = 0;
+    if (!platform::desktopRect(win, right, bottom))
+        return;
+    platform::moveWindow(win, (right - width_) / 2, (bottom - height_) / 2, width_, height_);
+}
+
+bool SDL_Display::attach(int& width, int& height, int& bpp) {
+    SDL_Surface* surface = SDL_GetVideoSurface();
+    if (surface == nullptr)
+        return false;
+    screen_ = surface;
+    screenRect_ = Rect{0, 0, static_cast<uint16_t>(surface->w), static_cast<uint16_t>(surface->h)};
+    width_ = surface->w;
+    height_ = surface->h;
+    sdlFlags_ = surface->flags;
+    if (surface->flags & SDL_FULLSCREEN) {
+        bpp_ = 0;
+        fullscreen_ = true;
+    } else {
+        bpp_ = surface->format->BitsPerPixel;
+        fullscreen_ = false;
+    }
+    width = width_;
+    height = height_;
+    bpp = bpp_;
+    return true;
+}
+
+void SDL_Display::close() {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    screen_ = nullptr;
+}
+
+bool SDL_Display::reopen() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return false;
+    return setMode(width_, height_);
+}
+
+bool SDL_Display::resize(int width, int height) {
+    if (!setMode(width, height))
+        return false;
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+void SDL_Display::showCursor(bool show) {
+    SDL_ShowCursor(show ? 1 : 0);
+}
+
+void SDL_Display::setClip(const Rect* rect) {
+    if (screen_ == nullptr)
+        return;
+    if (rect == nullptr) {
+        SDL_SetClipRect(screen_, nullptr);
+        return;
+    }
+    SDL_Rect r{rect->x, rect->y, rect->w, rect->h};
+    SDL_SetClipRect(screen_, &r);
+}
+
+void SDL_Display::update(const Rect* rect) {
+    if (screen_ == nullptr)
+        return;
+    if (rect == nullptr)
+        SDL_UpdateRect(screen_, 0, 0, width_, height_);
+    else
+        SDL_UpdateRect(screen_, rect->x, rect->y, rect->w, rect->h);
+}
+
+void SDL_Display::flip() {
+    if (screen_ != nullptr)
+        SDL_Flip(screen_);
+}
+
+void SDL_Display::clear(uint32_t pixel) {
+    if (screen_ == nullptr)
+        return;
+    SDL_Rect r{screenRect_.x, screenRect_.y, screenRect_.w, screenRect_.h};
+    SDL_SetClipRect(screen_, &r);
+    SDL_FillRect(screen_, &r, pixel);
+}
+
+// The canvases and sub-images come with the drawing classes.
+std::unique_ptr<Canvas> SDL_Display::createImageCanvas(Image*, const Rect&) {
+    return nullptr;
+}
+
+std::unique_ptr<Canvas> SDL_Display::createScreenCanvas(const Rect&) {
+    return nullptr;
+}
+
+std::unique_ptr<Image> SDL_Display::createSubImage(Image*, const Rect*) {
+    return nullptr;
+}
+
+} // namespace TKAL
