@@ -1,0 +1,36 @@
+#pragma once
+#include "tkal/App.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace app {
+
+/// Full path of the running launcher, as the process entry found it.
+const std::string& programPath();
+/// `programPath` cut before its last separator ("" when that is 259
+/// characters or longer, or when there is no separator).
+const std::string& programDir();
+
+/// The directory part of a program path by the rule of `programDir`.
+std::string programDirOf(const std::string& path);
+
+/// What the process entry needs from outside; tests replace the pieces.
+struct EntryServices {
+    int (*sdlInit)(uint32_t flags) = nullptr;
+    void (*sdlQuit)() = nullptr;
+    void (*enableUnicode)() = nullptr;
+    std::string (*programPath)() = nullptr;
+    TKAL::LoopClock* clock = nullptr;
+};
+
+/// The services of a real run: SDL and the platform clock.
+EntryServices defaultEntryServices();
+
+/// Starts SDL (33 when it cannot), fills the program path, hands the
+/// command-line words (at most 9 after the program path) to `app.init`,
+/// runs the fixed-period loop and answers the application's exit code.
+int processEntry(TKAL::App& app, const std::vector<std::string>& words, const EntryServices& services);
+
+} // namespace app
