@@ -1,0 +1,17 @@
+#pragma once
+
+namespace tool {
+
+/// One subcommand of moravo-tool. `run` receives the words after the
+/// subcommand's name and answers the process exit code.
+struct Command {
+    const char* name;
+    const char* usage;   // the arguments, as shown by "moravo-tool help"
+    const char* summary; // one line
+    int (*run)(int argc, char** argv);
+};
+
+/// Every subcommand, in the order "help" lists them; ends with a null name.
+extern const Command commands[];
+
+} // namespace tool

@@ -1,0 +1,38 @@
+// moravo-tool: the operator's and developer's command-line tool. Each
+// subcommand is a thin front on the launcher's own libraries.
+#include "tools/moravo-tool/Command.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace tool {
+
+const Command commands[] = {
+    {nullptr, nullptr, nullptr, nullptr},
+};
+
+} // namespace tool
+
+namespace {
+
+void printHelp(FILE* out) {
+    std::fprintf(out, "usage: moravo-tool COMMAND [ARGUMENTS]\n\ncommands:\n");
+    for (const tool::Command* c = tool::commands; c->name != nullptr; ++c)
+        std::fprintf(out, "  %s %s\n      %s\n", c->name, c->usage, c->summary);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0) {
+        printHelp(argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    for (const tool::Command* c = tool::commands; c->name != nullptr; ++c) {
+        if (std::strcmp(argv[1], c->name) == 0)
+            return c->run(argc - 2, argv + 2);
+    }
+    std::fprintf(stderr, "moravo-tool: unknown command '%s'\n\n", argv[1]);
+    printHelp(stderr);
+    return 2;
+}
