@@ -1,8 +1,8 @@
 #include "tkal/sdl/SDL_Display.h"
 
 #include "platform/Window.h"
-#include "tkal/Canvas.h"
-#include "tkal/Image.h"
+#include "tkal/sdl/SDL_Canvas.h"
+#include "tkal/sdl/SDL_Image.h"
 
 #include <SDL_syswm.h>
 
@@ -159,17 +159,25 @@ void SDL_Display::clear(uint32_t pixel) {
     SDL_FillRect(screen_, &r, pixel);
 }
 
-// The canvases and sub-images come with the drawing classes.
-std::unique_ptr<Canvas> SDL_Display::createImageCanvas(Image*, const Rect&) {
-    return nullptr;
+std::unique_ptr<Canvas> SDL_Display::createImageCanvas(Image* image, const Rect& rect) {
+    auto* picture = dynamic_cast<SDL_Image*>(image);
+    if (picture == nullptr || picture->surface() == nullptr)
+        return nullptr;
+    return std::make_unique<SDL_Canvas>(picture->surface(), rect);
 }
 
-std::unique_ptr<Canvas> SDL_Display::createScreenCanvas(const Rect&) {
-    return nullptr;
+std::unique_ptr<Canvas> SDL_Display::createScreenCanvas(const Rect& rect) {
+    if (screen_ == nullptr)
+        return nullptr;
+    return std::unique_ptr<Canvas>(SDL_Canvas::forScreen(rect));
 }
 
-std::unique_ptr<Image> SDL_Display::createSubImage(Image*, const Rect*) {
-    return nullptr;
+std::unique_ptr<Image> SDL_Display::createSubImage(Image* image, const Rect* rect) {
+    auto* picture = dynamic_cast<SDL_Image*>(image);
+    if (picture == nullptr)
+        return nullptr;
+    Rect part = rect != nullptr ? intersect(picture->rect(), *rect) : picture->rect();
+    return std::make_unique<SDL_Image>(picture->surface(), part, 0, 0);
 }
 
 } // namespace TKAL
