@@ -1,0 +1,78 @@
+#pragma once
+#include "net/InetAddress.h"
+#include "net/Socket.h"
+#include "net/SslContext.h"
+#include "net/StreamBuf.h"
+
+#include <cstdint>
+#include <istream>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+
+/// A minimal HTTP/1.1 client over one TCP or TLS connection: writes POST and
+/// GET request heads, reads the status line and headers, then lets the caller
+/// read exactly the body ("Content-Length" bytes) from `input()`. Used by one
+/// thread at a time; only `abort` may be called from another.
+class HttpConnection {
+public:
+    /// Longest header line, without its line feed.
+    static constexpr size_t maxLineLength = 4095;
+    /// Most header lines in one response head.
+    static constexpr int maxHeaderLines = 100;
+    /// Largest unread body dropped to reuse the connection for a new request.
+    static constexpr int64_t maxDiscardedBody = 1 << 20;
+
+    /// Connects at once, over TLS when `context` is not null (the server must
+    /// prove it is `host`). `timeoutMs` above 0 bounds connect, each send and
+    /// each receive. Nothing is sent.
+    HttpConnection(const InetAddress& address, const SslContext* context, const std::string& host = {},
+                   uint32_t timeoutMs = 0);
+    /// Works over a socket the caller made (a test double, for instance).
+    explicit HttpConnection(std::unique_ptr<INet::TCP::Socket> socket);
+    HttpConnection(const HttpConnection&) = delete;
+    HttpConnection& operator=(const HttpConnection&) = delete;
+    ~HttpConnection();
+
+    /// Writes a POST head; the caller then writes `contentLength` body bytes
+    /// to `output()` and calls `readResponseHead`, which flushes. False when
+    /// not connected, when a header would carry a line break, or when the
+    /// write failed.
+    bool sendPostHeader(const std::string& host, const std::string& path, uint64_t contentLength,
+                        const std::string& contentType);
+    /// Sends a GET and reads the response head; true only for status 200.
+    bool sendGet(const std::string& host, const std::string& path);
+    /// Flushes the request, reads the response head and arms the body limit.
+    /// True only for status 200. A malformed or oversized head closes the
+    /// connection and answers false.
+    bool readResponseHead();
+
+    bool connected() const { return socket_->connected; }
+    std::istream& input() { return in_; }
+    std::ostream& output() { return out_; }
+    INet::StreamBuf& streamBuf() { return buffer_; }
+    INet::TCP::Socket& socket() { return *socket_; }
+
+    /// Shuts the socket down so that a blocked send or receive returns; safe
+    /// from any thread while the connection lives.
+    void abort() { socket_->abort(); }
+
+    std::map<std::string, std::string> responseHeaders;
+    /// Sent with every request of this connection, in name order.
+    std::map<std::string, std::string> requestHeaders;
+    bool keepAlive = true;
+    int32_t status = 400;
+    uint64_t contentLength = 0;
+
+private:
+    bool requestAllowed(const std::string& host, const std::string& path, const std::string& contentType);
+    bool discardUnreadBody();
+    bool readHead();
+    void writeCommonHeaders(std::string& head, const std::string& host);
+
+    std::unique_ptr<INet::TCP::Socket> socket_;
+    INet::StreamBuf buffer_;
+    std::ostream out_;
+    std::istream in_;
+};

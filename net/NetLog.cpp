@@ -1,0 +1,15 @@
+#include "net/NetLog.h"
+
+#include "support/XLog2.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+void netLog(const char* fmt, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(text, sizeof text, fmt, args);
+    va_end(args);
+    xlog()->write(netLogCategory, text);
+}

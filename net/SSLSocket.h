@@ -1,0 +1,34 @@
+#pragma once
+#include "net/Socket.h"
+#include "net/SslContext.h"
+
+#include <memory>
+#include <string>
+
+typedef struct ssl_st SSL;
+
+namespace INet {
+namespace TCP {
+
+/// A TLS client connection over a TCP socket. It counts as `connected` only
+/// when the handshake completed and the server's certificate verified for
+/// `host` (a name, or a dotted address checked against the certificate's
+/// addresses); nothing is sent otherwise.
+class SSLSocket : public Socket {
+public:
+    SSLSocket(const SslContext& context, const InetAddress& address, bool blocking, const std::string& host,
+              uint32_t timeoutMs = 0);
+    ~SSLSocket() override;
+
+    int32_t read(void* buffer, int32_t length) override;
+    int32_t write(const void* buffer, int32_t length) override;
+
+private:
+    struct Free {
+        void operator()(SSL* ssl) const;
+    };
+    std::unique_ptr<SSL, Free> ssl_;
+};
+
+} // namespace TCP
+} // namespace INet

@@ -1,0 +1,60 @@
+#pragma once
+#include "net/InetAddress.h"
+
+#include <cstdint>
+
+namespace INet {
+
+/// Base of every socket kind.
+class Socket {
+public:
+    Socket() = default;
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    virtual ~Socket();
+};
+
+namespace TCP {
+
+/// A TCP client socket. `read` and `write` answer the byte count (0 when the
+/// peer has closed), -2 when the call would block or timed out, and -1 on any
+/// other error.
+class Socket : public INet::Socket {
+public:
+    /// Connects at once. `timeoutMs` above 0 bounds connect, every send and
+    /// every receive. The any-address 0.0.0.0 (what a failed name lookup
+    /// leaves) is never connected to.
+    Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs = 0);
+    ~Socket() override;
+
+    virtual int32_t read(void* buffer, int32_t length);
+    virtual int32_t write(const void* buffer, int32_t length);
+
+    /// Ends the connection on the owner's thread: `connected` becomes false
+    /// and later reads and writes fail. The descriptor itself is released by
+    /// the destructor.
+    void close();
+
+    /// Shuts both directions down so that a send or receive blocked in
+    /// another thread returns. Safe from any thread while the object lives;
+    /// it touches nothing but the system's socket.
+    void abort();
+
+    /// True while the socket is usable (for TLS: the handshake succeeded and
+    /// the server was verified). Read and written by the owner's thread only.
+    bool connected = false;
+
+protected:
+    /// A socket with no system handle, for kinds that carry bytes elsewhere.
+    Socket() = default;
+
+    int handle() const { return handle_; }
+
+private:
+    // Set once by the constructor and released only by the destructor, so
+    // that `abort` from another thread never sees a reused descriptor.
+    int handle_ = -1;
+};
+
+} // namespace TCP
+} // namespace INet

@@ -1,0 +1,96 @@
+#include "net/StreamBuf.h"
+
+#include <algorithm>
+
+namespace INet {
+
+StreamBuf::StreamBuf(TCP::Socket* socket) : socket_(socket) {
+    setg(in_, in_, in_);
+    // The last byte stays free for the character that triggers an overflow.
+    setp(out_, out_ + areaSize - 1);
+}
+
+void StreamBuf::setReadLimit(int64_t limit) {
+    truncated_ = false;
+    dropped_ = false;
+    if (limit < 0) {
+        remaining_ = -1;
+        return;
+    }
+    const int64_t buffered = egptr() - gptr();
+    if (buffered <= limit) {
+        remaining_ = limit - buffered;
+        return;
+    }
+    // The peer sent more than it declared: what lies beyond the body is not
+    // part of this response and is dropped.
+    setg(eback(), gptr(), gptr() + limit);
+    remaining_ = 0;
+    dropped_ = true;
+}
+
+int64_t StreamBuf::unreadBody() const {
+    if (remaining_ < 0)
+        return -1;
+    return remaining_ + (egptr() - gptr());
+}
+
+StreamBuf::int_type StreamBuf::underflow() {
+    if (gptr() < egptr())
+        return traits_type::to_int_type(*gptr());
+    if (remaining_ == 0 || socket_ == nullptr)
+        return traits_type::eof();
+    int32_t wanted = areaSize;
+    if (remaining_ > 0 && remaining_ < wanted)
+        wanted = static_cast<int32_t>(remaining_);
+    int32_t got = socket_->read(in_, wanted);
+    if (got < 1) {
+        // A limited body that ends early was cut short; an unlimited read
+        // simply ends.
+        if (remaining_ > 0)
+            truncated_ = true;
+        setg(in_, in_, in_);
+        return traits_type::eof();
+    }
+    if (remaining_ > 0)
+        remaining_ -= got;
+    setg(in_, in_, in_ + got);
+    return traits_type::to_int_type(in_[0]);
+}
+
+bool StreamBuf::flushPending() {
+    const char* next = pbase();
+    const char* end = pptr();
+    // One write normally takes the whole block; the loop only continues
+    // after a partial write, so that no byte is ever lost.
+    while (next < end) {
+        int32_t sent = socket_ != nullptr ? socket_->write(next, static_cast<int32_t>(end - next)) : -1;
+        if (sent < 1) {
+            setp(out_, out_ + areaSize - 1);
+            return false;
+        }
+        next += sent;
+    }
+    setp(out_, out_ + areaSize - 1);
+    return true;
+}
+
+StreamBuf::int_type StreamBuf::overflow(int_type c) {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+        *pptr() = traits_type::to_char_type(c);
+        pbump(1);
+    }
+    if (pptr() == pbase())
+        return traits_type::not_eof(c);
+    if (!flushPending())
+        return traits_type::eof();
+    return traits_type::not_eof(c);
+}
+
+int StreamBuf::sync() {
+    if (pptr() == pbase())
+        return 0;
+    return flushPending() ? 0 : -1;
+}
+
+} // namespace INet

@@ -1,0 +1,253 @@
+#include "tests/net/LoopbackServer.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace nettest {
+
+namespace {
+
+size_t headEnd(const std::string& bytes) {
+    size_t end = bytes.find("\r\n\r\n");
+    return end == std::string::npos ? end : end + 4;
+}
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+} // namespace
+
+std::string headerValue(const std::string& head, const std::string& name) {
+    const std::string wanted = lower(name) + ":";
+    size_t start = 0;
+    while (start < head.size()) {
+        size_t end = head.find("\r\n", start);
+        if (end == std::string::npos)
+            end = head.size();
+        std::string line = head.substr(start, end - start);
+        if (lower(line.substr(0, wanted.size())) == wanted) {
+            std::string value = line.substr(wanted.size());
+            while (!value.empty() && value.front() == ' ')
+                value.erase(0, 1);
+            return value;
+        }
+        start = end + 2;
+    }
+    return {};
+}
+
+int ServerConnection::receive(char* buffer, int length) {
+    int got;
+    if (ssl_ != nullptr) {
+        got = SSL_read(ssl_, buffer, length);
+    } else {
+        do {
+            got = static_cast<int>(::recv(fd_, buffer, static_cast<size_t>(length), 0));
+        } while (got < 0 && errno == EINTR);
+    }
+    if (got > 0)
+        server_.record(buffer, got);
+    return got;
+}
+
+bool ServerConnection::readRequest(std::string& head, std::string& body) {
+    char buffer[4096];
+    size_t end;
+    while ((end = headEnd(pending_)) == std::string::npos) {
+        int got = receive(buffer, sizeof buffer);
+        if (got <= 0)
+            return false;
+        pending_.append(buffer, static_cast<size_t>(got));
+    }
+    head = pending_.substr(0, end);
+    pending_.erase(0, end);
+    size_t length =
+        static_cast<size_t>(std::strtoull(headerValue(head, "Content-Length").c_str(), nullptr, 10));
+    while (pending_.size() < length) {
+        int got = receive(buffer, sizeof buffer);
+        if (got <= 0)
+            return false;
+        pending_.append(buffer, static_cast<size_t>(got));
+    }
+    body = pending_.substr(0, length);
+    pending_.erase(0, length);
+    server_.requestRead(head, body);
+    return true;
+}
+
+bool ServerConnection::send(const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        int sent =
+            ssl_ != nullptr
+                ? SSL_write(ssl_, bytes.data() + done, static_cast<int>(bytes.size() - done))
+                : static_cast<int>(::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL));
+        if (sent <= 0)
+            return false;
+        done += static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+void ServerConnection::waitForClose() {
+    char buffer[4096];
+    while (receive(buffer, sizeof buffer) > 0) {
+    }
+}
+
+LoopbackServer::LoopbackServer(Handler handler, SSL_CTX* tls) : handler_(std::move(handler)), tls_(tls) {
+    if (tls_ != nullptr)
+        SSL_CTX_up_ref(tls_);
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int yes = 1;
+    setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listenFd_, 8) != 0)
+        std::abort();
+    socklen_t size = sizeof address;
+    getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { loop(); });
+}
+
+LoopbackServer::~LoopbackServer() {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        stopping_ = true;
+        if (activeFd_ >= 0)
+            ::shutdown(activeFd_, SHUT_RDWR);
+    }
+    ::shutdown(listenFd_, SHUT_RDWR);
+    thread_.join();
+    ::close(listenFd_);
+    if (tls_ != nullptr)
+        SSL_CTX_free(tls_);
+}
+
+void LoopbackServer::loop() {
+    // A TLS write to a client that has gone raises SIGPIPE in the writing
+    // thread; keep it blocked in this thread only, so that the clients under
+    // test still die of it if they ever raise it.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+
+    for (;;) {
+        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            if (stopping_) {
+                ::close(fd);
+                return;
+            }
+            ++accepted_;
+            activeFd_ = fd;
+        }
+        SSL* ssl = nullptr;
+        bool ready = true;
+        if (tls_ != nullptr) {
+            ssl = SSL_new(tls_);
+            SSL_set_fd(ssl, fd);
+            if (SSL_accept(ssl) != 1) {
+                ready = false;
+                std::lock_guard<std::mutex> guard(mutex_);
+                ++handshakeFailures_;
+                changed_.notify_all();
+            }
+            ERR_clear_error();
+        }
+        if (ready) {
+            ServerConnection connection(*this, fd, ssl);
+            handler_(connection);
+            if (ssl != nullptr && connection.notify_)
+                SSL_shutdown(ssl);
+        }
+        if (ssl != nullptr)
+            SSL_free(ssl);
+        ERR_clear_error();
+        std::lock_guard<std::mutex> guard(mutex_);
+        activeFd_ = -1;
+        ::close(fd);
+        ++closed_;
+        changed_.notify_all();
+    }
+}
+
+void LoopbackServer::record(const char* data, int length) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    received_.append(data, static_cast<size_t>(length));
+}
+
+void LoopbackServer::requestRead(const std::string& head, const std::string& body) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    requests_.emplace_back(head, body);
+    changed_.notify_all();
+}
+
+std::string LoopbackServer::received() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return received_;
+}
+
+std::vector<std::pair<std::string, std::string>> LoopbackServer::requests() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return requests_;
+}
+
+int LoopbackServer::accepted() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return accepted_;
+}
+
+int LoopbackServer::handshakeFailures() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return handshakeFailures_;
+}
+
+void LoopbackServer::waitForClosed(int count) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    changed_.wait(guard, [&] { return closed_ >= count; });
+}
+
+void LoopbackServer::waitForRequests(int count) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    changed_.wait(guard, [&] { return static_cast<int>(requests_.size()) >= count; });
+}
+
+ClosedPort::ClosedPort() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t size = sizeof address;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+}
+
+ClosedPort::~ClosedPort() {
+    ::close(fd_);
+}
+
+} // namespace nettest
