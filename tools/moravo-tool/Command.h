@@ -14,4 +14,7 @@ struct Command {
 /// Every subcommand, in the order "help" lists them; ends with a null name.
 extern const Command commands[];
 
+// The subcommands' entry points, one per source file.
+int runProps(int argc, char** argv);
+
 } // namespace tool

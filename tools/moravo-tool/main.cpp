@@ -8,6 +8,7 @@
 namespace tool {
 
 const Command commands[] = {
+    {"props", "FILE", "reads a layout file and its includes; prints the tree or the first error", runProps},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
