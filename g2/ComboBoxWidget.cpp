@@ -1,0 +1,130 @@
+#include "g2/ComboBoxWidget.h"
+
+#include "g2/Game.h"
+#include "g2/LabelWidget.h"
+#include "g2/ListWidget.h"
+#include "g2/View.h"
+#include "props/AbstractTree.h"
+
+namespace G2 {
+
+G2_DEFINE_CLASS_INFO(ComboBoxWidget, LabelPushButtonWidget, "ComboBoxWidget")
+
+ComboBoxWidget::ComboBoxWidget(AbstractTree* data, int32_t buttonId)
+    : LabelPushButtonWidget("", buttonId), list_(std::make_unique<TextListWidget>()) {
+    label()->hJustify = LabelWidget::Start;
+    label()->vJustify = LabelWidget::Center;
+    label()->margin = 8;
+    label()->colour = 0;
+    list_->setData(data);
+    if (list_->holds(0) && (list_->data()->itemFlags(0) & AbstractTree::itemSelectable))
+        choose(0);
+    emitter().connect(this, 1041);
+    list_->emitter().connect(this, 1060);
+    toolkit().emitter.connect(this, 1000);
+}
+
+ComboBoxWidget::~ComboBoxWidget() {
+    toolkit().emitter.disconnect(this, 1000);
+    // A list still shown in the popup layer belongs to us, not to it.
+    if (list_ && list_->parent() != nullptr)
+        list_->setParent(nullptr);
+}
+
+std::string ComboBoxWidget::itemLabel(int index) const {
+    AbstractTree* data = list_->data();
+    if (!list_->holds(index))
+        return std::string();
+    ItemValue value = data->itemValue(index);
+    if (AbstractTree::isKindOf(data->itemType(index), AbstractTree::typeTree)) {
+        if (value.tree == nullptr)
+            return std::string();
+        const char* text = value.tree->itemValue(0).text;
+        return text != nullptr ? text : "";
+    }
+    const char* text = data->itemText(index);
+    return text != nullptr ? text : "";
+}
+
+void ComboBoxWidget::choose(int index) {
+    if (!list_->holds(index))
+        return;
+    list_->select(index);
+    label()->setText(itemLabel(index).c_str());
+}
+
+bool ComboBoxWidget::isOpen() const {
+    return list_->parent() != nullptr;
+}
+
+void ComboBoxWidget::screenPosition(int& sx, int& sy) const {
+    sx = x;
+    sy = y;
+    const Node* top = this;
+    for (const Widget* p = parentWidget(); p != nullptr; p = p->parentWidget()) {
+        sx += p->x + p->border;
+        sy += p->y + p->border;
+        top = p;
+    }
+    for (View* view : toolkit().views) {
+        if (view != nullptr && view->root() == top) {
+            sx += view->rect().x;
+            sy += view->rect().y;
+            break;
+        }
+    }
+}
+
+void ComboBoxWidget::open() {
+    if (isOpen())
+        return;
+    int rows = static_cast<int>(list_->data()->count());
+    int height = rows * list_->itemHeight + 2 * list_->border;
+    list_->setSize(w, height);
+    int sx = 0, sy = 0;
+    screenPosition(sx, sy);
+    Toolkit& tk = toolkit();
+    if (!tk.popupRoot)
+        Game::popupRoot(tk.screenRect.w, tk.screenRect.h);
+    Game::showPopup(list_.get(), sx, sy - height);
+    deadline_ = tk.now + closeDelay;
+    if (deadline_ == 0)
+        deadline_ = 1;
+}
+
+void ComboBoxWidget::close() {
+    Game::hidePopup(list_.get());
+    deadline_ = 0;
+}
+
+int ComboBoxWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
+    Toolkit& tk = toolkit();
+    if (code == 1041 && sender == this) {
+        if (*reinterpret_cast<const uint8_t*>(data) != 0)
+            open();
+        else
+            close();
+        return 1;
+    }
+    if (code == 1060 && sender == list_.get()) {
+        setToggled(false);
+        label()->setText(itemLabel(static_cast<int>(data)).c_str());
+        close();
+        emitter().emit(1065, data);
+        return 1;
+    }
+    if (code == 1000 && sender == nullptr) {
+        if (deadline_ != 0) {
+            if ((list_->state & PointerOver) || (state & PointerOver)) {
+                deadline_ = tk.now + closeDelay;
+            } else if (static_cast<int32_t>(tk.now - deadline_) >= 0) {
+                close();
+                setToggled(false);
+            }
+        }
+        return 0;
+    }
+    return LabelPushButtonWidget::onEvent(code, sender, data);
+}
+
+} // namespace G2
