@@ -44,7 +44,8 @@ Loader* Loader::first() {
 }
 
 Loader* Loader::findLoader(const char* type, const char* fileName) {
-    if (type == nullptr)
+    // Without a type only a file's extension can choose the loader.
+    if (type == nullptr && fileName == nullptr)
         return nullptr;
     const char* extension = nullptr;
     if (fileName != nullptr) {
@@ -52,7 +53,7 @@ Loader* Loader::findLoader(const char* type, const char* fileName) {
         extension = dot != nullptr ? dot + 1 : fileName;
     }
     for (Loader* l = registryHead; l != nullptr; l = l->next_) {
-        if (std::strcmp(l->typeName(), type) != 0)
+        if (type != nullptr && std::strcmp(l->typeName(), type) != 0)
             continue;
         if (extension == nullptr)
             return l;

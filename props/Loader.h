@@ -41,6 +41,8 @@ public:
     /// The first registered loader whose type name equals `type` exactly
     /// and, when `fileName` is given, that lists its extension (the text
     /// after the last ".", or the whole name without one); null when none.
+    /// A null `type` matches any type name, so a file is then chosen by its
+    /// extension alone (and a null `type` without a file finds nothing).
     static Loader* findLoader(const char* type, const char* fileName = nullptr);
     /// The registry, head first.
     static Loader* first();

@@ -73,7 +73,8 @@ int RCacheS::make(Entry& entry, const char* type, std::string_view name) {
             Loader* loader = Loader::findLoader(node->type().c_str());
             if (loader == nullptr)
                 return 5;
-            if (!loader->accepts(type))
+            // A request without a type takes what the node's annotation makes.
+            if (type != nullptr && !loader->accepts(type))
                 return 3;
             entry.loader = loader;
         }

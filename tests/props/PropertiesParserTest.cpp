@@ -1,7 +1,7 @@
 #include "props/PropertiesParser.h"
 #include "props/Properties.h"
 #include "props/RCacheS.h"
-#include "tests/props/TempDir.h"
+#include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Runs "moravo-tool props FILE" as a layout author would.
 #include "tests/common/Xvfb.h"
-#include "tests/props/TempDir.h"
+#include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 

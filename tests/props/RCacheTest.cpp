@@ -2,7 +2,7 @@
 #include "props/Properties.h"
 #include "props/PropertiesParser.h"
 #include "props/RCacheS.h"
-#include "tests/props/TempDir.h"
+#include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -257,4 +257,19 @@ TEST(ResourceCache, IsOneCacheBasedInTheCurrentDirectory) {
     EXPECT_EQ(&cache, &resourceCache());
     EXPECT_EQ(cache.base(), ".");
     EXPECT_EQ(cache.properties(), nullptr);
+}
+
+TEST_F(RCacheTest, ARequestWithoutTypeTakesWhatTheNodeOrTheExtensionMakes) {
+    ASSERT_TRUE(cache.readProperties("res.txt"));
+    int error = -1;
+    auto* font = static_cast<Made*>(cache.get(nullptr, "@font", &error)); // made first without a type
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(fonts.nodeLoads, 1);
+    EXPECT_EQ(cache.get("TTFont", "@font", &error), font);
+    auto* file = static_cast<Made*>(cache.get(nullptr, "b.ttf?10", &error)); // chosen by its extension
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(fonts.fileLoads, 1);
+    EXPECT_EQ(cache.get(nullptr, "b.xyz", &error), nullptr);
+    EXPECT_EQ(error, 5);
+    EXPECT_EQ(Loader::findLoader(nullptr, "c.png"), &images);
 }
