@@ -30,10 +30,15 @@ int openWebPage(const std::string& url) {
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0)
         return kNoResources;
+    // The browser may outlive the launcher: it must not hold the launcher's
+    // terminal or pipes open, nor write into them.
+    int nothing = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     pid_t middle = fork();
     if (middle < 0) {
         close(report[0]);
         close(report[1]);
+        if (nothing >= 0)
+            close(nothing);
         return kNoResources;
     }
     if (middle == 0) {
@@ -42,6 +47,11 @@ int openWebPage(const std::string& url) {
         pid_t opened = fork();
         if (opened == 0) {
             setsid(); // a Ctrl+C meant for the launcher leaves the browser alone
+            if (nothing >= 0) {
+                dup2(nothing, STDIN_FILENO);
+                dup2(nothing, STDOUT_FILENO);
+                dup2(nothing, STDERR_FILENO);
+            }
             execv(opener.c_str(), argv);
             int error = errno;
             ssize_t ignored = write(report[1], &error, sizeof error);
@@ -56,6 +66,8 @@ int openWebPage(const std::string& url) {
         _exit(0);
     }
     close(report[1]);
+    if (nothing >= 0)
+        close(nothing);
     int status = 0;
     while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
     }

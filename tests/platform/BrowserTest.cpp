@@ -30,9 +30,9 @@ TEST(OpenWebPage, StartsTheOpenerWithoutWaitingOrLeavingAZombie) {
     // The stand-in opener keeps its window open until the test lets it go,
     // which proves the call did not wait for it.
     testkit::writeFile(temp / "bin/xdg-open",
-                       "#!/bin/sh\nprintf '%s' \"$*\" > \"" + seen + ".part\"\nmv \"" + seen + ".part\" \"" +
-                           seen + "\"\ni=0\nwhile [ ! -e \"" + temp.path() +
-                           "/release\" ] && [ $i -lt 500 ]; do sleep 0.01; i=$((i+1)); done\n",
+                       "#!/bin/sh\nreadlink /proc/$$/fd/2 > \"" + seen + ".out\"\nprintf '%s' \"$*\" > \"" +
+                           seen + ".part\"\nmv \"" + seen + ".part\" \"" + seen + "\"\ni=0\nwhile [ ! -e \"" +
+                           temp.path() + "/release\" ] && [ $i -lt 500 ]; do sleep 0.01; i=$((i+1)); done\n",
                        0755);
     // The system's folders follow for the stand-in's own tools.
     testkit::ScopedEnv path("PATH", (temp / "bin" + ":/usr/bin:/bin").c_str());
@@ -41,6 +41,7 @@ TEST(OpenWebPage, StartsTheOpenerWithoutWaitingOrLeavingAZombie) {
     EXPECT_GT(result, 32);
     ASSERT_TRUE(waitForFile(seen));
     EXPECT_EQ(testkit::readFile(seen), "https://moravo.example/registro?a=1&b=2");
+    EXPECT_EQ(testkit::readFile(seen + ".out"), "/dev/null\n") << "the opener keeps none of our output open";
     errno = 0;
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "no child of ours remains";
     EXPECT_EQ(errno, ECHILD);
