@@ -52,9 +52,10 @@ DialogHost* setDialogHost(DialogHost* host);
 /// page, converted to UTF-8 here) and waits for the user. The caption and
 /// text always go to standard error; a dialog is shown as well when there is
 /// a display and one of zenity, kdialog or xmessage (in that order of
-/// preference; xmessage only on an X display) is on PATH and runs. Answers `kAnswerYes` or `kAnswerNo` for
-/// `kBoxYesNo` (No when no dialog could be shown or it was closed),
-/// otherwise `kAnswerOk`.
+/// preference; xmessage only on an X display) is on PATH and runs. Answers
+/// `kAnswerYes` or `kAnswerNo` for `kBoxYesNo` (No when no dialog could be
+/// shown or it was closed), otherwise `kAnswerOk`. The buttons of a question
+/// read "Sí" and "No".
 int messageBox(const std::string& caption, const std::string& text, unsigned style);
 
 /// `messageBox` through the given host.
