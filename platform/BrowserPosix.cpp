@@ -1,0 +1,85 @@
+#include "platform/Browser.h"
+
+#include "platform/Process.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+constexpr int kStarted = 42;
+constexpr int kNoResources = 0;
+constexpr int kNotFound = 2;
+
+} // namespace
+
+int openWebPage(const std::string& url) {
+    std::string opener = findOnPath("xdg-open");
+    if (opener.empty())
+        return kNotFound;
+    char* argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(url.c_str()), nullptr};
+
+    // The opener runs as a grandchild: its parent ends at once and is reaped
+    // here, so the opener belongs to init and never stays a zombie of ours.
+    // A close-on-exec pipe tells whether its exec worked: it reads end of
+    // file on success and the error number on failure.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0)
+        return kNoResources;
+    // The browser may outlive the launcher: it must not hold the launcher's
+    // terminal or pipes open, nor write into them.
+    int nothing = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    pid_t middle = fork();
+    if (middle < 0) {
+        close(report[0]);
+        close(report[1]);
+        if (nothing >= 0)
+            close(nothing);
+        return kNoResources;
+    }
+    if (middle == 0) {
+        // Only async-signal-safe calls from here on.
+        close(report[0]);
+        pid_t opened = fork();
+        if (opened == 0) {
+            setsid(); // a Ctrl+C meant for the launcher leaves the browser alone
+            if (nothing >= 0) {
+                dup2(nothing, STDIN_FILENO);
+                dup2(nothing, STDOUT_FILENO);
+                dup2(nothing, STDERR_FILENO);
+            }
+            execv(opener.c_str(), argv);
+            int error = errno;
+            ssize_t ignored = write(report[1], &error, sizeof error);
+            (void)ignored;
+            _exit(127);
+        }
+        if (opened < 0) {
+            int error = errno;
+            ssize_t ignored = write(report[1], &error, sizeof error);
+            (void)ignored;
+        }
+        _exit(0);
+    }
+    close(report[1]);
+    if (nothing >= 0)
+        close(nothing);
+    int status = 0;
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t got;
+    do {
+        got = read(report[0], &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
+    close(report[0]);
+    if (got > 0)
+        return error == ENOENT ? kNotFound : kNoResources;
+    return kStarted;
+}
+
+} // namespace platform
