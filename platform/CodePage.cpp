@@ -66,3 +66,63 @@ std::string windows1252ToLatin1(const std::string& text) {
 }
 
 } // namespace platform
+
+namespace platform {
+
+std::string utf8ToWindows1252(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        auto b = static_cast<unsigned char>(text[i]);
+        uint32_t code = 0;
+        size_t length = 1;
+        if (b < 0x80) {
+            code = b;
+        } else if ((b & 0xE0) == 0xC0) {
+            length = 2;
+        } else if ((b & 0xF0) == 0xE0) {
+            length = 3;
+        } else if ((b & 0xF8) == 0xF0) {
+            length = 4;
+        } else {
+            out += '?';
+            ++i;
+            continue;
+        }
+        if (length > 1) {
+            if (i + length > text.size()) {
+                out += '?';
+                break;
+            }
+            code = b & (0x7F >> length);
+            bool valid = true;
+            for (size_t k = 1; k < length; ++k) {
+                auto c = static_cast<unsigned char>(text[i + k]);
+                valid = valid && (c & 0xC0) == 0x80;
+                code = (code << 6) | (c & 0x3F);
+            }
+            if (!valid) {
+                out += '?';
+                ++i;
+                continue;
+            }
+        }
+        i += length;
+        if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) {
+            out += static_cast<char>(code);
+            continue;
+        }
+        char mapped = '?';
+        for (int k = 0; k < 32; ++k) {
+            if (highControls[k] == code && !(code >= 0x80 && code < 0xA0)) {
+                mapped = static_cast<char>(0x80 + k);
+                break;
+            }
+        }
+        out += mapped;
+    }
+    return out;
+}
+
+} // namespace platform

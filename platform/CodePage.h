@@ -16,3 +16,11 @@ std::string windows1252ToUtf8(const std::string& text);
 std::string windows1252ToLatin1(const std::string& text);
 
 } // namespace platform
+
+namespace platform {
+
+/// Converts UTF-8 to the Windows-1252 code page; characters the code page
+/// lacks (and broken sequences) become "?".
+std::string utf8ToWindows1252(const std::string& text);
+
+} // namespace platform

@@ -55,3 +55,16 @@ TEST(CodePage, Latin1KeepsLettersAndSpellsOutTheSigns) {
               "a EUR \"s\" - ...");
     EXPECT_EQ(platform::windows1252ToLatin1("\x81"), "?");
 }
+
+TEST(CodePage, Utf8BackToTheCodePageRoundTripsAndMarksTheRest) {
+    std::string all;
+    for (int b = 0x20; b <= 0xFF; ++b)
+        if (b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D)
+            all += static_cast<char>(b);
+    EXPECT_EQ(platform::utf8ToWindows1252(platform::windows1252ToUtf8(all)), all);
+    EXPECT_EQ(platform::utf8ToWindows1252("Error 6 en l\xC3\xAD" "nea 3"), "Error 6 en l\xED" "nea 3");
+    EXPECT_EQ(platform::utf8ToWindows1252("\xE2\x82\xAC"), "\x80");      // the euro sign
+    EXPECT_EQ(platform::utf8ToWindows1252("a\xE4\xB8\xAD" "b"), "a?b");  // not in the code page
+    EXPECT_EQ(platform::utf8ToWindows1252("a\xC3"), "a?");               // cut short
+    EXPECT_EQ(platform::utf8ToWindows1252("\xFF\x41"), "?A");            // not a sequence
+}
