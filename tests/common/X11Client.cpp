@@ -1,7 +1,14 @@
 #include "tests/common/X11Client.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <vector>
+#include <zlib.h>
 
 #include <chrono>
 #include <thread>
@@ -76,6 +83,110 @@ bool X11Client::geometry(unsigned long window, int& x, int& y, int& w, int& h) {
     w = attrs.width;
     h = attrs.height;
     return true;
+}
+
+void X11Client::moveTo(int x, int y) {
+    auto* dpy = static_cast<Display*>(display_);
+    XTestFakeMotionEvent(dpy, -1, x, y, CurrentTime);
+    XSync(dpy, False);
+}
+
+void X11Client::click(int x, int y) {
+    auto* dpy = static_cast<Display*>(display_);
+    moveTo(x, y);
+    XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
+    XSync(dpy, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
+    XSync(dpy, False);
+}
+
+void X11Client::key(const std::string& keysym) {
+    auto* dpy = static_cast<Display*>(display_);
+    KeySym sym = XStringToKeysym(keysym.c_str());
+    KeyCode code = XKeysymToKeycode(dpy, sym);
+    if (code == 0)
+        return;
+    XTestFakeKeyEvent(dpy, code, True, CurrentTime);
+    XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+    XSync(dpy, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+void X11Client::typeText(const std::string& text) {
+    auto* dpy = static_cast<Display*>(display_);
+    KeyCode shift = XKeysymToKeycode(dpy, XK_Shift_L);
+    for (char c : text) {
+        char name[2] = {c, 0};
+        KeySym sym = XStringToKeysym(name);
+        if (sym == NoSymbol)
+            continue;
+        KeyCode code = XKeysymToKeycode(dpy, sym);
+        bool shifted = code != 0 && XkbKeycodeToKeysym(dpy, code, 0, 0) != sym;
+        if (shifted)
+            XTestFakeKeyEvent(dpy, shift, True, CurrentTime);
+        XTestFakeKeyEvent(dpy, code, True, CurrentTime);
+        XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+        if (shifted)
+            XTestFakeKeyEvent(dpy, shift, False, CurrentTime);
+        XSync(dpy, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool X11Client::screenshot(const std::string& path) {
+    auto* dpy = static_cast<Display*>(display_);
+    Window root = DefaultRootWindow(dpy);
+    XWindowAttributes attrs;
+    if (!XGetWindowAttributes(dpy, root, &attrs))
+        return false;
+    XImage* image =
+        XGetImage(dpy, root, 0, 0, unsigned(attrs.width), unsigned(attrs.height), AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return false;
+    const int w = attrs.width, h = attrs.height;
+    // Rows of RGB, each after a filter byte of 0, as PNG wants them.
+    std::vector<uint8_t> raw;
+    raw.reserve(size_t(h) * (size_t(w) * 3 + 1));
+    for (int y = 0; y < h; ++y) {
+        raw.push_back(0);
+        for (int x = 0; x < w; ++x) {
+            unsigned long p = XGetPixel(image, x, y);
+            raw.push_back(uint8_t((p >> 16) & 0xFF));
+            raw.push_back(uint8_t((p >> 8) & 0xFF));
+            raw.push_back(uint8_t(p & 0xFF));
+        }
+    }
+    XDestroyImage(image);
+    uLongf packedSize = compressBound(uLong(raw.size()));
+    std::vector<uint8_t> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, raw.data(), uLong(raw.size()), 6) != Z_OK)
+        return false;
+    packed.resize(packedSize);
+
+    std::ofstream out(path, std::ios::binary);
+    auto be32 = [](std::vector<uint8_t>& v, uint32_t x) {
+        for (int i = 3; i >= 0; --i)
+            v.push_back(uint8_t(x >> (8 * i)));
+    };
+    auto chunk = [&](const char* type, const std::vector<uint8_t>& data) {
+        std::vector<uint8_t> bytes;
+        be32(bytes, uint32_t(data.size()));
+        bytes.insert(bytes.end(), type, type + 4);
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        uLong crc = crc32(0, bytes.data() + 4, uInt(bytes.size() - 4));
+        be32(bytes, uint32_t(crc));
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    };
+    out.write("\x89PNG\r\n\x1a\n", 8);
+    std::vector<uint8_t> header;
+    be32(header, uint32_t(w));
+    be32(header, uint32_t(h));
+    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8-bit RGB
+    chunk("IHDR", header);
+    chunk("IDAT", packed);
+    chunk("IEND", {});
+    return bool(out);
 }
 
 } // namespace testkit

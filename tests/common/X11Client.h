@@ -21,6 +21,17 @@ public:
     /// Position and size of the window on the screen.
     bool geometry(unsigned long window, int& x, int& y, int& w, int& h);
 
+    // Real input, as a user at the keyboard and mouse makes it (through the
+    // server's test extension; coordinates are on the screen).
+    void moveTo(int x, int y);
+    void click(int x, int y);
+    /// Presses and releases the key of an X keysym ("Return", "a", "Tab").
+    void key(const std::string& keysym);
+    /// Types ASCII text, with Shift where a character needs it.
+    void typeText(const std::string& text);
+    /// Saves what the screen shows as a PNG file.
+    bool screenshot(const std::string& path);
+
 private:
     unsigned long find(unsigned long root, const std::string& title);
     void* display_ = nullptr;

@@ -1,6 +1,5 @@
 // Runs "moravo-tool props FILE" as a layout author would.
-#include "tests/common/Xvfb.h"
-#include "tests/common/TempDir.h"
+#include "tests/common/ToolRun.h"
 
 #include <gtest/gtest.h>
 
@@ -10,29 +9,8 @@
 
 namespace {
 
-struct ToolRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The tool's output goes to files in `dir`, through the shell's redirection.
-ToolRun runTool(const testkit::TempDir& dir, const std::string& arguments) {
-    std::string out = dir.path() + "/stdout", err = dir.path() + "/stderr";
-    std::string line = "exec '" MORAVO_BINARY_DIR "/tools/moravo-tool/moravo-tool' props " + arguments +
-                       " >" + out + " 2>" + err;
-    testkit::Child child;
-    if (!child.start("/bin/sh", {"-c", line}, {}))
-        return {-1, "", "could not start"};
-    int code = child.wait(20000);
-    return {code, slurp(out), slurp(err)};
+testkit::ToolRun runProps(const testkit::TempDir& dir, const std::string& arguments) {
+    return testkit::runTool(dir, "props " + arguments);
 }
 
 } // namespace
@@ -50,7 +28,7 @@ TEST(PropsCommand, PrintsTheTreeIndentedByDepth) {
                          "Image : { pic.png }\n"
                          "note = 'line\none'\n"
                          "<inc.txt>\n");
-    ToolRun run = runTool(dir, dir.path() + "/res.txt");
+    testkit::ToolRun run = runProps(dir, dir.path() + "/res.txt");
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out, "title=Hola\n"
                        "font:TTFont=arial.ttf?12\n"
@@ -69,25 +47,25 @@ TEST(PropsCommand, SyntaxErrorsNameTheFileTheyAreInAndExitTwo) {
     testkit::TempDir dir;
     dir.write("inc.txt", "ok = 1\nbad = = 1\n");
     dir.write("res.txt", "a = 1\n<inc.txt>\n");
-    ToolRun run = runTool(dir, dir.path() + "/res.txt");
+    testkit::ToolRun run = runProps(dir, dir.path() + "/res.txt");
     EXPECT_EQ(run.code, 2);
     EXPECT_EQ(run.err, "inc.txt: Error 1 en l\xC3\xADnea 2: No se esperaba =\n");
     EXPECT_EQ(run.out, "");
 
     dir.write("open.txt", "a = {\n\nb = 1\n");
-    run = runTool(dir, dir.path() + "/open.txt");
+    run = runProps(dir, dir.path() + "/open.txt");
     EXPECT_EQ(run.code, 2);
     EXPECT_EQ(run.err, "open.txt: Error 6 en l\xC3\xADnea 3: Se esperaba }\n");
 }
 
 TEST(PropsCommand, AFileThatCannotBeOpenedExitsOne) {
     testkit::TempDir dir;
-    ToolRun run = runTool(dir, dir.path() + "/missing.txt");
+    testkit::ToolRun run = runProps(dir, dir.path() + "/missing.txt");
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.err.find("cannot open"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("missing.txt"), std::string::npos) << run.err;
 
-    run = runTool(dir, "");
+    run = runProps(dir, "");
     EXPECT_EQ(run.code, 2);
     EXPECT_NE(run.err.find("usage: moravo-tool props FILE"), std::string::npos) << run.err;
 }
@@ -102,5 +80,5 @@ TEST(PropsCommand, AFileNameWithoutDirectoryIsReadFromTheCurrentOne) {
         "/bin/sh", {"-c", "exec '" MORAVO_BINARY_DIR "/tools/moravo-tool/moravo-tool' props res.txt >" + out},
         {}, dir.path()));
     EXPECT_EQ(child.wait(20000), 0);
-    EXPECT_EQ(slurp(out), "a=1\nb=2\n");
+    EXPECT_EQ(testkit::slurp(out), "a=1\nb=2\n");
 }
