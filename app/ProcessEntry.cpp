@@ -37,6 +37,11 @@ const std::string& programDir() {
     return theDir;
 }
 
+void setProgramPath(const std::string& path) {
+    thePath = path;
+    theDir = programDirOf(path);
+}
+
 std::string programDirOf(const std::string& path) {
     size_t cut = path.find_last_of("\\/");
     if (cut == std::string::npos || cut >= 259)
@@ -61,8 +66,7 @@ int processEntry(TKAL::App& app, const std::vector<std::string>& words, const En
         return 33;
     services.enableUnicode();
 
-    thePath = services.programPath();
-    theDir = programDirOf(thePath);
+    setProgramPath(services.programPath());
 
     std::vector<std::string> kept = limitWords(words, 9);
     std::vector<char*> argv;

@@ -13,6 +13,9 @@ const std::string& programPath();
 /// characters or longer, or when there is no separator).
 const std::string& programDir();
 
+/// Sets `programPath` and `programDir` (the process entry does; tests may).
+void setProgramPath(const std::string& path);
+
 /// The directory part of a program path by the rule of `programDir`.
 std::string programDirOf(const std::string& path);
 

@@ -1,22 +1,71 @@
 // Runs the real launcher program in a private X server, as a player would:
-// the window appears centred, and closing it ends the program with code 0.
+// the window appears centred, the player types the telephone number and
+// password and presses Enter, the service receives the login, and closing
+// the window ends the program with code 0.
+#include "tests/app/TestInstall.h"
 #include "tests/common/X11Client.h"
 #include "tests/common/Xvfb.h"
+#include "tests/net/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 
-TEST(MoravoTownWindow, OpensCentredAndEndsWithZeroWhenClosed) {
+#include <SDL.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+using nettest::LoopbackServer;
+using nettest::ServerConnection;
+
+namespace {
+
+LoopbackServer::Handler service(const std::string& code) {
+    return [code](ServerConnection& connection) {
+        std::string head, body;
+        while (connection.readRequest(head, body)) {
+            std::string answer = "<ZEPCMD Res=\"" + code + "\"/>";
+            connection.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) +
+                            "\r\n\r\n" + answer);
+        }
+    };
+}
+
+// Screenshots are kept beside the build for a look after the run.
+std::string shotPath(const char* name) {
+    std::string dir = MORAVO_BINARY_DIR "/screenshots";
+    std::filesystem::create_directories(dir);
+    return dir + "/" + name + ".png";
+}
+
+void pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+} // namespace
+
+TEST(MoravoTownWindow, LogsInThroughTheKeyboardAndEndsWithZeroWhenClosed) {
     testkit::Xvfb server;
     if (!server.start(1024, 768, 24))
         GTEST_SKIP() << server.error();
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0); // for the test installation's bitmaps
+    LoopbackServer web(service("0"));
+    apptest::TestInstall install(web.port());
+    SDL_Quit();
+    // The launcher finds its resources beside its own executable.
+    std::filesystem::copy_file(MORAVO_BINARY_DIR "/app/MoravoTown", install.dir() + "/MoravoTown");
     testkit::X11Client x;
     ASSERT_TRUE(x.connect(server.display()));
 
+    testkit::TempDir home;
     testkit::Child launcher;
-    ASSERT_TRUE(launcher.start(MORAVO_BINARY_DIR "/app/MoravoTown", {},
-                               {"DISPLAY=" + server.display(), "SDL_VIDEODRIVER=x11"}));
-    unsigned long window = x.waitForWindow("Moravo", 10000);
-    ASSERT_NE(window, 0u) << "no window titled Moravo appeared";
+    ASSERT_TRUE(launcher.start(install.dir() + "/MoravoTown", {},
+                               {"DISPLAY=" + server.display(), "SDL_VIDEODRIVER=x11",
+                                "XDG_CONFIG_HOME=" + home.path(), "PATH=/usr/bin:/bin"},
+                               install.dir()));
+    unsigned long window = x.waitForWindow("Moravo Test", 15000);
+    ASSERT_NE(window, 0u) << "no window titled Moravo Test appeared; the launcher answered "
+                          << launcher.wait(100);
 
     int wx = 0, wy = 0, ww = 0, wh = 0;
     ASSERT_TRUE(x.geometry(window, wx, wy, ww, wh));
@@ -24,9 +73,26 @@ TEST(MoravoTownWindow, OpensCentredAndEndsWithZeroWhenClosed) {
     EXPECT_EQ(wh, 480);
     EXPECT_EQ(wx, (1024 - 640) / 2);
     EXPECT_EQ(wy, (768 - 480) / 2);
+    EXPECT_EQ(launcher.wait(300), -1000); // the loop keeps running
+    x.screenshot(shotPath("login"));
 
-    // The loop keeps running until the window is closed.
-    EXPECT_EQ(launcher.wait(300), -1000);
+    // The user-name field has the keyboard from the start.
+    x.moveTo(wx + 320, wy + 240);
+    pause(200);
+    x.typeText("600123456");
+    x.key("Return"); // on to the password field
+    pause(200);
+    x.typeText("secreto");
+    x.screenshot(shotPath("login-typed"));
+    x.key("Return"); // logs in
+    for (int i = 0; i < 100 && web.requests().empty(); ++i)
+        pause(100);
+    ASSERT_EQ(web.requests().size(), 1u);
+    EXPECT_NE(web.requests()[0].second.find("UserName=\"600123456\""), std::string::npos);
+    EXPECT_NE(web.requests()[0].second.find("Password=\"secreto\""), std::string::npos);
+    pause(800);
+    x.screenshot(shotPath("main"));
+
     ASSERT_TRUE(x.requestClose(window));
-    EXPECT_EQ(launcher.wait(10000), 0);
+    EXPECT_EQ(launcher.wait(15000), 0);
 }

@@ -1,0 +1,36 @@
+#include "app/ConnectionFile.h"
+
+#include "net/XMLParser.h"
+
+#include <cstdlib>
+#include <fstream>
+
+namespace app {
+
+bool ConnectionConfig::read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    MiniXML::XMLParser parser;
+    if (!parser.parse(in) || parser.document() == nullptr || !parser.document()->root)
+        return false;
+    MiniXML::XMLElementNode::Iterator elements(*parser.document()->root);
+    while (MiniXML::XMLElementNode* element = elements.next()) {
+        if (element->name == "server") {
+            if (const char* v = element->attribute("address"))
+                address = v;
+            if (const char* v = element->attribute("port"))
+                port = std::atoi(v);
+            if (const char* v = element->attribute("ssl"))
+                tls = std::atoi(v) != 0;
+            if (const char* v = element->attribute("ca"))
+                caFile = v;
+        } else if (element->name == "update") {
+            if (const char* v = element->attribute("url"))
+                updateUrl = v;
+        }
+    }
+    return true;
+}
+
+} // namespace app

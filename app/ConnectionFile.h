@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+namespace app {
+
+/// Where the web service and the update server are, from "ZEP_client.xml".
+struct ConnectionConfig {
+    std::string address;
+    int port = 0;
+    bool tls = false;
+    /// A PEM file of certificate authorities to trust instead of the
+    /// system's (attribute "ca" of "server"), as written in the file.
+    std::string caFile;
+    std::string updateUrl;
+
+    /// Reads the file; false when it cannot be opened or parsed or has no
+    /// root element. Later elements override earlier ones; absent
+    /// attributes keep the current value.
+    bool read(const std::string& path = "ZEP_client.xml");
+};
+
+} // namespace app

@@ -1,0 +1,299 @@
+// The launcher object: start-up in order, the end of a run, the shutdown.
+//   [init]      the start-up steps
+//   [exit]      after the loop: hand-off, game start, shutdown
+#include "app/GLauncher.h"
+
+#include "app/Credentials.h"
+#include "app/GameStart.h"
+#include "app/MainScene.h"
+#include "app/MainWin.h"
+#include "app/ProcessEntry.h"
+#include "app/Registry.h"
+#include "app/Scenes.h"
+#include "g2/ComboBoxWidget.h"
+#include "g2/StyleLoaders.h"
+#include "g2/View.h"
+#include "net/WebPortal.h"
+#include "platform/Browser.h"
+#include "platform/Clock.h"
+#include "platform/CodePage.h"
+#include "platform/HardwareSources.h"
+#include "platform/MessageBox.h"
+#include "platform/Process.h"
+#include "props/Properties.h"
+#include "props/PropertiesParser.h"
+#include "props/RCacheS.h"
+#include "tkal/Canvas.h"
+#include "tkal/Display.h"
+#include "tkal/sdl/SDL_Loaders.h"
+#include "tkal/sdl/SDL_Modes.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <cstring>
+
+namespace app {
+
+namespace {
+GLauncher* running = nullptr;
+LauncherServices defaultServices;
+
+void showFatal(const char* text) {
+    if (GLauncher* launcher = GLauncher::current())
+        launcher->services().messageBox("Error", text, platform::kIconError);
+    else
+        platform::messageBox("Error", text, platform::kIconError);
+}
+} // namespace
+
+// [init] --------------------------------------------------------------------
+
+GLauncher::GLauncher() : services_(&defaultServices) {
+    if (running == nullptr)
+        running = this;
+    loginScene = std::make_unique<LoginScene>(*this);
+    waitScene = std::make_unique<WaitScene>(*this);
+    mainScene = std::make_unique<MainScene>(*this);
+}
+
+GLauncher::~GLauncher() {
+    if (running == this)
+        running = nullptr;
+}
+
+GLauncher* GLauncher::current() {
+    return running;
+}
+
+void GLauncher::setServices(LauncherServices* services) {
+    services_ = services != nullptr ? services : &defaultServices;
+}
+
+int GLauncher::fail(const char* caption, const char* text) {
+    services().messageBox(caption, text, platform::kIconError);
+    return 77;
+}
+
+void GLauncher::readGameSettings() {
+    gameFiles = std::make_unique<GameFiles>(config.gameDirectory);
+    std::string id = gameFiles->readLaunchFile(gameWidth, gameHeight, gameFullScreen);
+    currentPreset = gameFiles->readPresets(id, config.menuList);
+    userSettings = gameFiles->readUserSettings();
+    if (currentPreset < 0)
+        currentPreset = machineClass;
+    if (machineClass == 1)
+        machineClass = 0;
+    config.menuDefault = std::max(machineClass, currentPreset);
+}
+
+int GLauncher::init(int argc, char** argv) {
+    TKAL::installSdlLoaders();
+    G2::installStyleLoaders();
+    G2::setFatalErrorHandler(showFatal);
+
+    // 1. The launcher's own path, and "-n" (exactly, as the first word).
+    launcherPath = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+    if (argc > 1 && std::strcmp(argv[1], "-n") == 0)
+        mainScene->loginAndUpdate = false;
+    // 2.
+    windowWidth = 640;
+    windowHeight = 480;
+
+    // 3. The resources and their index.
+    RCacheS& cache = resourceCache();
+    const std::string& dir = programDir();
+    cache.setBase(dir.empty() ? std::string(".") : dir, "res");
+    try {
+        if (!cache.readProperties("res.txt"))
+            return 77;
+    } catch (const PropertiesParser::Error& e) {
+        // A broken layout file is the operator's mistake to see, not a crash.
+        std::string text = e.fileName() + ": " + e.what();
+        return fail("Config Error", platform::utf8ToWindows1252(text).c_str());
+    }
+
+    // 4. The configuration and the initial resources (fatal when missing).
+    readLauncherConfig(cache, config, resources);
+
+    // 5. The service address.
+    if (!connection.read("ZEP_client.xml"))
+        return fail("Config Error",
+                    "Error iniciando la configuracion de Login\nNo se encuentra el archivo ZEP_client.xml");
+
+    // 6.
+    hardware = services().survey();
+
+    // 7. The web-service client and its worker.
+    portal = std::make_unique<WebPortal>();
+    std::string caPath;
+    if (!connection.caFile.empty())
+        caPath = connection.caFile[0] == '/'
+                     ? connection.caFile
+                     : (dir.empty() ? std::string(".") : dir) + "/" + connection.caFile;
+    portal->setTimeout(static_cast<uint32_t>(std::max(1, config.catalogTimeout)) * 1000u);
+    bool serverOk =
+        portal->setServer(connection.address, static_cast<uint16_t>(connection.port), connection.tls, caPath);
+    if (!serverOk || !portal->start()) {
+        portal.reset();
+        return fail("Login Error", "Error iniciando el sistema de Login");
+    }
+
+    // 8. The window size.
+    if (const Properties* tree = cache.properties()) {
+        if (tree->find("winsize") != nullptr) {
+            int size[2] = {windowWidth, windowHeight};
+            tree->getInts("winsize", size, 2);
+            windowWidth = size[0];
+            windowHeight = size[1];
+        }
+    }
+
+    // 9. Centred, with the application's icon.
+    G2::Toolkit& tk = G2::toolkit();
+    tk.windowFlags |= G2::WindowCentred;
+    if (SDL_Surface* icon = IMG_Load((cache.base() + "/AppIcon.png").c_str())) {
+        SDL_WM_SetIcon(icon, nullptr);
+        SDL_FreeSurface(icon);
+    }
+
+    // 10.
+    if (!setVideoMode(windowWidth, windowHeight))
+        return 77;
+
+    // 11-13. The quality presets come from the game's own files.
+    config.menuList.clear();
+    machineClass = app::machineClass(hardware);
+    readGameSettings();
+
+    // 14. The video modes.
+    uint32_t customW = static_cast<uint32_t>(userSettings.width);
+    uint32_t customH = static_cast<uint32_t>(userSettings.height);
+    videoModes.build(hardware.resolutions, customW, customH);
+
+    // 15.
+    tk.caption = config.caption;
+    tk.display->setCaption(config.caption.c_str());
+
+    // 16. The layers: the window, the credits above it, the popups on top.
+    TKAL::Rect screen{0, 0, static_cast<uint16_t>(windowWidth), static_cast<uint16_t>(windowHeight)};
+    mainLayer = std::make_unique<G2::View>(tk.display, screen);
+    secondLayer = std::make_unique<G2::View>(tk.display, screen);
+    topLayer = std::make_unique<G2::View>(tk.display, screen);
+    G2::Game::addView(mainLayer.get());
+    G2::Game::addView(secondLayer.get());
+    G2::Game::addView(topLayer.get());
+    topLayer->setRoot(G2::Game::popupRoot(windowWidth, windowHeight));
+
+    // 17. Clear every frame; the close button becomes message 1002.
+    tk.windowFlags |= G2::RepaintAlways | G2::QuitAsMessage;
+    tk.clearPixel = tk.screenCanvas ? tk.screenCanvas->mapRGB(0x80FF50) : 0x80FF50;
+    TKAL::setFramePeriod(static_cast<uint32_t>(std::max(1, config.tick)));
+
+    // 18. The windows.
+    mainWin =
+        std::make_unique<MainWin>(config, resources, &qualityList, &videoList, windowWidth, windowHeight);
+    mainWin->setModes(&videoModes, &machineClass);
+    mainWin->showCores(hardware.cores);
+    mainWin->showMemory(memoryMegabytes(hardware.memoryBytes));
+    mainWin->showShader(hardware.psMajor);
+    int row = config.menuDefault - machineClass;
+    if (row >= 0 && row < static_cast<int>(qualityList.count())) {
+        mainWin->qualityBox->choose(row);
+        mainWin->chooseQuality(row);
+    }
+
+    // 19.
+    mainLayer->setRoot(mainWin.get());
+    secondLayer->setRoot(mainWin->creditsLayer());
+
+    // 20.
+    G2::Game::setPendingScene(mainScene->loginAndUpdate ? static_cast<G2::Scene*>(loginScene.get())
+                                                        : mainScene.get());
+    return 0;
+}
+
+// [exit] --------------------------------------------------------------------
+
+void GLauncher::shutdown() {
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    if (portal) {
+        portal->stop(1000);
+        portal.reset();
+    }
+    resourceCache().clear();
+    G2::toolkit().focus = nullptr;
+    mainLayer.reset();
+    secondLayer.reset();
+    topLayer.reset();
+    std::fill(std::begin(G2::toolkit().views), std::end(G2::toolkit().views), nullptr);
+    mainWin.reset();
+    G2::toolkit().screenCanvas.reset();
+    if (G2::toolkit().display != nullptr)
+        G2::toolkit().display->close();
+    SDL_Quit();
+}
+
+void GLauncher::playGame() {
+    // The mode the player chose: the custom preset's own, or the row of the
+    // video-mode list.
+    MainWin& win = *mainWin;
+    int preset = win.qualityRow + machineClass;
+    int width = gameWidth > 0 ? gameWidth : windowWidth;
+    int height = gameHeight > 0 ? gameHeight : windowHeight;
+    if (!videoModes.empty()) {
+        int row = preset == 5 ? 0 : win.videoRow + videoModes.rowOffset();
+        if (row >= 0 && row < static_cast<int>(videoModes.modeRows.size())) {
+            const Resolution& mode = videoModes.resolutions[size_t(videoModes.modeRows[size_t(row)])];
+            width = static_cast<int>(mode.first);
+            height = static_cast<int>(mode.second);
+        }
+    }
+    bool fullScreen = win.fullScreen;
+    float aspect = height > 0 ? float(width) / float(height) : 0.0f;
+    if (!videoModes.empty()) {
+        const Resolution& largest = videoModes.resolutions.back();
+        aspect = float(largest.first) / float(largest.second);
+    }
+    queueComputerFlag(*portal);
+    shutdown();
+    gameFiles->writeLaunchFile(preset, width, height, fullScreen, aspect);
+    std::string stack = credentials;
+    if (stack.empty()) {
+        stack = Registry::readString("tempstr");
+        Registry::deleteValue("tempstr");
+    }
+    Registry::writeString("stack", stack);
+    services().runGame(config.gameDirectory);
+}
+
+int GLauncher::exit(int code) {
+    if (code != 0)
+        return code;
+    MainWin* win = mainWin.get();
+    if (mainScene->handoffPending) {
+        shutdown();
+        services().handOff(launcherPath);
+        return 0; // hoplin could not be started
+    }
+    if (win != nullptr && win->playRequested) {
+        if (machineClass == 4) {
+            services().messageBox("Maquina Insuficiente",
+                                  "No tienes los requisitos m\xEDnimos para poder jugar.\n"
+                                  "Permanece atento a las futuras actualizaciones.\n"
+                                  "Estamos trabajando para que todas las maquinas puedan jugar.",
+                                  platform::kIconWarning);
+            shutdown();
+            return 0;
+        }
+        playGame();
+        return 0;
+    }
+    // Quitting: the same orderly shutdown, so that no worker outlives the run.
+    shutdown();
+    return 0;
+}
+
+} // namespace app

@@ -1,0 +1,89 @@
+#pragma once
+#include "app/ConnectionFile.h"
+#include "app/GameFiles.h"
+#include "app/HardwareInfo.h"
+#include "app/LauncherConfig.h"
+#include "app/LauncherServices.h"
+#include "app/ListData.h"
+#include "app/LoginRequests.h"
+#include "app/VideoModes.h"
+#include "g2/Game.h"
+
+#include <memory>
+#include <string>
+
+class WebPortal;
+
+namespace G2 {
+class View;
+}
+
+namespace app {
+
+class LoginScene;
+class MainScene;
+class MainWin;
+class WaitScene;
+
+/// The launcher: brings everything up in order, runs the three scenes and
+/// shuts down, then starts the game or hands over to hoplin.
+class GLauncher : public G2::Game {
+public:
+    GLauncher();
+    ~GLauncher() override;
+
+    int init(int argc, char** argv) override;
+    int exit(int code) override;
+
+    /// Replaces the outside services (borrowed; null restores the real ones).
+    void setServices(LauncherServices* services);
+    LauncherServices& services() { return *services_; }
+
+    /// The shutdown sequence: the web-service worker, the resources, the
+    /// main window, the display, SDL.
+    void shutdown();
+
+    /// The launcher that is running.
+    static GLauncher* current();
+
+    // State of the run, set up by `init`.
+    std::string launcherPath;
+    LauncherConfig config;
+    InitialResources resources;
+    ConnectionConfig connection;
+    HardwareInfo hardware;
+    int machineClass = 1;
+    int windowWidth = 640;
+    int windowHeight = 480;
+    std::unique_ptr<WebPortal> portal;
+    std::unique_ptr<GameFiles> gameFiles;
+    UserSettings userSettings;
+    int gameWidth = 0;
+    int gameHeight = 0;
+    bool gameFullScreen = false;
+    int currentPreset = -1;
+    VideoModes videoModes;
+    MenuList qualityList{&config.menuList, &machineClass};
+    MenuVideoList videoList{&videoModes};
+    std::unique_ptr<MainWin> mainWin;
+    std::unique_ptr<G2::View> mainLayer;
+    std::unique_ptr<G2::View> secondLayer;
+    std::unique_ptr<G2::View> topLayer;
+    /// This run's encoded credentials (empty with "-n").
+    std::string credentials;
+    PendingLogin pendingLogin;
+
+    std::unique_ptr<LoginScene> loginScene;
+    std::unique_ptr<WaitScene> waitScene;
+    std::unique_ptr<MainScene> mainScene;
+
+private:
+    int fail(const char* caption, const char* text);
+    void readGameSettings();
+    void playGame();
+
+    LauncherServices* services_;
+    bool shutDown_ = false;
+};
+
+} // namespace app

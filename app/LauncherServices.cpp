@@ -1,0 +1,43 @@
+#include "app/LauncherServices.h"
+
+#include "app/GameStart.h"
+#include "platform/Browser.h"
+#include "platform/Clock.h"
+#include "platform/HardwareSources.h"
+#include "platform/MessageBox.h"
+#include "platform/Process.h"
+#include "tkal/sdl/SDL_Modes.h"
+
+namespace app {
+
+LauncherServices::~LauncherServices() = default;
+
+HardwareInfo LauncherServices::survey() {
+    platform::LinuxHardwareSources sources;
+    std::vector<Resolution> modes;
+    for (const auto& m : TKAL::fullscreenModes())
+        modes.push_back(m);
+    return surveyHardware(sources, modes);
+}
+
+int LauncherServices::messageBox(const std::string& caption, const std::string& text, unsigned style) {
+    return platform::messageBox(caption, text, style);
+}
+
+int LauncherServices::openWebPage(const std::string& url) {
+    return platform::openWebPage(url);
+}
+
+void LauncherServices::handOff(const std::string& launcherPath) {
+    platform::replaceProcess("hoplin", {launcherPath, "tmp"});
+}
+
+void LauncherServices::runGame(const std::string& gameDir) {
+    startGame(gameDir);
+}
+
+uint32_t LauncherServices::now() {
+    return platform::milliseconds();
+}
+
+} // namespace app

@@ -1,0 +1,27 @@
+#pragma once
+#include "app/HardwareInfo.h"
+
+#include <cstdint>
+#include <string>
+
+namespace app {
+
+/// What the launcher needs from outside for a run: the hardware survey, the
+/// message boxes and the clock. Tests give their own.
+class LauncherServices {
+public:
+    virtual ~LauncherServices();
+    virtual HardwareInfo survey();
+    /// Shows a message box (texts in the Windows-1252 code page); answers
+    /// as the platform's message box does.
+    virtual int messageBox(const std::string& caption, const std::string& text, unsigned style);
+    /// Opens the registration page; a result of 32 or below is a failure.
+    virtual int openWebPage(const std::string& url);
+    /// Replaces the process by "hoplin"; answers only when that failed.
+    virtual void handOff(const std::string& launcherPath);
+    /// Starts the game and waits for it.
+    virtual void runGame(const std::string& gameDir);
+    virtual uint32_t now();
+};
+
+} // namespace app

@@ -1,0 +1,204 @@
+#include "app/UserSetWin.h"
+
+#include "app/GameFiles.h"
+#include "app/LauncherConfig.h"
+#include "app/VideoModes.h"
+#include "app/Widgets.h"
+#include "g2/ButtonWidget.h"
+#include "g2/Game.h"
+#include "g2/LabelWidget.h"
+#include "g2/ListWidget.h"
+#include "g2/ScrollWidget.h"
+#include "g2/Styles.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace app {
+
+namespace {
+
+enum : int { idHdr = 1016, idCancel = 1018, idOk = 1019 };
+
+int orDefault(int value, int fallback) {
+    return value > 0 ? value : fallback;
+}
+
+} // namespace
+
+UserSetWin::UserSetWin(const LauncherConfig& c, const InitialResources& resources, AbstractTree* modes,
+                       int width, int height) {
+    setName("UserSetWin");
+    setSize(width, height);
+    flow = G2::FlowVertical;
+    border = static_cast<uint8_t>(c.controlMargin);
+    spacing = 6;
+    setStyle(resources.controlFrame);
+    const int line = c.infoHeight;
+
+    auto logo = std::make_unique<G2::PictWidget>();
+    logo->setImage(resources.logo);
+    logo->expand = G2::ExpandHorizontal;
+    logo->setSize(0, c.logoHeight);
+    append(std::move(logo));
+    addLabel(this, "Configuracion Personalizada", line + 4, resources.font2, G2::LabelWidget::Center);
+
+    addLabel(this, "Modos de Video:", line);
+    auto container = std::make_unique<G2::ListContainerWidget>();
+    container->setSize(0, 4 * c.menuItemHeight + 8);
+    container->expand = G2::ExpandHorizontal;
+    container->scrollBar()->setStyle(resources.videomodeScrollStyle);
+    G2::ListContainerWidget* box = append(std::move(container));
+    auto list = std::make_unique<G2::TextListWidget>();
+    list->setData(modes);
+    list->setTableStyle(resources.menuStyle);
+    list->setItemStyle(resources.menuItemStyle);
+    list->itemHeight = c.menuItemHeight;
+    videoList = box->append(std::move(list));
+    videoList->emitter().connect(this, 1060);
+
+    aaBar = addLevelRow(this, "Antialiasing:", 3, resources.qualityScrollStyle3, aaValue);
+    shadowBar = addLevelRow(this, "Sombras:", 4, resources.qualityScrollStyle4, shadowValue);
+    detailBar = addLevelRow(this, "Niveles de detalle:", 5, resources.qualityScrollStyle5, detailValue);
+
+    G2::Widget* hdrRow = addBox(this, G2::FlowHorizontal, 8);
+    hdrRow->expand = G2::ExpandHorizontal;
+    addLabel(hdrRow, "HDR:", line);
+    hdrBox = addCheckBox(hdrRow, idHdr, orDefault(c.checkboxSize[0], 20), orDefault(c.checkboxSize[1], 20),
+                         resources.checkboxStyle);
+    hdrBox->emitter().connect(this, 1041);
+
+    G2::Widget* buttons = addBox(this, G2::FlowHorizontal, 8);
+    buttons->expand = G2::ExpandHorizontal;
+    buttons->gravity = G2::GravityEnd;
+    for (auto [text, id] : {std::pair<const char*, int>{"Cancelar", idCancel}, {"OK", idOk}})
+        addButton(buttons, text, id, orDefault(c.buttonSize[0], 110), orDefault(c.buttonSize[1], 28))
+            ->emitter()
+            .connect(this, 1040);
+
+    G2::toolkit().emitter.connect(this, 1002);
+}
+
+UserSetWin::~UserSetWin() {
+    G2::toolkit().emitter.disconnect(this, 1002);
+}
+
+G2::ScrollWidget* UserSetWin::addLevelRow(G2::Widget* parent, const char* title, int positions, void* style,
+                                          G2::LabelWidget*& value) {
+    G2::Widget* row = addBox(parent, G2::FlowHorizontal, 8);
+    row->expand = G2::ExpandHorizontal;
+    addLabel(row, title, 20)->setSize(150, 20);
+    value = addLabel(row, "0", 20, nullptr, G2::LabelWidget::Center);
+    value->expand = G2::ExpandNone;
+    value->setSize(30, 20);
+    auto bar = std::make_unique<G2::ScrollWidget>();
+    bar->setStyle(static_cast<G2::ScrollStyle*>(style));
+    bar->expand = G2::ExpandHorizontal;
+    bar->setView(1, positions); // one position of `positions` in view
+    G2::ScrollWidget* raw = row->append(std::move(bar));
+    for (uint32_t code : {1051u, 1054u, 1055u})
+        raw->emitter().connect(this, code);
+    return raw;
+}
+
+int UserSetWin::shadowLevelFor(int size) {
+    if (size >= 2048)
+        return 3;
+    if (size >= 1024)
+        return 2;
+    if (size >= 512)
+        return 1;
+    return 0;
+}
+
+int UserSetWin::shadowSizeFor(int level) {
+    int size = level * 512;
+    return size > 1024 ? 2048 : size;
+}
+
+void UserSetWin::show(const UserSettings& s, int customMode) {
+    aaLevel = std::clamp(s.antialiasing / 2, 0, 2);
+    shadowLevel = shadowLevelFor(s.shadowSize);
+    hdr = s.postProcess;
+    detailLevel = std::clamp(static_cast<int>((s.lodDistance - 6.0f) * 0.5f), 0, 4);
+    videoIndex = customMode;
+    closed = cancelled = accepted = false;
+    hdrBox->setToggled(hdr);
+    if (videoList->holds(videoIndex)) {
+        videoList->select(videoIndex);
+        videoList->reveal(videoIndex);
+    }
+    refresh();
+}
+
+void UserSetWin::apply(UserSettings& s, VideoModes& modes) const {
+    s.antialiasing = aaLevel * 2;
+    s.shadowSize = shadowSizeFor(shadowLevel);
+    // Without any resolution the preset keeps the size it had.
+    if (videoIndex >= 0 && static_cast<size_t>(videoIndex) < modes.resolutions.size()) {
+        s.width = static_cast<int>(modes.resolutions[size_t(videoIndex)].first);
+        s.height = static_cast<int>(modes.resolutions[size_t(videoIndex)].second);
+        s.refresh = 60;
+        if (!modes.modeRows.empty())
+            modes.modeRows[0] = videoIndex;
+        modes.customMode = videoIndex;
+    }
+    s.lodDistance = static_cast<float>(detailLevel * 2 + 6);
+    s.lodCity = s.lodDistance < 12;
+    s.postProcess = hdr;
+}
+
+void UserSetWin::refresh() {
+    aaBar->setPosition(aaLevel);
+    shadowBar->setPosition(shadowLevel);
+    detailBar->setPosition(detailLevel);
+    aaValue->setText(std::to_string(aaLevel).c_str());
+    shadowValue->setText(std::to_string(shadowLevel).c_str());
+    detailValue->setText(std::to_string(detailLevel).c_str());
+}
+
+int UserSetWin::onEvent(uint32_t code, void* sender, intptr_t data) {
+    switch (code) {
+    case 1002:
+        closed = true;
+        return 1;
+    case 1040: {
+        auto* node = static_cast<G2::Node*>(sender);
+        int id = node != nullptr && node->isKindOf(G2::ButtonWidget::classRecord)
+                     ? static_cast<G2::ButtonWidget*>(node)->id
+                     : 0;
+        if (id == idCancel)
+            cancelled = true;
+        else if (id == idOk)
+            accepted = true;
+        return 1;
+    }
+    case 1041:
+        if (sender == hdrBox)
+            hdr = data != 0 && *reinterpret_cast<const uint8_t*>(data) != 0;
+        return 1;
+    case 1060:
+        if (sender == videoList)
+            videoIndex = videoList->selected();
+        return 1;
+    case 1051:
+    case 1054:
+    case 1055: {
+        int* level = sender == aaBar ? &aaLevel : sender == shadowBar ? &shadowLevel : &detailLevel;
+        int top = sender == aaBar ? 2 : sender == shadowBar ? 3 : 4;
+        if (code == 1051)
+            *level = static_cast<int>(data);
+        else if (code == 1054)
+            *level = std::max(0, *level - 1);
+        else
+            *level = std::min(top, *level + 1);
+        *level = std::clamp(*level, 0, top);
+        refresh();
+        return 1;
+    }
+    default:
+        return G2::Widget::onEvent(code, sender, data);
+    }
+}
+
+} // namespace app

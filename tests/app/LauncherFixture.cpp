@@ -1,0 +1,128 @@
+#include "tests/app/LauncherFixture.h"
+
+#include "app/ProcessEntry.h"
+#include "g2/Game.h"
+#include "props/RCacheS.h"
+
+#include <climits>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace apptest {
+
+app::HardwareInfo capableMachine() {
+    app::HardwareInfo h;
+    h.cores = 4;
+    h.cpuName = "Test CPU";
+    h.cpuMHz = 3000;
+    h.memoryBytes = 4ull << 30;
+    h.adapterName = app::toUtf16("Test GPU");
+    h.videoMemoryBytes = 1ull << 30;
+    h.psMajor = h.vsMajor = 5;
+    h.resolutions = {{800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}};
+    return h;
+}
+
+void LauncherTest::SetUp() {
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+    G2::toolkit().reset();
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    previousDir = cwd;
+    home = std::make_unique<testkit::TempDir>();
+    setenv("XDG_CONFIG_HOME", home->path().c_str(), 1);
+    services.hardware = capableMachine();
+}
+
+int LauncherTest::start(int port, std::vector<std::string> words) {
+    install = std::make_unique<TestInstall>(port);
+    EXPECT_EQ(chdir(install->dir().c_str()), 0);
+    app::setProgramPath(install->dir() + "/MoravoTown");
+    launcher = std::make_unique<app::GLauncher>();
+    launcher->setServices(&services);
+    std::vector<std::string> argvWords{install->dir() + "/MoravoTown"};
+    argvWords.insert(argvWords.end(), words.begin(), words.end());
+    std::vector<char*> argv;
+    for (std::string& w : argvWords)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    return launcher->init(static_cast<int>(argvWords.size()), argv.data());
+}
+
+bool LauncherTest::frame(uint32_t step) {
+    services.clock += step;
+    return launcher->frame(services.clock, services.clock);
+}
+
+namespace {
+
+void screenCentre(G2::Widget* w, int& x, int& y) {
+    x = w->x + w->w / 2;
+    y = w->y + w->h / 2;
+    for (G2::Widget* p = w->parentWidget(); p != nullptr; p = p->parentWidget()) {
+        x += p->x + p->border;
+        y += p->y + p->border;
+    }
+}
+
+void push(Uint8 type, int x, int y) {
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) {
+        e.motion.x = static_cast<Uint16>(x);
+        e.motion.y = static_cast<Uint16>(y);
+    } else {
+        e.button.button = 1;
+        e.button.x = static_cast<Uint16>(x);
+        e.button.y = static_cast<Uint16>(y);
+    }
+    SDL_PushEvent(&e);
+}
+
+} // namespace
+
+void LauncherTest::click(G2::Widget* widget) {
+    int x = 0, y = 0;
+    screenCentre(widget, x, y);
+    push(SDL_MOUSEMOTION, x, y);
+    push(SDL_MOUSEBUTTONDOWN, x, y);
+    push(SDL_MOUSEBUTTONUP, x, y);
+    frame();
+    frame();
+}
+
+void LauncherTest::pressKey(int sym, int unicode) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = static_cast<SDLKey>(sym);
+    e.key.keysym.unicode = static_cast<Uint16>(unicode);
+    SDL_PushEvent(&e);
+    e.type = SDL_KEYUP;
+    SDL_PushEvent(&e);
+    frame();
+}
+
+void LauncherTest::type(const std::string& text) {
+    for (char c : text)
+        pressKey(static_cast<unsigned char>(c), static_cast<unsigned char>(c));
+}
+
+int LauncherTest::finish() {
+    finished = true;
+    return launcher->exit(0);
+}
+
+void LauncherTest::TearDown() {
+    if (launcher && !finished)
+        launcher->exit(0);
+    launcher.reset();
+    resourceCache().clear();
+    G2::toolkit().reset();
+    if (!previousDir.empty()) {
+        EXPECT_EQ(chdir(previousDir.c_str()), 0);
+    }
+    unsetenv("XDG_CONFIG_HOME");
+    SDL_Quit();
+}
+
+} // namespace apptest

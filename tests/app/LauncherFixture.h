@@ -1,0 +1,86 @@
+#pragma once
+// The launcher run in this process on the dummy video driver, in a test
+// installation, with its outside services recorded, driven frame by frame.
+#include "app/GLauncher.h"
+#include "app/MainWin.h"
+#include "tests/app/TestInstall.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace apptest {
+
+/// Records what the launcher asks of the outside world.
+class RecordingServices : public app::LauncherServices {
+public:
+    app::HardwareInfo survey() override { return hardware; }
+    int messageBox(const std::string& caption, const std::string& text, unsigned style) override {
+        boxes.push_back(caption + "|" + text);
+        std::fprintf(stderr, "%s|%s\n", caption.c_str(), text.c_str());
+        styles.push_back(style);
+        return boxAnswer;
+    }
+    int openWebPage(const std::string& url) override {
+        pages.push_back(url);
+        return pageResult;
+    }
+    void handOff(const std::string& launcherPath) override { handOffs.push_back(launcherPath); }
+    void runGame(const std::string& gameDir) override { games.push_back(gameDir); }
+    uint32_t now() override { return clock; }
+
+    app::HardwareInfo hardware;
+    std::vector<std::string> boxes;
+    std::vector<unsigned> styles;
+    int boxAnswer = 1;
+    std::vector<std::string> pages;
+    int pageResult = 42;
+    std::vector<std::string> handOffs;
+    std::vector<std::string> games;
+    uint32_t clock = 5000;
+};
+
+/// A capable machine with a few screen modes.
+app::HardwareInfo capableMachine();
+
+class LauncherTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    /// Builds the installation for a service on `port` and starts the
+    /// launcher with `words` after the program path; answers init's result.
+    int start(int port = 1, std::vector<std::string> words = {});
+    /// One frame, `step` ms after the previous one.
+    bool frame(uint32_t step = 40);
+    /// Frames until `done` holds (at most `limit`); answers whether it did.
+    template <typename F> bool frameUntil(F done, int limit = 400) {
+        for (int i = 0; i < limit; ++i) {
+            if (done())
+                return true;
+            frame();
+        }
+        return done();
+    }
+    /// Clicks the middle of `widget` (a press and release in one frame, then
+    /// the frame that delivers the click).
+    void click(G2::Widget* widget);
+    void type(const std::string& text);
+    void pressKey(int sym, int unicode = 0);
+    int finish();
+
+    app::MainWin& win() { return *launcher->mainWin; }
+
+    std::unique_ptr<TestInstall> install;
+    std::unique_ptr<testkit::TempDir> home;
+    std::unique_ptr<app::GLauncher> launcher;
+    RecordingServices services;
+    std::string previousDir;
+    bool finished = false;
+};
+
+} // namespace apptest

@@ -1,0 +1,64 @@
+// Runs "moravo-tool survey" and "moravo-tool login" as support staff would.
+#include "tests/common/ToolRun.h"
+#include "tests/net/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+using nettest::LoopbackServer;
+using nettest::ServerConnection;
+
+namespace {
+
+LoopbackServer::Handler answering(const std::string& code) {
+    return [code](ServerConnection& connection) {
+        std::string head, body;
+        while (connection.readRequest(head, body)) {
+            std::string answer = "<ZEPCMD Res=\"" + code + "\"/>";
+            connection.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) +
+                            "\r\n\r\n" + answer);
+        }
+    };
+}
+
+std::string connectionFile(int port) {
+    return "<ZEP><server address=\"127.0.0.1\" port=\"" + std::to_string(port) + "\" ssl=\"0\"/></ZEP>";
+}
+
+} // namespace
+
+TEST(SurveyCommand, PrintsEveryFieldAndTheMachineClass) {
+    testkit::TempDir dir;
+    testkit::ToolRun run = testkit::runTool(dir, "survey");
+    ASSERT_EQ(run.code, 0) << run.err;
+    for (const char* field :
+         {"cores: ", "cpuName: ", "cpuMHz: ", "memoryBytes: ", "adapterName: ", "videoMemoryBytes: ",
+          "vsMajor: ", "psMajor: ", "resolutions:", "machineClass: ",
+          "N\xC3\xBA"
+          "cleos: ",
+          "Memor\xC3\xAD"
+          "a RAM: ",
+          "Versi\xC3\xB3n de Shader: "})
+        EXPECT_NE(run.out.find(field), std::string::npos) << field;
+}
+
+TEST(LoginCommand, AcceptedRefusedAndUnreadableConfiguration) {
+    testkit::TempDir dir;
+    LoopbackServer accepting(answering("0"));
+    dir.write("ZEP_client.xml", connectionFile(accepting.port()));
+    testkit::ToolRun ok = testkit::runTool(dir, "login 600123456 clave", dir.path());
+    EXPECT_EQ(ok.code, 0) << ok.err;
+    EXPECT_EQ(ok.out, "0 Login aceptado.\n");
+    ASSERT_EQ(accepting.requests().size(), 1u);
+    EXPECT_NE(accepting.requests()[0].second.find("Password=\"clave\""), std::string::npos);
+
+    LoopbackServer refusing(answering("1"));
+    std::string other = dir.write("other.xml", connectionFile(refusing.port()));
+    testkit::ToolRun refused = testkit::runTool(dir, "login --config " + other + " 600 mala");
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(refused.out, "1 Nombre o password son incorrectos.\n");
+
+    testkit::ToolRun missing = testkit::runTool(dir, "login --config " + dir.path() + "/none.xml 600 x");
+    EXPECT_EQ(missing.code, 2);
+    testkit::ToolRun usage = testkit::runTool(dir, "login onlyone");
+    EXPECT_EQ(usage.code, 2);
+}
