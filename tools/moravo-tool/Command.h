@@ -16,5 +16,7 @@ extern const Command commands[];
 
 // The subcommands' entry points, one per source file.
 int runProps(int argc, char** argv);
+int runSurvey(int argc, char** argv);
+int runLogin(int argc, char** argv);
 
 } // namespace tool

@@ -9,6 +9,9 @@ namespace tool {
 
 const Command commands[] = {
     {"props", "FILE", "reads a layout file and its includes; prints the tree or the first error", runProps},
+    {"survey", "", "prints what the launcher sees of this machine", runSurvey},
+    {"login", "[--config FILE] PHONE PASSWORD", "sends the launcher's login and prints the answer code",
+     runLogin},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
