@@ -14,4 +14,10 @@ struct Command {
 /// Every subcommand, in the order "help" lists them; ends with a null name.
 extern const Command commands[];
 
+// The subcommands' entry points, one per source file.
+int runPublish(int argc, char** argv);
+int runScan(int argc, char** argv);
+int runVerify(int argc, char** argv);
+int runUpdate(int argc, char** argv);
+
 } // namespace tool
