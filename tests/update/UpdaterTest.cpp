@@ -612,3 +612,23 @@ TEST_F(UpdaterTest, TheDelayIsWaitedBeforeEachAttemptAndTheDefaultPauseEndsOnSto
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_EQ(r.all().back(), "error 3840");
 }
+
+TEST_F(UpdaterTest, ACorruptStreamGivesTheInflateCodeAndARetryOnTheSameObjectFinishes) {
+    const Published& file = publish("a.bin", bytesOf(20000, 9));
+    std::string corrupt = file.packed;
+    for (size_t i = 10; i < 60; ++i)
+        corrupt[i] = static_cast<char>(corrupt[i] ^ 0x5A);
+    server.put("/rel/a.bin.zz", corrupt);
+    Updater updater(location());
+    run(updater);
+    EXPECT_EQ(recorder.all().back(), "error " + std::to_string(0x8B0 + 3)); // Z_DATA_ERROR with input left
+
+    // The launcher's "Reintentar": the same object runs again once its
+    // thread has ended.
+    server.put("/rel/a.bin.zz", file.packed);
+    ASSERT_TRUE(updater.startUpdate(&recorder, 100, 0));
+    recorder.waitFor("finished 0");
+    EXPECT_TRUE(updater.stop(3000));
+    EXPECT_EQ(readFile("a.bin"), file.bytes);
+    EXPECT_EQ(pauses, std::vector<uint32_t>{100});
+}
