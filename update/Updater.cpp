@@ -10,7 +10,6 @@
 
 #include "net/HttpConnection.h"
 #include "net/InetAddress.h"
-#include "net/Md5.h"
 #include "net/UrlEscape.h"
 #include "platform/Clock.h"
 #include "update/InstallScanner.h"
@@ -18,6 +17,7 @@
 #include "update/SafePaths.h"
 #include "update/UpdateLog.h"
 #include "update/UpdaterListener.h"
+#include "update/WriteBehind.h"
 
 #include <zlib.h>
 
@@ -229,8 +229,13 @@ void Updater::run() {
         if (cancel_)
             return endCancelled(nullptr);
     }
-    if (ok && !updateFiles())
-        return;
+    if (ok) {
+        writer_ = std::make_unique<WriteBehind>();
+        const bool ended = !updateFiles();
+        writer_.reset();
+        if (ended)
+            return;
+    }
     dropConnection();
     if (error_ == 0)
         listener_->onFinished(stagedCount_);
@@ -487,32 +492,34 @@ int32_t Updater::inflateBody(HttpConnection& connection, const ManifestEntry& en
     if (!stream.init())
         return inflateInitError;
     z_stream& z = *stream;
-    Md5 md5;
+    // The inflated bytes are hashed and written behind, while the next block
+    // is inflated; `finish` below waits for them on every way out.
+    WriteBehind& writer = *writer_;
+    writer.begin(&out);
     int32_t result = 0;
     bool inputEnded = false;
     bool streamEnded = false;
-    z.next_out = reinterpret_cast<Bytef*>(outBuffer_);
-    z.avail_out = sizeof outBuffer_;
+    z.next_out = reinterpret_cast<Bytef*>(writer.block());
+    z.avail_out = WriteBehind::blockSize;
 
     // Output beyond the published size stops the inflate at once: a small
     // body must not be able to fill the disk.
     auto checkSize = [&]() -> int32_t {
-        if (written + static_cast<int64_t>(sizeof outBuffer_ - z.avail_out) <= entry.size)
+        if (written + static_cast<int64_t>(WriteBehind::blockSize - z.avail_out) <= entry.size)
             return 0;
         updateLog("update: the file inflates beyond its %d bytes", entry.size);
         return downloadError;
     };
-    // Writes what the output buffer holds.
+    // Hands the filled part of the output block over.
     auto drain = [&]() -> int32_t {
-        const size_t produced = sizeof outBuffer_ - z.avail_out;
+        const size_t produced = WriteBehind::blockSize - z.avail_out;
         if (produced > 0) {
-            md5.update(outBuffer_, produced);
-            if (!out.write(outBuffer_, produced))
+            if (!writer.submit(produced))
                 return writeError;
             written += static_cast<int64_t>(produced);
         }
-        z.next_out = reinterpret_cast<Bytef*>(outBuffer_);
-        z.avail_out = sizeof outBuffer_;
+        z.next_out = reinterpret_cast<Bytef*>(writer.block());
+        z.avail_out = WriteBehind::blockSize;
         return 0;
     };
 
@@ -566,10 +573,13 @@ int32_t Updater::inflateBody(HttpConnection& connection, const ManifestEntry& en
     }
     if (result == 0)
         result = drain();
+    std::string digest;
+    if (!writer.finish(digest) && result == 0)
+        result = writeError;
     reportProgress(compressed, written);
     if (!stream.end() && result == 0)
         result = inflateEndError;
-    if (result == 0 && (written != entry.size || entry.hash != md5.hexDigest())) {
+    if (result == 0 && (written != entry.size || entry.hash != digest)) {
         updateLog("update: the file does not match its published size and digest");
         result = downloadError;
     }

@@ -15,6 +15,7 @@
 class HttpConnection;
 class PendingFile;
 class UpdaterListener;
+class WriteBehind;
 
 /// Brings the installation in the current directory in line with the
 /// version published at an update location, on its own thread: it fetches
@@ -142,7 +143,8 @@ private:
     Pause pause_;
     uint32_t receiveTimeout_ = receiveTimeoutMs;
 
-    // Compressed input and inflated output of the inflate step.
+    // Compressed input of the inflate step; the inflated output goes to the
+    // blocks of the write-behind, which lives for the download part of a run.
     char inBuffer_[4096];
-    char outBuffer_[4096];
+    std::unique_ptr<WriteBehind> writer_;
 };
