@@ -102,9 +102,12 @@ private:
     bool readLocalManifest();
     bool fetchPublishedManifest();
     void deleteObsolete();
-    Outcome download(const std::string& path, const ManifestEntry& entry);
+    // `next`: the file downloaded after this one, if any, whose request may
+    // be sent as soon as this body has been read.
+    Outcome download(const std::string& path, const ManifestEntry& entry, const std::string* next);
     int32_t inflateBody(HttpConnection& connection, const ManifestEntry& entry, PendingFile& out,
-                        int64_t& compressed, int64_t& written);
+                        const std::string* next, int64_t& compressed, int64_t& written);
+    std::string remotePath(const std::string& path) const;
     void reportProgress(int64_t compressed, int64_t written);
     void endCancelled(const Manifest* partial);
 
@@ -137,6 +140,9 @@ private:
     std::unique_ptr<HttpConnection> connection_;
     std::mutex connectionMutex_;
     int requestsOnConnection_ = 0;
+    // The request path of a GET already sent on the connection whose answer
+    // has not been read yet; empty when none.
+    std::string prefetched_;
 
     std::mutex stopMutex_;
     std::condition_variable stopRequested_;

@@ -12,7 +12,7 @@ class PendingFile;
 /// producing thread.
 class WriteBehind {
 public:
-    static constexpr size_t blockSize = 64 * 1024;
+    static constexpr size_t blockSize = 128 * 1024;
 
     WriteBehind();
     ~WriteBehind();

@@ -87,6 +87,11 @@ void FileServer::setFault(const std::string& path, Fault fault, size_t offset, i
     rules_[path] = Rule{fault, offset, times};
 }
 
+void FileServer::setReplacement(const std::string& path, const std::string& bytes, int times) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    replacements_[path] = {bytes, times};
+}
+
 void FileServer::closeEveryConnection(bool yes) {
     std::lock_guard<std::mutex> guard(mutex_);
     closeEvery_ = yes;
@@ -204,6 +209,11 @@ void FileServer::serve(int fd) {
             found = file != files_.end();
             if (found)
                 body = file->second;
+            auto replacement = replacements_.find(path);
+            if (found && replacement != replacements_.end() && replacement->second.second > 0) {
+                body = replacement->second.first;
+                --replacement->second.second;
+            }
             auto r = rules_.find(path);
             if (r != rules_.end() && r->second.times != 0) {
                 rule = r->second;

@@ -35,6 +35,8 @@ public:
     void putDirectory(const std::string& dir, const std::string& prefix);
     /// `times` < 0: the fault holds for every GET; else for that many.
     void setFault(const std::string& path, Fault fault, size_t offset = 0, int times = -1);
+    /// The next `times` GETs of the path are answered with `bytes` instead.
+    void setReplacement(const std::string& path, const std::string& bytes, int times);
     /// Every connection is closed after its answer, without saying so.
     void closeEveryConnection(bool yes);
 
@@ -67,6 +69,7 @@ private:
     std::condition_variable changed_;
     std::map<std::string, std::string> files_;
     std::map<std::string, Rule> rules_;
+    std::map<std::string, std::pair<std::string, int>> replacements_;
     std::map<std::string, int> gets_;
     std::vector<std::string> requested_;
     std::vector<std::thread> workers_;

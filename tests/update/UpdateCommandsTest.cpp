@@ -250,7 +250,10 @@ TEST_F(UpdateCommandTest, AnUpdateKilledMidDownloadLeavesEveryFileOldOrNew) {
         EXPECT_TRUE(now == bytes || now == old[path]) << path;
         updated += now == bytes;
     }
-    EXPECT_EQ(updated, 12); // f10 .. f21 were done, f22 was cut
+    // f10 .. f20 were done; f22 was cut; f21 may or may not have been put in
+    // place, since f22's request leaves as soon as f21's body is read.
+    EXPECT_GE(updated, 11);
+    EXPECT_LE(updated, 12);
     EXPECT_FALSE(fs::exists(install.path() + "/checklist.txt"));
 
     // The next run finishes the update and clears what the killed one left.

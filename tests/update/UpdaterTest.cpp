@@ -221,6 +221,30 @@ TEST_F(UpdaterTest, DownloadsWhatDiffersOrIsUnlistedAndWritesThePublishedManifes
     EXPECT_EQ(recorder.lastDone, packed);
     EXPECT_EQ(recorder.lastDoneSize, 100000 + 3 + 37);
     EXPECT_TRUE(leftovers().empty());
+    // Everything over one kept-alive connection, in path order.
+    EXPECT_EQ(server.connections(), 1);
+    EXPECT_EQ(server.requested(),
+              (std::vector<std::string>{"/rel/current.txt", "/rel/checklist.txt", "/rel/changed.bin.zz",
+                                        "/rel/new/deep/file.dat.zz", "/rel/unlisted.txt.zz"}));
+}
+
+TEST_F(UpdaterTest, ANextRequestSentAheadIsDroppedWhenTheCurrentFileFails) {
+    publish("a", bytesOf(30000, 10));
+    publish("b", bytesOf(30000, 11));
+    // The first answer for "a" is a sound zlib stream of other bytes (of the
+    // same size, and shorter when packed): it is read to its end, so "b" is
+    // already asked for, and only then refused.
+    const std::string other = updatetest::pigzCompress(std::string(30000, 'z'));
+    ASSERT_LT(other.size(), release["a"].packed.size());
+    server.setReplacement("/rel/a.zz", other, 1);
+    Updater updater(location());
+    run(updater, 2);
+    EXPECT_EQ(recorder.from("fileBegin"), (std::vector<std::string>{"fileBegin a 30000", "error 224",
+                                                                    "fileBegin b 30000", "finished 0"}));
+    EXPECT_EQ(readFile("a"), release["a"].bytes);
+    EXPECT_EQ(readFile("b"), release["b"].bytes);
+    EXPECT_EQ(server.gets("/rel/a.zz"), 2);
+    EXPECT_EQ(server.gets("/rel/b.zz"), 2); // the one sent ahead went unread
 }
 
 TEST_F(UpdaterTest, WithoutALocalManifestTheInstallationIsScannedFirst) {
