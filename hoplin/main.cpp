@@ -1,7 +1,7 @@
-// hoplin: completes a self-update by moving the staged files into place.
-#include <cstdio>
+// hoplin: completes a self-update by moving the files the launcher staged in
+// "tmp" into place, then starts the launcher again.
+#include "hoplin/Completer.h"
 
-int main() {
-    std::printf("hoplin - self-update completer\n");
-    return 0;
+int main(int argc, char** argv) {
+    return hoplin::runCompleter(argc, argv);
 }

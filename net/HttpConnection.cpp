@@ -159,6 +159,21 @@ bool HttpConnection::sendPostHeader(const std::string& host, const std::string& 
 }
 
 bool HttpConnection::sendGet(const std::string& host, const std::string& path) {
+    return writeGet(host, path) && readResponseHead();
+}
+
+bool HttpConnection::sendGetRequest(const std::string& host, const std::string& path) {
+    if (!writeGet(host, path))
+        return false;
+    out_.flush();
+    if (!out_.good()) {
+        keepAlive = false;
+        return false;
+    }
+    return true;
+}
+
+bool HttpConnection::writeGet(const std::string& host, const std::string& path) {
     if (!socket_->connected || !requestAllowed(host, path, std::string()))
         return false;
     if (!discardUnreadBody()) {
@@ -173,8 +188,9 @@ bool HttpConnection::sendGet(const std::string& host, const std::string& path) {
     for (const auto& [name, value] : requestHeaders)
         head += name + ":" + value + "\r\n";
     head += "\r\n";
+    // A failed write shows when the request is flushed.
     out_.write(head.data(), static_cast<std::streamsize>(head.size()));
-    return readResponseHead();
+    return true;
 }
 
 bool HttpConnection::readHead() {

@@ -43,6 +43,10 @@ public:
                         const std::string& contentType);
     /// Sends a GET and reads the response head; true only for status 200.
     bool sendGet(const std::string& host, const std::string& path);
+    /// Sends a GET at once without waiting for its answer, whose head
+    /// `readResponseHead` reads later; the previous body must have been read
+    /// to its end. False when it could not be sent.
+    bool sendGetRequest(const std::string& host, const std::string& path);
     /// Flushes the request, reads the response head and arms the body limit.
     /// True only for status 200. A malformed or oversized head closes the
     /// connection and answers false.
@@ -68,6 +72,8 @@ public:
 private:
     bool requestAllowed(const std::string& host, const std::string& path, const std::string& contentType);
     bool discardUnreadBody();
+    // Writes a GET head into the output buffer.
+    bool writeGet(const std::string& host, const std::string& path);
     bool readHead();
     void writeCommonHeaders(std::string& head, const std::string& host);
 

@@ -74,6 +74,22 @@ TEST(HttpConnectionTest, RequestBytesAreExact) {
     EXPECT_EQ(requests[2].first, "GET /again HTTP/1.1\r\nHost: example.test\r\nx-a:1\r\nx-b:2\r\n\r\n");
 }
 
+TEST(HttpConnectionTest, AGetSentAheadLeavesAtOnceAndIsAnsweredByTheNextHead) {
+    LoopbackServer server([](ServerConnection& connection) {
+        std::string head, body;
+        for (int n = 1; connection.readRequest(head, body); ++n)
+            connection.send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n" + std::to_string(n));
+    });
+    HttpConnection connection(InetAddress("127.0.0.1", server.port()), nullptr);
+    ASSERT_TRUE(connection.sendGet("h", "/one"));
+    EXPECT_EQ(readBody(connection), "1");
+    ASSERT_TRUE(connection.sendGetRequest("h", "/two"));
+    server.waitForRequests(2); // sent without waiting for the answer
+    ASSERT_TRUE(connection.readResponseHead());
+    EXPECT_EQ(readBody(connection), "2");
+    EXPECT_EQ(server.requests()[1].first, "GET /two HTTP/1.1\r\nConnection: Keep-Alive\r\nHost: h\r\n\r\n");
+}
+
 TEST(HttpConnectionTest, ResponseHeadRules) {
     {
         Scripted s("HTTP/1.1 200 OK\r\ncontent-length: 12\r\nX-Name :  spaced value \r\n\r\n"

@@ -12,6 +12,14 @@ const Command commands[] = {
     {"survey", "", "prints what the launcher sees of this machine", runSurvey},
     {"login", "[--config FILE] PHONE PASSWORD", "sends the launcher's login and prints the answer code",
      runLogin},
+    {"publish", "SRC_DIR OUT_DIR",
+     "compresses a release into OUT_DIR (checklist.txt, <path>.zz, current.txt); only what changed",
+     runPublish},
+    {"scan", "DIR", "prints the manifest of an installation as the updater's scanner makes it", runScan},
+    {"verify", "DIR",
+     "compares an installation with its checklist.txt; exit 1 when files are missing or differ", runVerify},
+    {"update", "DIR LOCATION [--repair] [--retries N]",
+     "updates DIR from host[:port][/path]; exit 0 done, 3 files staged for hoplin, 1 failed", runUpdate},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

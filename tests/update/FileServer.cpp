@@ -1,0 +1,321 @@
+#include "tests/update/FileServer.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace updatetest {
+
+namespace {
+
+std::string decoded(const std::string& path) {
+    std::string out;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size()) {
+            out.push_back(static_cast<char>(std::strtol(path.substr(i + 1, 2).c_str(), nullptr, 16)));
+            i += 2;
+        } else {
+            out.push_back(path[i]);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+FileServer::FileServer() {
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int yes = 1;
+    setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listenFd_, 16) != 0)
+        std::abort();
+    socklen_t size = sizeof address;
+    getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+    acceptor_ = std::thread([this] { acceptLoop(); });
+}
+
+FileServer::~FileServer() {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        stopping_ = true;
+        for (int fd : openFds_)
+            ::shutdown(fd, SHUT_RDWR);
+    }
+    changed_.notify_all();
+    ::shutdown(listenFd_, SHUT_RDWR);
+    acceptor_.join();
+    for (std::thread& worker : workers_)
+        worker.join();
+    ::close(listenFd_);
+}
+
+void FileServer::put(const std::string& path, const std::string& bytes) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    files_[path] = bytes;
+}
+
+void FileServer::remove(const std::string& path) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    files_.erase(path);
+}
+
+void FileServer::putDirectory(const std::string& dir, const std::string& prefix) {
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (entry.is_regular_file())
+            put(prefix + "/" + fs::relative(entry.path(), dir).generic_string(),
+                readFile(entry.path().string()));
+    }
+}
+
+void FileServer::setFault(const std::string& path, Fault fault, size_t offset, int times) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    rules_[path] = Rule{fault, offset, times};
+}
+
+void FileServer::setReplacement(const std::string& path, const std::string& bytes, int times) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    replacements_[path] = {bytes, times};
+}
+
+void FileServer::closeEveryConnection(bool yes) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    closeEvery_ = yes;
+}
+
+int FileServer::gets(const std::string& path) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto it = gets_.find(path);
+    return it == gets_.end() ? 0 : it->second;
+}
+
+std::vector<std::string> FileServer::requested() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return requested_;
+}
+
+int FileServer::connections() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return connections_;
+}
+
+void FileServer::waitForSilence(int count) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    changed_.wait(guard, [&] { return silences_ >= count; });
+}
+
+void FileServer::release() {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        released_ = true;
+    }
+    changed_.notify_all();
+}
+
+void FileServer::acceptLoop() {
+    for (;;) {
+        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (stopping_) {
+            ::close(fd);
+            return;
+        }
+        ++connections_;
+        openFds_.push_back(fd);
+        workers_.emplace_back([this, fd] { serve(fd); });
+    }
+}
+
+bool FileServer::sendAll(int fd, const char* data, size_t length) {
+    while (length > 0) {
+        ssize_t sent = ::send(fd, data, length, MSG_NOSIGNAL);
+        if (sent <= 0)
+            return false;
+        data += sent;
+        length -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+bool FileServer::waitWhileSilent(int fd) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ++silences_;
+    }
+    changed_.notify_all();
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> guard(mutex_);
+            if (changed_.wait_for(guard, std::chrono::milliseconds(20),
+                                  [&] { return released_ || stopping_; }))
+                return !stopping_;
+        }
+        // A client that went away ends the wait.
+        pollfd watch{fd, POLLIN, 0};
+        if (::poll(&watch, 1, 0) > 0) {
+            char probe;
+            if (::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) <= 0)
+                return false;
+        }
+    }
+}
+
+void FileServer::serve(int fd) {
+    std::string pending;
+    char buffer[8192];
+    for (;;) {
+        size_t end;
+        while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
+            ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                goto done;
+            pending.append(buffer, static_cast<size_t>(got));
+        }
+        std::string head = pending.substr(0, end);
+        pending.erase(0, end + 4);
+        std::istringstream line(head);
+        std::string method, target;
+        line >> method >> target;
+        const std::string path = decoded(target);
+
+        std::string body;
+        bool found;
+        Rule rule;
+        bool closeAfter;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            ++gets_[path];
+            requested_.push_back(path);
+            auto file = files_.find(path);
+            found = file != files_.end();
+            if (found)
+                body = file->second;
+            auto replacement = replacements_.find(path);
+            if (found && replacement != replacements_.end() && replacement->second.second > 0) {
+                body = replacement->second.first;
+                --replacement->second.second;
+            }
+            auto r = rules_.find(path);
+            if (r != rules_.end() && r->second.times != 0) {
+                rule = r->second;
+                if (r->second.times > 0)
+                    --r->second.times;
+            }
+            closeAfter = closeEvery_;
+        }
+        changed_.notify_all();
+        if (!found || rule.fault == Fault::notFound) {
+            const std::string answer = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found";
+            if (!sendAll(fd, answer.data(), answer.size()))
+                break;
+            continue;
+        }
+        const std::string answerHead =
+            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+        if (!sendAll(fd, answerHead.data(), answerHead.size()))
+            break;
+        if (rule.fault == Fault::cut) {
+            sendAll(fd, body.data(), std::min(rule.offset, body.size()));
+            break;
+        }
+        if (rule.fault == Fault::silent) {
+            const size_t first = std::min(rule.offset, body.size());
+            if (!sendAll(fd, body.data(), first) || !waitWhileSilent(fd))
+                break;
+            if (!sendAll(fd, body.data() + first, body.size() - first))
+                break;
+            continue;
+        }
+        if (!sendAll(fd, body.data(), body.size()))
+            break;
+        if (closeAfter || rule.fault == Fault::closeAfter)
+            break;
+    }
+done:
+    std::lock_guard<std::mutex> guard(mutex_);
+    for (auto it = openFds_.begin(); it != openFds_.end(); ++it) {
+        if (*it == fd) {
+            openFds_.erase(it);
+            break;
+        }
+    }
+    ::close(fd);
+}
+
+TempDir::TempDir() {
+    char name[] = "/tmp/moravo-update-XXXXXX";
+    if (mkdtemp(name) != nullptr)
+        path_ = name;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (!path_.empty())
+        fs::remove_all(path_, ec);
+}
+
+std::string TempDir::write(const std::string& relative, const std::string& bytes) const {
+    const fs::path file = fs::path(path_) / relative;
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    return file.string();
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+namespace {
+
+std::string runFilter(const std::string& command, const std::string& bytes) {
+    TempDir scratch;
+    const std::string input = scratch.write("in", bytes);
+    const std::string output = scratch.path() + "/out";
+    const std::string line = command + " <'" + input + "' >'" + output + "'";
+    if (std::system(line.c_str()) != 0)
+        std::abort();
+    return readFile(output);
+}
+
+} // namespace
+
+std::string pigzCompress(const std::string& bytes, int level) {
+    return runFilter("pigz -z -c -" + std::to_string(level), bytes);
+}
+
+std::string md5sumOf(const std::string& bytes) {
+    return runFilter("md5sum", bytes).substr(0, 32);
+}
+
+CurrentDir::CurrentDir(const std::string& path) : previous_(fs::current_path().string()) {
+    fs::current_path(path);
+}
+
+CurrentDir::~CurrentDir() {
+    std::error_code ec;
+    fs::current_path(previous_, ec);
+}
+
+} // namespace updatetest

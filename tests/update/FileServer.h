@@ -1,0 +1,119 @@
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace updatetest {
+
+/// An HTTP/1.1 file server on 127.0.0.1 (a free port): answers GET with
+/// "Content-Length" and keeps connections alive, one thread per connection.
+/// Paths can be given faults to play a broken or hostile server.
+class FileServer {
+public:
+    enum class Fault {
+        none,
+        notFound,   // 404 for every GET of the path
+        cut,        // the full length announced, `offset` bytes sent, then closed
+        silent,     // `offset` bytes sent, then nothing until released
+        closeAfter, // answered, then the connection closed without saying so
+    };
+
+    FileServer();
+    ~FileServer();
+    FileServer(const FileServer&) = delete;
+    FileServer& operator=(const FileServer&) = delete;
+
+    uint16_t port() const { return port_; }
+
+    void put(const std::string& path, const std::string& bytes);
+    void remove(const std::string& path);
+    /// Serves every regular file below `dir` at `prefix` + "/" + its path.
+    void putDirectory(const std::string& dir, const std::string& prefix);
+    /// `times` < 0: the fault holds for every GET; else for that many.
+    void setFault(const std::string& path, Fault fault, size_t offset = 0, int times = -1);
+    /// The next `times` GETs of the path are answered with `bytes` instead.
+    void setReplacement(const std::string& path, const std::string& bytes, int times);
+    /// Every connection is closed after its answer, without saying so.
+    void closeEveryConnection(bool yes);
+
+    /// GETs received for a path (a decoded request path).
+    int gets(const std::string& path);
+    std::vector<std::string> requested();
+    int connections();
+    /// Blocks until a silent fault has been reached `count` times.
+    void waitForSilence(int count = 1);
+    /// Lets every silent answer continue with the rest of its body.
+    void release();
+
+private:
+    struct Rule {
+        Fault fault = Fault::none;
+        size_t offset = 0;
+        int times = -1;
+    };
+
+    void acceptLoop();
+    void serve(int fd);
+    bool sendAll(int fd, const char* data, size_t length);
+    // Waits for a release; false when the server stops or the client left.
+    bool waitWhileSilent(int fd);
+
+    int listenFd_ = -1;
+    uint16_t port_ = 0;
+    std::thread acceptor_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<std::string, std::string> files_;
+    std::map<std::string, Rule> rules_;
+    std::map<std::string, std::pair<std::string, int>> replacements_;
+    std::map<std::string, int> gets_;
+    std::vector<std::string> requested_;
+    std::vector<std::thread> workers_;
+    std::vector<int> openFds_;
+    int connections_ = 0;
+    int silences_ = 0;
+    bool released_ = false;
+    bool closeEvery_ = false;
+    bool stopping_ = false;
+};
+
+/// zlib stream of `bytes` made by pigz (not by the launcher's code).
+std::string pigzCompress(const std::string& bytes, int level = 9);
+
+/// MD5 of the bytes, computed by md5sum.
+std::string md5sumOf(const std::string& bytes);
+
+/// A private scratch directory, removed at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    /// Writes a file below the directory (its folders made); answers its path.
+    std::string write(const std::string& relative, const std::string& bytes) const;
+
+private:
+    std::string path_;
+};
+
+std::string readFile(const std::string& path);
+
+/// Changes the current directory for a scope.
+class CurrentDir {
+public:
+    explicit CurrentDir(const std::string& path);
+    ~CurrentDir();
+    CurrentDir(const CurrentDir&) = delete;
+    CurrentDir& operator=(const CurrentDir&) = delete;
+
+private:
+    std::string previous_;
+};
+
+} // namespace updatetest

@@ -1,0 +1,293 @@
+// The operator's commands, run as the built moravo-tool in child processes:
+// publish, scan, verify and update, a killed update, and the progress line.
+#include "tests/common/Xvfb.h"
+#include "tests/update/FileServer.h"
+#include "tools/moravo-tool/ConsoleListener.h"
+#include "update/Manifest.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using updatetest::FileServer;
+using updatetest::md5sumOf;
+using updatetest::readFile;
+using updatetest::TempDir;
+
+namespace {
+
+struct ToolRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+// Output goes to files through the shell's redirection; `exec` makes the
+// child's process the tool itself.
+bool startTool(testkit::Child& child, const TempDir& logs, const std::string& arguments) {
+    const std::string line = "exec '" MORAVO_BINARY_DIR "/tools/moravo-tool/moravo-tool' " + arguments +
+                             " >'" + logs.path() + "/out' 2>'" + logs.path() + "/err'";
+    return child.start("/bin/sh", {"-c", line}, {});
+}
+
+ToolRun runTool(const std::string& arguments) {
+    TempDir logs;
+    testkit::Child child;
+    if (!startTool(child, logs, arguments))
+        return {-1, "", "could not start"};
+    int code = child.wait(60000);
+    return {code, readFile(logs.path() + "/out"), readFile(logs.path() + "/err")};
+}
+
+std::string quoted(const std::string& path) {
+    return "'" + path + "'";
+}
+
+Manifest manifestAt(const std::string& path) {
+    std::istringstream in(readFile(path));
+    Manifest m;
+    EXPECT_TRUE(readManifest(in, m)) << path;
+    return m;
+}
+
+std::string inflated(const std::string& zz) {
+    TempDir scratch;
+    const std::string in = scratch.write("in.zz", readFile(zz));
+    EXPECT_EQ(std::system(("pigz -d -z -c '" + in + "' >'" + scratch.path() + "/out'").c_str()), 0);
+    return readFile(scratch.path() + "/out");
+}
+
+std::string sample(size_t size, char seed) {
+    std::string bytes(size, seed);
+    for (size_t i = 0; i < size; i += 7)
+        bytes[i] = static_cast<char>(seed + i % 13);
+    return bytes;
+}
+
+} // namespace
+
+TEST(PublishCommand, WritesTheManifestTheStreamsAndOnlyWhatChangedOnTheNextRun) {
+    TempDir source, out;
+    source.write("launcher.exe", sample(30000, 'a'));
+    source.write("res/skin/panel.png", sample(5000, 'b'));
+    source.write("res/old.txt", "going away");
+    source.write("game.pdb", "debug symbols are never published");
+    source.write("checklist.txt", "nor is a manifest");
+    ToolRun run = runTool("publish " + quoted(source.path()) + " " + quoted(out.path()));
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("3 files"), std::string::npos) << run.out;
+
+    Manifest m = manifestAt(out.path() + "/checklist.txt");
+    ASSERT_EQ(m.size(), 3u);
+    for (const auto& [path, entry] : m) {
+        const std::string bytes = readFile(source.path() + "/" + path);
+        EXPECT_EQ(entry.hash, md5sumOf(bytes)) << path;
+        EXPECT_EQ(entry.size, static_cast<int32_t>(bytes.size())) << path;
+        EXPECT_EQ(entry.packedSize, static_cast<int32_t>(fs::file_size(out.path() + "/" + path + ".zz")));
+        EXPECT_EQ(inflated(out.path() + "/" + path + ".zz"), bytes) << path; // an independent inflater agrees
+        EXPECT_EQ(readFile(out.path() + "/" + path + ".zz").substr(0, 2), "\x78\xda"); // zlib, level 9
+    }
+    EXPECT_TRUE(fs::exists(out.path() + "/current.txt"));
+    EXPECT_EQ(fs::file_size(out.path() + "/current.txt"), 0u);
+
+    // Second run: one file changed, one removed, one untouched.
+    const auto untouched = fs::last_write_time(out.path() + "/launcher.exe.zz");
+    source.write("res/skin/panel.png", sample(6000, 'c'));
+    fs::remove(source.path() + "/res/old.txt");
+    run = runTool("publish " + quoted(source.path()) + " " + quoted(out.path()));
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("compressed res/skin/panel.png\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("removed res/old.txt.zz\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("1 compressed, 1 unchanged, 1 removed"), std::string::npos) << run.out;
+    EXPECT_EQ(fs::last_write_time(out.path() + "/launcher.exe.zz"), untouched);
+    EXPECT_FALSE(fs::exists(out.path() + "/res/old.txt.zz"));
+    EXPECT_EQ(manifestAt(out.path() + "/checklist.txt").size(), 2u);
+    EXPECT_EQ(inflated(out.path() + "/res/skin/panel.png.zz"), sample(6000, 'c'));
+
+    // A name the updater would refuse is never published.
+    source.write("bad\\name.txt", "x");
+    run = runTool("publish " + quoted(source.path()) + " " + quoted(out.path()));
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("bad\\name.txt"), std::string::npos) << run.err;
+    EXPECT_EQ(runTool("publish " + quoted(source.path())).code, 2);
+}
+
+TEST(ScanAndVerifyCommands, PrintTheScannersManifestAndListWhatDiffers) {
+    TempDir install;
+    install.write("a.txt", "alpha");
+    install.write("sub/b.bin", sample(1000, 'x'));
+    install.write("sub/skip.me", "excluded by excludes.txt");
+    install.write("excludes.txt", "sub/skip.me\n");
+    install.write("x.pdb", "built-in exclude");
+    ToolRun scan = runTool("scan " + quoted(install.path()));
+    ASSERT_EQ(scan.code, 0) << scan.err;
+    EXPECT_EQ(scan.out, md5sumOf("alpha") + " 5 0 a.txt\n" +
+                            md5sumOf(readFile(install.path() + "/excludes.txt")) + " 12 0 excludes.txt\n" +
+                            md5sumOf(sample(1000, 'x')) + " 1000 0 sub/b.bin\n");
+
+    install.write("checklist.txt", scan.out);
+    ToolRun verify = runTool("verify " + quoted(install.path()));
+    EXPECT_EQ(verify.code, 0) << verify.out;
+    EXPECT_NE(verify.out.find("3 files listed: 0 missing, 0 differ"), std::string::npos) << verify.out;
+
+    install.write("a.txt", "ALPHA");
+    fs::remove(install.path() + "/sub/b.bin");
+    verify = runTool("verify " + quoted(install.path()));
+    EXPECT_EQ(verify.code, 1);
+    EXPECT_NE(verify.out.find("differs a.txt\n"), std::string::npos) << verify.out;
+    EXPECT_NE(verify.out.find("missing sub/b.bin\n"), std::string::npos) << verify.out;
+
+    EXPECT_EQ(runTool("verify " + quoted(install.path() + "/nothing-here")).code, 2);
+}
+
+class UpdateCommandTest : public ::testing::Test {
+protected:
+    void publishRelease() {
+        ToolRun run = runTool("publish " + quoted(source.path()) + " " + quoted(out.path()));
+        ASSERT_EQ(run.code, 0) << run.err;
+        server.putDirectory(out.path(), "/rel");
+    }
+    std::string location() const { return "127.0.0.1:" + std::to_string(server.port()) + "/rel"; }
+    ToolRun update(const std::string& extra = "") {
+        return runTool("update " + quoted(install.path()) + " " + location() + extra);
+    }
+
+    TempDir source, out, install;
+    FileServer server;
+};
+
+TEST_F(UpdateCommandTest, UpdatesAnInstallationAndTellsWhatHappened) {
+    source.write("data/one.bin", sample(20000, 'a'));
+    source.write("two.txt", "two");
+    publishRelease();
+    install.write("two.txt", "old two");
+    install.write("obsolete.txt", "x");
+    install.write("keep.cfg", "kept by excludes.txt");
+    install.write("excludes.txt", "keep.cfg\n");
+    install.write("tmp/earlier", "staged before");
+    // excludes.txt is not published: it goes too, as in the launcher.
+    ToolRun run = update();
+    EXPECT_EQ(run.code, 3) << run.out << run.err; // files wait in tmp
+    EXPECT_NE(run.out.find("Comprobando la version de la instalación...\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Iniciando el proceso de actualización...\n"), std::string::npos);
+    EXPECT_NE(run.out.find("download data/one.bin (20000 bytes)\n"), std::string::npos);
+    EXPECT_NE(run.out.find("delete obsolete.txt\n"), std::string::npos);
+    EXPECT_NE(run.out.find("Actualización completada.\n"), std::string::npos);
+    EXPECT_EQ(run.out.find("\r"), std::string::npos); // plain lines off a terminal
+    EXPECT_EQ(readFile(install.path() + "/data/one.bin"), sample(20000, 'a'));
+    EXPECT_EQ(readFile(install.path() + "/two.txt"), "two");
+    EXPECT_TRUE(fs::exists(install.path() + "/keep.cfg"));
+    EXPECT_FALSE(fs::exists(install.path() + "/obsolete.txt"));
+    EXPECT_EQ(manifestAt(install.path() + "/checklist.txt"), manifestAt(out.path() + "/checklist.txt"));
+
+    fs::remove_all(install.path() + "/tmp");
+    run = update();
+    EXPECT_EQ(run.code, 0) << run.out;
+    EXPECT_NE(run.out.find("Recogiendo datos de la instalación...\n"), std::string::npos); // stage 3
+    EXPECT_EQ(run.out.find("download "), std::string::npos);
+
+    // --repair scans instead of trusting the local manifest.
+    install.write("two.txt", "damaged");
+    run = update(" --repair");
+    EXPECT_EQ(run.code, 0) << run.out;
+    EXPECT_NE(run.out.find("Escaneando los archivos...\n"), std::string::npos);
+    EXPECT_NE(run.out.find("download two.txt (3 bytes)\n"), std::string::npos);
+    EXPECT_EQ(readFile(install.path() + "/two.txt"), "two");
+}
+
+TEST_F(UpdateCommandTest, StagedLauncherFilesAndFailuresGiveTheirExitCodes) {
+    source.write("MoravoTown", "new program");
+    source.write("a.txt", "a");
+    publishRelease();
+    ToolRun run = update();
+    EXPECT_EQ(run.code, 3) << run.out;
+    EXPECT_EQ(readFile(install.path() + "/tmp/MoravoTown"), "new program");
+
+    server.setFault("/rel/a.txt.zz", FileServer::Fault::notFound);
+    fs::remove(install.path() + "/checklist.txt");
+    fs::remove(install.path() + "/a.txt");
+    run = update(" --retries 1");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.out.find("error 224: Error al descargar archivo ...a.txt\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("error 224: Error al descargar archivo ...a.txt\n"), std::string::npos) << run.err;
+
+    server.remove("/rel/checklist.txt");
+    run = update();
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("error 4096: Error de conexión. Inténtelo más tarde.\n"), std::string::npos)
+        << run.err;
+
+    EXPECT_EQ(update(" --retries many").code, 2);
+    EXPECT_EQ(runTool("update " + quoted(install.path())).code, 2);
+}
+
+// [mend] A launcher killed at any moment leaves each file old or new.
+TEST_F(UpdateCommandTest, AnUpdateKilledMidDownloadLeavesEveryFileOldOrNew) {
+    std::map<std::string, std::string> fresh, old;
+    for (int i = 0; i < 24; ++i) {
+        const std::string path = "f" + std::to_string(10 + i) + ".bin";
+        fresh[path] = sample(40000 + static_cast<size_t>(i) * 100, static_cast<char>('A' + i));
+        old[path] = sample(1000, static_cast<char>('a' + i));
+        source.write(path, fresh[path]);
+        install.write(path, old[path]);
+    }
+    publishRelease();
+    const std::string stalled = "/rel/f22.bin.zz";
+    server.setFault(stalled, FileServer::Fault::silent, fs::file_size(out.path() + "/f22.bin.zz") / 2, 1);
+
+    TempDir logs;
+    testkit::Child child;
+    ASSERT_TRUE(startTool(child, logs, "update " + quoted(install.path()) + " " + location()));
+    server.waitForSilence();
+    child.kill();
+    EXPECT_EQ(child.wait(10000), -2000);
+
+    int updated = 0;
+    for (const auto& [path, bytes] : fresh) {
+        const std::string now = readFile(install.path() + "/" + path);
+        EXPECT_TRUE(now == bytes || now == old[path]) << path;
+        updated += now == bytes;
+    }
+    // f10 .. f20 were done; f22 was cut; f21 may or may not have been put in
+    // place, since f22's request leaves as soon as f21's body is read.
+    EXPECT_GE(updated, 11);
+    EXPECT_LE(updated, 12);
+    EXPECT_FALSE(fs::exists(install.path() + "/checklist.txt"));
+
+    // The next run finishes the update and clears what the killed one left.
+    ToolRun run = update();
+    EXPECT_EQ(run.code, 0) << run.out << run.err;
+    for (const auto& [path, bytes] : fresh)
+        EXPECT_EQ(readFile(install.path() + "/" + path), bytes) << path;
+    for (const auto& entry : fs::recursive_directory_iterator(install.path()))
+        EXPECT_EQ(entry.path().string().find(".moravo-part"), std::string::npos) << entry.path();
+    server.release();
+}
+
+TEST(ConsoleProgress, TheBarShowsBytesSpeedAndTimeLeft) {
+    EXPECT_EQ(tool::progressLine(0, 100 << 20, 0, 10), "[----------]   0% 0.0 MiB / 100.0 MiB");
+    EXPECT_EQ(tool::progressLine(25 << 20, 100 << 20, 5000, 10),
+              "[###-------]  25% 25.0 MiB / 100.0 MiB  5.0 MiB/s  00:15 left");
+    EXPECT_EQ(tool::progressLine(100 << 20, 100 << 20, 100000, 4),
+              "[####] 100% 100.0 MiB / 100.0 MiB  1.0 MiB/s  00:00 left");
+    EXPECT_EQ(tool::progressLine(0, 0, 10, 2), "[##] 100% 0.0 MiB / 0.0 MiB");
+
+    // Off a terminal only whole lines are written.
+    std::FILE* out = std::tmpfile();
+    tool::ConsoleListener listener(out, false);
+    listener.onStage(5);
+    listener.onFileBegin("res/skin/panel.png", 10);
+    listener.onProgress(5, 5);
+    listener.onError(224);
+    listener.onStage(9);
+    std::rewind(out);
+    std::string text;
+    for (int c; (c = std::fgetc(out)) != EOF;)
+        text.push_back(static_cast<char>(c));
+    std::fclose(out);
+    EXPECT_EQ(text, "Recogiendo datos de la ultima versión publicada...\n"
+                    "download res/skin/panel.png (10 bytes)\n"
+                    "error 224: Error al descargar archivo .../skin/panel.png\n");
+}

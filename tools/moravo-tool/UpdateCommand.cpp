@@ -1,0 +1,109 @@
+// moravo-tool update DIR LOCATION [--repair] [--retries N]: runs the
+// launcher's updater in DIR, configured as the launcher's main window
+// configures it, and shows its progress on the console. Ctrl-C cancels the
+// run as the window's "Cancelar" does.
+#include "platform/Clock.h"
+#include "platform/Console.h"
+#include "tools/moravo-tool/Command.h"
+#include "tools/moravo-tool/ConsoleListener.h"
+#include "tools/moravo-tool/InstallationCommon.h"
+#include "update/Manifest.h"
+#include "update/Updater.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace tool {
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) {
+    interrupted = 1;
+}
+
+bool stagingHoldsFiles() {
+    std::vector<std::string> staged;
+    std::error_code ec;
+    return fs::symlink_status("tmp", ec).type() == fs::file_type::directory &&
+           InstallScanner("tmp/").list(staged) > 0;
+}
+
+} // namespace
+
+int runUpdate(int argc, char** argv) {
+    std::vector<std::string> words(argv, argv + argc);
+    bool repair = false;
+    int32_t retries = 0;
+    std::vector<std::string> positional;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (words[i] == "--repair") {
+            repair = true;
+        } else if (words[i] == "--retries" && i + 1 < words.size()) {
+            char* end = nullptr;
+            long value = std::strtol(words[++i].c_str(), &end, 10);
+            if (end == nullptr || *end != '\0' || value < 0 || value > 1000) {
+                std::fprintf(stderr, "moravo-tool update: --retries takes a count from 0 to 1000\n");
+                return 2;
+            }
+            retries = static_cast<int32_t>(value);
+        } else {
+            positional.push_back(words[i]);
+        }
+    }
+    if (positional.size() != 2) {
+        std::fprintf(stderr, "usage: moravo-tool update DIR LOCATION [--repair] [--retries N]\n");
+        return 2;
+    }
+    std::error_code ec;
+    fs::current_path(positional[0], ec);
+    if (ec) {
+        std::fprintf(stderr, "moravo-tool update: cannot enter %s\n", positional[0].c_str());
+        return 2;
+    }
+
+    // The same configuration as the launcher's main window: the lines of
+    // "excludes.txt", the self files staged in "tmp", obsolete files deleted.
+    Updater updater(positional[1]);
+    std::ifstream excludes("excludes.txt", std::ios::binary);
+    if (excludes) {
+        for (const std::string& pattern : readExcludeLines(excludes))
+            updater.addExclude(pattern);
+    }
+    updater.enableSelfFiles();
+    updater.removeObsolete = true;
+    updater.ignoreLocalManifest = repair;
+
+    ConsoleListener listener(stdout, platform::isTerminal(stdout));
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    if (!updater.startUpdate(&listener, 0, retries)) {
+        std::fprintf(stderr, "moravo-tool update: cannot start the updater's thread\n");
+        return 1;
+    }
+    bool stopAsked = false;
+    while (updater.running()) {
+        if (interrupted && !stopAsked) {
+            updater.requestStop();
+            stopAsked = true;
+        }
+        platform::sleepMilliseconds(20);
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+
+    if (listener.finished())
+        return listener.stagedCount() != 0 || stagingHoldsFiles() ? 3 : 0;
+    const int32_t code = updater.error() != 0 ? updater.error() : int32_t(Updater::cancelled);
+    printError(code, listener.fileText());
+    return 1;
+}
+
+} // namespace tool

@@ -1,0 +1,179 @@
+// The hashing half of InstallScanner: file digests and the scan, which may
+// hash several files at once while reporting them strictly in order.
+#include "net/Md5.h"
+#include "platform/Thread.h"
+#include "update/InstallScanner.h"
+#include "update/UpdaterListener.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+int32_t hashFile(const std::string& path, std::string& digest, int64_t& size) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return InstallScanner::openFailed;
+    // Large reads: the block size changes nothing but the number of calls.
+    static constexpr size_t blockSize = 64 * 1024;
+    std::unique_ptr<char[]> block(new char[blockSize]);
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    Md5 md5;
+    int64_t total = 0;
+    size_t got;
+    while ((got = std::fread(block.get(), 1, blockSize, file)) > 0) {
+        md5.update(block.get(), got);
+        total += static_cast<int64_t>(got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        return InstallScanner::readFailed;
+    digest = md5.hexDigest();
+    size = total;
+    return 0;
+}
+
+namespace {
+
+struct HashResult {
+    int32_t error = 0;
+    std::string digest;
+    int64_t size = 0;
+};
+
+// Files are claimed one at a time from a shared counter by the scanning
+// thread and by the helpers; results are handed back by index, so the
+// scanning thread consumes them in listing order whoever hashed them. The
+// state is shared so that a helper finishing after the scan never touches
+// freed memory.
+struct HashWork {
+    explicit HashWork(std::vector<std::string> files)
+        : paths(std::move(files)), results(paths.size()), ready(paths.size(), false) {}
+
+    const std::vector<std::string> paths;
+    std::atomic<size_t> next{0};
+    std::atomic<bool> stopping{false};
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<HashResult> results;
+    std::vector<bool> ready;
+    int helpersRunning = 0;
+
+    // Hashes the next unclaimed file; false when none is left.
+    bool hashOne() {
+        if (stopping)
+            return false;
+        const size_t index = next.fetch_add(1);
+        if (index >= paths.size())
+            return false;
+        HashResult result;
+        result.error = hashFile(paths[index], result.digest, result.size);
+        std::lock_guard<std::mutex> guard(mutex);
+        results[index] = std::move(result);
+        ready[index] = true;
+        changed.notify_all();
+        return true;
+    }
+
+    HashResult take(size_t index) {
+        std::unique_lock<std::mutex> guard(mutex);
+        while (!ready[index]) {
+            guard.unlock();
+            const bool hashed = hashOne();
+            guard.lock();
+            if (!hashed)
+                changed.wait(guard, [&] { return ready[index]; });
+        }
+        return std::move(results[index]);
+    }
+
+    static void helper(void* raw) {
+        std::unique_ptr<std::shared_ptr<HashWork>> work(static_cast<std::shared_ptr<HashWork>*>(raw));
+        while ((*work)->hashOne()) {
+        }
+        std::lock_guard<std::mutex> guard((*work)->mutex);
+        --(*work)->helpersRunning;
+        (*work)->changed.notify_all();
+    }
+
+    // Asks the helpers to stop after their current file and waits for them,
+    // so that no file is read once the scan has returned.
+    void finish() {
+        stopping = true;
+        std::unique_lock<std::mutex> guard(mutex);
+        changed.wait(guard, [&] { return helpersRunning == 0; });
+    }
+};
+
+int defaultHelpers() {
+    unsigned cores = std::thread::hardware_concurrency();
+    return cores > 1 ? static_cast<int>(std::min(cores - 1, 3u)) : 0;
+}
+
+int32_t clampedSize(int64_t size) {
+    return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size);
+}
+
+} // namespace
+
+bool InstallScanner::scan(Manifest& manifest, UScannerListener* listener) {
+    manifest_ = &manifest;
+    listener_ = listener;
+    manifest.clear();
+    error_ = 0;
+    if (listener_ != nullptr)
+        listener_->onStage(1);
+    std::vector<std::string> paths;
+    if (!enumerate(base_, paths)) {
+        error_ = openFailed;
+        return false;
+    }
+    if (listener_ != nullptr) {
+        listener_->onScanBegin(static_cast<int32_t>(paths.size()));
+        listener_->onStage(2);
+    }
+    const size_t count = paths.size();
+    auto work = std::make_shared<HashWork>(std::move(paths));
+    int helpers = helperThreads_ < 0 ? defaultHelpers() : helperThreads_;
+    if (static_cast<size_t>(helpers) + 1 > count)
+        helpers = count > 1 ? static_cast<int>(count - 1) : 0;
+    for (int i = 0; i < helpers; ++i) {
+        auto* copy = new std::shared_ptr<HashWork>(work);
+        {
+            std::lock_guard<std::mutex> guard(work->mutex);
+            ++work->helpersRunning;
+        }
+        uint32_t id = 0;
+        if (!platform::startThread(&HashWork::helper, copy, id)) {
+            delete copy;
+            std::lock_guard<std::mutex> guard(work->mutex);
+            --work->helpersRunning;
+            break;
+        }
+    }
+    bool ok = true;
+    for (size_t i = 0; i < count; ++i) {
+        const std::string& path = work->paths[i];
+        if (stop_ != nullptr && stop_->load()) {
+            ok = false;
+            break;
+        }
+        if (listener_ != nullptr)
+            listener_->onScanStep(path);
+        HashResult result = work->take(i);
+        if (result.error != 0) {
+            error_ = result.error;
+            ok = false;
+            break;
+        }
+        manifest[path.substr(static_cast<size_t>(prefixLength_))] =
+            ManifestEntry{std::move(result.digest), clampedSize(result.size), 0};
+    }
+    work->finish();
+    return ok;
+}

@@ -1,0 +1,167 @@
+#include "update/Manifest.h"
+
+#include "update/PendingFile.h"
+
+#include <limits>
+
+namespace {
+
+bool isTrimmed(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Splits at the first blank; both parts trimmed. False when there is none.
+bool splitAtBlank(const std::string& text, std::string& first, std::string& rest) {
+    size_t blank = text.find(' ');
+    if (blank == std::string::npos)
+        return false;
+    first = trimmed(text.substr(0, blank));
+    rest = trimmed(text.substr(blank + 1));
+    return true;
+}
+
+// Decimal digits up to the first other character; none give 0. Values beyond
+// the 32-bit range stop at its largest value.
+int32_t leadingNumber(const std::string& text) {
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            break;
+        value = value * 10 + (c - '0');
+        if (value > std::numeric_limits<int32_t>::max())
+            return std::numeric_limits<int32_t>::max();
+    }
+    return static_cast<int32_t>(value);
+}
+
+enum class LineResult { line, end, tooLong };
+
+// One line without its line feed. A last line without one counts as a line.
+LineResult readLine(std::streambuf& source, std::string& line, size_t limit) {
+    line.clear();
+    for (;;) {
+        int c = source.sbumpc();
+        if (c == std::char_traits<char>::eof())
+            return line.empty() ? LineResult::end : LineResult::line;
+        if (line.size() + 1 >= limit && c != '\n')
+            return LineResult::tooLong;
+        if (c == '\n')
+            return LineResult::line;
+        line.push_back(static_cast<char>(c));
+    }
+}
+
+} // namespace
+
+std::string trimmed(const std::string& text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && isTrimmed(text[begin]))
+        ++begin;
+    while (end > begin && isTrimmed(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+bool readManifest(std::istream& in, Manifest& manifest, bool* cut) {
+    if (cut != nullptr)
+        *cut = false;
+    std::streambuf* source = in.rdbuf();
+    if (source == nullptr)
+        return true;
+    std::string line, hash, afterHash, size, afterSize, packed, path;
+    for (;;) {
+        LineResult got = readLine(*source, line, manifestLineLimit);
+        if (got == LineResult::end)
+            return true;
+        if (got == LineResult::tooLong) {
+            if (cut != nullptr)
+                *cut = true;
+            return true;
+        }
+        if (!splitAtBlank(line, hash, afterHash) || !splitAtBlank(afterHash, size, afterSize) ||
+            !splitAtBlank(afterSize, packed, path))
+            return false;
+        manifest[path] = ManifestEntry{hash, leadingNumber(size), leadingNumber(packed)};
+    }
+}
+
+bool writeManifest(const std::string& path, const Manifest& manifest) {
+    PendingFile file;
+    if (!file.open(path))
+        return false;
+    std::string line;
+    for (const auto& [name, entry] : manifest) {
+        line = entry.hash + " " + std::to_string(entry.size) + " " + std::to_string(entry.packedSize) + " " +
+               name + "\n";
+        if (!file.write(line.data(), line.size()))
+            return false;
+    }
+    return file.commit(true);
+}
+
+bool isSafeManifestPath(const std::string& path) {
+    if (path.empty() || path.front() == '/')
+        return false;
+    if (path.size() >= 2 && path[1] == ':' &&
+        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
+        return false;
+    size_t start = 0;
+    for (;;) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string component = path.substr(start, end - start);
+        if (component.empty() || component == "." || component == "..")
+            return false;
+        for (unsigned char c : component) {
+            if (c < 0x20 || c == 0x7F || c == '\\')
+                return false;
+        }
+        if (end == path.size())
+            return true;
+        start = end + 1;
+    }
+}
+
+const std::vector<std::string>& builtInExcludes() {
+    static const std::vector<std::string> patterns = {
+        "LauncherDev.exe", "ZAzizozaz.exe", "*Launch.txt", "*login.txt", "*.svn", "*.ilk", "*.pdb",
+    };
+    return patterns;
+}
+
+const std::vector<std::string>& selfFiles() {
+    // The first fifteen are the Windows build's files; "MoravoTown" and
+    // "hoplin" are the two programs' names on this platform.
+    static const std::vector<std::string> files = {
+        "launcher_v.txt", "launcher.exe",    "launcher_d.exe", "MoravoTown.exe", "MoravoTown_d.exe",
+        "jpeg.dll",       "libpng12.dll",    "SDL.dll",        "SDL_image.dll",  "SDL_ttf.dll",
+        "zlib1.dll",      "res/arialbd.ttf", "libexpat.dll",   "ssleay32.dll",   "libeay32.dll",
+        "MoravoTown",     "hoplin",
+    };
+    return files;
+}
+
+std::vector<std::string> readExcludeLines(std::istream& in) {
+    std::vector<std::string> patterns;
+    std::streambuf* source = in.rdbuf();
+    if (source == nullptr)
+        return patterns;
+    std::string line;
+    for (;;) {
+        LineResult got = readLine(*source, line, 256);
+        if (got == LineResult::end)
+            break;
+        // A line beyond the limit is cut there, as the fixed line buffer of
+        // the file's original reader did; the rest of it is skipped.
+        if (got == LineResult::tooLong) {
+            int c;
+            while ((c = source->sbumpc()) != std::char_traits<char>::eof() && c != '\n') {
+            }
+        }
+        std::string pattern = trimmed(line);
+        if (!pattern.empty())
+            patterns.push_back(pattern);
+    }
+    return patterns;
+}

@@ -1,0 +1,67 @@
+#pragma once
+#include <cstdint>
+#include <istream>
+#include <map>
+#include <string>
+#include <vector>
+
+/// One file of a manifest.
+struct ManifestEntry {
+    /// MD5 digest of the file, 32 lower-case hexadecimal characters.
+    std::string hash;
+    /// Length of the installed file in bytes.
+    int32_t size = 0;
+    /// Length of its compressed form on the update server; 0 when unknown.
+    int32_t packedSize = 0;
+
+    bool operator==(const ManifestEntry& other) const {
+        return hash == other.hash && size == other.size && packedSize == other.packedSize;
+    }
+    bool operator!=(const ManifestEntry& other) const { return !(*this == other); }
+};
+
+/// Relative path ('/' separated, compared byte-wise) to its entry. Iteration,
+/// writing and the update order all follow the key order.
+using Manifest = std::map<std::string, ManifestEntry>;
+
+/// Bytes to fetch for an entry: its packed size, or its size when that is 0.
+inline int32_t downloadSize(const ManifestEntry& entry) {
+    return entry.packedSize != 0 ? entry.packedSize : entry.size;
+}
+
+/// Longest manifest line kept, its line feed included.
+constexpr size_t manifestLineLimit = 499;
+
+/// Reads "hash size packedSize path" lines into `manifest` (a repeated path
+/// keeps the last line). Answers false at the first line that lacks one of
+/// the four fields; entries read before it stay. Reading ends with true at
+/// the end of the stream or at a line longer than `manifestLineLimit`; `cut`,
+/// when given, tells which of the two ended it.
+bool readManifest(std::istream& in, Manifest& manifest, bool* cut = nullptr);
+
+/// Writes the manifest, one line per entry in key order, so that no reader
+/// ever sees half of it: the lines go to a temporary file beside `path`,
+/// which is flushed to the disk and then renamed over `path`. False when the
+/// file cannot be written (nothing at `path` changes then).
+bool writeManifest(const std::string& path, const Manifest& manifest);
+
+/// True for a path that can only name a file inside the installation: not
+/// empty, relative, no drive letter, no backslash, no component that is
+/// empty, "." or "..", and no NUL or other control character. Paths of a
+/// published manifest come from the network and must pass this test.
+bool isSafeManifestPath(const std::string& path);
+
+/// The text between the first and last character that is not a blank, tab,
+/// carriage return or line feed.
+std::string trimmed(const std::string& text);
+
+/// Patterns every update excludes, in the order they are added.
+const std::vector<std::string>& builtInExcludes();
+
+/// The launcher's own files, which cannot be replaced while it runs: the
+/// updater stages them in "tmp" for the self-update completer.
+const std::vector<std::string>& selfFiles();
+
+/// The patterns of an "excludes.txt" stream: one per line, lines of at most
+/// 255 characters, trimmed, empty lines skipped.
+std::vector<std::string> readExcludeLines(std::istream& in);

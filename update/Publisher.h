@@ -1,0 +1,33 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+/// What `publishRelease` did.
+struct PublishReport {
+    int32_t files = 0;      // files published
+    int32_t compressed = 0; // .zz files written by this run
+    int32_t kept = 0;       // .zz files already current and left alone
+    int32_t removed = 0;    // .zz files of files no longer published, removed
+    int64_t bytes = 0;      // installed size of the release
+    int64_t packedBytes = 0;
+    std::string error; // why the run failed; empty on success
+};
+
+/// Makes `outDir` serve the release in `sourceDir` to the updater: for each
+/// file of the release (the updater's built-in excludes and "checklist.txt"
+/// left out) `outDir`/<path>.zz holds its zlib stream (level 9), and
+/// `outDir`/checklist.txt lists its digest, size and packed size; an empty
+/// `outDir`/current.txt is made when there is none. Over an earlier
+/// publication only what changed is compressed again and .zz files no
+/// longer published are removed; the new manifest replaces the old one in a
+/// single step after every .zz file it names is in place. `onFile`, when
+/// set, hears ("compressed" or "removed", path) as they happen.
+bool publishRelease(const std::string& sourceDir, const std::string& outDir, PublishReport& report,
+                    const std::function<void(const char* action, const std::string& path)>& onFile = {});
+
+/// Compresses the file at `source` into `destination` (replaced in one step)
+/// as one zlib stream at `level`; answers the compressed size, or -1. The
+/// MD5 of the bytes read is stored in `digest`.
+int64_t compressFile(const std::string& source, const std::string& destination, int level,
+                     std::string& digest);

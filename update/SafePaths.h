@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+/// Creates the missing directories above `relativePath` inside `root` (the
+/// root itself is trusted and must exist), one component at a time. A
+/// component that exists must be a real directory: a symbolic link, even one
+/// to a directory, or any other kind of file makes the call fail, so that
+/// nothing placed at the path can ever land outside `root`.
+bool makeParentDirectories(const std::string& root, const std::string& relativePath);
+
+/// True when every directory above `relativePath` inside `root` exists and is
+/// a real directory (no symbolic link among them).
+bool parentDirectoriesInside(const std::string& root, const std::string& relativePath);

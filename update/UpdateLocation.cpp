@@ -1,0 +1,24 @@
+#include "update/UpdateLocation.h"
+
+UpdateLocation parseUpdateLocation(const std::string& text) {
+    UpdateLocation location;
+    // A ':' that lies after the first '/' belongs to the path, not to the
+    // host, so the host always ends at whichever of the two comes first.
+    size_t hostEnd = text.find_first_of(":/");
+    location.host = text.substr(0, hostEnd);
+    if (hostEnd != std::string::npos && text[hostEnd] == ':') {
+        int64_t port = 0;
+        for (size_t i = hostEnd + 1; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+            port = port * 10 + (text[i] - '0');
+            if (port > 65535) {
+                port = 0; // no valid port: nothing will be reached
+                break;
+            }
+        }
+        location.port = static_cast<int32_t>(port);
+    }
+    size_t slash = text.find('/');
+    if (slash != std::string::npos)
+        location.basePath = text.substr(slash);
+    return location;
+}

@@ -1,0 +1,156 @@
+#pragma once
+#include "support/XThread.h"
+#include "update/Manifest.h"
+#include "update/UpdateLocation.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+class HttpConnection;
+class PendingFile;
+class UpdaterListener;
+class WriteBehind;
+
+/// Brings the installation in the current directory in line with the
+/// version published at an update location, on its own thread: it fetches
+/// "current.txt" and "checklist.txt", reads or scans the local manifest,
+/// downloads each file whose digest differs as a zlib stream (verified by
+/// size and MD5 before it replaces the installed file), stages the
+/// launcher's own files in "tmp", deletes files no longer published and
+/// writes the new local manifest. One object performs one run at a time;
+/// it must be stopped (`stop`) before it is destroyed.
+class Updater : public XThread {
+public:
+    /// Error codes passed to `onError`.
+    enum : int32_t {
+        readError = 32,
+        writeError = 48,
+        directoryError = 64,
+        downloadError = 224,
+        manifestError = 240,
+        undefinedError = 256,
+        cancelled = 3840,
+        connectionError = 4096,
+        inflateInitError = 2208,
+        inflateInputError = 0x8B0,  // minus zlib's (negative) result
+        inflateFinishError = 0x8C0, // minus zlib's (negative) result
+        inflateEndError = 2256,
+    };
+
+    /// Pause after a failed download attempt.
+    static constexpr uint32_t retryPauseMs = 3000;
+    /// A connection that delivers no byte for this long fails the attempt.
+    static constexpr uint32_t receiveTimeoutMs = 30000;
+
+    /// Waits `ms` milliseconds, or less once a stop is requested.
+    using Pause = std::function<void(uint32_t ms)>;
+
+    /// `location` is host[:port][/path].
+    explicit Updater(const std::string& location);
+    ~Updater() override;
+
+    /// Stages the launcher's own files in "tmp" instead of replacing them.
+    void enableSelfFiles();
+    /// Adds an exclude pattern (a line of "excludes.txt").
+    void addExclude(const std::string& pattern);
+
+    /// Prepares a run (`prepareUpdate`) and starts the thread. `listener` is
+    /// not owned and must outlive the run; `delayMs` is waited before each
+    /// download attempt; `maxAttempts` (0 or 1: one attempt) bounds the
+    /// attempts per file. False when the thread could not be started.
+    bool startUpdate(UpdaterListener* listener, uint32_t delayMs, int32_t maxAttempts);
+    /// Everything `startUpdate` does except starting the thread, for a
+    /// caller that then calls `run` on a thread of its own.
+    void prepareUpdate(UpdaterListener* listener, uint32_t delayMs, int32_t maxAttempts);
+
+    /// Asks the run to end at its next check and shuts the active connection
+    /// down, so that a read from a silent server returns at once. Any thread.
+    void requestStop() override;
+    /// The run; every listener call is made from here.
+    void run() override;
+
+    /// Deletes installed files that the published manifest does not list.
+    bool removeObsolete = false;
+    /// Scans the installation even when a local manifest exists (repair).
+    bool ignoreLocalManifest = false;
+
+    /// 0, or the first fatal error of the last run (read it once the run
+    /// has ended).
+    int32_t error() const { return error_; }
+    /// Launcher files staged in "tmp" over the object's life.
+    int32_t stagedCount() const { return stagedCount_; }
+    const UpdateLocation& location() const { return location_; }
+
+    /// Replaces the waits (the pause after a failed attempt and the delay
+    /// before each attempt); tests record them instead of waiting.
+    void setPause(Pause pause) { pause_ = std::move(pause); }
+    /// Replaces the receive time-out of the update connection.
+    void setReceiveTimeout(uint32_t ms) { receiveTimeout_ = ms; }
+
+private:
+    enum class Outcome { success, failure, cancelled };
+
+    void checkLocation();
+    // Steps 6 to 9; false when the run already ended (cancelled).
+    bool updateFiles();
+    bool readLocalManifest();
+    bool fetchPublishedManifest();
+    void deleteObsolete();
+    // `next`: the file downloaded after this one, if any, whose request may
+    // be sent as soon as this body has been read.
+    Outcome download(const std::string& path, const ManifestEntry& entry, const std::string* next);
+    int32_t inflateBody(HttpConnection& connection, const ManifestEntry& entry, PendingFile& out,
+                        const std::string* next, int64_t& compressed, int64_t& written);
+    std::string remotePath(const std::string& path) const;
+    void reportProgress(int64_t compressed, int64_t written);
+    void endCancelled(const Manifest* partial);
+
+    HttpConnection* ensureConnection();
+    // GET on the connection in use (made when there is none); true for 200.
+    bool get(const std::string& path);
+    void dropConnection();
+    void wait(uint32_t ms);
+
+    std::atomic<bool> cancel_{false};
+    UpdateLocation location_;
+    std::string installDir_ = ".";
+    std::string manifestName_ = "checklist.txt";
+    std::string localManifestPath_;
+    std::string stagingDir_;
+    int32_t error_ = 0;
+    std::set<std::string> excludes_;
+    std::set<std::string> selfFiles_;
+    int32_t stagedCount_ = 0;
+    UpdaterListener* listener_ = nullptr;
+    int64_t totalDownload_ = 0, totalSize_ = 0, neededDownload_ = 0, neededSize_ = 0;
+    int64_t doneDownload_ = 0, doneSize_ = 0;
+    int32_t maxAttempts_ = 0;
+    uint32_t delayMs_ = 0;
+    Manifest local_;
+    Manifest published_;
+
+    // The connection in use. Only the updater's thread changes it, always
+    // under the mutex, so that `requestStop` can shut it down safely.
+    std::unique_ptr<HttpConnection> connection_;
+    std::mutex connectionMutex_;
+    int requestsOnConnection_ = 0;
+    // The request path of a GET already sent on the connection whose answer
+    // has not been read yet; empty when none.
+    std::string prefetched_;
+
+    std::mutex stopMutex_;
+    std::condition_variable stopRequested_;
+    Pause pause_;
+    uint32_t receiveTimeout_ = receiveTimeoutMs;
+
+    // Compressed input of the inflate step; the inflated output goes to the
+    // blocks of the write-behind, which lives for the download part of a run.
+    char inBuffer_[4096];
+    std::unique_ptr<WriteBehind> writer_;
+};

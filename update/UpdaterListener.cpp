@@ -1,0 +1,3 @@
+#include "update/UpdaterListener.h"
+
+UScannerListener::~UScannerListener() = default;

@@ -1,0 +1,106 @@
+#include "update/WriteBehind.h"
+
+#include "net/Md5.h"
+#include "platform/Thread.h"
+#include "update/PendingFile.h"
+
+#include <condition_variable>
+#include <mutex>
+
+// What the two threads share, kept alive by both so that the worker may
+// finish after the producer is gone.
+struct WriteBehind::Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    const char* data = nullptr; // the block handed over, null once done
+    size_t length = 0;
+    bool quit = false;
+    bool running = false;
+    bool failed = false;
+    PendingFile* file = nullptr;
+    std::unique_ptr<Md5> md5;
+
+    void process(const char* bytes, size_t count) {
+        md5->update(bytes, count);
+        if (!file->write(bytes, count))
+            failed = true;
+    }
+};
+
+WriteBehind::WriteBehind() : shared_(std::make_shared<Shared>()) {
+    blocks_[0].reset(new char[blockSize]);
+    blocks_[1].reset(new char[blockSize]);
+    auto* copy = new std::shared_ptr<Shared>(shared_);
+    shared_->running = true;
+    uint32_t id = 0;
+    threaded_ = platform::startThread(&WriteBehind::worker, copy, id);
+    if (!threaded_) {
+        shared_->running = false;
+        delete copy;
+    }
+}
+
+WriteBehind::~WriteBehind() {
+    std::unique_lock<std::mutex> guard(shared_->mutex);
+    shared_->quit = true;
+    shared_->changed.notify_all();
+    shared_->changed.wait(guard, [this] { return !shared_->running; });
+}
+
+void WriteBehind::worker(void* raw) {
+    std::unique_ptr<std::shared_ptr<Shared>> holder(static_cast<std::shared_ptr<Shared>*>(raw));
+    Shared& s = **holder;
+    std::unique_lock<std::mutex> guard(s.mutex);
+    for (;;) {
+        s.changed.wait(guard, [&] { return s.data != nullptr || s.quit; });
+        if (s.data == nullptr)
+            break;
+        const char* bytes = s.data;
+        const size_t count = s.length;
+        guard.unlock();
+        s.process(bytes, count);
+        guard.lock();
+        s.data = nullptr;
+        s.changed.notify_all();
+    }
+    s.running = false;
+    s.changed.notify_all();
+}
+
+void WriteBehind::begin(PendingFile* file) {
+    std::string ignored;
+    finish(ignored);
+    std::lock_guard<std::mutex> guard(shared_->mutex);
+    shared_->file = file;
+    shared_->md5 = std::make_unique<Md5>();
+    shared_->failed = false;
+}
+
+bool WriteBehind::submit(size_t length) {
+    if (length == 0)
+        return true;
+    if (!threaded_) {
+        shared_->process(block(), length);
+        return !shared_->failed;
+    }
+    std::unique_lock<std::mutex> guard(shared_->mutex);
+    shared_->changed.wait(guard, [this] { return shared_->data == nullptr; });
+    shared_->data = block();
+    shared_->length = length;
+    shared_->changed.notify_all();
+    // The other block is free: the worker finished it before taking this one.
+    current_ = 1 - current_;
+    return !shared_->failed;
+}
+
+bool WriteBehind::finish(std::string& digest) {
+    std::unique_lock<std::mutex> guard(shared_->mutex);
+    shared_->changed.wait(guard, [this] { return shared_->data == nullptr; });
+    if (shared_->md5 == nullptr)
+        return false;
+    digest = shared_->md5->hexDigest();
+    const bool ok = !shared_->failed;
+    shared_->md5.reset();
+    shared_->file = nullptr;
+    return ok;
+}
