@@ -10,6 +10,7 @@
 #include "app/ProcessEntry.h"
 #include "app/Registry.h"
 #include "app/Scenes.h"
+#include "app/UserSetWin.h"
 #include "g2/ComboBoxWidget.h"
 #include "g2/StyleLoaders.h"
 #include "g2/View.h"
@@ -60,6 +61,10 @@ GLauncher::GLauncher() : services_(&defaultServices) {
 GLauncher::~GLauncher() {
     if (running == this)
         running = nullptr;
+}
+
+std::string GLauncher::programDirectory() const {
+    return programDir().empty() ? std::string(".") : programDir();
 }
 
 GLauncher* GLauncher::current() {
@@ -194,6 +199,7 @@ int GLauncher::init(int argc, char** argv) {
     mainWin =
         std::make_unique<MainWin>(config, resources, &qualityList, &videoList, windowWidth, windowHeight);
     mainWin->setModes(&videoModes, &machineClass);
+    userSetWin = std::make_unique<UserSetWin>(config, resources, &allModes, windowWidth, windowHeight);
     mainWin->showCores(hardware.cores);
     mainWin->showMemory(memoryMegabytes(hardware.memoryBytes));
     mainWin->showShader(hardware.psMajor);
@@ -229,6 +235,7 @@ void GLauncher::shutdown() {
     secondLayer.reset();
     topLayer.reset();
     std::fill(std::begin(G2::toolkit().views), std::end(G2::toolkit().views), nullptr);
+    userSetWin.reset();
     mainWin.reset();
     G2::toolkit().screenCanvas.reset();
     if (G2::toolkit().display != nullptr)

@@ -23,6 +23,7 @@ namespace app {
 class LoginScene;
 class MainScene;
 class MainWin;
+class UserSetWin;
 class WaitScene;
 
 /// The launcher: brings everything up in order, runs the three scenes and
@@ -42,6 +43,9 @@ public:
     /// The shutdown sequence: the web-service worker, the resources, the
     /// main window, the display, SDL.
     void shutdown();
+
+    /// The launcher's own directory.
+    std::string programDirectory() const;
 
     /// The launcher that is running.
     static GLauncher* current();
@@ -65,7 +69,9 @@ public:
     VideoModes videoModes;
     MenuList qualityList{&config.menuList, &machineClass};
     MenuVideoList videoList{&videoModes};
+    ListaVideoMode allModes{&videoModes};
     std::unique_ptr<MainWin> mainWin;
+    std::unique_ptr<UserSetWin> userSetWin;
     std::unique_ptr<G2::View> mainLayer;
     std::unique_ptr<G2::View> secondLayer;
     std::unique_ptr<G2::View> topLayer;

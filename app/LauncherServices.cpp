@@ -3,9 +3,11 @@
 #include "app/GameStart.h"
 #include "platform/Browser.h"
 #include "platform/Clock.h"
+#include "platform/DynamicLibrary.h"
 #include "platform/HardwareSources.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
+#include "tkal/Input.h"
 #include "tkal/sdl/SDL_Modes.h"
 
 namespace app {
@@ -38,6 +40,21 @@ void LauncherServices::runGame(const std::string& gameDir) {
 
 uint32_t LauncherServices::now() {
     return platform::milliseconds();
+}
+
+bool LauncherServices::libraryLoads(const std::string& name) {
+    platform::DynamicLibrary library(name);
+    return library.loaded();
+}
+
+int LauncherServices::runInstaller(const std::string& path) {
+    return platform::runAndWait(path, {}, [] {
+        // The window stays answerable: its pending events are taken and dropped.
+        TKAL::Event event;
+        if (TKAL::Input* input = TKAL::Input::instance())
+            while (input->poll(event)) {
+            }
+    });
 }
 
 } // namespace app

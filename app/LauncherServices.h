@@ -22,6 +22,11 @@ public:
     /// Starts the game and waits for it.
     virtual void runGame(const std::string& gameDir);
     virtual uint32_t now();
+    /// Whether the library `name` can be loaded (it is unloaded at once).
+    virtual bool libraryLoads(const std::string& name);
+    /// Runs an installer and waits for it, keeping the window's events
+    /// drained meanwhile; answers its exit status or a negative failure.
+    virtual int runInstaller(const std::string& path);
 };
 
 } // namespace app

@@ -32,6 +32,11 @@ public:
     void handOff(const std::string& launcherPath) override { handOffs.push_back(launcherPath); }
     void runGame(const std::string& gameDir) override { games.push_back(gameDir); }
     uint32_t now() override { return clock; }
+    bool libraryLoads(const std::string& name) override { return name.find("missing") == std::string::npos; }
+    int runInstaller(const std::string& path) override {
+        installers.push_back(path);
+        return 0;
+    }
 
     app::HardwareInfo hardware;
     std::vector<std::string> boxes;
@@ -41,6 +46,7 @@ public:
     int pageResult = 42;
     std::vector<std::string> handOffs;
     std::vector<std::string> games;
+    std::vector<std::string> installers;
     uint32_t clock = 5000;
 };
 

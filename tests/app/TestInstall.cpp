@@ -19,6 +19,12 @@ void saveBitmap(const std::string& path, int w, int h, Uint32 rgb) {
 
 } // namespace
 
+void TestInstall::writeConnection(int port, const std::string& updateUrl) const {
+    write("ZEP_client.xml", "<?xml version=\"1.0\"?>\n<ZEP>\n <server address=\"127.0.0.1\" port=\"" +
+                                std::to_string(port) + "\" ssl=\"" + (tls_ ? "1" : "0") +
+                                "\"/>\n <update url=\"" + updateUrl + "\"/>\n</ZEP>\n");
+}
+
 std::string TestInstall::layout() {
     return R"(# test installation
 tick = 40
@@ -69,8 +75,8 @@ quality_scroll_style5 = $quality_scroll_style3
 
 std::string TestInstall::configText() {
     std::string text = ".Render\n{\n";
-    const char* names[] = {"1. Minima", "2. Baja", "3. Media", "4. Alta", "5. Maxima", "6. Extrema"};
-    for (int p = 0; p < 6; ++p) {
+    const char* names[] = {"1. Minima", "2. Baja", "3. Media", "4. Alta", "5. Maxima"};
+    for (int p = 0; p < 5; ++p) {
         text += "\t.Preset" + std::to_string(p) + "\n\t{\n";
         text += "\t\t.Name { \"" + std::string(names[p]) + "\" }\n";
         text += "\t\t.Antialiasing { " + std::to_string(p / 2 * 2) + " }\n";
@@ -94,9 +100,8 @@ TestInstall::TestInstall(int port, bool tls) {
     for (const char* font : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf"})
         fs::create_symlink(std::string("/usr/share/fonts/truetype/dejavu/") + font, dir() + "/res/" + font,
                            ec);
-    write("ZEP_client.xml", "<?xml version=\"1.0\"?>\n<ZEP>\n <server address=\"127.0.0.1\" port=\"" +
-                                std::to_string(port) + "\" ssl=\"" + (tls ? "1" : "0") +
-                                "\"/>\n <update url=\"127.0.0.1:1/none\"/>\n</ZEP>\n");
+    tls_ = tls;
+    writeConnection(port, "127.0.0.1:1/none");
     write("Game.moravo/Config.txt", configText());
     write("Game.moravo/Launch.txt",
           ".Render\n{\n\t.ID Preset2 \n\t.Screen Window \n\t.Display { 800 600 60 }\n}\n");

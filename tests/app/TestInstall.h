@@ -18,13 +18,16 @@ public:
     std::string write(const std::string& name, const std::string& bytes) const {
         return tmp_.write(name, bytes);
     }
+    /// Points the launcher at a web service and an update location.
+    void writeConnection(int port, const std::string& updateUrl) const;
     /// The layout file's text.
     static std::string layout();
-    /// Six presets, as a game ships them.
+    /// Five presets, as a game ships them (the custom one makes six).
     static std::string configText();
 
 private:
     testkit::TempDir tmp_;
+    bool tls_ = false;
 };
 
 } // namespace apptest

@@ -1,0 +1,229 @@
+// The main scene: its texts for the updater's progress, the hand-off,
+// autoplay, play with the game's files, the settings window and the
+// DirectX check.
+#include "tests/app/LauncherFixture.h"
+
+#include "app/GameFiles.h"
+#include "app/MainScene.h"
+#include "app/Registry.h"
+#include "app/UserSetWin.h"
+#include "g2/ButtonWidget.h"
+#include "g2/ComboBoxWidget.h"
+#include "g2/Game.h"
+#include "g2/LabelWidget.h"
+#include "g2/ListWidget.h"
+#include "g2/ProgressWidget.h"
+#include "g2/ScrollWidget.h"
+#include "platform/MessageBox.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using apptest::LauncherTest;
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+TEST_F(LauncherTest, DashNShowsTheUpdateCompleteAndNeverAutoplays) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    frame();
+    EXPECT_EQ(win().statusLabel->text(), "Actualizaci\xC3\xB3n completa.");
+    EXPECT_EQ(win().mainBar->value(), 100);
+    EXPECT_FALSE(win().playButton->isInert());
+    EXPECT_FALSE(win().retryButton->isVisible());
+    for (int i = 0; i < 10; ++i)
+        EXPECT_TRUE(frame(1000)); // loginTime is 0: no autoplay
+    EXPECT_EQ(launcher->mainScene->updater, nullptr);
+}
+
+TEST_F(LauncherTest, UpdaterProgressBecomesTheStatusLine) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    app::MainScene& scene = *launcher->mainScene;
+    auto status = [&] {
+        frame();
+        return win().statusLabel->text();
+    };
+    scene.onStage(5);
+    EXPECT_EQ(status(), "Recogiendo datos de la ultima versi\xC3\xB3n publicada...");
+    scene.onStage(9); // unknown: the text stays
+    EXPECT_EQ(status(), "Recogiendo datos de la ultima versi\xC3\xB3n publicada...");
+    scene.onScanBegin(3);
+    scene.onScanStep("a");
+    EXPECT_EQ(status(), "33% - Comprobando instalaci\xC3\xB3n.");
+    scene.onFileBegin("data/maps/town.pak", 2000);
+    scene.onDownloadBegin(1000, 4000, 600, 3000);
+    scene.onProgress(300, 1500);
+    EXPECT_EQ(status(), "70% - .../maps/town.pak");
+    scene.onFileProgress(500);
+    frame();
+    EXPECT_EQ(win().fileBar->maximum(), 2000);
+    EXPECT_EQ(win().fileBar->value(), 500);
+    scene.onError(0x1400);
+    EXPECT_EQ(status(), "Error comprimiendo .../maps/town.pak");
+    EXPECT_TRUE(win().retryButton->isVisible());
+    scene.onError(0x801);
+    EXPECT_EQ(status(), "Error descomprimiendo .../maps/town.pak");
+    scene.onError(7);
+    EXPECT_EQ(status(), "Error de procedimiento: 7");
+    scene.onError(0x50);
+    EXPECT_EQ(status(), "Error de procedimiento: 7"); // no change
+    scene.onDeleting("old/file.dat");
+    scene.onError(0xE0);
+    EXPECT_EQ(status(), "Error al descargar archivo Borrando ...old/file.dat");
+}
+
+TEST_F(LauncherTest, FinishingWithStagedFilesHandsOverToHoplin) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    std::filesystem::create_directories("tmp/bin");
+    std::ofstream("tmp/bin/MoravoTown") << "new";
+    launcher->mainScene->onFinished(0); // none staged now, but files wait in tmp
+    EXPECT_TRUE(frame());               // the scene sees it and ends the loop
+    EXPECT_FALSE(frame());
+    EXPECT_EQ(finish(), 0);
+    ASSERT_EQ(services.handOffs.size(), 1u);
+    EXPECT_EQ(services.handOffs[0], install->dir() + "/MoravoTown");
+    EXPECT_TRUE(services.games.empty());
+}
+
+TEST_F(LauncherTest, AnUpdateFinishedSoonAfterTheLoginStartsTheGame) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    app::MainScene& scene = *launcher->mainScene;
+    scene.loginTime = services.clock;
+    frame(3000); // finished 3 s after the login
+    EXPECT_TRUE(win().playRequested);
+    EXPECT_TRUE(frame()); // acted on in the next frame
+    EXPECT_FALSE(frame());
+    finish();
+    EXPECT_EQ(services.games.size(), 1u);
+}
+
+TEST_F(LauncherTest, AnUpdateFinishedLateWaitsForJugar) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    launcher->mainScene->loginTime = services.clock;
+    EXPECT_TRUE(frame(12000));
+    EXPECT_FALSE(win().playRequested);
+    EXPECT_TRUE(frame());
+}
+
+TEST_F(LauncherTest, PlayWritesTheLaunchFileAndTheCredentialsForTheGame) {
+    app::Registry::writeString("tempstr", "encoded");
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    click(win().playButton);
+    EXPECT_FALSE(frame());
+    EXPECT_EQ(finish(), 0);
+    ASSERT_EQ(services.games.size(), 1u);
+    EXPECT_EQ(services.games[0], "Game.moravo");
+    EXPECT_EQ(app::Registry::readString("stack"), "encoded"); // taken from "tempstr" with "-n"
+    EXPECT_EQ(app::Registry::readString("tempstr", "gone"), "gone");
+    std::string launch = readFile(install->dir() + "/Game.moravo/Launch.txt");
+    EXPECT_NE(launch.find(".ID Preset"), std::string::npos) << launch;
+    EXPECT_NE(launch.find(".Screen Window"), std::string::npos) << launch;
+    EXPECT_NE(launch.find(".Aspect 1.77778"), std::string::npos) << launch; // 1920 x 1080 is the largest
+    EXPECT_NE(launch.find(".Track Habitacion"), std::string::npos) << launch;
+    EXPECT_EQ(SDL_GetVideoSurface(), nullptr); // the window is gone before the game starts
+}
+
+TEST_F(LauncherTest, AClassThreeMachineSeesThreeQualityRowsAndTheLastConfigures) {
+    services.hardware.memoryBytes = 512ull << 20;
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    EXPECT_EQ(launcher->machineClass, 3);
+    frame();
+    EXPECT_EQ(launcher->qualityList.count(), 3u); // presets 3, 4 and the custom one
+    win().chooseQuality(1);
+    frame();
+    EXPECT_FALSE(win().configureButton->isVisible());
+    EXPECT_TRUE(win().videoBox->isVisible());
+    win().chooseQuality(2);
+    frame();
+    EXPECT_TRUE(win().configureButton->isVisible());
+    EXPECT_FALSE(win().videoBox->isVisible());
+}
+
+TEST_F(LauncherTest, TheSettingsWindowStoresTheCustomPreset) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    win().configureRequested = true;
+    frame();
+    ASSERT_TRUE(launcher->mainScene->settingsShown);
+    app::UserSetWin& settings = *launcher->userSetWin;
+    settings.onEvent(1051, settings.shadowBar, 3);
+    settings.onEvent(1051, settings.detailBar, 0);
+    settings.onEvent(1054, settings.detailBar, 0); // not below 0
+    settings.onEvent(1055, settings.detailBar, 0);
+    settings.onEvent(1055, settings.detailBar, 0);
+    settings.onEvent(1055, settings.aaBar, 0);
+    settings.onEvent(1055, settings.aaBar, 0);
+    settings.onEvent(1055, settings.aaBar, 0); // not above 2
+    EXPECT_EQ(settings.aaLevel, 2);
+    EXPECT_EQ(settings.shadowValue->text(), "3");
+    settings.videoList->select(1);
+    settings.accepted = true;
+    frame();
+    EXPECT_FALSE(launcher->mainScene->settingsShown);
+    EXPECT_EQ(launcher->userSettings.shadowSize, 2048);
+    EXPECT_FLOAT_EQ(launcher->userSettings.lodDistance, 10.0f);
+    EXPECT_TRUE(launcher->userSettings.lodCity);
+    EXPECT_EQ(launcher->userSettings.width, 1024);
+    std::string user = readFile(install->dir() + "/Game.moravo/UserSet.txt");
+    EXPECT_NE(user.find(".ShadowSize {  2048  }"), std::string::npos) << user;
+    EXPECT_NE(user.find(".Display {  1024 768 60  }"), std::string::npos) << user;
+    EXPECT_TRUE(win().configureButton->isVisible());
+
+    win().configureRequested = true;
+    frame();
+    EXPECT_EQ(settings.shadowLevel, 3); // reopened with the stored levels
+    EXPECT_EQ(settings.detailLevel, 2);
+    settings.cancelled = true;
+    frame();
+    EXPECT_FALSE(launcher->mainScene->settingsShown);
+}
+
+TEST_F(LauncherTest, DetailAndShadowLevelsMapToTheStoredValues) {
+    EXPECT_EQ(app::UserSetWin::shadowSizeFor(2), 1024);
+    EXPECT_EQ(app::UserSetWin::shadowSizeFor(3), 2048);
+    EXPECT_EQ(app::UserSetWin::shadowLevelFor(2048), 3);
+    EXPECT_EQ(app::UserSetWin::shadowLevelFor(700), 1); // the nearest level below
+    app::UserSettings s;
+    app::VideoModes modes;
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    app::UserSetWin& w = *launcher->userSetWin;
+    w.detailLevel = 3;
+    w.apply(s, modes); // no resolutions: the size stays
+    EXPECT_FLOAT_EQ(s.lodDistance, 12.0f);
+    EXPECT_FALSE(s.lodCity);
+    EXPECT_EQ(s.width, 0);
+}
+
+TEST_F(LauncherTest, AMissingDirectXLibraryAsksAndDropsThePlay) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    install->write("DirectX.txt", "libpresent.so\n\nmissing_d3dx9.dll\n");
+    frame();
+    services.boxAnswer = platform::kAnswerNo;
+    click(win().playButton);
+    EXPECT_TRUE(frame()); // the loop goes on: the game is not started on this press
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].substr(0, 22), "ERROR VERSION DIRECTX|");
+    EXPECT_EQ(services.styles[0], unsigned(platform::kBoxYesNo | platform::kIconWarning));
+    EXPECT_TRUE(services.installers.empty());
+
+    services.boxAnswer = platform::kAnswerYes;
+    click(win().playButton);
+    ASSERT_EQ(services.installers.size(), 1u);
+    EXPECT_EQ(services.installers[0], install->dir() + "/DirectX/dxsetup.exe");
+    EXPECT_TRUE(frame());
+}

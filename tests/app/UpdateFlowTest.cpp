@@ -1,0 +1,165 @@
+// The whole update behind the main window: a release published with the
+// operator's publisher, served on loopback, brought in by the launcher.
+#include "tests/app/LauncherFixture.h"
+
+#include "app/MainScene.h"
+#include "g2/ButtonWidget.h"
+#include "g2/EditWidget.h"
+#include "g2/Game.h"
+#include "g2/LabelWidget.h"
+#include "g2/ProgressWidget.h"
+#include "tests/net/LoopbackServer.h"
+#include "tests/update/FileServer.h"
+#include "update/Publisher.h"
+#include "update/Updater.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using apptest::LauncherTest;
+
+namespace {
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void put(const std::string& path, const std::string& bytes) {
+    if (fs::path(path).has_parent_path())
+        fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+nettest::LoopbackServer::Handler acceptingService() {
+    return [](nettest::ServerConnection& connection) {
+        std::string head, body;
+        while (connection.readRequest(head, body))
+            connection.send("HTTP/1.1 200 OK\r\nContent-Length: 17\r\n\r\n<ZEPCMD Res=\"0\"/>");
+    };
+}
+
+// A release next to the installation: version 2 changes one file, adds one
+// and drops one; `withLauncher` also ships a new launcher program.
+class UpdateFlowTest : public LauncherTest {
+protected:
+    void publish(bool withLauncher) {
+        const std::string src = release.path();
+        put(src + "/data/changed.txt", "version 2 of a file that changes\n");
+        put(src + "/data/new.txt", "a file that version 2 adds\n");
+        put(src + "/data/same.txt", std::string(100000, 's'));
+        if (withLauncher)
+            put(src + "/MoravoTown", "a new launcher\n");
+        PublishReport report;
+        ASSERT_TRUE(publishRelease(src, published.path(), report)) << report.error;
+        server.putDirectory(published.path(), "/release");
+    }
+    // Login, then frames until the scene is done or has failed.
+    void loginAndWait() {
+        ASSERT_EQ(start(web.port()), 0);
+        install->writeConnection(web.port(), "127.0.0.1:" + std::to_string(server.port()) + "/release");
+        put(install->dir() + "/data/changed.txt", "version 1\n");
+        put(install->dir() + "/data/same.txt", std::string(100000, 's'));
+        put(install->dir() + "/data/old.txt", "a file that version 2 no longer has\n");
+        // The connection file is read at start: read it again for the new address.
+        ASSERT_TRUE(launcher->connection.read("ZEP_client.xml"));
+        frame();
+        win().userField->setText("600");
+        win().passwordField->setText("pw");
+        frame();
+        win().loginRequested = true;
+        ASSERT_TRUE(frameUntil([&] { return G2::toolkit().current == launcher->mainScene.get(); }));
+    }
+    bool settled() {
+        frame();
+        return launcher->mainScene->updateDone || launcher->mainScene->errorShown ||
+               launcher->mainScene->handoffPending;
+    }
+
+    testkit::TempDir release;
+    testkit::TempDir published;
+    updatetest::FileServer server;
+    nettest::LoopbackServer web{acceptingService()};
+};
+
+} // namespace
+
+TEST_F(UpdateFlowTest, TheInstallationIsBroughtToTheNewVersionAndPlayOpens) {
+    publish(false);
+    loginAndWait();
+    ASSERT_TRUE(frameUntil([&] { return settled(); }, 2000));
+    frame();
+    EXPECT_TRUE(launcher->mainScene->updateDone) << win().statusLabel->text();
+    EXPECT_EQ(win().statusLabel->text(), "Actualizaci\xC3\xB3n completada.");
+    EXPECT_EQ(win().mainBar->value(), 100);
+    EXPECT_FALSE(win().playButton->isInert());
+    EXPECT_EQ(contents("data/changed.txt"), "version 2 of a file that changes\n");
+    EXPECT_EQ(contents("data/new.txt"), "a file that version 2 adds\n");
+    EXPECT_FALSE(fs::exists("data/old.txt"));
+    EXPECT_TRUE(fs::exists("checklist.txt"));
+    EXPECT_FALSE(launcher->mainScene->handoffPending);
+    EXPECT_EQ(server.gets("/release/data/same.txt.zz"), 0); // unchanged: not downloaded
+}
+
+TEST_F(UpdateFlowTest, ANewLauncherIsStagedAndHoplinTakesOver) {
+    publish(true);
+    loginAndWait();
+    ASSERT_TRUE(frameUntil([&] { return settled(); }, 2000));
+    EXPECT_TRUE(launcher->mainScene->handoffPending);
+    EXPECT_EQ(contents("tmp/MoravoTown"), "a new launcher\n");
+    frame();
+    EXPECT_FALSE(frame());
+    EXPECT_EQ(finish(), 0);
+    ASSERT_EQ(services.handOffs.size(), 1u);
+    EXPECT_TRUE(services.games.empty());
+}
+
+TEST_F(UpdateFlowTest, AFailedUpdateOffersRetryAndTheRetrySucceeds) {
+    publish(false);
+    server.setFault("/release/checklist.txt", updatetest::FileServer::Fault::notFound, 0, 1);
+    loginAndWait();
+    ASSERT_TRUE(frameUntil([&] { return settled(); }, 2000));
+    frame();
+    EXPECT_TRUE(launcher->mainScene->errorShown);
+    EXPECT_TRUE(win().retryButton->isVisible());
+    EXPECT_TRUE(win().playButton->isInert());
+    click(win().retryButton);
+    EXPECT_EQ(win().statusLabel->text(), "Reintentando...");
+    ASSERT_TRUE(frameUntil([&] { return launcher->mainScene->updateDone; }, 2000));
+    frame();
+    EXPECT_FALSE(win().retryButton->isVisible());
+    EXPECT_EQ(contents("data/new.txt"), "a file that version 2 adds\n");
+}
+
+TEST_F(UpdateFlowTest, CancelDuringASilentDownloadEndsAtOnce) {
+    publish(false);
+    server.setFault("/release/data/changed.txt.zz", updatetest::FileServer::Fault::silent, 4);
+    loginAndWait();
+    server.waitForSilence();
+    click(win().cancelButton);
+    EXPECT_EQ(win().statusLabel->text(), "Saliendo...");
+    EXPECT_FALSE(frame());
+    auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(finish(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+    EXPECT_EQ(launcher->mainScene->updater, nullptr);
+    EXPECT_EQ(contents("data/changed.txt"), "version 1\n"); // left as it was
+    server.release();
+}
+
+TEST_F(UpdateFlowTest, TheDeletionPassKeepsWhatTheLauncherWritesItself) {
+    publish(false);
+    loginAndWait();
+    put("Game.moravo/UserSet.txt", ".Render { .User { } }\n");
+    put("hoplin.log", "Completando la Actualizacion\n");
+    ASSERT_TRUE(frameUntil([&] { return settled(); }, 2000));
+    EXPECT_TRUE(launcher->mainScene->updateDone);
+    EXPECT_TRUE(fs::exists("Game.moravo/UserSet.txt"));
+    EXPECT_TRUE(fs::exists("Game.moravo/Launch.txt"));
+    EXPECT_TRUE(fs::exists("hoplin.log"));
+    EXPECT_FALSE(fs::exists("data/old.txt"));
+}
