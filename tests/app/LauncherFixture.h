@@ -8,9 +8,11 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace apptest {
@@ -63,14 +65,19 @@ protected:
     int start(int port = 1, std::vector<std::string> words = {});
     /// One frame, `step` ms after the previous one.
     bool frame(uint32_t step = 40);
-    /// Frames until `done` holds (at most `limit`); answers whether it did.
-    template <typename F> bool frameUntil(F done, int limit = 400) {
-        for (int i = 0; i < limit; ++i) {
-            if (done())
-                return true;
-            frame();
+    /// Frames until `done` holds, for at most `limitMs` of real time; the
+    /// launcher's clock stands still meanwhile, so that waiting on another
+    /// thread (the web service, the updater) never runs into the launcher's
+    /// own time-outs however loaded the machine is. Answers whether it held.
+    template <typename F> bool frameUntil(F done, int limitMs = 30000) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            frame(0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        return done();
+        return true;
     }
     /// Clicks the middle of `widget` (a press and release in one frame, then
     /// the frame that delivers the click).

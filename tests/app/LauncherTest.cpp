@@ -11,6 +11,7 @@
 #include "g2/LabelWidget.h"
 #include "g2/ProgressWidget.h"
 #include "platform/MessageBox.h"
+#include "tests/app/LoginService.h"
 #include "tests/net/LoopbackServer.h"
 
 #include <filesystem>
@@ -19,21 +20,7 @@ using apptest::LauncherTest;
 using nettest::LoopbackServer;
 using nettest::ServerConnection;
 
-namespace {
-
-// A web service that answers every login with `code`, recording the requests.
-LoopbackServer::Handler service(const std::string& code) {
-    return [code](ServerConnection& connection) {
-        std::string head, body;
-        while (connection.readRequest(head, body)) {
-            std::string answer = "<ZEPCMD Res=\"" + code + "\"/>";
-            connection.send("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
-                            std::to_string(answer.size()) + "\r\n\r\n" + answer);
-        }
-    };
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST_F(LauncherTest, MissingConnectionFileShowsOneBoxAndEndsWith77WithoutAWindow) {
     install = std::make_unique<apptest::TestInstall>();
@@ -133,7 +120,7 @@ TEST_F(LauncherTest, RememberedCredentialsFillTheFieldsOnlyWhenComplete) {
 }
 
 TEST_F(LauncherTest, LoginAcceptedLeadsToTheMainSceneAndStoresTheCredentials) {
-    LoopbackServer server(service("0"));
+    LoopbackServer server(apptest::loginService("0"));
     ASSERT_EQ(start(server.port()), 0);
     frame();
     G2::toolkit().setFocus(win().userField);
@@ -157,7 +144,7 @@ TEST_F(LauncherTest, LoginAcceptedLeadsToTheMainSceneAndStoresTheCredentials) {
 }
 
 TEST_F(LauncherTest, CheckedBoxRemembersAndEnterInThePasswordFieldLogsIn) {
-    LoopbackServer server(service("0"));
+    LoopbackServer server(apptest::loginService("0"));
     ASSERT_EQ(start(server.port()), 0);
     frame();
     G2::toolkit().setFocus(win().userField);
@@ -173,7 +160,7 @@ TEST_F(LauncherTest, CheckedBoxRemembersAndEnterInThePasswordFieldLogsIn) {
 }
 
 TEST_F(LauncherTest, WrongPasswordShowsItsMessageAndStays) {
-    LoopbackServer server(service("1"));
+    LoopbackServer server(apptest::loginService("1"));
     ASSERT_EQ(start(server.port()), 0);
     frame();
     win().userField->setText("600");
@@ -221,7 +208,7 @@ TEST_F(LauncherTest, NoAnswerWithinTheTimeOutIsReported) {
 
 TEST_F(LauncherTest, OldShadersShowTheRequirementsPanelAndContinueLeadsOn) {
     services.hardware.psMajor = services.hardware.vsMajor = 1;
-    LoopbackServer server(service("0"));
+    LoopbackServer server(apptest::loginService("0"));
     ASSERT_EQ(start(server.port()), 0);
     EXPECT_EQ(launcher->machineClass, 4);
     frame();
@@ -243,7 +230,7 @@ TEST_F(LauncherTest, OldShadersShowTheRequirementsPanelAndContinueLeadsOn) {
 
 TEST_F(LauncherTest, ClassFourWithShaderTwoGoesStraightOnAndCannotPlay) {
     services.hardware.psMajor = services.hardware.vsMajor = 2;
-    LoopbackServer server(service("0"));
+    LoopbackServer server(apptest::loginService("0"));
     ASSERT_EQ(start(server.port()), 0);
     frame();
     win().userField->setText("600");

@@ -3,6 +3,7 @@
 #include "app/LoginRequests.h"
 
 #include "net/XMLParser.h"
+#include "tests/app/LoginService.h"
 #include "tests/net/LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -13,20 +14,6 @@
 using namespace nettest;
 
 namespace {
-
-std::string xmlAnswer(const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\n\r\n" + body;
-}
-
-// Answers every request with `body`.
-LoopbackServer::Handler answering(const std::string& body) {
-    return [body](ServerConnection& connection) {
-        std::string head, request;
-        while (connection.readRequest(head, request))
-            connection.send(xmlAnswer(body));
-    };
-}
 
 app::HardwareInfo testMachine() {
     app::HardwareInfo h;
@@ -46,7 +33,7 @@ app::HardwareInfo testMachine() {
 struct LoginRun {
     explicit LoginRun(const std::string& answer, const std::string& user = "600123456",
                       const std::string& pass = "secreto")
-        : server(answering(answer)) {
+        : server(apptest::answering(answer)) {
         portal.setServer("127.0.0.1", server.port(), false, "");
         EXPECT_TRUE(portal.start());
         login = app::queueLogin(portal, user, pass, testMachine(), 1000);

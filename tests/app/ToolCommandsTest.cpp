@@ -1,4 +1,5 @@
 // Runs "moravo-tool survey" and "moravo-tool login" as support staff would.
+#include "tests/app/LoginService.h"
 #include "tests/common/ToolRun.h"
 #include "tests/net/LoopbackServer.h"
 
@@ -8,17 +9,6 @@ using nettest::LoopbackServer;
 using nettest::ServerConnection;
 
 namespace {
-
-LoopbackServer::Handler answering(const std::string& code) {
-    return [code](ServerConnection& connection) {
-        std::string head, body;
-        while (connection.readRequest(head, body)) {
-            std::string answer = "<ZEPCMD Res=\"" + code + "\"/>";
-            connection.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) +
-                            "\r\n\r\n" + answer);
-        }
-    };
-}
 
 std::string connectionFile(int port) {
     return "<ZEP><server address=\"127.0.0.1\" port=\"" + std::to_string(port) + "\" ssl=\"0\"/></ZEP>";
@@ -43,7 +33,7 @@ TEST(SurveyCommand, PrintsEveryFieldAndTheMachineClass) {
 
 TEST(LoginCommand, AcceptedRefusedAndUnreadableConfiguration) {
     testkit::TempDir dir;
-    LoopbackServer accepting(answering("0"));
+    LoopbackServer accepting(apptest::loginService("0"));
     dir.write("ZEP_client.xml", connectionFile(accepting.port()));
     testkit::ToolRun ok = testkit::runTool(dir, "login 600123456 clave", dir.path());
     EXPECT_EQ(ok.code, 0) << ok.err;
@@ -51,7 +41,7 @@ TEST(LoginCommand, AcceptedRefusedAndUnreadableConfiguration) {
     ASSERT_EQ(accepting.requests().size(), 1u);
     EXPECT_NE(accepting.requests()[0].second.find("Password=\"clave\""), std::string::npos);
 
-    LoopbackServer refusing(answering("1"));
+    LoopbackServer refusing(apptest::loginService("1"));
     std::string other = dir.write("other.xml", connectionFile(refusing.port()));
     testkit::ToolRun refused = testkit::runTool(dir, "login --config " + other + " 600 mala");
     EXPECT_EQ(refused.code, 1);

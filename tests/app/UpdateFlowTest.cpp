@@ -8,6 +8,7 @@
 #include "g2/Game.h"
 #include "g2/LabelWidget.h"
 #include "g2/ProgressWidget.h"
+#include "tests/app/LoginService.h"
 #include "tests/net/LoopbackServer.h"
 #include "tests/update/FileServer.h"
 #include "update/Publisher.h"
@@ -35,14 +36,6 @@ void put(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-nettest::LoopbackServer::Handler acceptingService() {
-    return [](nettest::ServerConnection& connection) {
-        std::string head, body;
-        while (connection.readRequest(head, body))
-            connection.send("HTTP/1.1 200 OK\r\nContent-Length: 17\r\n\r\n<ZEPCMD Res=\"0\"/>");
-    };
-}
-
 // A release next to the installation: version 2 changes one file, adds one
 // and drops one; `withLauncher` also ships a new launcher program.
 class UpdateFlowTest : public LauncherTest {
@@ -61,6 +54,7 @@ protected:
     // Login, then frames until the scene is done or has failed.
     void loginAndWait() {
         ASSERT_EQ(start(web.port()), 0);
+        launcher->config.autoplayTime = 0; // the tests press Play themselves
         install->writeConnection(web.port(), "127.0.0.1:" + std::to_string(server.port()) + "/release");
         put(install->dir() + "/data/changed.txt", "version 1\n");
         put(install->dir() + "/data/same.txt", std::string(100000, 's'));
@@ -86,7 +80,7 @@ protected:
     testkit::TempDir release;
     testkit::TempDir published;
     updatetest::FileServer server;
-    nettest::LoopbackServer web{acceptingService()};
+    nettest::LoopbackServer web{apptest::loginService("0")};
 };
 
 } // namespace
@@ -94,7 +88,7 @@ protected:
 TEST_F(UpdateFlowTest, TheInstallationIsBroughtToTheNewVersionAndPlayOpens) {
     publish(false);
     loginAndWait();
-    ASSERT_TRUE(frameUntil([&] { return settled(); }, 2000));
+    ASSERT_TRUE(frameUntil([&] { return settled(); }));
     frame();
     EXPECT_FALSE(ended);
     EXPECT_EQ(win().statusLabel->text(), "Actualizaci\xC3\xB3n completada.");
@@ -104,14 +98,14 @@ TEST_F(UpdateFlowTest, TheInstallationIsBroughtToTheNewVersionAndPlayOpens) {
     EXPECT_EQ(contents("data/new.txt"), "a file that version 2 adds\n");
     EXPECT_FALSE(fs::exists("data/old.txt"));
     EXPECT_TRUE(fs::exists("checklist.txt"));
-    EXPECT_TRUE(frame()); // no hand-off: the loop goes on
+    EXPECT_TRUE(frame());                                   // no hand-off: the loop goes on
     EXPECT_EQ(server.gets("/release/data/same.txt.zz"), 0); // unchanged: not downloaded
 }
 
 TEST_F(UpdateFlowTest, ANewLauncherIsStagedAndHoplinTakesOver) {
     publish(true);
     loginAndWait();
-    ASSERT_TRUE(frameUntil([&] { return settled(); }, 2000));
+    ASSERT_TRUE(frameUntil([&] { return settled(); }));
     if (!ended) {
         EXPECT_FALSE(frame()); // the hand-off ends the loop
     }
@@ -125,13 +119,13 @@ TEST_F(UpdateFlowTest, AFailedUpdateOffersRetryAndTheRetrySucceeds) {
     publish(false);
     server.setFault("/release/checklist.txt", updatetest::FileServer::Fault::notFound, 0, 1);
     loginAndWait();
-    ASSERT_TRUE(frameUntil([&] { return settled(); }, 2000));
+    ASSERT_TRUE(frameUntil([&] { return settled(); }));
     frame();
     EXPECT_TRUE(win().retryButton->isVisible());
     EXPECT_TRUE(win().playButton->isInert());
     click(win().retryButton);
     EXPECT_EQ(win().statusLabel->text(), "Reintentando...");
-    ASSERT_TRUE(frameUntil([&] { return settled() && !win().playButton->isInert(); }, 2000));
+    ASSERT_TRUE(frameUntil([&] { return settled() && !win().playButton->isInert(); }));
     EXPECT_FALSE(win().retryButton->isVisible());
     EXPECT_EQ(contents("data/new.txt"), "a file that version 2 adds\n");
 }
@@ -157,7 +151,7 @@ TEST_F(UpdateFlowTest, TheDeletionPassKeepsWhatTheLauncherWritesItself) {
     loginAndWait();
     put("Game.moravo/UserSet.txt", ".Render { .User { } }\n");
     put("hoplin.log", "Completando la Actualizacion\n");
-    ASSERT_TRUE(frameUntil([&] { return settled(); }, 2000));
+    ASSERT_TRUE(frameUntil([&] { return settled(); }));
     EXPECT_FALSE(win().playButton->isInert());
     EXPECT_TRUE(fs::exists("Game.moravo/UserSet.txt"));
     EXPECT_TRUE(fs::exists("Game.moravo/Launch.txt"));

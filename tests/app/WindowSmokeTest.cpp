@@ -2,6 +2,7 @@
 // the window appears centred, the player types the telephone number and
 // password and presses Enter, the service receives the login, and closing
 // the window ends the program with code 0.
+#include "tests/app/LoginService.h"
 #include "tests/app/TestInstall.h"
 #include "tests/common/X11Client.h"
 #include "tests/common/Xvfb.h"
@@ -20,17 +21,6 @@ using nettest::LoopbackServer;
 using nettest::ServerConnection;
 
 namespace {
-
-LoopbackServer::Handler service(const std::string& code) {
-    return [code](ServerConnection& connection) {
-        std::string head, body;
-        while (connection.readRequest(head, body)) {
-            std::string answer = "<ZEPCMD Res=\"" + code + "\"/>";
-            connection.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) +
-                            "\r\n\r\n" + answer);
-        }
-    };
-}
 
 // Screenshots are kept beside the build for a look after the run.
 std::string shotPath(const char* name) {
@@ -57,7 +47,7 @@ TEST(MoravoTownWindow, LogsInThroughTheKeyboardAndEndsWithZeroWhenClosed) {
     if (!server.start(1024, 768, 24))
         GTEST_SKIP() << server.error();
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0); // for the test installation's bitmaps
-    LoopbackServer web(service("0"));
+    LoopbackServer web(apptest::loginService("0"));
     apptest::TestInstall install(web.port());
     SDL_Quit();
     // The launcher finds its resources beside its own executable.
