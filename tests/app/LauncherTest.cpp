@@ -292,3 +292,19 @@ TEST_F(LauncherTest, ClosingTheWindowEndsTheLoginWithoutSending) {
     EXPECT_TRUE(launcher->credentials.empty());
     EXPECT_EQ(app::Registry::readString("tempstr", "none"), "none");
 }
+
+TEST_F(LauncherTest, AWebServiceClientThatCannotBeMadeIsALoginError) {
+    install = std::make_unique<apptest::TestInstall>();
+    install->write("ZEP_client.xml",
+                   "<ZEP><server address=\"127.0.0.1\" port=\"1\" ssl=\"1\" ca=\"nowhere.pem\"/></ZEP>");
+    ASSERT_EQ(chdir(install->dir().c_str()), 0);
+    app::setProgramPath(install->dir() + "/MoravoTown");
+    launcher = std::make_unique<app::GLauncher>();
+    launcher->setServices(&services);
+    char path[] = "MoravoTown";
+    char* argv[] = {path, nullptr};
+    EXPECT_EQ(launcher->init(1, argv), 77);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0], "Login Error|Error iniciando el sistema de Login");
+    finished = true;
+}

@@ -227,3 +227,40 @@ TEST_F(LauncherTest, AMissingDirectXLibraryAsksAndDropsThePlay) {
     EXPECT_EQ(services.installers[0], install->dir() + "/DirectX/dxsetup.exe");
     EXPECT_TRUE(frame());
 }
+
+TEST_F(LauncherTest, CreditsRiseAfterTheirButtonAndComeBackAfterTheDelay) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    G2::AnimWidget& credits = *win().credits;
+    EXPECT_TRUE(credits.isVisible());
+    click(win().creditsButton);
+    EXPECT_TRUE(win().creditsButton->isInert());
+    frame(); // timer 1: the motion starts
+    EXPECT_TRUE(credits.motion & G2::AnimWidget::MoveVertical);
+    double start = credits.imageY;
+    frame();
+    EXPECT_LT(credits.imageY, start); // rising
+    // The test credits picture is 400 high in a 150 - 2 x 8 high panel: it
+    // rises until its bottom meets the panel's.
+    ASSERT_TRUE(frameUntil([&] {
+        frame();
+        return !win().creditsButton->isInert();
+    }));
+    EXPECT_EQ(credits.motion & G2::AnimWidget::MoveVertical, 0u);
+    EXPECT_EQ(credits.imageY, 150 - 2 * 8 - 400);
+    frame(launcher->config.creditsDelay + 1); // timer 2: back at the start
+    EXPECT_EQ(credits.imageY, 0);
+}
+
+TEST_F(LauncherTest, AMachineWithoutResolutionsPlaysAtTheGamesOwnSize) {
+    services.hardware.resolutions.clear();
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    EXPECT_EQ(launcher->videoList.count(), 0u);
+    frame();
+    click(win().playButton);
+    frame();
+    EXPECT_EQ(finish(), 0);
+    std::string launch = readFile(install->dir() + "/Game.moravo/Launch.txt");
+    EXPECT_NE(launch.find(".Display {  800 600 60  }"), std::string::npos) << launch; // from Launch.txt
+    EXPECT_NE(launch.find(".Aspect 1.33333"), std::string::npos) << launch;
+}
