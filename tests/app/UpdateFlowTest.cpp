@@ -89,8 +89,13 @@ protected:
         win().loginRequested = true;
         ASSERT_TRUE(frameUntil([&] { return G2::toolkit().current == launcher->mainScene.get(); }));
     }
+    // The updater's thread writes the scene's flags under the scene's lock:
+    // they are read here only once that thread has ended.
     bool settled() {
         frame();
+        const Updater* updater = launcher->mainScene->updater.get();
+        if (updater != nullptr && updater->running())
+            return false;
         return launcher->mainScene->updateDone || launcher->mainScene->errorShown ||
                launcher->mainScene->handoffPending;
     }
@@ -146,7 +151,7 @@ TEST_F(UpdateFlowTest, AFailedUpdateOffersRetryAndTheRetrySucceeds) {
     EXPECT_TRUE(win().playButton->isInert());
     click(win().retryButton);
     EXPECT_EQ(win().statusLabel->text(), "Reintentando...");
-    ASSERT_TRUE(frameUntil([&] { return launcher->mainScene->updateDone; }, 2000));
+    ASSERT_TRUE(frameUntil([&] { return settled() && launcher->mainScene->updateDone; }, 2000));
     frame();
     EXPECT_FALSE(win().retryButton->isVisible());
     EXPECT_EQ(contents("data/new.txt"), "a file that version 2 adds\n");
