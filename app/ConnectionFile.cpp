@@ -28,6 +28,8 @@ bool ConnectionConfig::read(const std::string& path) {
         } else if (element->name == "update") {
             if (const char* v = element->attribute("url"))
                 updateUrl = v;
+            if (const char* v = element->attribute("key"))
+                updateKey = std::string(v);
         }
     }
     return true;

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 namespace app {
@@ -12,6 +13,11 @@ struct ConnectionConfig {
     /// system's (attribute "ca" of "server"), as written in the file.
     std::string caFile;
     std::string updateUrl;
+    /// The public key that published updates must be signed with
+    /// (attribute "key" of "update", base64), as written in the file. No
+    /// value: updates are unsigned. A value that is not a key makes every
+    /// update fail; it never means unsigned.
+    std::optional<std::string> updateKey;
 
     /// Reads the file; false when it cannot be opened or parsed or has no
     /// root element. Later elements override earlier ones; absent

@@ -62,6 +62,8 @@ void MainScene::enter() {
         if (!line.empty())
             updater->addExclude(line);
     }
+    if (launcher_.connection.updateKey)
+        updater->requireSignature(*launcher_.connection.updateKey);
     updater->enableSelfFiles();
     updater->removeObsolete = true;
     startUpdater(0);

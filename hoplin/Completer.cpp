@@ -3,10 +3,12 @@
 #include "platform/Clock.h"
 #include "platform/Process.h"
 #include "update/InstallScanner.h"
+#include "update/Manifest.h"
 #include "update/SafePaths.h"
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -58,6 +60,17 @@ int moveFile(const std::string& source, const std::string& destination) {
     return std::rename(source.c_str(), destination.c_str()) == 0 ? 0 : (errno != 0 ? errno : EIO);
 }
 
+// True when the staged file is the one the updater wrote: its digest and
+// size are those of its entry in the local manifest.
+bool matchesEntry(const std::string& source, const std::string& path, const Manifest& expected) {
+    auto entry = expected.find(path);
+    if (entry == expected.end())
+        return false;
+    std::string digest;
+    int64_t size = 0;
+    return hashFile(source, digest, size) == 0 && digest == entry->second.hash && size == entry->second.size;
+}
+
 } // namespace
 
 Settings readSettings(int argc, const char* const* argv) {
@@ -85,9 +98,24 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
     log.write("Iniciando HOPLINDATE\n");
     log.write(std::to_string(files.size()) + " Arcvhivos en " + settings.staging + "\n");
 
+    // An installation that takes signed updates (the updater keeps the
+    // accepted serial beside the manifest) moves only what the updater
+    // verified and listed: a staged file changed since then stays staged.
+    const bool verify = fs::symlink_status(serialFileName, ec).type() != fs::file_type::not_found;
+    Manifest expected;
+    if (verify) {
+        std::ifstream in("checklist.txt", std::ios::binary);
+        if (in)
+            readManifest(in, expected);
+    }
+
     int moved = 0;
     for (const std::string& path : files) {
         const std::string source = settings.staging + "/" + path;
+        if (verify && !matchesEntry(source, path, expected)) {
+            log.write("#--Error Verificando " + path + "\n");
+            continue;
+        }
         if (!makeParentDirectories(".", path)) {
             log.write("#--Destino rechazado " + path + "\n");
             continue;

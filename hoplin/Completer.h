@@ -26,7 +26,10 @@ using Pause = std::function<void(uint32_t ms)>;
 /// directories, with five attempts a second apart; writes "hoplin.log" and
 /// the one console line to `console`. A destination that would leave the
 /// current directory (through a symbolic link) is refused and the file
-/// stays staged. Answers the number of files moved.
+/// stays staged. In an installation that takes signed updates (a serial
+/// file beside "checklist.txt") a file whose digest and size differ from its
+/// entry in "checklist.txt", or that has none, is not moved either. Answers
+/// the number of files moved.
 int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pause);
 
 /// Replaces the process with the program, passing "-n". Answers only when

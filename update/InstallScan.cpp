@@ -1,6 +1,5 @@
-// The hashing half of InstallScanner: file digests and the scan, which may
-// hash several files at once while reporting them strictly in order.
-#include "net/Md5.h"
+// The hashing half of InstallScanner: the scan, which may hash several files
+// at once while reporting them strictly in order.
 #include "platform/Thread.h"
 #include "update/InstallScanner.h"
 #include "update/UpdaterListener.h"
@@ -13,30 +12,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-int32_t hashFile(const std::string& path, std::string& digest, int64_t& size) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return InstallScanner::openFailed;
-    // Large reads: the block size changes nothing but the number of calls.
-    static constexpr size_t blockSize = 64 * 1024;
-    std::unique_ptr<char[]> block(new char[blockSize]);
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    Md5 md5;
-    int64_t total = 0;
-    size_t got;
-    while ((got = std::fread(block.get(), 1, blockSize, file)) > 0) {
-        md5.update(block.get(), got);
-        total += static_cast<int64_t>(got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed)
-        return InstallScanner::readFailed;
-    digest = md5.hexDigest();
-    size = total;
-    return 0;
-}
 
 namespace {
 

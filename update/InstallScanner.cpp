@@ -1,5 +1,6 @@
-// The directory walk of InstallScanner; the hashing half is in
-// InstallScan.cpp so that a program that only lists files links no MD5.
+// The directory walk of InstallScanner; the scan, with its hashing threads,
+// is in InstallScan.cpp so that a program that only lists files (and checks
+// a few digests, FileHash.cpp) links nothing more.
 #include "update/InstallScanner.h"
 
 #include <algorithm>

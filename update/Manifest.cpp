@@ -124,12 +124,13 @@ bool isSafeManifestPath(const std::string& path) {
 }
 
 const std::vector<std::string>& builtInExcludes() {
-    // The last two are files the launcher and hoplin write themselves (the
-    // player's custom preset, hoplin's log): what the installation writes
-    // for itself is never deleted as obsolete.
+    // The last three are files the launcher, hoplin and the updater write
+    // themselves (the player's custom preset, hoplin's log, the accepted
+    // serial): what the installation writes for itself is never deleted as
+    // obsolete.
     static const std::vector<std::string> patterns = {
         "LauncherDev.exe", "ZAzizozaz.exe", "*Launch.txt",  "*login.txt",  "*.svn",
-        "*.ilk",           "*.pdb",         "*UserSet.txt", "*hoplin.log",
+        "*.ilk",           "*.pdb",         "*UserSet.txt", "*hoplin.log", serialFileName,
     };
     return patterns;
 }

@@ -55,6 +55,11 @@ bool isSafeManifestPath(const std::string& path);
 /// carriage return or line feed.
 std::string trimmed(const std::string& text);
 
+/// The file beside the local manifest that keeps the serial of the last
+/// signed manifest the installation accepted. Like the manifest itself it is
+/// never scanned, deleted or published.
+constexpr const char* serialFileName = "checklist.serial";
+
 /// Patterns every update excludes, in the order they are added.
 const std::vector<std::string>& builtInExcludes();
 

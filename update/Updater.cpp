@@ -6,6 +6,7 @@
 //   [5] download of one file with its attempts
 //   [6] inflate and verification
 //   [7] the deletion pass
+//   [8] the signature of the published manifest and the accepted serial
 #include "update/Updater.h"
 
 #include "net/HttpConnection.h"
@@ -13,6 +14,7 @@
 #include "net/UrlEscape.h"
 #include "platform/Clock.h"
 #include "update/InstallScanner.h"
+#include "update/ManifestSignature.h"
 #include "update/PendingFile.h"
 #include "update/SafePaths.h"
 #include "update/UpdateLog.h"
@@ -26,6 +28,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -65,6 +68,23 @@ public:
 };
 
 SilentListener silentListener;
+
+// Reads the rest of a body, at most `limit` bytes; false when there is more.
+bool readBody(std::istream& in, size_t limit, std::string& bytes) {
+    bytes.clear();
+    std::streambuf* body = in.rdbuf();
+    if (body == nullptr)
+        return true;
+    char block[16 * 1024];
+    for (;;) {
+        const std::streamsize got = body->sgetn(block, sizeof block);
+        if (got <= 0)
+            return true;
+        if (bytes.size() + static_cast<size_t>(got) > limit)
+            return false;
+        bytes.append(block, static_cast<size_t>(got));
+    }
+}
 
 // A zlib inflate stream, ended when it goes out of scope.
 class InflateStream {
@@ -118,6 +138,13 @@ void Updater::enableSelfFiles() {
 
 void Updater::addExclude(const std::string& pattern) {
     excludes_.insert(pattern);
+}
+
+void Updater::requireSignature(const std::string& publicKey) {
+    signatureRequired_ = true;
+    // A key that does not read stays empty, and an empty key refuses every
+    // manifest.
+    publicKey_.fromBase64(trimmed(publicKey));
 }
 
 void Updater::prepareUpdate(UpdaterListener* listener, uint32_t delayMs, int32_t maxAttempts) {
@@ -230,9 +257,18 @@ void Updater::dropConnection() {
 
 void Updater::endCancelled(const Manifest* partial) {
     listener_->onError(cancelled);
-    if (partial != nullptr && !writeManifest(localManifestPath_, *partial))
-        updateLog("update: cannot write %s", localManifestPath_.c_str());
+    if (partial != nullptr)
+        writeLocalManifest(*partial);
     dropConnection();
+}
+
+bool Updater::writeLocalManifest(const Manifest& manifest) {
+    if (!writeManifest(localManifestPath_, manifest)) {
+        updateLog("update: cannot write %s", localManifestPath_.c_str());
+        return false;
+    }
+    recordSerial();
+    return true;
 }
 
 void Updater::run() {
@@ -312,8 +348,7 @@ bool Updater::updateFiles() {
             if (error_ == 0)
                 error_ = undefinedError;
             // The files before this one are current: the next run starts here.
-            if (!writeManifest(localManifestPath_, fresh))
-                updateLog("update: cannot write %s", localManifestPath_.c_str());
+            writeLocalManifest(fresh);
             return true;
         }
         if (connection_ != nullptr && !connection_->keepAlive)
@@ -324,8 +359,7 @@ bool Updater::updateFiles() {
         deleteObsolete();
     // Every published file is current now, so the local manifest takes the
     // published values (packed sizes included).
-    if (!writeManifest(localManifestPath_, published_))
-        updateLog("update: cannot write %s", localManifestPath_.c_str());
+    writeLocalManifest(published_);
     return true;
 }
 
@@ -383,14 +417,36 @@ bool Updater::readLocalManifest() {
 bool Updater::fetchPublishedManifest() {
     listener_->onStage(5);
     published_.clear();
-    if (!get(urlEscape(location_.basePath + "/" + manifestName_))) {
+    signatureProblem_ = SignatureProblem::none;
+    signatureRefusal_.clear();
+    acceptedSerial_ = -1;
+    if (signatureRequired_ && !publicKey_.valid()) {
+        // Fails closed: a key that cannot be read never means unsigned.
+        signatureProblem_ = SignatureProblem::malformedKey;
+        signatureRefusal_ = std::string(signatureProblemText(signatureProblem_)) +
+                            ": the configured public key is not the base64 of 32 bytes";
+        updateLog("update: the published manifest is refused: %s", signatureRefusal_.c_str());
+        error_ = manifestError;
+        return false;
+    }
+    const std::string request = urlEscape(location_.basePath + "/" + manifestName_);
+    if (!get(request)) {
         dropConnection();
         error_ = connectionError;
         return false;
     }
     HttpConnection* connection = connection_.get();
     bool cut = false;
-    bool read = readManifest(connection->input(), published_, &cut);
+    bool read = false;
+    // Signed, the manifest is checked as the exact bytes received before a
+    // line of it is used; unsigned, it is read straight off the connection.
+    std::string bytes;
+    bool tooLarge = false;
+    if (signatureRequired_) {
+        tooLarge = !readBody(connection->input(), signedManifestLimit, bytes);
+    } else {
+        read = readManifest(connection->input(), published_, &cut);
+    }
     if (connection->streamBuf().truncated()) {
         // A manifest cut short would make every file it no longer lists look
         // obsolete: it is a failed fetch, never a short manifest.
@@ -401,6 +457,17 @@ bool Updater::fetchPublishedManifest() {
     }
     if (connection->streamBuf().unreadBody() != 0 || !connection->keepAlive)
         dropConnection();
+    if (signatureRequired_) {
+        if (tooLarge) {
+            updateLog("update: the published manifest is refused: over %zu bytes", signedManifestLimit);
+            error_ = manifestError;
+            return false;
+        }
+        if (!checkSignature(request, bytes))
+            return false;
+        std::istringstream in(bytes);
+        read = readManifest(in, published_, &cut);
+    }
     const char* problem = nullptr;
     if (!read || cut)
         problem = "a malformed or over-long line";
@@ -652,4 +719,77 @@ void Updater::deleteObsolete() {
         std::error_code ec;
         fs::remove(installDir_ + "/" + path, ec);
     }
+}
+
+// [8] the signature and the accepted serial ------------------------------------
+
+bool Updater::checkSignature(const std::string& manifestRequest, const std::string& bytes) {
+    auto refuse = [&](SignatureProblem problem, const std::string& reason) {
+        signatureProblem_ = problem;
+        signatureRefusal_ = reason;
+        updateLog("update: the published manifest is refused: %s", reason.c_str());
+        error_ = manifestError;
+        return false;
+    };
+    const std::string request = manifestRequest + signatureSuffix;
+    if (!get(request)) {
+        // An answer other than 200 means there is no signature; no answer
+        // at all is a failed connection, as for the manifest.
+        const bool answered = connection_ != nullptr && connection_->status != 0;
+        const int status = answered ? connection_->status : 0;
+        dropConnection();
+        if (!answered) {
+            error_ = connectionError;
+            return false;
+        }
+        return refuse(SignatureProblem::missing,
+                      std::string(signatureProblemText(SignatureProblem::missing)) +
+                          ": the server answered " + std::to_string(status) + " for " + request);
+    }
+    HttpConnection* connection = connection_.get();
+    std::string text;
+    const bool fits = readBody(connection->input(), signatureFileLimit, text);
+    if (connection->streamBuf().truncated()) {
+        updateLog("update: the signature of the published manifest was cut short");
+        dropConnection();
+        error_ = connectionError;
+        return false;
+    }
+    if (!fits || connection->streamBuf().unreadBody() != 0 || !connection->keepAlive)
+        dropConnection();
+    if (!fits)
+        return refuse(SignatureProblem::malformedFile,
+                      std::string(signatureProblemText(SignatureProblem::malformedFile)) + ": over " +
+                          std::to_string(signatureFileLimit) + " bytes");
+
+    int64_t lastSerial = 0;
+    storedSerialState_ = readAcceptedSerial(serialPath(), storedSerial_);
+    if (storedSerialState_ == SerialState::read)
+        lastSerial = storedSerial_;
+    else if (storedSerialState_ == SerialState::unreadable)
+        // The file is only ever replaced whole, so this is damage from
+        // outside; refusing every update for it would strand the player.
+        updateLog("update: %s cannot be read; no serial is known", serialPath().c_str());
+    const int64_t now = wallClock_ ? wallClock_() : platform::secondsSince1970();
+    ManifestSignature signature;
+    std::string reason;
+    const SignatureProblem problem =
+        checkManifestSignature(text, bytes, publicKey_, lastSerial, now, &signature, &reason);
+    if (problem != SignatureProblem::none)
+        return refuse(problem, reason);
+    acceptedSerial_ = signature.serial;
+    return true;
+}
+
+void Updater::recordSerial() {
+    if (!signatureRequired_ || acceptedSerial_ < 0)
+        return;
+    if (storedSerialState_ == SerialState::read && storedSerial_ == acceptedSerial_)
+        return;
+    if (!writeAcceptedSerial(serialPath(), acceptedSerial_)) {
+        updateLog("update: cannot write %s", serialPath().c_str());
+        return;
+    }
+    storedSerialState_ = SerialState::read;
+    storedSerial_ = acceptedSerial_;
 }

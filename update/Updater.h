@@ -1,6 +1,8 @@
 #pragma once
+#include "net/Ed25519.h"
 #include "support/XThread.h"
 #include "update/Manifest.h"
+#include "update/ManifestSignature.h"
 #include "update/UpdateLocation.h"
 
 #include <atomic>
@@ -23,8 +25,12 @@ class WriteBehind;
 /// downloads each file whose digest differs as a zlib stream (verified by
 /// size and MD5 before it replaces the installed file), stages the
 /// launcher's own files in "tmp", deletes files no longer published and
-/// writes the new local manifest. One object performs one run at a time;
-/// it must be stopped (`stop`) before it is destroyed.
+/// writes the new local manifest. With a public key (`requireSignature`) the
+/// published manifest is accepted only with a good signature of that key, a
+/// serial not below the last one accepted and an expiry not yet come; any
+/// other manifest ends the run with 240 before a file is written or deleted.
+/// One object performs one run at a time; it must be stopped (`stop`)
+/// before it is destroyed.
 class Updater : public XThread {
 public:
     /// Error codes passed to `onError`.
@@ -50,6 +56,12 @@ public:
 
     /// Waits `ms` milliseconds, or less once a stop is requested.
     using Pause = std::function<void(uint32_t ms)>;
+    /// Seconds since 1970, for the expiry of signatures.
+    using WallClock = std::function<int64_t()>;
+
+    /// Largest published manifest checked against its signature (it is held
+    /// in memory for the check).
+    static constexpr size_t signedManifestLimit = 64u << 20;
 
     /// `location` is host[:port][/path].
     explicit Updater(const std::string& location);
@@ -59,6 +71,11 @@ public:
     void enableSelfFiles();
     /// Adds an exclude pattern (a line of "excludes.txt").
     void addExclude(const std::string& pattern);
+    /// Accepts only manifests signed by this key: the base64 of its 32 raw
+    /// bytes (blanks around it are ignored). A key that cannot be read makes
+    /// every run fail with 240; it never means unsigned.
+    void requireSignature(const std::string& publicKey);
+    bool signatureRequired() const { return signatureRequired_; }
 
     /// Prepares a run (`prepareUpdate`) and starts the thread. `listener` is
     /// not owned and must outlive the run; `delayMs` is waited before each
@@ -92,6 +109,15 @@ public:
     void setPause(Pause pause) { pause_ = std::move(pause); }
     /// Replaces the receive time-out of the update connection.
     void setReceiveTimeout(uint32_t ms) { receiveTimeout_ = ms; }
+    /// Replaces the clock that signature expiries are compared with.
+    void setWallClock(WallClock clock) { wallClock_ = std::move(clock); }
+
+    /// Why the last run refused the published manifest's signature (none
+    /// when it did not), and a sentence for the operator.
+    SignatureProblem signatureProblem() const { return signatureProblem_; }
+    const std::string& signatureRefusal() const { return signatureRefusal_; }
+    /// The path of the file that keeps the serial accepted last.
+    std::string serialPath() const { return installDir_ + "/" + serialFileName; }
 
 private:
     enum class Outcome { success, failure, cancelled };
@@ -101,6 +127,13 @@ private:
     bool updateFiles();
     bool readLocalManifest();
     bool fetchPublishedManifest();
+    // The signature of the manifest just read (`bytes`); false, with the
+    // run's error set, when it is refused or cannot be fetched.
+    bool checkSignature(const std::string& manifestRequest, const std::string& bytes);
+    // Keeps the serial of the accepted manifest once a new local manifest
+    // has been written.
+    void recordSerial();
+    bool writeLocalManifest(const Manifest& manifest);
     void deleteObsolete();
     // `next`: the file downloaded after this one, if any, whose request may
     // be sent as soon as this body has been read.
@@ -134,6 +167,17 @@ private:
     uint32_t delayMs_ = 0;
     Manifest local_;
     Manifest published_;
+
+    bool signatureRequired_ = false;
+    Ed25519PublicKey publicKey_;
+    WallClock wallClock_;
+    SignatureProblem signatureProblem_ = SignatureProblem::none;
+    std::string signatureRefusal_;
+    // The serial of the manifest accepted by this run, -1 before one is;
+    // the serial file's value when this run read it.
+    int64_t acceptedSerial_ = -1;
+    SerialState storedSerialState_ = SerialState::missing;
+    int64_t storedSerial_ = 0;
 
     // The connection in use. Only the updater's thread changes it, always
     // under the mutex, so that `requestStop` can shut it down safely.

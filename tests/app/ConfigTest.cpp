@@ -80,6 +80,26 @@ TEST(ConnectionFile, ServerAndUpdateAttributesWithLaterElementsWinning) {
     EXPECT_TRUE(seven.tls); // any number but 0
 }
 
+TEST(ConnectionFile, TheUpdateKeyIsKeptAsWrittenAndItsAbsenceMeansUnsigned) {
+    testkit::TempDir dir;
+    ConnectionConfig unsigned_;
+    ASSERT_TRUE(unsigned_.read(dir.write("a.xml", "<ZEP><update url=\"u:80/r\"/></ZEP>")));
+    EXPECT_FALSE(unsigned_.updateKey.has_value());
+
+    ConnectionConfig keyed;
+    ASSERT_TRUE(
+        keyed.read(dir.write("b.xml", "<ZEP><update url=\"u:80/r\" key=\"first\"/>"
+                                      "<update key=\" 11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo= \"/>"
+                                      "<update url=\"v:81/s\"/></ZEP>")));
+    EXPECT_EQ(keyed.updateUrl, "v:81/s");
+    EXPECT_EQ(keyed.updateKey, std::optional<std::string>(" 11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo= "));
+
+    // An empty key is a key that is wrong, not the absence of one.
+    ConnectionConfig empty;
+    ASSERT_TRUE(empty.read(dir.write("c.xml", "<ZEP><update url=\"u\" key=\"\"/></ZEP>")));
+    EXPECT_EQ(empty.updateKey, std::optional<std::string>(""));
+}
+
 TEST(ConnectionFile, MissingOrBrokenFilesAreNotRead) {
     testkit::TempDir dir;
     ConnectionConfig c;

@@ -19,10 +19,12 @@ void saveBitmap(const std::string& path, int w, int h, Uint32 rgb) {
 
 } // namespace
 
-void TestInstall::writeConnection(int port, const std::string& updateUrl) const {
+void TestInstall::writeConnection(int port, const std::string& updateUrl,
+                                  const std::optional<std::string>& updateKey) const {
+    const std::string key = updateKey ? " key=\"" + *updateKey + "\"" : "";
     write("ZEP_client.xml", "<?xml version=\"1.0\"?>\n<ZEP>\n <server address=\"127.0.0.1\" port=\"" +
                                 std::to_string(port) + "\" ssl=\"" + (tls_ ? "1" : "0") +
-                                "\"/>\n <update url=\"" + updateUrl + "\"/>\n</ZEP>\n");
+                                "\"/>\n <update url=\"" + updateUrl + "\"" + key + "/>\n</ZEP>\n");
 }
 
 std::string TestInstall::layout() {

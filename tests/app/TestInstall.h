@@ -4,6 +4,7 @@
 // loopback service, and the game's settings files.
 #include "tests/common/TempDir.h"
 
+#include <optional>
 #include <string>
 
 namespace apptest {
@@ -18,8 +19,10 @@ public:
     std::string write(const std::string& name, const std::string& bytes) const {
         return tmp_.write(name, bytes);
     }
-    /// Points the launcher at a web service and an update location.
-    void writeConnection(int port, const std::string& updateUrl) const;
+    /// Points the launcher at a web service and an update location, with
+    /// the public key that updates must be signed with when one is given.
+    void writeConnection(int port, const std::string& updateUrl,
+                         const std::optional<std::string>& updateKey = std::nullopt) const;
     /// The layout file's text.
     static std::string layout();
     /// Five presets, as a game ships them (the custom one makes six).

@@ -1,6 +1,7 @@
 // hoplin: the moves with their retries, the log line by line, and the start
 // of the launcher with "-n".
 #include "hoplin/Completer.h"
+#include "net/Md5.h"
 #include "tests/common/Xvfb.h"
 
 #include <gtest/gtest.h>
@@ -191,6 +192,48 @@ TEST(Hoplin, OnlyRegularFilesMoveAndNeverThroughALinkOutOfTheDirectory) {
     EXPECT_TRUE(fs::exists(std::string(elsewhere) + "/stolen.txt"));
     EXPECT_NE(read("hoplin.log").find("0 Arcvhivos en tmp\n"), std::string::npos);
     fs::remove_all(elsewhere);
+}
+
+TEST(Hoplin, ASignedInstallationMovesOnlyTheStagedFilesThatMatchTheLocalManifest) {
+    Scratch dir;
+    const auto line = [](const std::string& bytes, const std::string& path, size_t size) {
+        return Md5::hex(bytes) + " " + std::to_string(size) + " 0 " + path + "\n";
+    };
+    // What the updater verified and listed, and what lies staged now: one
+    // file as listed, one swapped since, one of the wrong size, one unlisted.
+    write("checklist.txt", line("new launcher", "MoravoTown", 12) + line("new library", "SDL.dll", 11) +
+                               line("font", "res/arialbd.ttf", 99) + line("data", "data.pak", 4));
+    write("checklist.serial", "1700000000\n");
+    write("tmp/MoravoTown", "new launcher");
+    write("tmp/SDL.dll", "evil library");
+    write("tmp/res/arialbd.ttf", "font");
+    write("tmp/unlisted.dll", "who put this here");
+    write("SDL.dll", "old library");
+    EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) { FAIL() << "no retry"; }), 1);
+    EXPECT_EQ(read("hoplin.log"), "Iniciando HOPLINDATE\n"
+                                  "4 Arcvhivos en tmp\n"
+                                  "#--Error Borrando MoravoTown " +
+                                      enoent() +
+                                      " Reintento - 0\n"
+                                      "Moviendo tmp/MoravoTown a MoravoTown\n"
+                                      "#--Error Verificando SDL.dll\n"
+                                      "#--Error Verificando res/arialbd.ttf\n"
+                                      "#--Error Verificando unlisted.dll\n"
+                                      "lanzando \"launcher.exe\"\n"
+                                      "Finalizado HOPLINDATE\n");
+    EXPECT_EQ(read("MoravoTown"), "new launcher");
+    EXPECT_EQ(read("SDL.dll"), "old library");
+    EXPECT_EQ(read("tmp/SDL.dll"), "evil library");
+    EXPECT_EQ(read("tmp/res/arialbd.ttf"), "font");
+    EXPECT_FALSE(fs::exists("res"));
+    EXPECT_EQ(read("tmp/unlisted.dll"), "who put this here");
+
+    // Without a local manifest nothing staged can be shown to be the
+    // updater's: nothing moves.
+    fs::remove("checklist.txt");
+    write("tmp/MoravoTown", "new launcher");
+    EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {}), 0);
+    EXPECT_NE(read("hoplin.log").find("#--Error Verificando MoravoTown\n"), std::string::npos);
 }
 
 TEST(Hoplin, SettingsDefaultsAndQuotedWords) {

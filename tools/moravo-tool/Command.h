@@ -18,6 +18,7 @@ extern const Command commands[];
 int runProps(int argc, char** argv);
 int runSurvey(int argc, char** argv);
 int runLogin(int argc, char** argv);
+int runKeygen(int argc, char** argv);
 int runPublish(int argc, char** argv);
 int runScan(int argc, char** argv);
 int runVerify(int argc, char** argv);

@@ -1,21 +1,66 @@
-// moravo-tool publish SRC_DIR OUT_DIR: makes OUT_DIR servable by any static
-// HTTP/1.1 server as the update location of the release in SRC_DIR.
+// moravo-tool publish SRC_DIR OUT_DIR [--sign PRIVATE_FILE [--expires DAYS]]:
+// makes OUT_DIR servable by any static HTTP/1.1 server as the update
+// location of the release in SRC_DIR; signed, OUT_DIR/checklist.txt.sig
+// is written after the manifest.
+#include "platform/Clock.h"
 #include "tools/moravo-tool/Command.h"
+#include "update/PublicationSigning.h"
 #include "update/Publisher.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace tool {
 
+namespace {
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--sign PRIVATE_FILE [--expires DAYS]]\n");
+    return 2;
+}
+
+} // namespace
+
 int runPublish(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: moravo-tool publish SRC_DIR OUT_DIR\n");
-        return 2;
+    std::vector<std::string> positional;
+    std::string keyFile;
+    long expiresDays = 0;
+    for (int i = 0; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--sign" && i + 1 < argc) {
+            keyFile = argv[++i];
+        } else if (word == "--expires" && i + 1 < argc) {
+            char* end = nullptr;
+            expiresDays = std::strtol(argv[++i], &end, 10);
+            if (end == nullptr || *end != '\0' || expiresDays < 1 || expiresDays > 36500) {
+                std::fprintf(stderr,
+                             "moravo-tool publish: --expires takes a number of days from 1 to 36500\n");
+                return 2;
+            }
+        } else if (word.compare(0, 2, "--") == 0) {
+            return usage();
+        } else {
+            positional.push_back(word);
+        }
     }
-    PublishReport report;
-    bool ok = publishRelease(argv[0], argv[1], report, [](const char* action, const std::string& path) {
+    if (positional.size() != 2 || (expiresDays != 0 && keyFile.empty()))
+        return usage();
+    const std::string& source = positional[0];
+    const std::string& out = positional[1];
+
+    auto onFile = [](const char* action, const std::string& path) {
         std::printf("%s %s\n", action, path.c_str());
-    });
+    };
+    PublishReport report;
+    SignatureReport signature;
+    const bool ok = keyFile.empty()
+                        ? publishRelease(source, out, report, onFile)
+                        : publishSignedRelease(source, out, keyFile, static_cast<int32_t>(expiresDays),
+                                               platform::secondsSince1970(), report, signature, onFile);
     if (!ok) {
         std::fprintf(stderr, "moravo-tool publish: %s\n", report.error.c_str());
         return 1;
@@ -23,6 +68,20 @@ int runPublish(int argc, char** argv) {
     std::printf("%d files, %lld bytes (%lld packed): %d compressed, %d unchanged, %d removed\n", report.files,
                 static_cast<long long>(report.bytes), static_cast<long long>(report.packedBytes),
                 report.compressed, report.kept, report.removed);
+    if (!keyFile.empty()) {
+        std::printf("signed: serial %lld", static_cast<long long>(signature.serial));
+        if (signature.hasExpiry)
+            std::printf(", expires %lld", static_cast<long long>(signature.expires));
+        std::printf("\n");
+    } else {
+        std::error_code ec;
+        if (std::filesystem::exists(out + "/checklist.txt.sig", ec))
+            std::fprintf(
+                stderr,
+                "moravo-tool publish: %s/checklist.txt.sig is left from a signed publication and does "
+                "not sign this one: launchers with a key will refuse it (publish with --sign)\n",
+                out.c_str());
+    }
     return 0;
 }
 

@@ -1,7 +1,9 @@
-// moravo-tool update DIR LOCATION [--repair] [--retries N]: runs the
-// launcher's updater in DIR, configured as the launcher's main window
-// configures it, and shows its progress on the console. Ctrl-C cancels the
-// run as the window's "Cancelar" does.
+// moravo-tool update DIR LOCATION [--repair] [--retries N] [--key KEY]: runs
+// the launcher's updater in DIR, configured as the launcher's main window
+// configures it (the key of DIR/ZEP_client.xml, unless --key names one),
+// and shows its progress on the console. Ctrl-C cancels the run as the
+// window's "Cancelar" does.
+#include "app/ConnectionFile.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "tools/moravo-tool/Command.h"
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -42,6 +45,7 @@ int runUpdate(int argc, char** argv) {
     std::vector<std::string> words(argv, argv + argc);
     bool repair = false;
     int32_t retries = 0;
+    std::optional<std::string> key;
     std::vector<std::string> positional;
     for (size_t i = 0; i < words.size(); ++i) {
         if (words[i] == "--repair") {
@@ -54,12 +58,14 @@ int runUpdate(int argc, char** argv) {
                 return 2;
             }
             retries = static_cast<int32_t>(value);
+        } else if (words[i] == "--key" && i + 1 < words.size()) {
+            key = words[++i];
         } else {
             positional.push_back(words[i]);
         }
     }
     if (positional.size() != 2) {
-        std::fprintf(stderr, "usage: moravo-tool update DIR LOCATION [--repair] [--retries N]\n");
+        std::fprintf(stderr, "usage: moravo-tool update DIR LOCATION [--repair] [--retries N] [--key KEY]\n");
         return 2;
     }
     std::error_code ec;
@@ -80,6 +86,22 @@ int runUpdate(int argc, char** argv) {
     updater.enableSelfFiles();
     updater.removeObsolete = true;
     updater.ignoreLocalManifest = repair;
+    // The launcher's own connection file decides, as it does for the
+    // launcher; one that exists but cannot be read might hide a key.
+    if (!key && fs::exists("ZEP_client.xml", ec)) {
+        app::ConnectionConfig connection;
+        if (!connection.read("ZEP_client.xml")) {
+            std::fprintf(stderr, "moravo-tool update: %s/ZEP_client.xml cannot be read\n",
+                         positional[0].c_str());
+            return 2;
+        }
+        key = connection.updateKey;
+    }
+    if (key)
+        updater.requireSignature(*key);
+    else
+        std::fprintf(stderr,
+                     "moravo-tool update: updates are unsigned (no key in ZEP_client.xml, no --key)\n");
 
     ConsoleListener listener(stdout, platform::isTerminal(stdout));
     std::signal(SIGINT, onInterrupt);
@@ -102,6 +124,9 @@ int runUpdate(int argc, char** argv) {
     if (listener.finished())
         return listener.stagedCount() != 0 || stagingHoldsFiles() ? 3 : 0;
     const int32_t code = updater.error() != 0 ? updater.error() : int32_t(Updater::cancelled);
+    if (updater.signatureProblem() != SignatureProblem::none)
+        std::fprintf(stderr, "moravo-tool update: the published manifest is refused: %s\n",
+                     updater.signatureRefusal().c_str());
     printError(code, listener.fileText());
     return 1;
 }

@@ -1,0 +1,194 @@
+#include "update/ManifestSignature.h"
+
+#include "net/Base64.h"
+#include "net/Ed25519.h"
+#include "update/PendingFile.h"
+
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+namespace {
+
+// Decimal digits only, within the signed 64-bit range.
+bool parseDecimal(const std::string& text, int64_t& value) {
+    if (text.empty())
+        return false;
+    int64_t result = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        const int digit = c - '0';
+        if (result > (std::numeric_limits<int64_t>::max() - digit) / 10)
+            return false;
+        result = result * 10 + digit;
+    }
+    value = result;
+    return true;
+}
+
+// One line from `pos`: `content` without its line end, `pos` moved past it.
+// `ended` tells whether a line feed closed it.
+bool nextLine(const std::string& text, size_t& pos, std::string& content, bool& ended) {
+    if (pos >= text.size())
+        return false;
+    size_t feed = text.find('\n', pos);
+    ended = feed != std::string::npos;
+    if (!ended)
+        feed = text.size();
+    content = text.substr(pos, feed - pos);
+    if (ended && !content.empty() && content.back() == '\r')
+        content.pop_back();
+    pos = ended ? feed + 1 : feed;
+    return true;
+}
+
+// "word value": the value after the word and one blank.
+bool valueAfter(const std::string& line, const char* word, std::string& value) {
+    const std::string prefix = std::string(word) + " ";
+    if (line.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    value = line.substr(prefix.size());
+    return true;
+}
+
+} // namespace
+
+const char* signatureProblemText(SignatureProblem problem) {
+    switch (problem) {
+    case SignatureProblem::none:
+        return "signature good";
+    case SignatureProblem::missing:
+        return "signature missing";
+    case SignatureProblem::malformedKey:
+        return "malformed key";
+    case SignatureProblem::malformedFile:
+        return "malformed signature file";
+    case SignatureProblem::badSignature:
+        return "bad signature";
+    case SignatureProblem::olderSerial:
+        return "older serial (replay)";
+    case SignatureProblem::expired:
+        return "expired";
+    }
+    return "unknown";
+}
+
+bool readManifestSignature(const std::string& text, ManifestSignature& out) {
+    out = ManifestSignature();
+    if (text.size() > signatureFileLimit)
+        return false;
+    ManifestSignature result;
+    size_t pos = 0;
+    std::string line, value;
+    bool ended = false;
+    if (!nextLine(text, pos, line, ended) || !ended || !valueAfter(line, "serial", value) ||
+        !parseDecimal(value, result.serial))
+        return false;
+    size_t headEnd = pos;
+    if (!nextLine(text, pos, line, ended))
+        return false;
+    if (valueAfter(line, "expires", value)) {
+        if (!ended || !parseDecimal(value, result.expires))
+            return false;
+        result.hasExpiry = true;
+        headEnd = pos;
+        if (!nextLine(text, pos, line, ended))
+            return false;
+    }
+    if (!valueAfter(line, "signature", value) || !base64Decode(value, result.signature) ||
+        result.signature.size() != Ed25519PublicKey::signatureSize)
+        return false;
+    // The signature line is the last one.
+    if (pos != text.size())
+        return false;
+    result.signedHead = text.substr(0, headEnd);
+    out = std::move(result);
+    return true;
+}
+
+std::string signedMessage(const std::string& signedHead, const std::string& manifest) {
+    std::string message;
+    message.reserve(signedHead.size() + manifest.size());
+    message += signedHead;
+    message += manifest;
+    return message;
+}
+
+bool makeManifestSignature(const Ed25519PrivateKey& key, int64_t serial, const int64_t* expires,
+                           const std::string& manifest, std::string& text) {
+    text.clear();
+    std::string head = "serial " + std::to_string(serial) + "\n";
+    if (expires != nullptr)
+        head += "expires " + std::to_string(*expires) + "\n";
+    if (serial < 0 || (expires != nullptr && *expires < 0))
+        return false;
+    const std::string message = signedMessage(head, manifest);
+    std::string signature;
+    if (!key.sign(message.data(), message.size(), signature))
+        return false;
+    text = head + "signature " + base64Encode(signature) + "\n";
+    return true;
+}
+
+SignatureProblem checkManifestSignature(const std::string& text, const std::string& manifest,
+                                        const Ed25519PublicKey& key, int64_t lastSerial, int64_t now,
+                                        ManifestSignature* parsed, std::string* reason) {
+    auto refuse = [&](SignatureProblem problem, const std::string& why) {
+        if (reason != nullptr)
+            *reason = std::string(signatureProblemText(problem)) + ": " + why;
+        return problem;
+    };
+    ManifestSignature signature;
+    if (parsed != nullptr)
+        *parsed = signature;
+    if (!key.valid())
+        return refuse(SignatureProblem::malformedKey, "the public key is not the base64 of 32 bytes");
+    if (!readManifestSignature(text, signature))
+        return refuse(SignatureProblem::malformedFile, "the signature file is not in its format");
+    if (parsed != nullptr)
+        *parsed = signature;
+    const std::string message = signedMessage(signature.signedHead, manifest);
+    if (!key.verify(message.data(), message.size(), signature.signature))
+        return refuse(SignatureProblem::badSignature,
+                      "the manifest and its serial are not signed by the configured key");
+    if (signature.serial < lastSerial)
+        return refuse(SignatureProblem::olderSerial, "serial " + std::to_string(signature.serial) +
+                                                         " is below " + std::to_string(lastSerial) +
+                                                         ", the serial accepted last");
+    if (signature.hasExpiry && now >= signature.expires)
+        return refuse(SignatureProblem::expired, "the signature expired at " +
+                                                     std::to_string(signature.expires) + " (now " +
+                                                     std::to_string(now) + ")");
+    if (reason != nullptr)
+        reason->clear();
+    return SignatureProblem::none;
+}
+
+SerialState readAcceptedSerial(const std::string& path, int64_t& serial) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::error_code ec;
+        return std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found
+                   ? SerialState::missing
+                   : SerialState::unreadable;
+    }
+    char bytes[64];
+    in.read(bytes, sizeof bytes);
+    std::string text(bytes, static_cast<size_t>(in.gcount()));
+    if (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    if (!text.empty() && text.back() == '\r')
+        text.pop_back();
+    int64_t value = 0;
+    if (!parseDecimal(text, value))
+        return SerialState::unreadable;
+    serial = value;
+    return SerialState::read;
+}
+
+bool writeAcceptedSerial(const std::string& path, int64_t serial) {
+    PendingFile file;
+    const std::string line = std::to_string(serial) + "\n";
+    return serial >= 0 && file.open(path) && file.write(line.data(), line.size()) && file.commit(true);
+}
