@@ -124,13 +124,13 @@ bool isSafeManifestPath(const std::string& path) {
 }
 
 const std::vector<std::string>& builtInExcludes() {
-    // The last three are files the launcher, hoplin and the updater write
-    // themselves (the player's custom preset, hoplin's log, the accepted
-    // serial): what the installation writes for itself is never deleted as
-    // obsolete.
+    // After the first seven: files the launcher, hoplin and the updater
+    // write themselves (the player's custom preset, hoplin's log, the
+    // accepted serial), and the connection file the launcher cannot start
+    // without: an installation's own data is never deleted as obsolete.
     static const std::vector<std::string> patterns = {
-        "LauncherDev.exe", "ZAzizozaz.exe", "*Launch.txt",  "*login.txt",  "*.svn",
-        "*.ilk",           "*.pdb",         "*UserSet.txt", "*hoplin.log", serialFileName,
+        "LauncherDev.exe", "ZAzizozaz.exe", "*Launch.txt", "*login.txt",   "*.svn",          "*.ilk",
+        "*.pdb",           "*UserSet.txt",  "*hoplin.log", serialFileName, "ZEP_client.xml",
     };
     return patterns;
 }

@@ -156,5 +156,6 @@ TEST_F(UpdateFlowTest, TheDeletionPassKeepsWhatTheLauncherWritesItself) {
     EXPECT_TRUE(fs::exists("Game.moravo/UserSet.txt"));
     EXPECT_TRUE(fs::exists("Game.moravo/Launch.txt"));
     EXPECT_TRUE(fs::exists("hoplin.log"));
+    EXPECT_TRUE(fs::exists("ZEP_client.xml")); // not published, but the launcher needs it
     EXPECT_FALSE(fs::exists("data/old.txt"));
 }
