@@ -155,6 +155,9 @@ void MainWin::buildWait(G2::Widget* stack) {
     panel->setSize(orDefault(c.buttonSize[0], 110) * 3 + 2 * (c.controlBorder + c.controlMargin), 0);
     panels_[WaitPanel] = panel;
     waitLabel = addLabel(panel, "...", c.infoHeight, nullptr, G2::LabelWidget::Center);
+    // When the answer hides the bar, the message takes its room and the
+    // button stays where it was.
+    waitLabel->expand = G2::ExpandBoth;
     waitBar = addBar(panel, c.barHeight, resources_.barStyle);
     G2::Widget* buttons = addBox(panel, G2::FlowHorizontal);
     buttons->expand = G2::ExpandHorizontal;
