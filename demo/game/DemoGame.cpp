@@ -180,7 +180,7 @@ bool showWindow(const std::vector<std::string>& lines, int seconds) {
     TTF_Font* title = TTF_OpenFont("data/DejaVuSans-Bold.ttf", 22);
     TTF_Font* text = TTF_OpenFont("data/DejaVuSans.ttf", 15);
     SDL_putenv(const_cast<char*>("SDL_VIDEO_CENTERED=1"));
-    SDL_WM_SetCaption("Moravo Town - juego de demostraci\xC3\xB3n", nullptr);
+    SDL_WM_SetCaption("Moravo Town: el juego", nullptr);
     SDL_Surface* screen = SDL_SetVideoMode(640, 360, 32, SDL_SWSURFACE);
     bool shown = screen != nullptr && title != nullptr && text != nullptr;
     if (shown) {
