@@ -44,9 +44,13 @@ void PlayerRun::SetUp() {
         GTEST_SKIP() << xvfb.error();
     ASSERT_TRUE(x.connect(xvfb.display()));
     namespace fs = std::filesystem;
-    install = scratch.path() + "/install";
     home = scratch.path() + "/home";
-    fs::copy(MORAVO_BINARY_DIR "/demo/install", install, fs::copy_options::recursive);
+    if (const char* prepared = std::getenv("MORAVO_E2E_INSTALL")) {
+        install = prepared; // made, and pointed at its server, by tools/demo
+    } else {
+        install = scratch.path() + "/install";
+        fs::copy(MORAVO_BINARY_DIR "/demo/install", install, fs::copy_options::recursive);
+    }
     testkit::ToolRun layout = testkit::runTool(scratch, "widgets " + install);
     ASSERT_EQ(layout.code, 0) << layout.err;
     ASSERT_TRUE(widgets.parse(layout.out)) << layout.out;
@@ -55,7 +59,7 @@ void PlayerRun::SetUp() {
     ASSERT_TRUE(text_ && text_->open() && titleText_ && titleText_->open());
     // This test's screenshots of an earlier run go.
     std::string prefix = std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-";
-    for (const auto& entry : fs::directory_iterator(MORAVO_BINARY_DIR "/e2e-screenshots", ec_))
+    for (const auto& entry : fs::directory_iterator(shotFolder(), ec_))
         if (entry.path().filename().string().rfind(prefix, 0) == 0)
             fs::remove(entry.path(), ec_);
 }
@@ -148,8 +152,17 @@ double PlayerRun::filled(const Rect& bar) {
     return double(lit) / double(bar.w);
 }
 
+bool PlayerRun::prepared() {
+    return std::getenv("MORAVO_E2E_INSTALL") != nullptr;
+}
+
+std::string PlayerRun::shotFolder() {
+    const char* folder = std::getenv("MORAVO_E2E_SHOTS");
+    return folder != nullptr ? folder : MORAVO_BINARY_DIR "/e2e-screenshots";
+}
+
 void PlayerRun::shot(const std::string& name) {
-    std::string dir = MORAVO_BINARY_DIR "/e2e-screenshots";
+    std::string dir = shotFolder();
     std::filesystem::create_directories(dir);
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     char number[16];

@@ -3,6 +3,11 @@
 // in a scratch folder, the launcher started in it on a private X server,
 // and the player's hands and eyes: clicks on the widgets where the layout
 // puts them, typing, and checks of the texts the window shows.
+//
+// tools/demo plays its own run with it when there is no display: then
+// MORAVO_E2E_INSTALL names an installation already pointed at a running
+// server, whose log MORAVO_E2E_SERVER_LOG names, and MORAVO_E2E_SHOTS the
+// folder for the screenshots (<build>/e2e-screenshots otherwise).
 #include "tests/common/TempDir.h"
 #include "tests/common/X11Client.h"
 #include "tests/common/Xvfb.h"
@@ -47,6 +52,9 @@ protected:
     void shot(const std::string& name);
 
     std::string file(const std::string& relative) const { return install + "/" + relative; }
+    /// Whether the installation and its server were made by tools/demo.
+    static bool prepared();
+    static std::string shotFolder();
 
     testkit::Xvfb xvfb;
     testkit::X11Client x;
