@@ -265,14 +265,22 @@ void Picture::textGradient(TTF_Font* font, const std::string& utf8, int x, int y
 }
 
 bool Picture::savePng(const std::string& path) const {
+    // A picture without any transparency is stored without an alpha
+    // channel: the launcher then blits it as a plain copy, much faster
+    // than a blend, which matters for the pictures drawn every frame.
+    bool opaque = true;
+    for (size_t i = 3; i < px_.size() && opaque; i += 4)
+        opaque = px_[i] >= 1.0f - 1e-4f;
+    const int channels = opaque ? 3 : 4;
     std::vector<uint8_t> raw;
-    raw.reserve(size_t(h_) * (size_t(w_) * 4 + 1));
+    raw.reserve(size_t(h_) * (size_t(w_) * size_t(channels) + 1));
     for (int y = 0; y < h_; ++y) {
         raw.push_back(0); // no filter
         for (int x = 0; x < w_; ++x) {
             Colour c = get(x, y);
-            for (float v : {c.r, c.g, c.b, c.a})
-                raw.push_back(uint8_t(std::lround(clamp01(v) * 255.0f)));
+            const float values[] = {c.r, c.g, c.b, c.a};
+            for (int k = 0; k < channels; ++k)
+                raw.push_back(uint8_t(std::lround(clamp01(values[k]) * 255.0f)));
         }
     }
     uLongf packedSize = compressBound(uLong(raw.size()));
@@ -292,7 +300,8 @@ bool Picture::savePng(const std::string& path) const {
     std::vector<uint8_t> header;
     put32(header, uint32_t(w_));
     put32(header, uint32_t(h_));
-    header.insert(header.end(), {8, 6, 0, 0, 0}); // 8-bit RGBA, deflate, no filter set, no interlace
+    // 8 bits a channel, RGB or RGBA, deflate, the basic filters, no interlace.
+    header.insert(header.end(), {8, uint8_t(opaque ? 2 : 6), 0, 0, 0});
     chunk("IHDR", header);
     chunk("IDAT", packed);
     chunk("IEND", {});

@@ -79,7 +79,8 @@ public:
     void textGradient(TTF_Font* font, const std::string& utf8, int x, int y, const Colour& top,
                       const Colour& bottom);
 
-    /// Writes the picture as an 8-bit RGBA PNG; false when it cannot.
+    /// Writes the picture as an 8-bit PNG, RGB when it is opaque throughout
+    /// and RGBA otherwise; false when it cannot.
     bool savePng(const std::string& path) const;
 
 private:

@@ -306,10 +306,18 @@ bool writeScenes(const std::string& folder, const Fonts& fonts) {
         emblem(p, 2, 3, 28, amber);
         pictures.push_back({"AppIcon.png", std::move(p)});
     }
-    pictures.push_back({"show-plaza.png", plaza(fonts)});
-    pictures.push_back({"show-harbour.png", harbour(fonts)});
-    pictures.push_back({"show-night.png", nightQuarter(fonts)});
-    pictures.push_back({"show-market.png", market(fonts)});
+    // The picture show's pictures are opaque, on a dark ground where a
+    // scene leaves a gap.
+    auto opaque = [](const Picture& scene) {
+        Picture p(scene.width(), scene.height());
+        p.fill(night);
+        p.draw(scene, 0, 0);
+        return p;
+    };
+    pictures.push_back({"show-plaza.png", opaque(plaza(fonts))});
+    pictures.push_back({"show-harbour.png", opaque(harbour(fonts))});
+    pictures.push_back({"show-night.png", opaque(nightQuarter(fonts))});
+    pictures.push_back({"show-market.png", opaque(market(fonts))});
     pictures.push_back({"credits.png", credits(fonts)});
 
     for (const Named& named : pictures)
