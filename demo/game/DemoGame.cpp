@@ -181,14 +181,14 @@ bool showWindow(const std::vector<std::string>& lines, int seconds) {
     TTF_Font* text = TTF_OpenFont("data/DejaVuSans.ttf", 15);
     SDL_putenv(const_cast<char*>("SDL_VIDEO_CENTERED=1"));
     SDL_WM_SetCaption("Moravo Town: el juego", nullptr);
-    SDL_Surface* screen = SDL_SetVideoMode(640, 360, 32, SDL_SWSURFACE);
+    SDL_Surface* screen = SDL_SetVideoMode(720, 360, 32, SDL_SWSURFACE);
     bool shown = screen != nullptr && title != nullptr && text != nullptr;
     if (shown) {
         Uint32 top = SDL_MapRGB(screen->format, 0x12, 0x23, 0x3A);
         SDL_FillRect(screen, nullptr, top);
-        SDL_Rect band{0, 0, 640, 56};
+        SDL_Rect band{0, 0, 720, 56};
         SDL_FillRect(screen, &band, SDL_MapRGB(screen->format, 0x1E, 0x3A, 0x5C));
-        SDL_Rect rule{0, 56, 640, 2};
+        SDL_Rect rule{0, 56, 720, 2};
         SDL_FillRect(screen, &rule, SDL_MapRGB(screen->format, 0xF2, 0xA9, 0x3B));
         auto put = [screen](TTF_Font* font, const std::string& line, int x, int y, SDL_Color colour) {
             std::unique_ptr<SDL_Surface, SurfaceFree> s(TTF_RenderUTF8_Blended(font, line.c_str(), colour));
