@@ -158,6 +158,14 @@ TEST_F(PlayerRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     ASSERT_TRUE(waitForText(widgets.byText("main", "LabelWidget", "Iniciando..."), updated));
     shot("back-without-login");
 
+    // The credits roll up when asked for.
+    const Rect credits = widgets.nth("credits", "AnimWidget", 0);
+    testkit::Capture before = grab(credits);
+    click(widgets.byId("main", 1000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_NE(grab(credits).rgb, before.rgb) << "the credits did not move";
+    shot("credits-rolling");
+
     // A standard preset, then the custom one, edited in the settings window.
     choose(1008, 1);
     EXPECT_TRUE(waitForText(widgets.byId("main", 1008), "2. Baja", 5000, true));
