@@ -61,6 +61,9 @@ MainWin::MainWin(const LauncherConfig& config, const InitialResources& resources
     setName("MainWin");
     setSize(width, height);
     flow = G2::FlowVertical;
+    // The screen is cleared with a fixed colour every frame: the window's
+    // background covers it whole.
+    setStyle(resources.captionFrame);
 
     // The logo strip across the top.
     auto logo = std::make_unique<G2::PictWidget>();
@@ -152,9 +155,13 @@ void MainWin::buildWait(G2::Widget* stack) {
     panel->setSize(orDefault(c.buttonSize[0], 110) * 3 + 2 * (c.controlBorder + c.controlMargin), 0);
     panels_[WaitPanel] = panel;
     waitLabel = addLabel(panel, "...", c.infoHeight, nullptr, G2::LabelWidget::Center);
+    // When the answer hides the bar, the message takes its room and the
+    // button stays where it was.
+    waitLabel->expand = G2::ExpandBoth;
     waitBar = addBar(panel, c.barHeight, resources_.barStyle);
     G2::Widget* buttons = addBox(panel, G2::FlowHorizontal);
     buttons->expand = G2::ExpandHorizontal;
+    buttons->gravity = G2::GravityCenter;
     listen(addButton(buttons, "Cancelar", idCancel, orDefault(c.buttonSize[0], 110),
                      orDefault(c.buttonSize[1], 28)),
            {1040});
@@ -175,6 +182,7 @@ void MainWin::buildRequirements(G2::Widget* stack) {
     shaderLabel = addLabel(panel, "Version de Shader", c.infoHeight);
     G2::Widget* buttons = addBox(panel, G2::FlowHorizontal, c.controlSpacing / 2);
     buttons->expand = G2::ExpandHorizontal;
+    buttons->gravity = G2::GravityEnd;
     listen(addButton(buttons, "Cancelar", idCancel, buttonW, buttonH), {1040});
     listen(addButton(buttons, "Continuar", idContinue, buttonW, buttonH), {1040});
 }
@@ -211,14 +219,19 @@ void MainWin::buildMain(G2::Widget* stack, AbstractTree* quality, AbstractTree* 
     // The options: quality, video mode or "Configurar", full screen.
     G2::Widget* options = addBox(panel, G2::FlowHorizontal, 8, c.controlBorder, resources_.optionsFrame);
     options->expand = G2::ExpandHorizontal;
-    addLabel(options, "Configuraci\xC3\xB3n:", menuH)->setSize(100, menuH);
+    G2::LabelWidget* title = addLabel(options, "Configuraci\xC3\xB3n:", menuH);
+    title->expand = G2::ExpandNone;
+    title->margin = 4;
+    title->setSize(100, menuH);
     auto qualityCombo = std::make_unique<G2::ComboBoxWidget>(quality, idQuality);
     qualityCombo->setSize(menuW, menuH);
     qualityBox = options->append(std::move(qualityCombo));
+    styleMenu(qualityBox);
     listen(qualityBox, {1065});
     auto videoCombo = std::make_unique<G2::ComboBoxWidget>(video, idVideo);
     videoCombo->setSize(menuW * 3 / 4, menuH);
     videoBox = options->append(std::move(videoCombo));
+    styleMenu(videoBox);
     listen(videoBox, {1065});
     configureButton = addButton(options, "Configurar", idConfigure, menuW * 3 / 4, menuH);
     listen(configureButton, {1040});
@@ -248,6 +261,13 @@ void MainWin::buildMain(G2::Widget* stack, AbstractTree* quality, AbstractTree* 
         listen(b, {1040});
     retryButton->setVisible(false);
     playButton->setDisabled(true);
+}
+
+void MainWin::styleMenu(G2::ComboBoxWidget* menu) {
+    G2::TextListWidget* list = menu->list();
+    list->setTableStyle(resources_.menuStyle);
+    list->setItemStyle(resources_.menuItemStyle);
+    list->itemHeight = config_.menuItemHeight;
 }
 
 void MainWin::buildCredits(int width, int height) {

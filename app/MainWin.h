@@ -112,6 +112,8 @@ private:
     void buildRequirements(G2::Widget* stack);
     void buildMain(G2::Widget* stack, AbstractTree* quality, AbstractTree* video);
     void buildCredits(int width, int height);
+    /// Gives a selector's open list the menu's looks and row height.
+    void styleMenu(G2::ComboBoxWidget* menu);
     /// Connects a control's messages to this window.
     void listen(G2::Widget* control, std::initializer_list<uint32_t> codes);
 

@@ -31,24 +31,32 @@ UserSetWin::UserSetWin(const LauncherConfig& c, const InitialResources& resource
     setName("UserSetWin");
     setSize(width, height);
     flow = G2::FlowVertical;
-    border = static_cast<uint8_t>(c.controlMargin);
-    spacing = 6;
-    setStyle(resources.controlFrame);
+    // The window covers the whole screen with the launcher's background, the
+    // logo strip on top, and holds its controls in a panel at its centre.
+    setStyle(resources.captionFrame);
     const int line = c.infoHeight;
+    const int buttonW = orDefault(c.buttonSize[0], 110);
+    const int buttonH = orDefault(c.buttonSize[1], 28);
 
     auto logo = std::make_unique<G2::PictWidget>();
     logo->setImage(resources.logo);
     logo->expand = G2::ExpandHorizontal;
     logo->setSize(0, c.logoHeight);
     append(std::move(logo));
-    addLabel(this, "Configuracion Personalizada", line + 4, resources.font2, G2::LabelWidget::Center);
 
-    addLabel(this, "Modos de Video:", line);
+    G2::Widget* centre = addBox(this, G2::FlowStack);
+    centre->expand = G2::ExpandBoth;
+    G2::Widget* panel =
+        addBox(centre, G2::FlowVertical, 6, c.controlBorder + c.controlMargin, resources.controlFrame);
+    panel->setSize(4 * buttonW + 3 * 8 + 2 * (c.controlBorder + c.controlMargin), 0);
+    addLabel(panel, "Configuracion Personalizada", line + 4, resources.font2, G2::LabelWidget::Center);
+
+    addLabel(panel, "Modos de Video:", line);
     auto container = std::make_unique<G2::ListContainerWidget>();
     container->setSize(0, 4 * c.menuItemHeight + 8);
     container->expand = G2::ExpandHorizontal;
     container->scrollBar()->setStyle(resources.videomodeScrollStyle);
-    G2::ListContainerWidget* box = append(std::move(container));
+    G2::ListContainerWidget* box = panel->append(std::move(container));
     auto list = std::make_unique<G2::TextListWidget>();
     list->setData(modes);
     list->setTableStyle(resources.menuStyle);
@@ -57,24 +65,26 @@ UserSetWin::UserSetWin(const LauncherConfig& c, const InitialResources& resource
     videoList = box->append(std::move(list));
     videoList->emitter().connect(this, 1060);
 
-    aaBar = addLevelRow(this, "Antialiasing:", 3, resources.qualityScrollStyle3, aaValue);
-    shadowBar = addLevelRow(this, "Sombras:", 4, resources.qualityScrollStyle4, shadowValue);
-    detailBar = addLevelRow(this, "Niveles de detalle:", 5, resources.qualityScrollStyle5, detailValue);
+    aaBar = addLevelRow(panel, "Antialiasing:", 3, resources.qualityScrollStyle3, aaValue);
+    shadowBar = addLevelRow(panel, "Sombras:", 4, resources.qualityScrollStyle4, shadowValue);
+    detailBar = addLevelRow(panel, "Niveles de detalle:", 5, resources.qualityScrollStyle5, detailValue);
 
-    G2::Widget* hdrRow = addBox(this, G2::FlowHorizontal, 8);
+    G2::Widget* hdrRow = addBox(panel, G2::FlowHorizontal, 8);
     hdrRow->expand = G2::ExpandHorizontal;
-    addLabel(hdrRow, "HDR:", line);
+    // The box stands under the level values of the rows above.
+    G2::LabelWidget* hdrLabel = addLabel(hdrRow, "HDR:", line);
+    hdrLabel->expand = G2::ExpandNone;
+    hdrLabel->setSize(156, line);
     hdrBox = addCheckBox(hdrRow, idHdr, orDefault(c.checkboxSize[0], 20), orDefault(c.checkboxSize[1], 20),
                          resources.checkboxStyle);
     hdrBox->emitter().connect(this, 1041);
 
-    G2::Widget* buttons = addBox(this, G2::FlowHorizontal, 8);
+    G2::Widget* buttons = addBox(panel, G2::FlowHorizontal, 8);
     buttons->expand = G2::ExpandHorizontal;
     buttons->gravity = G2::GravityEnd;
     for (auto [text, id] : {std::pair<const char*, int>{"Cancelar", idCancel}, {"OK", idOk}})
-        addButton(buttons, text, id, orDefault(c.buttonSize[0], 110), orDefault(c.buttonSize[1], 28))
-            ->emitter()
-            .connect(this, 1040);
+        addButton(buttons, text, id, buttonW, buttonH)->emitter().connect(this, 1040);
+    fitToContent(panel);
 
     G2::toolkit().emitter.connect(this, 1002);
 }
@@ -87,7 +97,9 @@ G2::ScrollWidget* UserSetWin::addLevelRow(G2::Widget* parent, const char* title,
                                           G2::LabelWidget*& value) {
     G2::Widget* row = addBox(parent, G2::FlowHorizontal, 8);
     row->expand = G2::ExpandHorizontal;
-    addLabel(row, title, 20)->setSize(150, 20);
+    G2::LabelWidget* name = addLabel(row, title, 20);
+    name->expand = G2::ExpandNone;
+    name->setSize(150, 20);
     value = addLabel(row, "0", 20, nullptr, G2::LabelWidget::Center);
     value->expand = G2::ExpandNone;
     value->setSize(30, 20);

@@ -47,6 +47,10 @@ unsigned long X11Client::find(unsigned long window, const std::string& title) {
     return found;
 }
 
+unsigned long X11Client::findWindow(const std::string& title) {
+    return find(DefaultRootWindow(static_cast<Display*>(display_)), title);
+}
+
 unsigned long X11Client::waitForWindow(const std::string& title, int timeoutMs) {
     auto* dpy = static_cast<Display*>(display_);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -134,30 +138,50 @@ void X11Client::typeText(const std::string& text) {
     }
 }
 
-bool X11Client::screenshot(const std::string& path) {
+bool X11Client::capture(int x, int y, int w, int h, Capture& out) {
     auto* dpy = static_cast<Display*>(display_);
     Window root = DefaultRootWindow(dpy);
     XWindowAttributes attrs;
-    if (!XGetWindowAttributes(dpy, root, &attrs))
+    if (w <= 0 || h <= 0 || !XGetWindowAttributes(dpy, root, &attrs))
         return false;
-    XImage* image =
-        XGetImage(dpy, root, 0, 0, unsigned(attrs.width), unsigned(attrs.height), AllPlanes, ZPixmap);
+    // Only what lies on the screen can be read.
+    if (x < 0 || y < 0 || x + w > attrs.width || y + h > attrs.height)
+        return false;
+    XImage* image = XGetImage(dpy, root, x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
     if (image == nullptr)
         return false;
-    const int w = attrs.width, h = attrs.height;
+    out.w = w;
+    out.h = h;
+    out.rgb.clear();
+    out.rgb.reserve(size_t(w) * size_t(h) * 3);
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
+            unsigned long p = XGetPixel(image, i, j);
+            out.rgb.push_back(uint8_t((p >> 16) & 0xFF));
+            out.rgb.push_back(uint8_t((p >> 8) & 0xFF));
+            out.rgb.push_back(uint8_t(p & 0xFF));
+        }
+    }
+    XDestroyImage(image);
+    return true;
+}
+
+bool X11Client::screenshot(const std::string& path) {
+    auto* dpy = static_cast<Display*>(display_);
+    XWindowAttributes attrs;
+    if (!XGetWindowAttributes(dpy, DefaultRootWindow(dpy), &attrs))
+        return false;
+    Capture screen;
+    if (!capture(0, 0, attrs.width, attrs.height, screen))
+        return false;
+    const int w = screen.w, h = screen.h;
     // Rows of RGB, each after a filter byte of 0, as PNG wants them.
     std::vector<uint8_t> raw;
     raw.reserve(size_t(h) * (size_t(w) * 3 + 1));
     for (int y = 0; y < h; ++y) {
         raw.push_back(0);
-        for (int x = 0; x < w; ++x) {
-            unsigned long p = XGetPixel(image, x, y);
-            raw.push_back(uint8_t((p >> 16) & 0xFF));
-            raw.push_back(uint8_t((p >> 8) & 0xFF));
-            raw.push_back(uint8_t(p & 0xFF));
-        }
+        raw.insert(raw.end(), screen.at(0, y), screen.at(0, y) + size_t(w) * 3);
     }
-    XDestroyImage(image);
     uLongf packedSize = compressBound(uLong(raw.size()));
     std::vector<uint8_t> packed(packedSize);
     if (compress2(packed.data(), &packedSize, raw.data(), uLong(raw.size()), 6) != Z_OK)

@@ -1,7 +1,18 @@
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testkit {
+
+/// A rectangle of what the screen shows, three bytes (red, green, blue) a
+/// pixel, row after row.
+struct Capture {
+    int w = 0;
+    int h = 0;
+    std::vector<uint8_t> rgb;
+    const uint8_t* at(int x, int y) const { return &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3]; }
+};
 
 /// A test's own connection to an X server, to find and drive the windows of
 /// the program under test as a user (or window manager) would.
@@ -16,6 +27,8 @@ public:
     /// Waits at most `timeoutMs` for a top-level window titled `title`;
     /// answers its id or 0.
     unsigned long waitForWindow(const std::string& title, int timeoutMs);
+    /// The window titled `title` now, or 0.
+    unsigned long findWindow(const std::string& title);
     /// Asks the window to close as a window manager does (WM_DELETE_WINDOW).
     bool requestClose(unsigned long window);
     /// Position and size of the window on the screen.
@@ -31,6 +44,9 @@ public:
     void typeText(const std::string& text);
     /// Saves what the screen shows as a PNG file.
     bool screenshot(const std::string& path);
+    /// What the screen shows in the rectangle (screen coordinates); false
+    /// when it cannot be read.
+    bool capture(int x, int y, int w, int h, Capture& out);
 
 private:
     unsigned long find(unsigned long root, const std::string& title);

@@ -23,5 +23,6 @@ int runPublish(int argc, char** argv);
 int runScan(int argc, char** argv);
 int runVerify(int argc, char** argv);
 int runUpdate(int argc, char** argv);
+int runWidgets(int argc, char** argv);
 
 } // namespace tool

@@ -22,6 +22,8 @@ const Command commands[] = {
      "compares an installation with its checklist.txt; exit 1 when files are missing or differ", runVerify},
     {"update", "DIR LOCATION [--repair] [--retries N] [--key KEY]",
      "updates DIR from host[:port][/path]; exit 0 done, 3 files staged for hoplin, 1 failed", runUpdate},
+    {"widgets", "[INSTALLATION]",
+     "lays out the launcher's windows off-screen and prints every widget's rectangle", runWidgets},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -1,0 +1,42 @@
+# Assembles one version of the demo installation into OUT (made afresh).
+#   VERSION 1: the installation a player starts from, with the player's own
+#              files (connection file, exclusions, "Launch.txt").
+#   VERSION 2: the published content of the next version: the same programs
+#              and resources, the version-2 files of the game laid over
+#              version 1, the files it drops left out, and none of the
+#              player's own files (an update never replaces those).
+# Called by demo/CMakeLists.txt with SOURCE, OUT, ART, FONTS, DIRECTX,
+# PROGRAMS, GAME and PLUGINS.
+file(REMOVE_RECURSE ${OUT})
+file(MAKE_DIRECTORY ${OUT}/res ${OUT}/Game.moravo/data ${OUT}/Game.moravo/plugins)
+
+execute_process(COMMAND ${ART} res ${OUT}/res ${FONTS} RESULT_VARIABLE drawn)
+if(NOT drawn EQUAL 0)
+    message(FATAL_ERROR "demo-art could not draw the pictures")
+endif()
+file(COPY ${SOURCE}/res/res.txt ${FONTS}/DejaVuSans.ttf ${FONTS}/DejaVuSans-Bold.ttf DESTINATION ${OUT}/res)
+file(COPY ${SOURCE}/launcher_v.txt ${DIRECTX} ${PROGRAMS} DESTINATION ${OUT})
+file(COPY ${SOURCE}/Game.moravo/ DESTINATION ${OUT}/Game.moravo)
+file(COPY ${FONTS}/DejaVuSans.ttf ${FONTS}/DejaVuSans-Bold.ttf DESTINATION ${OUT}/Game.moravo/data)
+file(COPY ${GAME} DESTINATION ${OUT}/Game.moravo)
+file(COPY ${PLUGINS} DESTINATION ${OUT}/Game.moravo/plugins)
+execute_process(COMMAND ${ART} pack ${OUT}/Game.moravo/data/textures.pak ${VERSION} 1536 RESULT_VARIABLE packed)
+if(NOT packed EQUAL 0)
+    message(FATAL_ERROR "demo-art could not write the data pack")
+endif()
+
+if(VERSION EQUAL 1)
+    file(COPY ${SOURCE}/ZEP_client.xml ${SOURCE}/excludes.txt DESTINATION ${OUT})
+else()
+    # Copied one by one over version 1: a plain directory copy skips a
+    # file whose time stamp equals the one it would replace.
+    file(GLOB_RECURSE changed RELATIVE ${SOURCE}/version2 ${SOURCE}/version2/*)
+    list(REMOVE_ITEM changed removed.txt)
+    foreach(path ${changed})
+        file(COPY_FILE ${SOURCE}/version2/${path} ${OUT}/${path})
+    endforeach()
+    file(STRINGS ${SOURCE}/version2/removed.txt dropped)
+    foreach(path ${dropped} Game.moravo/Launch.txt)
+        file(REMOVE ${OUT}/${path})
+    endforeach()
+endif()
