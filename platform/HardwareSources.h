@@ -26,7 +26,7 @@ public:
     /// Total physical memory in bytes.
     virtual uint64_t physicalMemoryBytes() = 0;
     /// The graphics adapter as an off-screen context sees it. Makes and
-    /// drops a context on each call, on the calling thread.
+    /// drops a context on each call.
     virtual GraphicsReading graphics() = 0;
 };
 
@@ -48,8 +48,8 @@ public:
     /// "MemTotal" of proc/meminfo; on this machine's own root the system's
     /// page count when that is missing.
     uint64_t physicalMemoryBytes() override;
-    /// `readOpenGl()`, with the video memory of the first graphics card in
-    /// sys/class/drm when the driver did not tell it.
+    /// `readOpenGlApart()`, with the video memory of the first graphics card
+    /// in sys/class/drm when the driver did not tell it.
     GraphicsReading graphics() override;
 
 private:
@@ -63,6 +63,19 @@ private:
 /// display, each with a 1 x 1 pbuffer where surfaceless contexts are not
 /// offered. All empty without EGL, a driver or a GPU.
 GraphicsReading readOpenGl();
+
+/// `readOpenGl()` in a short-lived child process, so that the driver (a
+/// software renderer can bring a compiler of tens of megabytes) is never
+/// loaded into this one, and a driver that hangs costs `timeoutMs` at most.
+/// All empty when the child fails or runs out of time; in this process when
+/// no child can be made.
+GraphicsReading readOpenGlApart(uint32_t timeoutMs = 10000);
+
+/// What `read` answers when called in a child process made with fork (only
+/// the calling thread goes on in it), handed back through a pipe; all empty
+/// when the child fails, or runs beyond `timeoutMs` and is killed. `read` is
+/// called here when no child can be made.
+GraphicsReading readGraphicsApart(GraphicsReading (*read)(), uint32_t timeoutMs);
 
 /// Video memory in bytes from mem_info_vram_total of the lowest-numbered
 /// card under `root`/sys/class/drm that has one; 0 when none does.

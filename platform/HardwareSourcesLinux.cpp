@@ -151,7 +151,7 @@ uint64_t LinuxHardwareSources::physicalMemoryBytes() {
 }
 
 GraphicsReading LinuxHardwareSources::graphics() {
-    GraphicsReading reading = readOpenGl();
+    GraphicsReading reading = readOpenGlApart();
     if (reading.videoMemoryBytes == 0)
         reading.videoMemoryBytes = drmVideoMemoryBytes(root_);
     return reading;

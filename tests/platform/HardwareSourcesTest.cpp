@@ -1,11 +1,13 @@
 #include "platform/HardwareSources.h"
 
+#include "platform/Clock.h"
 #include "platform/Process.h"
 #include "platform/ProgramPath.h"
 #include "tests/platform/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -101,6 +103,49 @@ TEST(Glsl, VersionTextsAndTheShaderModelAtEachBoundary) {
     EXPECT_EQ(shaderMajorForGlsl(1, 10), 2);
     EXPECT_EQ(shaderMajorForGlsl(1, 0), 0);
     EXPECT_EQ(shaderMajorForGlsl(0, 0), 0);
+}
+
+namespace {
+
+GraphicsReading aFullReading() {
+    GraphicsReading reading;
+    reading.renderer = "llvmpipe (LLVM 15.0.6, 256 bits)\nwith a second line";
+    reading.glslMajor = 4;
+    reading.glslMinor = 50;
+    reading.videoMemoryBytes = 12ull << 30; // beyond 32 bits
+    return reading;
+}
+
+GraphicsReading aHangingDriver() {
+    platform::sleepMilliseconds(60000);
+    return aFullReading();
+}
+
+GraphicsReading aCrashingDriver() {
+    std::raise(SIGKILL);
+    return aFullReading();
+}
+
+bool isEmpty(const GraphicsReading& reading) {
+    return reading.renderer.empty() && reading.glslMajor == 0 && reading.glslMinor == 0 &&
+           reading.videoMemoryBytes == 0;
+}
+
+} // namespace
+
+TEST(Graphics, AReadingInAChildComesBackWholeAndAFailingOneEmpty) {
+    GraphicsReading reading = readGraphicsApart(aFullReading, 10000);
+    GraphicsReading expected = aFullReading();
+    EXPECT_EQ(reading.renderer, expected.renderer);
+    EXPECT_EQ(reading.glslMajor, 4);
+    EXPECT_EQ(reading.glslMinor, 50);
+    EXPECT_EQ(reading.videoMemoryBytes, expected.videoMemoryBytes);
+
+    EXPECT_TRUE(isEmpty(readGraphicsApart(aCrashingDriver, 10000))) << "a driver that kills its process";
+
+    uint32_t start = platform::milliseconds();
+    EXPECT_TRUE(isEmpty(readGraphicsApart(aHangingDriver, 300))) << "a driver that never answers";
+    EXPECT_LT(platform::milliseconds() - start, 5000u) << "the hanging child is killed, not waited for";
 }
 
 // The graphics readings run in a child process of this test program, started
