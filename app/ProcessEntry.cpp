@@ -20,7 +20,14 @@ public:
 };
 
 int realSdlInit(uint32_t flags) {
-    return SDL_Init(flags);
+    int result = SDL_Init(flags);
+    // SDL's timer subsystem polls in a thread of its own every millisecond;
+    // nothing here uses its timers (the toolkit keeps its own queue, and the
+    // ticks and delays work without it), so it is let go at once rather
+    // than keep the processor awake while the launcher idles.
+    if (result == 0)
+        SDL_QuitSubSystem(SDL_INIT_TIMER);
+    return result;
 }
 
 void realEnableUnicode() {

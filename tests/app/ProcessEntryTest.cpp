@@ -1,5 +1,6 @@
 #include "app/ProcessEntry.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -112,4 +113,15 @@ TEST(ProgramDir, CutsBeforeTheLastSeparatorUnlessTooLong) {
     EXPECT_EQ(app::programDirOf("plain"), "");
     EXPECT_EQ(app::programDirOf(std::string(258, 'd') + "/x"), std::string(258, 'd'));
     EXPECT_EQ(app::programDirOf(std::string(259, 'd') + "/x"), "");
+}
+
+TEST(ProcessEntry, TheRealStartLetsSdlsPollingTimerGoAndTicksStillCount) {
+    app::EntryServices real = app::defaultEntryServices();
+    ASSERT_EQ(real.sdlInit(SDL_INIT_VIDEO | SDL_INIT_TIMER), 0);
+    EXPECT_NE(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_TIMER), 0u) << "its thread would wake every millisecond";
+    Uint32 start = SDL_GetTicks();
+    SDL_Delay(20);
+    EXPECT_GE(SDL_GetTicks() - start, 20u);
+    real.sdlQuit();
 }
