@@ -1,12 +1,16 @@
 #include "tkal/sdl/SDL_Canvas.h"
 
+#include "tkal/sdl/SDL_DisplayCopies.h"
 #include "tkal/sdl/SDL_Image.h"
 
 #include <algorithm>
 
 namespace TKAL {
 
-SDL_Canvas::SDL_Canvas(SDL_Surface* surface, const Rect& rect) : SDL_Canvas(false, surface, rect) {}
+SDL_Canvas::SDL_Canvas(SDL_Surface* surface, const Rect& rect) : SDL_Canvas(false, surface, rect) {
+    // What is drawn here would not reach a copy made for the screen.
+    SDL_DisplayCopies::instance().forget(surface);
+}
 
 SDL_Canvas* SDL_Canvas::forScreen(const Rect& rect) {
     return new SDL_Canvas(true, SDL_GetVideoSurface(), rect);
@@ -164,6 +168,8 @@ void SDL_Canvas::blit(SDL_Surface* from, const SDL_Rect& source, int x, int y) {
     if (from == nullptr || target == nullptr)
         return;
     applyClip();
+    if (screen_)
+        from = SDL_DisplayCopies::instance().forScreen(from, target);
     SDL_Rect src = source;
     SDL_Rect dst{static_cast<Sint16>(originX_ + x), static_cast<Sint16>(originY_ + y), 0, 0};
     SDL_UpperBlit(from, &src, target, &dst);

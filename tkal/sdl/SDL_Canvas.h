@@ -11,8 +11,9 @@ class SDL_Image;
 
 /// A canvas over an SDL surface: the screen, or the surface of an image. A
 /// screen canvas follows the current video surface, so it stays valid when
-/// the video mode is set again; a canvas over an image's surface does not
-/// own that surface.
+/// the video mode is set again and draws loaded images from their copies in
+/// the screen's format (`SDL_DisplayCopies`); a canvas over an image's
+/// surface does not own that surface.
 class SDL_Canvas : public Canvas {
 public:
     /// A canvas over `surface` (not owned), clipped to `rect`.

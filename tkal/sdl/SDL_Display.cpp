@@ -2,6 +2,7 @@
 
 #include "platform/Window.h"
 #include "tkal/sdl/SDL_Canvas.h"
+#include "tkal/sdl/SDL_DisplayCopies.h"
 #include "tkal/sdl/SDL_Image.h"
 
 #include <SDL_syswm.h>
@@ -104,6 +105,7 @@ bool SDL_Display::attach(int& width, int& height, int& bpp) {
 }
 
 void SDL_Display::close() {
+    SDL_DisplayCopies::instance().dropCopies();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     screen_ = nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include "props/Properties.h"
 #include "props/RCache.h"
+#include "tkal/sdl/SDL_DisplayCopies.h"
 #include "tkal/sdl/SDL_Image.h"
 #include "tkal/sdl/SDL_PFrame.h"
 #include "tkal/sdl/SDL_TTFont.h"
@@ -36,7 +37,9 @@ const char* const* Loader_SDL_Surface::extensions() const {
 }
 
 void Loader_SDL_Surface::release(void* resource) {
-    SDL_FreeSurface(static_cast<SDL_Surface*>(resource));
+    auto* surface = static_cast<SDL_Surface*>(resource);
+    SDL_DisplayCopies::instance().forget(surface);
+    SDL_FreeSurface(surface);
 }
 
 void* Loader_SDL_Surface::loadFile(RCache&, const std::string& path, const std::string&, int&) {
@@ -45,6 +48,7 @@ void* Loader_SDL_Surface::loadFile(RCache&, const std::string& path, const std::
         return nullptr;
     SDL_Surface* surface = IMG_Load_RW(stream, 0);
     SDL_RWclose(stream);
+    SDL_DisplayCopies::instance().adopt(surface);
     return surface;
 }
 
