@@ -58,6 +58,41 @@ StreamBuf::int_type StreamBuf::underflow() {
     return traits_type::to_int_type(in_[0]);
 }
 
+std::streamsize StreamBuf::xsgetn(char_type* s, std::streamsize n) {
+    std::streamsize done = 0;
+    while (done < n) {
+        const std::streamsize buffered = egptr() - gptr();
+        if (buffered > 0) {
+            const std::streamsize take = std::min(buffered, n - done);
+            traits_type::copy(s + done, gptr(), static_cast<size_t>(take));
+            gbump(static_cast<int>(take));
+            done += take;
+            continue;
+        }
+        if (n - done < areaSize) {
+            // A small rest goes through the area, which may fill beyond it.
+            if (traits_type::eq_int_type(underflow(), traits_type::eof()))
+                break;
+            continue;
+        }
+        if (remaining_ == 0 || socket_ == nullptr)
+            break;
+        int64_t wanted = std::min<int64_t>(n - done, INT32_MAX);
+        if (remaining_ > 0)
+            wanted = std::min(wanted, remaining_);
+        const int32_t got = socket_->read(s + done, static_cast<int32_t>(wanted));
+        if (got < 1) {
+            if (remaining_ > 0)
+                truncated_ = true;
+            break;
+        }
+        if (remaining_ > 0)
+            remaining_ -= got;
+        done += got;
+    }
+    return done;
+}
+
 bool StreamBuf::flushPending() {
     const char* next = pbase();
     const char* end = pptr();

@@ -33,6 +33,11 @@ public:
 protected:
     int_type overflow(int_type c) override;
     int_type underflow() override;
+    /// Hands out the buffered bytes, then reads what is still wanted
+    /// straight from the socket into `s` while it is at least an area's
+    /// worth: a large read costs one copy and few calls. The read limit and
+    /// `truncated` hold as for reads through the area.
+    std::streamsize xsgetn(char_type* s, std::streamsize n) override;
     int sync() override;
 
 private:

@@ -1,5 +1,6 @@
 #pragma once
 #include "net/Ed25519.h"
+#include "net/StreamBuf.h"
 #include "support/XThread.h"
 #include "update/Manifest.h"
 #include "update/ManifestSignature.h"
@@ -195,6 +196,8 @@ private:
 
     // Compressed input of the inflate step; the inflated output goes to the
     // blocks of the write-behind, which lives for the download part of a run.
-    char inBuffer_[4096];
+    // Four areas of the stream buffer, read straight from the socket: few
+    // calls per file, and still progress often enough on a slow line.
+    char inBuffer_[4 * INet::StreamBuf::areaSize];
     std::unique_ptr<WriteBehind> writer_;
 };

@@ -65,6 +65,47 @@ TEST(StreamBufTest, PeerCloseEndsTheStreamAndMarksAShortBody) {
     EXPECT_FALSE(unlimited.truncated());
 }
 
+TEST(StreamBufTest, LargeReadsGoStraightToTheCallerWithinTheLimit) {
+    const std::string body(20000, 'b');
+    FakeSocket socket({"HEAD|" + body.substr(0, 100), body.substr(100), "NEXT"});
+    INet::StreamBuf buffer(&socket);
+    std::istream in(&buffer);
+    std::string head;
+    std::getline(in, head, '|');
+    buffer.setReadLimit(static_cast<int64_t>(body.size()));
+
+    std::string got(16384, '\0');
+    ASSERT_EQ(buffer.sgetn(&got[0], 16384), 16384);
+    EXPECT_EQ(got, body.substr(0, 16384));
+    ASSERT_EQ(socket.readLengths.size(), 2u);
+    EXPECT_EQ(socket.readLengths[1], 16384 - 100) << "one read into the caller's buffer for the rest";
+    EXPECT_EQ(buffer.unreadBody(), 20000 - 16384);
+
+    // The rest is below an area: read through it, and no further than the
+    // body, so the next response stays in the socket.
+    ASSERT_EQ(buffer.sgetn(&got[0], 16384), 20000 - 16384);
+    EXPECT_EQ(got.substr(0, 20000 - 16384), body.substr(16384));
+    EXPECT_EQ(socket.readLengths.back(), 20000 - 16384);
+    EXPECT_EQ(buffer.unreadBody(), 0);
+    EXPECT_FALSE(buffer.truncated());
+    EXPECT_EQ(socket.chunks.front(), "NEXT");
+}
+
+TEST(StreamBufTest, ALargeReadCutShortMarksTheBody) {
+    FakeSocket socket({std::string(5000, 'x'), std::string(3000, 'y')});
+    INet::StreamBuf buffer(&socket);
+    buffer.setReadLimit(10000);
+    std::string got(10000, '\0');
+    EXPECT_EQ(buffer.sgetn(&got[0], 10000), 8000) << "every byte the peer sent, in two direct reads";
+    EXPECT_EQ(got.substr(4990, 20), std::string(10, 'x') + std::string(10, 'y'));
+    EXPECT_TRUE(buffer.truncated());
+
+    FakeSocket unlimited({std::string(5000, 'z')});
+    INet::StreamBuf open(&unlimited);
+    EXPECT_EQ(open.sgetn(&got[0], 10000), 5000);
+    EXPECT_FALSE(open.truncated());
+}
+
 TEST(StreamBufTest, PutAreaHolds4095BytesAndTheNextOneFlushes4096) {
     FakeSocket socket;
     INet::StreamBuf buffer(&socket);
