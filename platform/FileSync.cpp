@@ -1,6 +1,7 @@
 #include "platform/FileSync.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace platform {
@@ -13,6 +14,18 @@ bool syncFile(std::FILE* file) {
         rc = ::fsync(::fileno(file));
     } while (rc != 0 && errno == EINTR);
     return rc == 0;
+}
+
+bool syncFileSystemOf(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return false;
+    bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 } // namespace platform

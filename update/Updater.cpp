@@ -13,6 +13,7 @@
 #include "net/InetAddress.h"
 #include "net/UrlEscape.h"
 #include "platform/Clock.h"
+#include "platform/FileSync.h"
 #include "update/InstallScanner.h"
 #include "update/ManifestSignature.h"
 #include "update/PendingFile.h"
@@ -263,6 +264,14 @@ void Updater::endCancelled(const Manifest* partial) {
 }
 
 bool Updater::writeLocalManifest(const Manifest& manifest) {
+    // The manifest vouches for the files it lists, so their bytes must reach
+    // the disk before it does: after a power cut a listed file is never
+    // empty or half written.
+    if (unsynced_) {
+        if (!platform::syncFileSystemOf(installDir_))
+            updateLog("update: cannot flush the installation's files to disk");
+        unsynced_ = false;
+    }
     if (!writeManifest(localManifestPath_, manifest)) {
         updateLog("update: cannot write %s", localManifestPath_.c_str());
         return false;
@@ -547,6 +556,7 @@ Updater::Outcome Updater::download(const std::string& path, const ManifestEntry&
                 error_ = writeError;
             }
             if (error_ == 0) {
+                unsynced_ = true;
                 doneDownload_ += compressed;
                 doneSize_ += written;
                 if (staged)

@@ -154,6 +154,8 @@ private:
     std::atomic<bool> cancel_{false};
     UpdateLocation location_;
     std::string installDir_ = ".";
+    // Files were put in place since the disk was last asked to keep them.
+    bool unsynced_ = false;
     std::string manifestName_ = "checklist.txt";
     std::string localManifestPath_;
     std::string stagingDir_;
