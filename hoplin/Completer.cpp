@@ -71,6 +71,23 @@ bool matchesEntry(const std::string& source, const std::string& path, const Mani
     return hashFile(source, digest, size) == 0 && digest == entry->second.hash && size == entry->second.size;
 }
 
+// A staged file left behind is not in place, whatever the local manifest
+// says: its entry goes, so that the next update fetches it again instead of
+// trusting the copy installed before.
+void forgetUnmoved(const std::vector<std::string>& unmoved) {
+    Manifest local;
+    {
+        std::ifstream in("checklist.txt", std::ios::binary);
+        if (!in || !readManifest(in, local))
+            return;
+    }
+    size_t forgotten = 0;
+    for (const std::string& path : unmoved)
+        forgotten += local.erase(path);
+    if (forgotten > 0)
+        writeManifest("checklist.txt", local);
+}
+
 } // namespace
 
 Settings readSettings(int argc, const char* const* argv) {
@@ -110,16 +127,20 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
     }
 
     int moved = 0;
+    std::vector<std::string> unmoved;
     for (const std::string& path : files) {
         const std::string source = settings.staging + "/" + path;
         if (verify && !matchesEntry(source, path, expected)) {
             log.write("#--Error Verificando " + path + "\n");
+            unmoved.push_back(path);
             continue;
         }
         if (!makeParentDirectories(".", path)) {
             log.write("#--Destino rechazado " + path + "\n");
+            unmoved.push_back(path);
             continue;
         }
+        bool done = false;
         for (int attempt = 0; attempt < 5; ++attempt) {
             const int deleteError = deleteFile(path);
             const int moveError = moveFile(source, path);
@@ -131,13 +152,18 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
             if (moveError == 0) {
                 log.write("Moviendo " + source + " a " + path + "\n");
                 ++moved;
+                done = true;
                 break;
             }
             log.write("#--Error Moviendo " + source + " a " + path + " " + std::to_string(moveError) + retry);
             if (attempt < 4)
                 pause(1000);
         }
+        if (!done)
+            unmoved.push_back(path);
     }
+    if (!unmoved.empty())
+        forgetUnmoved(unmoved);
     log.write("lanzando \"" + settings.program + "\"\nFinalizado HOPLINDATE\n");
     return moved;
 }

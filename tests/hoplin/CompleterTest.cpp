@@ -144,6 +144,8 @@ TEST(Hoplin, ADestinationHeldForTwoAndAHalfSecondsIsReplacedOnAttemptThree) {
 
 TEST(Hoplin, AFileThatCannotBeMovedInFiveAttemptsStaysStagedAndTheRestGoesOn) {
     Scratch dir;
+    write("checklist.txt", Md5::hex("new a") + " 5 0 a.dll\n" + Md5::hex("new b") + " 5 0 b.dll\n" +
+                               Md5::hex("c") + " 1 0 c.dat\n");
     write("tmp/a.dll", "new a");
     write("tmp/b.dll", "new b");
     block("a.dll");
@@ -157,6 +159,8 @@ TEST(Hoplin, AFileThatCannotBeMovedInFiveAttemptsStaysStagedAndTheRestGoesOn) {
     EXPECT_EQ(read("tmp/a.dll"), "new a");
     EXPECT_EQ(read("b.dll"), "new b");
     EXPECT_NE(log.find("lanzando"), std::string::npos);
+    EXPECT_EQ(read("checklist.txt"), Md5::hex("new b") + " 5 0 b.dll\n" + Md5::hex("c") + " 1 0 c.dat\n")
+        << "the file left behind is fetched again by the next update";
 }
 
 TEST(Hoplin, OnlyRegularFilesMoveAndNeverThroughALinkOutOfTheDirectory) {
@@ -227,6 +231,8 @@ TEST(Hoplin, ASignedInstallationMovesOnlyTheStagedFilesThatMatchTheLocalManifest
     EXPECT_EQ(read("tmp/res/arialbd.ttf"), "font");
     EXPECT_FALSE(fs::exists("res"));
     EXPECT_EQ(read("tmp/unlisted.dll"), "who put this here");
+    EXPECT_EQ(read("checklist.txt"), line("new launcher", "MoravoTown", 12) + line("data", "data.pak", 4))
+        << "the refused files are fetched again by the next update";
 
     // Without a local manifest nothing staged can be shown to be the
     // updater's: nothing moves.
