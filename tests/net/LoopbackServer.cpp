@@ -1,5 +1,7 @@
 #include "tests/net/LoopbackServer.h"
 
+#include "tests/common/LoopbackListener.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -110,18 +112,7 @@ void ServerConnection::waitForClose() {
 LoopbackServer::LoopbackServer(Handler handler, SSL_CTX* tls) : handler_(std::move(handler)), tls_(tls) {
     if (tls_ != nullptr)
         SSL_CTX_up_ref(tls_);
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int yes = 1;
-    setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 8) != 0)
-        std::abort();
-    socklen_t size = sizeof address;
-    getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
+    listenFd_ = testkit::listenOnLoopback(8, port_);
     thread_ = std::thread([this] { loop(); });
 }
 

@@ -1,5 +1,7 @@
 #include "tests/update/FileServer.h"
 
+#include "tests/common/LoopbackListener.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
@@ -34,18 +36,7 @@ std::string decoded(const std::string& path) {
 } // namespace
 
 FileServer::FileServer() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int yes = 1;
-    setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 16) != 0)
-        std::abort();
-    socklen_t size = sizeof address;
-    getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
+    listenFd_ = testkit::listenOnLoopback(16, port_);
     acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
