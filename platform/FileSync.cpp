@@ -16,6 +16,20 @@ bool syncFile(std::FILE* file) {
     return rc == 0;
 }
 
+int writeAll(int fd, const void* data, size_t size) {
+    const char* at = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t wrote = ::write(fd, at, size);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return wrote < 0 ? errno : EIO;
+        at += wrote;
+        size -= static_cast<size_t>(wrote);
+    }
+    return 0;
+}
+
 bool syncFileSystemOf(const std::string& path) {
     int fd;
     do {

@@ -10,6 +10,11 @@ namespace platform {
 /// write or the flush failed.
 bool syncFile(std::FILE* file);
 
+/// Writes all `size` bytes to the descriptor, going on after partial writes
+/// and interruptions; answers 0, or the system's error number (EIO when a
+/// write took nothing).
+int writeAll(int fd, const void* data, size_t size);
+
 /// Asks the system to put everything written to the file system that holds
 /// `path` (a file or folder) on the disk before answering: one call after
 /// many files were written costs far less than a flush of each. False when

@@ -1,6 +1,7 @@
 #include "platform/HardwareSources.h"
 
 #include "platform/Clock.h"
+#include "platform/FileSync.h"
 
 #include <cerrno>
 #include <csignal>
@@ -42,18 +43,6 @@ bool decodeReading(const std::string& record, GraphicsReading& reading) {
     reading.glslMinor = minor;
     reading.videoMemoryBytes = memory;
     return true;
-}
-
-void writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        done += static_cast<size_t>(n);
-    }
 }
 
 // Reads the child's record until it closes the pipe or the time is up;
@@ -102,7 +91,8 @@ GraphicsReading readGraphicsApart(GraphicsReading (*read)(), uint32_t timeoutMs)
         // The child only talks to the driver and the pipe, and leaves without
         // running the parent's exit handlers or flushing its buffers.
         close(pipeEnds[0]);
-        writeAll(pipeEnds[1], encodeReading(read()));
+        const std::string record = encodeReading(read());
+        writeAll(pipeEnds[1], record.data(), record.size());
         _exit(0);
     }
     close(pipeEnds[1]);

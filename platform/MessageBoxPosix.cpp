@@ -1,6 +1,7 @@
 #include "platform/MessageBox.h"
 
 #include "platform/CodePage.h"
+#include "platform/FileSync.h"
 #include "platform/Process.h"
 
 #include <atomic>
@@ -117,17 +118,7 @@ public:
         return runAndWait(words[0], rest);
     }
     void writeDiagnostic(const std::string& line) override {
-        const char* data = line.data();
-        size_t left = line.size();
-        while (left > 0) {
-            ssize_t n = write(STDERR_FILENO, data, left);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return;
-            data += n;
-            left -= static_cast<size_t>(n);
-        }
+        writeAll(STDERR_FILENO, line.data(), line.size());
     }
 
 private:

@@ -1,5 +1,7 @@
 #include "platform/PrivateFile.h"
 
+#include "platform/FileSync.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -23,16 +25,8 @@ int createPrivate(const std::string& path, const std::string& bytes) {
     // The creation mode passes through the umask: the mode is set outright.
     if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0)
         failure = errno;
-    size_t done = 0;
-    while (failure == 0 && done < bytes.size()) {
-        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            failure = wrote < 0 ? errno : EIO;
-        else
-            done += static_cast<size_t>(wrote);
-    }
+    if (failure == 0)
+        failure = writeAll(fd, bytes.data(), bytes.size());
     if (failure == 0 && ::fsync(fd) != 0)
         failure = errno;
     if (::close(fd) != 0 && failure == 0)

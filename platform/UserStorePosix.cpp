@@ -2,6 +2,8 @@
 // operations.
 #include "platform/UserStore.h"
 
+#include "platform/FileSync.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -172,21 +174,6 @@ bool readFile(const std::string& path, std::string& data, bool& missing) {
     }
 }
 
-bool writeAll(int fd, const std::string& data) {
-    const char* at = data.data();
-    size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = write(fd, at, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        at += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // [SECTION] locked rewriting
 
 std::atomic<void (*)()> beforeReplaceHook{nullptr};
@@ -234,7 +221,8 @@ bool replaceFile(const std::string& folder, const std::string& fileName, const s
     Fd file(mkostemp(&temporary[0], O_CLOEXEC));
     if (file.fd < 0)
         return false;
-    bool written = fchmod(file.fd, 0600) == 0 && writeAll(file.fd, data) && fsync(file.fd) == 0;
+    bool written =
+        fchmod(file.fd, 0600) == 0 && writeAll(file.fd, data.data(), data.size()) == 0 && fsync(file.fd) == 0;
     if (written) {
         if (void (*hook)() = beforeReplaceHook.load())
             hook();
