@@ -52,6 +52,30 @@ int splitCommandLine(char* line, char** words, int max) {
     return count;
 }
 
+const char* argumentsOf(const char* commandLine) {
+    const char* p = commandLine;
+    if (*p == '"') {
+        ++p;
+        while (*p != '\0' && *p != '"')
+            ++p;
+        if (*p == '"')
+            ++p;
+    } else {
+        while (*p != '\0' && !isBlank(*p))
+            ++p;
+    }
+    while (isBlank(*p))
+        ++p;
+    return p;
+}
+
+std::vector<std::string> commandLineWords(const std::string& commandLine, int max) {
+    std::string line = argumentsOf(commandLine.c_str());
+    std::vector<char*> words(static_cast<size_t>(std::max(max, 0)) + 1, nullptr);
+    int count = std::min(splitCommandLine(&line[0], words.data(), max), max);
+    return std::vector<std::string>(words.begin(), words.begin() + count);
+}
+
 std::vector<std::string> limitWords(const std::vector<std::string>& words, size_t max) {
     if (words.size() <= max || max == 0)
         return std::vector<std::string>(words.begin(), words.begin() + std::min(words.size(), max));

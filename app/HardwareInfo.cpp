@@ -40,8 +40,14 @@ HardwareInfo surveyHardware(platform::HardwareSources& sources, const std::vecto
     platform::GraphicsReading graphics = sources.graphics();
     info.adapterName = toUtf16(graphics.renderer);
     info.videoMemoryBytes = graphics.videoMemoryBytes;
-    info.vsMajor = info.psMajor = platform::shaderMajorForGlsl(graphics.glslMajor, graphics.glslMinor);
-    info.resolutions = usableResolutions(modes);
+    if (graphics.vertexShaderMajor != 0 || graphics.pixelShaderMajor != 0) {
+        info.vsMajor = graphics.vertexShaderMajor;
+        info.psMajor = graphics.pixelShaderMajor;
+    } else {
+        info.vsMajor = info.psMajor = platform::shaderMajorForGlsl(graphics.glslMajor, graphics.glslMinor);
+    }
+    // The adapter's own list where the system gives one, else the display's.
+    info.resolutions = usableResolutions(graphics.displayModes.empty() ? modes : graphics.displayModes);
     return info;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/HardwareSources.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
+#include "platform/ProgramPath.h"
 #include "tkal/Input.h"
 #include "tkal/sdl/SDL_Modes.h"
 
@@ -15,11 +16,10 @@ namespace app {
 LauncherServices::~LauncherServices() = default;
 
 HardwareInfo LauncherServices::survey() {
-    platform::LinuxHardwareSources sources;
     std::vector<Resolution> modes;
     for (const auto& m : TKAL::fullscreenModes())
         modes.push_back(m);
-    return surveyHardware(sources, modes);
+    return surveyHardware(*platform::systemHardwareSources(), modes);
 }
 
 int LauncherServices::messageBox(const std::string& caption, const std::string& text, unsigned style) {
@@ -31,7 +31,7 @@ int LauncherServices::openWebPage(const std::string& url) {
 }
 
 void LauncherServices::handOff(const std::string& launcherPath) {
-    platform::replaceProcess("hoplin", {launcherPath, "tmp"});
+    platform::replaceProcess(std::string("hoplin") + platform::executableSuffix(), {launcherPath, "tmp"});
 }
 
 void LauncherServices::runGame(const std::string& gameDir) {

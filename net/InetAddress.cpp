@@ -1,9 +1,29 @@
 #include "net/InetAddress.h"
 
-#include <arpa/inet.h>
 #include <cstring>
+#ifdef _WIN32
+#include <ws2tcpip.h>
+
+#include <mutex>
+#else
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <sys/socket.h>
+#endif
+
+#ifdef _WIN32
+void ensureWinsock() {
+    // Started once and kept for the process's life: sockets may be made and
+    // closed on any thread until the end.
+    static std::once_flag started;
+    std::call_once(started, [] {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    });
+}
+#else
+void ensureWinsock() {}
+#endif
 
 namespace {
 
@@ -14,9 +34,10 @@ bool startsWithDigit(const char* text) {
 } // namespace
 
 bool resolveHost(const std::string& host, in_addr& address) {
+    ensureWinsock();
     const std::string name = host.empty() ? std::string("localhost") : host;
     if (startsWithDigit(name.c_str())) {
-        in_addr_t value = inet_addr(name.c_str());
+        uint32_t value = inet_addr(name.c_str());
         if (value == INADDR_NONE)
             return false;
         address.s_addr = value;
@@ -48,7 +69,7 @@ void InetAddress::set(const char* host, uint16_t port) {
             if (resolveHost(host, found))
                 address_.sin_addr = found;
         } else {
-            in_addr_t value = inet_addr(host);
+            uint32_t value = inet_addr(host);
             if (value != INADDR_NONE)
                 address_.sin_addr.s_addr = value;
         }

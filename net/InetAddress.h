@@ -1,7 +1,15 @@
 #pragma once
 #include <cstdint>
-#include <netinet/in.h>
 #include <string>
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <netinet/in.h>
+#endif
+
+/// Starts Winsock 2 for the process once (WSAStartup); nothing elsewhere.
+/// Every socket and lookup calls it first.
+void ensureWinsock();
 
 /// Looks a host up as an IPv4 address. An empty name means "localhost"; a
 /// name starting with a decimal digit is taken as a dotted address without a

@@ -2,13 +2,15 @@
 
 #include "net/NetLog.h"
 
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
-#include <cerrno>
+#endif
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
-#include <sys/socket.h>
 
 // The TLS records travel through a BIO of our own rather than the library's
 // socket BIO: that one writes with write(2), which raises SIGPIPE when the
@@ -20,34 +22,32 @@ namespace TCP {
 namespace {
 
 struct BioState {
-    int handle;
+    intptr_t handle;
     bool eof;
 };
 
 int bioWrite(BIO* bio, const char* data, int length) {
     auto* state = static_cast<BioState*>(BIO_get_data(bio));
     BIO_clear_retry_flags(bio);
-    ssize_t sent;
-    do {
-        sent = ::send(state->handle, data, static_cast<size_t>(length), MSG_NOSIGNAL);
-    } while (sent < 0 && errno == EINTR);
-    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+    int32_t sent = sendBytes(state->handle, data, length);
+    if (sent == -2) {
         BIO_set_retry_write(bio);
-    return static_cast<int>(sent);
+        return -1;
+    }
+    return sent;
 }
 
 int bioRead(BIO* bio, char* data, int length) {
     auto* state = static_cast<BioState*>(BIO_get_data(bio));
     BIO_clear_retry_flags(bio);
-    ssize_t received;
-    do {
-        received = ::recv(state->handle, data, static_cast<size_t>(length), 0);
-    } while (received < 0 && errno == EINTR);
+    int32_t received = receiveBytes(state->handle, data, length);
     if (received == 0)
         state->eof = true;
-    else if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+    else if (received == -2) {
         BIO_set_retry_read(bio);
-    return static_cast<int>(received);
+        return -1;
+    }
+    return received;
 }
 
 long bioControl(BIO* bio, int command, long, void*) {

@@ -1,10 +1,16 @@
+// Sections: the system's socket interface (POSIX or Winsock 2); sending and
+// receiving; the client socket.
 #include "net/Socket.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+#endif
 
 namespace INet {
 
@@ -14,42 +20,160 @@ namespace TCP {
 
 namespace {
 
-int32_t socketResult(ssize_t result) {
-    if (result >= 0)
-        return static_cast<int32_t>(result);
-    return (errno == EWOULDBLOCK || errno == EAGAIN) ? -2 : -1;
+// [SECTION] the system's socket interface
+
+#ifdef _WIN32
+using Native = SOCKET;
+
+bool wouldBlock() {
+    int error = WSAGetLastError();
+    return error == WSAEWOULDBLOCK || error == WSAETIMEDOUT;
 }
 
-void setTimeouts(int handle, uint32_t timeoutMs) {
+bool interrupted() {
+    return false;
+}
+
+void closeNative(intptr_t handle) {
+    closesocket(static_cast<Native>(handle));
+}
+
+constexpr int kShutBoth = SD_BOTH;
+constexpr int kShutSend = SD_SEND;
+constexpr int kNoSignal = 0; // Winsock raises no signal
+
+void setTimeouts(intptr_t handle, uint32_t timeoutMs) {
+    DWORD ms = timeoutMs;
+    auto native = static_cast<Native>(handle);
+    setsockopt(native, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+    setsockopt(native, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+}
+
+void setBlocking(intptr_t handle, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    ioctlsocket(static_cast<Native>(handle), FIONBIO, &nonBlocking);
+}
+
+intptr_t openNative() {
+    ensureWinsock();
+    Native made = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    return made == INVALID_SOCKET ? -1 : static_cast<intptr_t>(made);
+}
+
+// Winsock's connect ignores the send time-out: a connect with a limit waits
+// for the socket to become writable, at most that long.
+bool connectNative(intptr_t handle, const sockaddr_in& raw, bool blocking, uint32_t timeoutMs) {
+    auto native = static_cast<Native>(handle);
+    const auto* address = reinterpret_cast<const sockaddr*>(&raw);
+    if (timeoutMs == 0 || !blocking) {
+        if (::connect(native, address, sizeof raw) == 0)
+            return true;
+        return !blocking && WSAGetLastError() == WSAEWOULDBLOCK;
+    }
+    setBlocking(handle, false);
+    bool done = ::connect(native, address, sizeof raw) == 0;
+    if (!done && WSAGetLastError() == WSAEWOULDBLOCK) {
+        fd_set writable;
+        fd_set failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(native, &writable);
+        FD_SET(native, &failed);
+        timeval limit{static_cast<long>(timeoutMs / 1000), static_cast<long>((timeoutMs % 1000) * 1000)};
+        done = ::select(0, nullptr, &writable, &failed, &limit) > 0 && FD_ISSET(native, &writable);
+    }
+    setBlocking(handle, true);
+    return done;
+}
+#else
+using Native = int;
+
+bool wouldBlock() {
+    return errno == EWOULDBLOCK || errno == EAGAIN;
+}
+
+bool interrupted() {
+    return errno == EINTR;
+}
+
+void closeNative(intptr_t handle) {
+    ::close(static_cast<Native>(handle));
+}
+
+constexpr int kShutBoth = SHUT_RDWR;
+constexpr int kShutSend = SHUT_WR;
+// A peer that has gone away makes a send fail instead of raising SIGPIPE,
+// without changing the process's signal handling.
+constexpr int kNoSignal = MSG_NOSIGNAL;
+
+void setTimeouts(intptr_t handle, uint32_t timeoutMs) {
     timeval tv{};
     tv.tv_sec = timeoutMs / 1000;
     tv.tv_usec = static_cast<suseconds_t>((timeoutMs % 1000) * 1000);
     // On this system the send time-out also bounds connect.
-    setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    setsockopt(static_cast<Native>(handle), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    setsockopt(static_cast<Native>(handle), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
+
+intptr_t openNative() {
+    return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}
+
+bool connectNative(intptr_t handle, const sockaddr_in& raw, bool blocking, uint32_t) {
+    if (!blocking) {
+        int flags = fcntl(static_cast<Native>(handle), F_GETFL, 0);
+        fcntl(static_cast<Native>(handle), F_SETFL, flags | O_NONBLOCK);
+    }
+    int rc;
+    do {
+        rc = ::connect(static_cast<Native>(handle), reinterpret_cast<const sockaddr*>(&raw), sizeof raw);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 || (errno == EINPROGRESS && !blocking);
+}
+#endif
+
+int32_t socketResult(long result) {
+    if (result >= 0)
+        return static_cast<int32_t>(result);
+    return wouldBlock() ? -2 : -1;
 }
 
 } // namespace
 
+// [SECTION] sending and receiving
+
+int32_t sendBytes(intptr_t handle, const void* data, int32_t length) {
+    if (handle < 0 || length < 0)
+        return -1;
+    long result;
+    do {
+        result = ::send(static_cast<Native>(handle), static_cast<const char*>(data), length, kNoSignal);
+    } while (result < 0 && interrupted());
+    return socketResult(result);
+}
+
+int32_t receiveBytes(intptr_t handle, void* data, int32_t length) {
+    if (handle < 0 || length < 0)
+        return -1;
+    long result;
+    do {
+        result = ::recv(static_cast<Native>(handle), static_cast<char*>(data), length, 0);
+    } while (result < 0 && interrupted());
+    return socketResult(result);
+}
+
+// [SECTION] the client socket
+
 Socket::Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs) {
     if (address.ip() == htonl(INADDR_ANY))
         return;
-    handle_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    handle_ = openNative();
     if (handle_ < 0)
         return;
     if (timeoutMs > 0)
         setTimeouts(handle_, timeoutMs);
-    if (!blocking) {
-        int flags = fcntl(handle_, F_GETFL, 0);
-        fcntl(handle_, F_SETFL, flags | O_NONBLOCK);
-    }
-    const sockaddr_in& raw = address.address();
-    int rc;
-    do {
-        rc = ::connect(handle_, reinterpret_cast<const sockaddr*>(&raw), sizeof raw);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0 && !(errno == EINPROGRESS && !blocking)) {
-        ::close(handle_);
+    if (!connectNative(handle_, address.address(), blocking, timeoutMs)) {
+        closeNative(handle_);
         handle_ = -1;
     }
     connected = handle_ >= 0;
@@ -58,43 +182,29 @@ Socket::Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs) {
 Socket::~Socket() {
     if (handle_ >= 0) {
         if (connected)
-            ::shutdown(handle_, SHUT_WR);
-        ::close(handle_);
+            ::shutdown(static_cast<Native>(handle_), kShutSend);
+        closeNative(handle_);
     }
     connected = false;
 }
 
 int32_t Socket::read(void* buffer, int32_t length) {
-    if (handle_ < 0 || length < 0)
-        return -1;
-    ssize_t result;
-    do {
-        result = ::recv(handle_, buffer, static_cast<size_t>(length), 0);
-    } while (result < 0 && errno == EINTR);
-    return socketResult(result);
+    return receiveBytes(handle_, buffer, length);
 }
 
 int32_t Socket::write(const void* buffer, int32_t length) {
-    if (handle_ < 0 || length < 0)
-        return -1;
-    ssize_t result;
-    // MSG_NOSIGNAL: a peer that has gone away makes this call fail instead
-    // of raising SIGPIPE, without changing the process's signal handling.
-    do {
-        result = ::send(handle_, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
-    } while (result < 0 && errno == EINTR);
-    return socketResult(result);
+    return sendBytes(handle_, buffer, length);
 }
 
 void Socket::close() {
     if (connected && handle_ >= 0)
-        ::shutdown(handle_, SHUT_RDWR);
+        ::shutdown(static_cast<Native>(handle_), kShutBoth);
     connected = false;
 }
 
 void Socket::abort() {
     if (handle_ >= 0)
-        ::shutdown(handle_, SHUT_RDWR);
+        ::shutdown(static_cast<Native>(handle_), kShutBoth);
 }
 
 } // namespace TCP

@@ -16,6 +16,13 @@ public:
 
 namespace TCP {
 
+/// One send or receive on a system socket: the byte count (0 from a receive
+/// when the peer has closed), -2 when the call would block or timed out, -1
+/// on any other error. A peer that has gone makes a send fail; it never
+/// raises a signal.
+int32_t sendBytes(intptr_t handle, const void* data, int32_t length);
+int32_t receiveBytes(intptr_t handle, void* data, int32_t length);
+
 /// A TCP client socket. `read` and `write` answer the byte count (0 when the
 /// peer has closed), -2 when the call would block or timed out, and -1 on any
 /// other error.
@@ -48,12 +55,13 @@ protected:
     /// A socket with no system handle, for kinds that carry bytes elsewhere.
     Socket() = default;
 
-    int handle() const { return handle_; }
+    /// The system's socket (a descriptor, or a Winsock SOCKET), -1 for none.
+    intptr_t handle() const { return handle_; }
 
 private:
     // Set once by the constructor and released only by the destructor, so
     // that `abort` from another thread never sees a reused descriptor.
-    int handle_ = -1;
+    intptr_t handle_ = -1;
 };
 
 } // namespace TCP

@@ -1,6 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -10,6 +13,15 @@ struct GraphicsReading {
     int glslMajor = 0;    ///< shading-language version, e.g. 4 and 50 for "4.50"
     int glslMinor = 0;
     uint64_t videoMemoryBytes = 0; ///< 0 when the driver does not tell it
+    /// Vertex and pixel shader major versions where the system tells them
+    /// itself (Direct3D 9); 0 otherwise, and the survey derives them from
+    /// the shading-language version.
+    int vertexShaderMajor = 0;
+    int pixelShaderMajor = 0;
+    /// The primary adapter's display modes (width, height) as it lists them
+    /// (Direct3D 9); empty where the source does not list them, and the
+    /// survey takes the display's own list.
+    std::vector<std::pair<uint32_t, uint32_t>> displayModes;
 };
 
 /// The readings the hardware survey is made of. Every reading that cannot be
@@ -29,6 +41,11 @@ public:
     /// drops a context on each call.
     virtual GraphicsReading graphics() = 0;
 };
+
+/// The readings of this machine: `LinuxHardwareSources` on Linux; on
+/// Windows the system information, the registry's processor key, the memory
+/// status, WMI's "Win32_VideoController", DirectDraw and Direct3D 9.
+std::unique_ptr<HardwareSources> systemHardwareSources();
 
 /// The readings of a Linux machine: /proc and /sys below a root folder ("/"
 /// for this machine, a fake tree in tests), and an OpenGL context made with

@@ -40,7 +40,8 @@ public:
     virtual void writeDiagnostic(const std::string& line) = 0;
 };
 
-/// The host that talks to this desktop.
+/// The host that talks to this desktop (on Windows it reports no X or
+/// Wayland session: there the system's own message box is used instead).
 DialogHost& systemDialogHost();
 
 /// Makes `host` the one the three-argument `messageBox` uses, process-wide;
@@ -49,16 +50,22 @@ DialogHost& systemDialogHost();
 DialogHost* setDialogHost(DialogHost* host);
 
 /// Shows a message with `caption` and `text` (both in the Windows-1252 code
-/// page, converted to UTF-8 here) and waits for the user. The caption and
-/// text always go to standard error; a dialog is shown as well when there is
-/// a display and one of zenity, kdialog or xmessage (in that order of
-/// preference; xmessage only on an X display) is on PATH and runs. Answers
-/// `kAnswerYes` or `kAnswerNo` for `kBoxYesNo` (No when no dialog could be
-/// shown or it was closed), otherwise `kAnswerOk`. The buttons of a question
-/// read "Sí" and "No".
+/// page) and waits for the user: through the host installed with
+/// `setDialogHost` when there is one, else as `systemMessageBox` does.
+/// Answers `kAnswerYes` or `kAnswerNo` for `kBoxYesNo` (No when no dialog
+/// could be shown or it was closed), otherwise `kAnswerOk`.
 int messageBox(const std::string& caption, const std::string& text, unsigned style);
 
-/// `messageBox` through the given host.
+/// `messageBox` through the given host: the caption and text (converted to
+/// UTF-8) always go to the host's diagnostics; a dialog is shown as well
+/// when there is a display and one of zenity, kdialog or xmessage (in that
+/// order of preference; xmessage only on an X display) is on PATH and runs.
+/// The buttons of a question read "Sí" and "No".
 int messageBox(const std::string& caption, const std::string& text, unsigned style, DialogHost& host);
+
+/// The system's own message box: on Windows the desktop's dialog (the texts
+/// converted to the system's 8-bit code page when that is not Windows-1252),
+/// elsewhere `messageBox` through `systemDialogHost()`.
+int systemMessageBox(const std::string& caption, const std::string& text, unsigned style);
 
 } // namespace platform

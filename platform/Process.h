@@ -39,4 +39,9 @@ constexpr int kRunAbnormalEnd = -2;
 int runAndWait(const std::string& program, const std::vector<std::string>& words,
                const std::function<void()>& pump = nullptr, uint32_t pumpPeriodMs = 10);
 
+/// Sets the environment variable `name` of this process, and so of the
+/// programs it starts, to `value`; a null `value` removes it. False when the
+/// system refused.
+bool setEnvironment(const std::string& name, const char* value);
+
 } // namespace platform

@@ -120,4 +120,8 @@ int runAndWait(const std::string& program, const std::vector<std::string>& words
     }
 }
 
+bool setEnvironment(const std::string& name, const char* value) {
+    return (value != nullptr ? setenv(name.c_str(), value, 1) : unsetenv(name.c_str())) == 0;
+}
+
 } // namespace platform

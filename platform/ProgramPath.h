@@ -7,4 +7,12 @@ namespace platform {
 /// cannot tell it.
 std::string programPath();
 
+/// The process's whole command line as the system keeps it: on Windows one
+/// text with the program's name first; elsewhere the words joined by blanks.
+std::string commandLine();
+
+/// The suffix of this system's program files: ".exe" on Windows, empty
+/// elsewhere.
+const char* executableSuffix();
+
 } // namespace platform

@@ -5,11 +5,14 @@ namespace platform {
 
 /// The per-user folder of the launcher's stored values:
 /// "$XDG_CONFIG_HOME/moravo", or "~/.config/moravo" when XDG_CONFIG_HOME is
-/// unset, empty or not an absolute path.
+/// unset, empty or not an absolute path. On Windows the empty text: the keys
+/// live right under HKEY_CURRENT_USER.
 std::string userStoreFolder();
 
-/// A per-user key of named values, standing in for the launcher's registry
-/// key ("SoftWare\\Moravo"). Each key path is one file in its folder, named
+/// A per-user key of named values: on Windows the registry key `keyPath`
+/// under HKEY_CURRENT_USER (below the key `folder` when one is given), with
+/// values of type REG_SZ. Elsewhere it stands in for the registry: each key
+/// path is one file in its folder, named
 /// after the path (ASCII letters folded to lower case, other unsafe bytes
 /// written as "%XX"), made with mode 0600 in a folder of mode 0700. Value
 /// names match without regard to the case of ASCII letters. Values are byte
@@ -25,7 +28,9 @@ class UserStore {
 public:
     /// The key `keyPath` in `userStoreFolder()`.
     explicit UserStore(const std::string& keyPath);
-    /// The key `keyPath` in `folder` (created when missing).
+    /// The key `keyPath` in `folder` (created when missing; on Windows a key
+    /// path under HKEY_CURRENT_USER, so that tests can keep to a key of
+    /// their own).
     UserStore(const std::string& keyPath, const std::string& folder);
 
     /// Opens the key, creating its folder and an empty file when missing.
@@ -39,7 +44,8 @@ public:
     /// could not be removed.
     bool deleteValue(const std::string& name);
 
-    /// The file that holds the key (empty when there is no per-user folder).
+    /// The file that holds the key (empty when there is no per-user folder;
+    /// on Windows the key's full registry path).
     const std::string& filePath() const { return file_; }
 
     /// The longest value `readString` gives back, in bytes.
@@ -47,7 +53,8 @@ public:
 
     /// Installs a function called after new contents are safely written and
     /// before they replace the key's file (null removes it). Tests use it to
-    /// stand for a crash at that moment.
+    /// stand for a crash at that moment. Not called on Windows, where the
+    /// registry replaces a value in one step.
     static void setBeforeReplaceHook(void (*hook)());
 
 private:

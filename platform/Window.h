@@ -1,23 +1,31 @@
 #pragma once
+#include <cstdint>
 
 namespace platform {
 
 /// A native top-level window as the windowing system knows it. On X11
 /// `display` is the connection (a `Display*`) and `window` the managed
 /// window's id; `lock`/`unlock`, when set, guard the connection against a
-/// second thread of the window's owner.
+/// second thread of the window's owner. On Windows `window` is the window's
+/// handle and the rest stays empty.
 struct NativeWindow {
     void* display = nullptr;
-    unsigned long window = 0;
+    uintptr_t window = 0;
     void (*lock)() = nullptr;
     void (*unlock)() = nullptr;
 };
+
+/// The visible top-level window made by the calling thread, where the
+/// windowing system keeps such a record (Windows); false when there is none
+/// or the system has no such record (X11, where the window's owner tells
+/// it).
+bool threadWindow(NativeWindow& win);
 
 /// Right and bottom edges of the desktop that holds `win` (its size, since
 /// the desktop starts at 0, 0). False when the windowing system cannot tell.
 bool desktopRect(const NativeWindow& win, int& right, int& bottom);
 
-/// Moves and sizes `win`; false when that cannot be done.
+/// Moves `win` and sizes its drawing area; false when that cannot be done.
 bool moveWindow(const NativeWindow& win, int x, int y, int width, int height);
 
 } // namespace platform

@@ -20,6 +20,10 @@ struct ConnectionLock {
 
 } // namespace
 
+bool threadWindow(NativeWindow&) {
+    return false;
+}
+
 bool desktopRect(const NativeWindow& win, int& right, int& bottom) {
     auto* display = static_cast<Display*>(win.display);
     if (display == nullptr)

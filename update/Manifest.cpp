@@ -1,5 +1,6 @@
 #include "update/Manifest.h"
 
+#include "platform/ProgramPath.h"
 #include "update/PendingFile.h"
 
 #include <limits>
@@ -136,14 +137,21 @@ const std::vector<std::string>& builtInExcludes() {
 }
 
 const std::vector<std::string>& selfFiles() {
-    // The first fifteen are the Windows build's files; "MoravoTown" and
-    // "hoplin" are the two programs' names on this platform.
-    static const std::vector<std::string> files = {
-        "launcher_v.txt", "launcher.exe",    "launcher_d.exe", "MoravoTown.exe", "MoravoTown_d.exe",
-        "jpeg.dll",       "libpng12.dll",    "SDL.dll",        "SDL_image.dll",  "SDL_ttf.dll",
-        "zlib1.dll",      "res/arialbd.ttf", "libexpat.dll",   "ssleay32.dll",   "libeay32.dll",
-        "MoravoTown",     "hoplin",
-    };
+    // The Windows build's files. Where programs carry no suffix, the two
+    // programs' own names are added: a running hoplin.exe could not be
+    // replaced on Windows, so it is updated like any other file there.
+    static const std::vector<std::string> files = [] {
+        std::vector<std::string> names = {
+            "launcher_v.txt", "launcher.exe",    "launcher_d.exe", "MoravoTown.exe", "MoravoTown_d.exe",
+            "jpeg.dll",       "libpng12.dll",    "SDL.dll",        "SDL_image.dll",  "SDL_ttf.dll",
+            "zlib1.dll",      "res/arialbd.ttf", "libexpat.dll",   "ssleay32.dll",   "libeay32.dll",
+        };
+        if (*platform::executableSuffix() == '\0') {
+            names.push_back("MoravoTown");
+            names.push_back("hoplin");
+        }
+        return names;
+    }();
     return files;
 }
 

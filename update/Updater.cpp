@@ -468,7 +468,8 @@ bool Updater::fetchPublishedManifest() {
         dropConnection();
     if (signatureRequired_) {
         if (tooLarge) {
-            updateLog("update: the published manifest is refused: over %zu bytes", signedManifestLimit);
+            updateLog("update: the published manifest is refused: over %llu bytes",
+                      static_cast<unsigned long long>(signedManifestLimit));
             error_ = manifestError;
             return false;
         }

@@ -1,11 +1,9 @@
 #include "tkal/sdl/SDL_Display.h"
 
-#include "platform/Window.h"
 #include "tkal/sdl/SDL_Canvas.h"
 #include "tkal/sdl/SDL_DisplayCopies.h"
 #include "tkal/sdl/SDL_Image.h"
-
-#include <SDL_syswm.h>
+#include "tkal/sdl/SDL_NativeWindow.h"
 
 namespace TKAL {
 
@@ -20,22 +18,9 @@ void SDL_Display::setCaption(const char* text) {
     SDL_WM_SetCaption(text, text);
 }
 
-namespace {
-
-bool windowInfo(SDL_SysWMinfo& info) {
-    info.version.major = 1;
-    info.version.minor = 2;
-    info.version.patch = 11;
-    return SDL_GetWMInfo(&info) > 0;
-}
-
-} // namespace
-
 uintptr_t SDL_Display::windowHandle() {
-    SDL_SysWMinfo info;
-    if (!windowInfo(info) || info.subsystem != SDL_SYSWM_X11)
-        return 0;
-    return static_cast<uintptr_t>(info.info.x11.wmwindow);
+    platform::NativeWindow win;
+    return sdlNativeWindow(win) ? win.window : 0;
 }
 
 bool SDL_Display::setMode(int width, int height) {
@@ -67,14 +52,9 @@ bool SDL_Display::open(int width, int height, int bpp, uint32_t options) {
 }
 
 void SDL_Display::centreOnDesktop() {
-    SDL_SysWMinfo info;
-    if (!windowInfo(info) || info.subsystem != SDL_SYSWM_X11)
-        return;
     platform::NativeWindow win;
-    win.display = info.info.x11.display;
-    win.window = info.info.x11.wmwindow;
-    win.lock = info.info.x11.lock_func;
-    win.unlock = info.info.x11.unlock_func;
+    if (!sdlNativeWindow(win))
+        return;
     int right = 0;
     int bottom = 0;
     if (!platform::desktopRect(win, right, bottom))

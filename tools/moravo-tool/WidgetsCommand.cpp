@@ -21,6 +21,8 @@
 #include "g2/ListWidget.h"
 #include "g2/ProgressWidget.h"
 #include "g2/View.h"
+#include "platform/Directory.h"
+#include "platform/Process.h"
 #include "tools/moravo-tool/Command.h"
 
 #include <SDL.h>
@@ -29,7 +31,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace tool {
 
@@ -116,12 +117,12 @@ int runWidgets(int argc, char** argv) {
     std::string dir = std::filesystem::absolute(argc == 1 ? argv[0] : ".", ec).lexically_normal().string();
     if (!dir.empty() && dir.back() == '/')
         dir.pop_back();
-    if (ec || chdir(dir.c_str()) != 0) {
+    if (ec || !platform::changeDirectory(dir)) {
         std::fprintf(stderr, "moravo-tool: no installation at %s\n", argc == 1 ? argv[0] : ".");
         return 2;
     }
     // Off-screen: nothing is shown, the windows are only laid out.
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    platform::setEnvironment("SDL_VIDEODRIVER", "dummy");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "moravo-tool: %s\n", SDL_GetError());
         return 1;

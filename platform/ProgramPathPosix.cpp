@@ -1,6 +1,7 @@
 #include "platform/ProgramPath.h"
 
 #include <climits>
+#include <fstream>
 #include <unistd.h>
 
 namespace platform {
@@ -11,6 +12,18 @@ std::string programPath() {
     if (n <= 0)
         return std::string();
     return std::string(buffer, static_cast<size_t>(n));
+}
+
+std::string commandLine() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string line;
+    for (std::string word; std::getline(in, word, '\0');)
+        line += (line.empty() ? "" : " ") + word;
+    return line;
+}
+
+const char* executableSuffix() {
+    return "";
 }
 
 } // namespace platform

@@ -1,0 +1,18 @@
+// MoravoTown on Windows: the GUI entry point. The words come from the
+// process's own command line, split by the launcher's splitter.
+#include "app/CommandLine.h"
+#include "app/GLauncher.h"
+#include "app/ProcessEntry.h"
+
+#include <windows.h>
+
+namespace {
+app::GLauncher theLauncher;
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // SDL finds the program's instance handle itself (it is the module
+    // handle of the executable), so nothing else keeps it.
+    std::vector<std::string> words = app::commandLineWords(GetCommandLineA(), 9);
+    return app::processEntry(theLauncher, words, app::defaultEntryServices());
+}

@@ -1,0 +1,14 @@
+#include "platform/Browser.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+namespace platform {
+
+int openWebPage(const std::string& url) {
+    HINSTANCE result = ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+}
+
+} // namespace platform

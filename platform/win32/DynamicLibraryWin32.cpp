@@ -1,0 +1,64 @@
+#include "platform/DynamicLibrary.h"
+
+#include "platform/win32/SystemError.h"
+
+#include <utility>
+
+namespace platform {
+
+DynamicLibrary::DynamicLibrary(const std::string& file) {
+    load(file);
+}
+
+DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
+
+DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
+    if (this != &other) {
+        unload();
+        handle_ = std::exchange(other.handle_, nullptr);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+DynamicLibrary::~DynamicLibrary() {
+    unload();
+}
+
+bool DynamicLibrary::load(const std::string& file) {
+    unload();
+    error_.clear();
+    if (file.empty()) {
+        error_ = "no library name given";
+        return false;
+    }
+    // A bare name is searched in Windows' own order: the program's folder,
+    // the system folders, the current folder, then PATH.
+    handle_ = reinterpret_cast<void*>(LoadLibraryA(file.c_str()));
+    if (handle_ == nullptr) {
+        error_ = file + ": " + systemErrorText(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+void DynamicLibrary::unload() {
+    if (handle_ != nullptr) {
+        FreeLibrary(static_cast<HMODULE>(handle_));
+        handle_ = nullptr;
+    }
+}
+
+void* DynamicLibrary::symbol(const std::string& name) {
+    if (handle_ == nullptr) {
+        error_ = "the library is not loaded";
+        return nullptr;
+    }
+    FARPROC address = GetProcAddress(static_cast<HMODULE>(handle_), name.c_str());
+    if (address == nullptr)
+        error_ = name + ": " + systemErrorText(GetLastError());
+    return reinterpret_cast<void*>(address);
+}
+
+} // namespace platform

@@ -1,0 +1,46 @@
+#include "platform/FileSync.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <io.h>
+
+namespace platform {
+
+bool syncFile(std::FILE* file) {
+    if (file == nullptr || std::fflush(file) != 0)
+        return false;
+    auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
+}
+
+int writeAll(int fd, const void* data, size_t size) {
+    const char* at = static_cast<const char*>(data);
+    while (size > 0) {
+        // The run-time library's write takes at most an int's worth at once.
+        const unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
+        const int wrote = _write(fd, at, chunk);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return wrote < 0 ? errno : EIO;
+        at += wrote;
+        size -= static_cast<size_t>(wrote);
+    }
+    return 0;
+}
+
+bool syncFileSystemOf(const std::string& path) {
+    // Flushing a whole volume needs an administrator; the folder or file
+    // itself can be flushed by its owner, which puts its own metadata on the
+    // disk (NTFS writes the file data it names through the same journal).
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = FlushFileBuffers(handle) != 0;
+    CloseHandle(handle);
+    return ok;
+}
+
+} // namespace platform

@@ -1,0 +1,144 @@
+#include "platform/Process.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <process.h>
+
+namespace platform {
+
+namespace {
+
+bool isFile(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool hasFolder(const std::string& name) {
+    return name.find_first_of("\\/:") != std::string::npos;
+}
+
+// The file for `name` in `folder`: the name itself, or with ".exe" added
+// when the name has no extension, as the system's own search does.
+std::string inFolder(const std::string& folder, const std::string& name) {
+    std::string base = folder.empty() ? name : folder + "\\" + name;
+    if (isFile(base))
+        return base;
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos && isFile(base + ".exe"))
+        return base + ".exe";
+    return std::string();
+}
+
+std::string searchPath(const std::string& name) {
+    DWORD size = GetEnvironmentVariableA("PATH", nullptr, 0);
+    std::string folders(size, '\0');
+    if (size > 0)
+        folders.resize(GetEnvironmentVariableA("PATH", &folders[0], size));
+    size_t start = 0;
+    while (start < folders.size()) {
+        size_t end = folders.find(';', start);
+        if (end == std::string::npos)
+            end = folders.size();
+        std::string folder = folders.substr(start, end - start);
+        if (!folder.empty()) {
+            std::string found = inFolder(folder, name);
+            if (!found.empty())
+                return found;
+        }
+        start = end + 1;
+    }
+    return std::string();
+}
+
+// The command line a program splits itself: the words joined by blanks,
+// exactly as given.
+std::string commandLine(const std::string& program, const std::vector<std::string>& words) {
+    std::string line = program;
+    for (const std::string& word : words)
+        line += " " + word;
+    return line;
+}
+
+} // namespace
+
+std::string findProgram(const std::string& program) {
+    if (program.empty())
+        return std::string();
+    if (hasFolder(program))
+        return inFolder(std::string(), program);
+    std::string local = inFolder(".", program);
+    if (!local.empty())
+        return local;
+    return searchPath(program);
+}
+
+std::string findOnPath(const std::string& name) {
+    if (name.empty() || hasFolder(name))
+        return std::string();
+    return searchPath(name);
+}
+
+bool replaceProcess(const std::string& program, const std::vector<std::string>& words) {
+    std::string path = findProgram(program);
+    if (path.empty())
+        return false;
+    std::vector<const char*> argv;
+    argv.push_back(program.c_str());
+    for (const std::string& word : words)
+        argv.push_back(word.c_str());
+    argv.push_back(nullptr);
+    // Output still buffered in this process would be lost when it ends.
+    fflush(nullptr);
+    // The run-time library starts the program and ends this process; the
+    // words reach it joined by blanks, as the program's own splitter reads
+    // them.
+    _execv(path.c_str(), argv.data());
+    return false;
+}
+
+int runAndWait(const std::string& program, const std::vector<std::string>& words,
+               const std::function<void()>& pump, uint32_t pumpPeriodMs) {
+    std::string path = findProgram(program);
+    if (path.empty())
+        return kRunNotStarted;
+    std::string line = commandLine(program, words);
+    fflush(nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return kRunNotStarted;
+    CloseHandle(process.hThread);
+    // The window's messages keep flowing while the program runs.
+    for (;;) {
+        DWORD waited = pump ? MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, pumpPeriodMs, QS_ALLINPUT)
+                            : WaitForSingleObject(process.hProcess, INFINITE);
+        if (waited == WAIT_OBJECT_0)
+            break;
+        if (waited == WAIT_FAILED) {
+            CloseHandle(process.hProcess);
+            return kRunAbnormalEnd;
+        }
+        pump();
+    }
+    DWORD code = 0;
+    bool known = GetExitCodeProcess(process.hProcess, &code) != 0;
+    CloseHandle(process.hProcess);
+    if (!known)
+        return kRunAbnormalEnd;
+    // Exception codes (0xC0000005 and the like) mean the program crashed;
+    // other codes keep their low byte, as a POSIX exit status does.
+    return code >= 0xC0000000u ? kRunAbnormalEnd : static_cast<int>(code & 0xFFu);
+}
+
+bool setEnvironment(const std::string& name, const char* value) {
+    // The system's block (read by programs started later and by SDL) and the
+    // run-time library's copy (read by getenv) are both kept up to date.
+    bool set = SetEnvironmentVariableA(name.c_str(), value) != 0;
+    return _putenv_s(name.c_str(), value != nullptr ? value : "") == 0 && set;
+}
+
+} // namespace platform

@@ -1,0 +1,27 @@
+#pragma once
+// The text of a system error code, for the error texts of the Win32 layer.
+#include <windows.h>
+
+#include <string>
+
+namespace platform {
+
+inline std::string systemErrorText(DWORD code) {
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result;
+    if (length > 0 && text != nullptr) {
+        result.assign(text, length);
+        while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
+            result.pop_back();
+    } else {
+        result = "system error " + std::to_string(code);
+    }
+    if (text != nullptr)
+        LocalFree(text);
+    return result;
+}
+
+} // namespace platform
