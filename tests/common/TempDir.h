@@ -1,7 +1,7 @@
 #pragma once
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 namespace testkit {
@@ -10,9 +10,20 @@ namespace testkit {
 class TempDir {
 public:
     TempDir() {
-        char name[] = "/tmp/moravo-test-XXXXXX";
-        if (mkdtemp(name) != nullptr)
-            path_ = name;
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        fs::path base = fs::temp_directory_path(ec);
+        std::random_device seed;
+        std::mt19937_64 pick(seed());
+        // A new name until one is free: the directory is made, never reused.
+        for (int attempt = 0; attempt < 100 && !ec; ++attempt) {
+            fs::path candidate = base / ("moravo-test-" + std::to_string(pick() % 1000000000000u));
+            if (fs::create_directory(candidate, ec) && !ec) {
+                path_ = candidate.generic_string();
+                break;
+            }
+            ec.clear();
+        }
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -1,4 +1,5 @@
 #include "props/AbstractTree.h"
+#include "platform/Process.h"
 
 #include <gtest/gtest.h>
 
@@ -32,14 +33,11 @@ public:
         had_ = old != nullptr;
         if (had_)
             old_ = old;
-        setenv("TZ", zone, 1);
+        platform::setEnvironment("TZ", zone);
         tzset();
     }
     ~ZoneSetting() {
-        if (had_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
+        platform::setEnvironment("TZ", had_ ? old_.c_str() : nullptr);
         tzset();
     }
 

@@ -1,0 +1,83 @@
+// hoplin.exe as the launcher runs it on Windows: it moves the staged files
+// over the installed ones and starts the launcher again with "-n".
+#include "platform/Clock.h"
+#include "platform/Directory.h"
+#include "platform/Process.h"
+#include "tests/common/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class HoplinRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(dir.path().empty());
+        before = platform::currentDirectory();
+        ASSERT_TRUE(platform::changeDirectory(dir.path()));
+        // The new launcher is the word recorder: it leaves "words.txt".
+        fs::create_directories("tmp");
+        fs::copy_file(RECORD_WORDS_EXE, "tmp/launcher.exe");
+        std::ofstream("launcher.exe", std::ios::binary) << "the old launcher";
+    }
+    void TearDown() override { platform::changeDirectory(before); }
+
+    // hoplin replaces itself with the launcher, so the launcher's marker is
+    // what tells that it was started.
+    bool waitForWords(uint32_t ms) {
+        uint32_t start = platform::milliseconds();
+        while (platform::milliseconds() - start < ms) {
+            if (fs::exists("words.txt") && !fileText("words.txt").empty())
+                return true;
+            platform::sleepMilliseconds(50);
+        }
+        return false;
+    }
+
+    void expectCompleted() {
+        ASSERT_TRUE(waitForWords(20000));
+        EXPECT_EQ(fileText("words.txt"), "launcher.exe\n-n\n");
+        EXPECT_EQ(fileText("launcher.exe"), fileText(RECORD_WORDS_EXE));
+        EXPECT_FALSE(fs::exists("tmp/launcher.exe"));
+        EXPECT_NE(fileText("hoplin.log").find("launcher.exe"), std::string::npos);
+    }
+
+    testkit::TempDir dir;
+    std::string before;
+};
+
+} // namespace
+
+TEST_F(HoplinRun, ReplacesTheStagedLauncherAndStartsItWithN) {
+    EXPECT_EQ(platform::runAndWait(HOPLIN_EXE, {}), 0);
+    expectCompleted();
+}
+
+TEST_F(HoplinRun, ADestinationHeldOpenIsRetriedUntilItIsReleased) {
+    // Windows refuses to replace a file another process holds open; hoplin
+    // tries again a second later.
+    auto held = std::make_unique<std::ifstream>("launcher.exe", std::ios::binary);
+    ASSERT_TRUE(held->is_open());
+    std::thread release([&] {
+        platform::sleepMilliseconds(1500);
+        held.reset();
+    });
+    int code = platform::runAndWait(HOPLIN_EXE, {});
+    release.join();
+    EXPECT_EQ(code, 0);
+    expectCompleted();
+}
