@@ -3,7 +3,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    std::FILE* out = std::fopen("words.txt", "w");
+    std::FILE* out = std::fopen("words.txt", "wb");
     if (out == nullptr)
         return 1;
     for (int i = 0; i < argc; ++i)
