@@ -20,10 +20,15 @@ int32_t socketResult(ssize_t result) {
     return (errno == EWOULDBLOCK || errno == EAGAIN) ? -2 : -1;
 }
 
-void setTimeouts(int handle, uint32_t timeoutMs) {
+timeval timeoutValue(uint32_t timeoutMs) {
     timeval tv{};
     tv.tv_sec = timeoutMs / 1000;
     tv.tv_usec = static_cast<suseconds_t>((timeoutMs % 1000) * 1000);
+    return tv;
+}
+
+void setTimeouts(int handle, uint32_t timeoutMs) {
+    const timeval tv = timeoutValue(timeoutMs);
     // On this system the send time-out also bounds connect.
     setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
@@ -84,6 +89,13 @@ int32_t Socket::write(const void* buffer, int32_t length) {
         result = ::send(handle_, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
     } while (result < 0 && errno == EINTR);
     return socketResult(result);
+}
+
+bool Socket::setReceiveTimeout(uint32_t ms) {
+    if (handle_ < 0 || ms == 0)
+        return false;
+    const timeval tv = timeoutValue(ms);
+    return setsockopt(handle_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
 }
 
 void Socket::close() {
