@@ -45,7 +45,6 @@ private:
     std::FILE* file_;
 };
 
-
 // True when the staged file is the one the updater wrote: its digest and
 // size are those of its entry in the local manifest.
 bool matchesEntry(const std::string& source, const std::string& path, const Manifest& expected) {

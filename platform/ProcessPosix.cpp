@@ -93,8 +93,8 @@ bool replaceProcess(const std::string& program, const std::vector<std::string>& 
             struct stat info {};
             const bool named = program.find('/') != std::string::npos;
             const std::string local = named ? program : "./" + program;
-            *why = stat(local.c_str(), &info) == 0 ? "the file is not an executable program"
-                                                   : "no such program";
+            *why =
+                stat(local.c_str(), &info) == 0 ? "the file is not an executable program" : "no such program";
         }
         return false;
     }

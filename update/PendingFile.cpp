@@ -69,7 +69,10 @@ void PendingFile::applyPermissions() {
         fs::permissions(temporary_, replaced.permissions() & fs::perms::all, ec);
         return;
     }
-    const bool elf = headLength_ == 4 && std::memcmp(head_, "\x7f" "ELF", 4) == 0;
+    const bool elf = headLength_ == 4 && std::memcmp(head_,
+                                                     "\x7f"
+                                                     "ELF",
+                                                     4) == 0;
     const bool script = headLength_ >= 2 && head_[0] == '#' && head_[1] == '!';
     if (!program_ && !elf && !script)
         return;

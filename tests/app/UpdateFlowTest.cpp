@@ -15,8 +15,8 @@
 #include "update/Updater.h"
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace fs = std::filesystem;

@@ -292,8 +292,9 @@ TEST(Hoplin, TheProgramMovesTheFilesThenBecomesTheLauncherWithDashN) {
     // A launcher that cannot be started: hoplin says why in its log (and on
     // standard error) and ends with 1.
     write("plain", "not a program");
-    for (const auto& [program, why] : {std::pair<std::string, std::string>{"no-such-launcher", "no such program"},
-                                       {"./plain", "the file is not an executable program"}}) {
+    for (const auto& [program, why] :
+         {std::pair<std::string, std::string>{"no-such-launcher", "no such program"},
+          {"./plain", "the file is not an executable program"}}) {
         testkit::Child failed;
         ASSERT_TRUE(failed.start(MORAVO_BINARY_DIR "/hoplin/hoplin", {program}, {}, dir.path()));
         EXPECT_EQ(failed.wait(10000), 1) << program;
@@ -324,7 +325,8 @@ TEST(Hoplin, KilledBetweenItsStepsItLeavesEveryInstalledFileOldOrNew) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {}, [] { raise(SIGSTOP); });
+            hoplin::completeUpdate(
+                hoplin::Settings(), nullptr, [](uint32_t) {}, [] { raise(SIGSTOP); });
             _exit(0);
         }
         for (int stop = 1;; ++stop) {

@@ -245,9 +245,12 @@ void FileServer::serve(int fd) {
         const std::string answerHead =
             "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
         if (rule.fault == Fault::dripHead || rule.fault == Fault::dripBody) {
-            if (rule.fault == Fault::dripHead ? !drip(fd, answerHead, 1) || !sendAll(fd, body.data(), body.size())
-                                              : !sendAll(fd, answerHead.data(), answerHead.size()) ||
-                                                    !drip(fd, body, std::max<size_t>(rule.offset, 1)))
+            const bool slowHead = rule.fault == Fault::dripHead;
+            const bool headSent =
+                slowHead ? drip(fd, answerHead, 1) : sendAll(fd, answerHead.data(), answerHead.size());
+            const bool bodySent = headSent && (slowHead ? sendAll(fd, body.data(), body.size())
+                                                        : drip(fd, body, std::max<size_t>(rule.offset, 1)));
+            if (!bodySent)
                 break;
             continue;
         }

@@ -15,16 +15,9 @@ fs::perms permissionsOf(const std::string& path) {
     return fs::symlink_status(path).permissions() & fs::perms::all;
 }
 
-// The execute bits that match a file's read bits.
+// The execute bits that match a file's read bits (r-- to --x, in each class).
 fs::perms executableFor(fs::perms permissions) {
-    fs::perms executable = fs::perms::none;
-    if ((permissions & fs::perms::owner_read) != fs::perms::none)
-        executable |= fs::perms::owner_exec;
-    if ((permissions & fs::perms::group_read) != fs::perms::none)
-        executable |= fs::perms::group_exec;
-    if ((permissions & fs::perms::others_read) != fs::perms::none)
-        executable |= fs::perms::others_exec;
-    return executable;
+    return fs::perms((static_cast<unsigned>(permissions) & 0444u) >> 2);
 }
 
 } // namespace
@@ -32,7 +25,10 @@ fs::perms executableFor(fs::perms permissions) {
 TEST_F(UpdaterTest, ReplacedFilesKeepTheirPermissionsAndNewProgramsBecomeExecutable) {
     publish("MoravoTown", "a new launcher");
     publish("bin/run.sh", "#!/bin/sh\necho hi\n");
-    publish("lib/engine.so", std::string("\x7f" "ELF", 4) + bytesOf(3000, 1));
+    publish("lib/engine.so", std::string("\x7f"
+                                         "ELF",
+                                         4) +
+                                 bytesOf(3000, 1));
     publish("data.txt", "plain data");
     publish("secret.bin", "new secret");
     install.write("MoravoTown", "the old launcher");
@@ -68,8 +64,8 @@ TEST_F(UpdaterTest, AManifestWithAByteOrderMarkUpperCaseDigestsAndTheLongestLine
         std::string hash = entry.hash;
         for (char& c : hash)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        text += hash + " " + std::to_string(entry.size) + " " + std::to_string(entry.packedSize) + " " + path +
-                "\r\n";
+        text += hash + " " + std::to_string(entry.size) + " " + std::to_string(entry.packedSize) + " " +
+                path + "\r\n";
     }
     server.put("/rel/checklist.txt", text);
     Updater updater(location());

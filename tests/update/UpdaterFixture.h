@@ -21,7 +21,6 @@
 
 namespace updatetest {
 
-
 // Records the calls that tell the run's story; progress calls are only
 // summarised, since their number depends on the network.
 class Recorder : public UpdaterListener {
