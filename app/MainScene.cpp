@@ -7,6 +7,7 @@
 
 #include "app/GLauncher.h"
 #include "app/MainWin.h"
+#include "app/UpdaterSetup.h"
 #include "app/UserSetWin.h"
 #include "g2/ButtonWidget.h"
 #include "g2/ComboBoxWidget.h"
@@ -52,20 +53,9 @@ void MainScene::enter() {
         return;
     }
     updater = std::make_unique<Updater>(launcher_.connection.updateUrl);
-    std::ifstream excludes("excludes.txt");
-    std::string line;
-    while (std::getline(excludes, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.size() > 256)
-            line.resize(256);
-        if (!line.empty())
-            updater->addExclude(line);
-    }
+    configureUpdater(*updater, &launcher_.connection);
     if (launcher_.connection.updateKey)
         updater->requireSignature(*launcher_.connection.updateKey);
-    updater->enableSelfFiles();
-    updater->removeObsolete = true;
     startUpdater(0);
 }
 

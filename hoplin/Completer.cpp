@@ -1,6 +1,7 @@
 #include "hoplin/Completer.h"
 
 #include "platform/Clock.h"
+#include "platform/FileSync.h"
 #include "platform/Process.h"
 #include "update/InstallScanner.h"
 #include "update/Manifest.h"
@@ -44,22 +45,6 @@ private:
     std::FILE* file_;
 };
 
-// Deletes a file (never through a link: the link itself goes); answers 0 or
-// the system's error number.
-int deleteFile(const std::string& path) {
-    errno = 0;
-    return std::remove(path.c_str()) == 0 ? 0 : (errno != 0 ? errno : EIO);
-}
-
-// Renames without ever replacing what is at the destination.
-int moveFile(const std::string& source, const std::string& destination) {
-    std::error_code ec;
-    if (fs::symlink_status(destination, ec).type() != fs::file_type::not_found)
-        return EEXIST;
-    errno = 0;
-    return std::rename(source.c_str(), destination.c_str()) == 0 ? 0 : (errno != 0 ? errno : EIO);
-}
-
 // True when the staged file is the one the updater wrote: its digest and
 // size are those of its entry in the local manifest.
 bool matchesEntry(const std::string& source, const std::string& path, const Manifest& expected) {
@@ -99,7 +84,8 @@ Settings readSettings(int argc, const char* const* argv) {
     return settings;
 }
 
-int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pause) {
+int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pause,
+                   const std::function<void()>& afterChange) {
     std::vector<std::string> files;
     std::error_code ec;
     // A staging directory that is a link could hand over files from
@@ -142,8 +128,15 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
         }
         bool done = false;
         for (int attempt = 0; attempt < 5; ++attempt) {
-            const int deleteError = deleteFile(path);
-            const int moveError = moveFile(source, path);
+            // The staged file takes the installed one's place in one step,
+            // so that the installed file is there, old or new, at every
+            // moment, even when this process is killed. The log still tells
+            // the two parts: the old file gone, the new one in place.
+            const bool installed = fs::symlink_status(path, ec).type() != fs::file_type::not_found;
+            const int moveError = platform::replaceFile(source, path);
+            if (moveError == 0 && afterChange)
+                afterChange();
+            const int deleteError = !installed ? ENOENT : moveError;
             const std::string retry = " Reintento - " + std::to_string(attempt) + "\n";
             if (deleteError == 0)
                 log.write("Borrado " + path + "\n");
@@ -168,17 +161,27 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
     return moved;
 }
 
-void launch(const Settings& settings) {
+std::string launch(const Settings& settings) {
     // The words go to the program as they are: quotes would only survive
     // into its argument zero on this system.
-    platform::replaceProcess(settings.program, {"-n"});
+    std::string why;
+    platform::replaceProcess(settings.program, {"-n"}, &why);
+    return why;
 }
 
 int runCompleter(int argc, const char* const* argv) {
     const Settings settings = readSettings(argc, argv);
     completeUpdate(settings, stdout, [](uint32_t ms) { platform::sleepMilliseconds(ms); });
-    launch(settings);
-    return 0;
+    const std::string why = launch(settings);
+    // Still here: the launcher could not be started, and the player would
+    // otherwise be left without a window and without a word.
+    const std::string line = "#--Error lanzando \"" + settings.program + "\": " + why + "\n";
+    std::fputs(("hoplin: cannot start \"" + settings.program + "\": " + why + "\n").c_str(), stderr);
+    if (std::FILE* log = std::fopen("hoplin.log", "a")) {
+        std::fputs(line.c_str(), log);
+        std::fclose(log);
+    }
+    return 1;
 }
 
 } // namespace hoplin

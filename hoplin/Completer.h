@@ -28,16 +28,19 @@ using Pause = std::function<void(uint32_t ms)>;
 /// current directory (through a symbolic link) is refused and the file
 /// stays staged. In an installation that takes signed updates (a serial
 /// file beside "checklist.txt") a file whose digest and size differ from its
-/// entry in "checklist.txt", or that has none, is not moved either. Answers
-/// the number of files moved.
-int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pause);
+/// entry in "checklist.txt", or that has none, is not moved either. Each
+/// file replaces the installed one in a single step, keeping the staged
+/// file's permissions; `afterChange`, when set, is called after each (tests
+/// stop the process there). Answers the number of files moved.
+int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pause,
+                   const std::function<void()>& afterChange = nullptr);
 
 /// Replaces the process with the program, passing "-n". Answers only when
-/// that failed.
-void launch(const Settings& settings);
+/// that failed, with the reason.
+std::string launch(const Settings& settings);
 
-/// The whole run: settings, moves, log, launch. Answers the exit code (0)
-/// when the launch failed.
+/// The whole run: settings, moves, log, launch. When the launch fails it
+/// says why on standard error and in the log and answers 1.
 int runCompleter(int argc, const char* const* argv);
 
 } // namespace hoplin

@@ -87,8 +87,8 @@ int readLine(std::streambuf& source, std::string& line) {
 
 HttpConnection::HttpConnection(const InetAddress& address, const SslContext* context, const std::string& host,
                                uint32_t timeoutMs)
-    : socket_(makeSocket(address, context, host, timeoutMs)), buffer_(socket_.get()), out_(&buffer_),
-      in_(&buffer_) {}
+    : socket_(makeSocket(address, context, host, timeoutMs)), timeoutMs_(timeoutMs), buffer_(socket_.get()),
+      out_(&buffer_), in_(&buffer_) {}
 
 HttpConnection::HttpConnection(std::unique_ptr<INet::TCP::Socket> socket)
     : socket_(std::move(socket)), buffer_(socket_.get()), out_(&buffer_), in_(&buffer_) {}
@@ -245,14 +245,21 @@ bool HttpConnection::readResponseHead() {
     responseHeaders.clear();
     contentLength = 0;
     in_.clear();
+    if (timeoutMs_ > 0)
+        buffer_.limitWaits(timeoutMs_, -1);
     if (!readHead()) {
-        netLog("HTTP: malformed or missing response head");
+        if (buffer_.waitedTooLong())
+            netLog("HTTP: the response head did not arrive within %u ms", timeoutMs_);
+        else
+            netLog("HTTP: malformed or missing response head");
         keepAlive = false;
         buffer_.setReadLimit(0);
         socket_->close();
         return false;
     }
     buffer_.setReadLimit(static_cast<int64_t>(contentLength));
+    if (timeoutMs_ > 0)
+        buffer_.limitWaits(timeoutMs_, minBodyBytesPerTimeout);
     if (buffer_.dropped())
         keepAlive = false;
     if (status != 200)

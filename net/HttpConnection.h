@@ -24,9 +24,15 @@ public:
     /// Largest unread body dropped to reuse the connection for a new request.
     static constexpr int64_t maxDiscardedBody = 1 << 20;
 
+    /// Least a body must bring in each receive time-out once it has begun.
+    static constexpr int64_t minBodyBytesPerTimeout = 1024;
+
     /// Connects at once, over TLS when `context` is not null (the server must
-    /// prove it is `host`). `timeoutMs` above 0 bounds connect, each send and
-    /// each receive. Nothing is sent.
+    /// prove it is `host`). `timeoutMs` above 0 bounds connect and each send;
+    /// a response head must then arrive whole within `timeoutMs` of being
+    /// awaited, and a body must bring `minBodyBytesPerTimeout` bytes in
+    /// every `timeoutMs`, so that a server that drips cannot hold the
+    /// connection for ever. Nothing is sent.
     HttpConnection(const InetAddress& address, const SslContext* context, const std::string& host = {},
                    uint32_t timeoutMs = 0);
     /// Works over a socket the caller made (a test double, for instance).
@@ -78,6 +84,7 @@ private:
     void writeCommonHeaders(std::string& head, const std::string& host);
 
     std::unique_ptr<INet::TCP::Socket> socket_;
+    uint32_t timeoutMs_ = 0;
     INet::StreamBuf buffer_;
     std::ostream out_;
     std::istream in_;

@@ -42,11 +42,10 @@ constexpr int kShutBoth = SD_BOTH;
 constexpr int kShutSend = SD_SEND;
 constexpr int kNoSignal = 0; // Winsock raises no signal
 
-void setTimeouts(intptr_t handle, uint32_t timeoutMs) {
+bool setTimeout(intptr_t handle, int option, uint32_t timeoutMs) {
     DWORD ms = timeoutMs;
-    auto native = static_cast<Native>(handle);
-    setsockopt(native, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
-    setsockopt(native, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+    return setsockopt(static_cast<Native>(handle), SOL_SOCKET, option, reinterpret_cast<const char*>(&ms),
+                      sizeof ms) == 0;
 }
 
 void setBlocking(intptr_t handle, bool blocking) {
@@ -106,13 +105,12 @@ constexpr int kShutSend = SHUT_WR;
 // without changing the process's signal handling.
 constexpr int kNoSignal = MSG_NOSIGNAL;
 
-void setTimeouts(intptr_t handle, uint32_t timeoutMs) {
+// On this system the send time-out also bounds connect.
+bool setTimeout(intptr_t handle, int option, uint32_t timeoutMs) {
     timeval tv{};
     tv.tv_sec = timeoutMs / 1000;
     tv.tv_usec = static_cast<suseconds_t>((timeoutMs % 1000) * 1000);
-    // On this system the send time-out also bounds connect.
-    setsockopt(static_cast<Native>(handle), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    setsockopt(static_cast<Native>(handle), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    return setsockopt(static_cast<Native>(handle), SOL_SOCKET, option, &tv, sizeof tv) == 0;
 }
 
 intptr_t openNative() {
@@ -131,6 +129,11 @@ bool connectNative(intptr_t handle, const sockaddr_in& raw, bool blocking, uint3
     return rc == 0 || (errno == EINPROGRESS && !blocking);
 }
 #endif
+
+void setTimeouts(intptr_t handle, uint32_t timeoutMs) {
+    setTimeout(handle, SO_RCVTIMEO, timeoutMs);
+    setTimeout(handle, SO_SNDTIMEO, timeoutMs);
+}
 
 int32_t socketResult(long result) {
     if (result >= 0)
@@ -194,6 +197,10 @@ int32_t Socket::read(void* buffer, int32_t length) {
 
 int32_t Socket::write(const void* buffer, int32_t length) {
     return sendBytes(handle_, buffer, length);
+}
+
+bool Socket::setReceiveTimeout(uint32_t ms) {
+    return handle_ >= 0 && ms > 0 && setTimeout(handle_, SO_RCVTIMEO, ms);
 }
 
 void Socket::close() {

@@ -42,6 +42,10 @@ public:
     /// the destructor.
     void close();
 
+    /// Bounds each later receive to `ms` milliseconds (above 0); a receive
+    /// that waits that long answers -2. False when the system refused.
+    bool setReceiveTimeout(uint32_t ms);
+
     /// Shuts both directions down so that a send or receive blocked in
     /// another thread returns. Safe from any thread while the object lives;
     /// it touches nothing but the system's socket.

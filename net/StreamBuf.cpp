@@ -1,5 +1,7 @@
 #include "net/StreamBuf.h"
 
+#include "platform/Clock.h"
+
 #include <algorithm>
 
 namespace INet {
@@ -43,7 +45,7 @@ StreamBuf::int_type StreamBuf::underflow() {
     int32_t wanted = areaSize;
     if (remaining_ > 0 && remaining_ < wanted)
         wanted = static_cast<int32_t>(remaining_);
-    int32_t got = socket_->read(in_, wanted);
+    int32_t got = receive(in_, wanted);
     if (got < 1) {
         // A limited body that ends early was cut short; an unlimited read
         // simply ends.
@@ -80,7 +82,7 @@ std::streamsize StreamBuf::xsgetn(char_type* s, std::streamsize n) {
         int64_t wanted = std::min<int64_t>(n - done, INT32_MAX);
         if (remaining_ > 0)
             wanted = std::min(wanted, remaining_);
-        const int32_t got = socket_->read(s + done, static_cast<int32_t>(wanted));
+        const int32_t got = receive(s + done, static_cast<int32_t>(wanted));
         if (got < 1) {
             if (remaining_ > 0)
                 truncated_ = true;
@@ -91,6 +93,48 @@ std::streamsize StreamBuf::xsgetn(char_type* s, std::streamsize n) {
         done += got;
     }
     return done;
+}
+
+void StreamBuf::limitWaits(uint32_t windowMs, int64_t minBytes) {
+    windowMs_ = windowMs;
+    windowMinBytes_ = minBytes;
+    windowEnd_ = platform::milliseconds() + windowMs;
+    windowBytes_ = 0;
+    waitedTooLong_ = false;
+}
+
+int32_t StreamBuf::receive(char* into, int32_t wanted) {
+    if (windowMs_ == 0)
+        return socket_->read(into, wanted);
+    for (;;) {
+        const int32_t left = static_cast<int32_t>(windowEnd_ - platform::milliseconds());
+        if (left <= 0) {
+            waitedTooLong_ = true;
+            return -2;
+        }
+        // The socket waits at most until the window ends. The time-out is
+        // only changed when it would wait beyond that, or after it gave up
+        // early, so that a steady transfer costs no extra system call.
+        const uint32_t wait = static_cast<uint32_t>(left);
+        if (socketTimeoutMs_ == 0 || socketTimeoutMs_ > wait) {
+            if (socket_->setReceiveTimeout(wait))
+                socketTimeoutMs_ = wait;
+        }
+        const int32_t got = socket_->read(into, wanted);
+        if (got == -2) {
+            // Timed out before the window ended: wait for the rest of it.
+            socketTimeoutMs_ = 0;
+            continue;
+        }
+        if (got > 0 && windowMinBytes_ >= 0) {
+            windowBytes_ += got;
+            if (windowBytes_ >= windowMinBytes_) {
+                windowEnd_ = platform::milliseconds() + windowMs_;
+                windowBytes_ = 0;
+            }
+        }
+        return got;
+    }
 }
 
 bool StreamBuf::flushPending() {

@@ -30,6 +30,19 @@ public:
     /// True when the last `setReadLimit` dropped buffered bytes.
     bool dropped() const { return dropped_; }
 
+    /// Bounds the time reads may take, so that a peer that sends a byte now
+    /// and then cannot hold the reader for ever: from now on, `minBytes`
+    /// must arrive within `windowMs`; each time they have, a new window of
+    /// `windowMs` begins. A read that would end beyond the window ends as a
+    /// time-out does (a limited body is then `truncated`). `minBytes` -1
+    /// gives one window that never renews: everything read from now on
+    /// must arrive within `windowMs`.
+    void limitWaits(uint32_t windowMs, int64_t minBytes);
+    /// Reads wait as long as the socket's own time-out lets them.
+    void unlimitWaits() { windowMs_ = 0; }
+    /// True when a read ended because its window had passed.
+    bool waitedTooLong() const { return waitedTooLong_; }
+
 protected:
     int_type overflow(int_type c) override;
     int_type underflow() override;
@@ -43,6 +56,9 @@ protected:
 private:
     // Writes the pending put area; true only when every byte went out.
     bool flushPending();
+    // One socket read within the window of `limitWaits`; answers as the
+    // socket's read does.
+    int32_t receive(char* into, int32_t wanted);
 
     char in_[areaSize];
     char out_[areaSize];
@@ -50,6 +66,15 @@ private:
     int64_t remaining_ = -1;
     bool truncated_ = false;
     bool dropped_ = false;
+
+    // The window of `limitWaits`; `windowMs_` 0 means none.
+    uint32_t windowMs_ = 0;
+    int64_t windowMinBytes_ = 0;
+    uint32_t windowEnd_ = 0;
+    int64_t windowBytes_ = 0;
+    // The receive time-out last given to the socket; 0 when none was.
+    uint32_t socketTimeoutMs_ = 0;
+    bool waitedTooLong_ = false;
 };
 
 } // namespace INet

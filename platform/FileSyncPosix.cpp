@@ -1,6 +1,7 @@
 #include "platform/FileSync.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -40,6 +41,13 @@ bool syncFileSystemOf(const std::string& path) {
     bool ok = ::syncfs(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+int replaceFile(const std::string& from, const std::string& to) {
+    // rename replaces its target atomically on this system.
+    if (std::rename(from.c_str(), to.c_str()) == 0)
+        return 0;
+    return errno != 0 ? errno : EIO;
 }
 
 } // namespace platform

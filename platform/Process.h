@@ -22,8 +22,10 @@ std::string findOnPath(const std::string& name);
 /// The new process gets `program` as its argument zero and then `words`, each
 /// as one argument exactly as given: no quoting is added or removed. Buffered
 /// standard output is flushed first. Answers false only when the process
-/// could not be replaced (it never answers otherwise).
-bool replaceProcess(const std::string& program, const std::vector<std::string>& words);
+/// could not be replaced (it never answers otherwise); `why`, when given,
+/// then gets the reason in a few words.
+bool replaceProcess(const std::string& program, const std::vector<std::string>& words,
+                    std::string* why = nullptr);
 
 /// `runAndWait` answers this when the program could not be started.
 constexpr int kRunNotStarted = -1;

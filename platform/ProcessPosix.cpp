@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -85,14 +86,24 @@ std::string findOnPath(const std::string& name) {
     return searchPath(name);
 }
 
-bool replaceProcess(const std::string& program, const std::vector<std::string>& words) {
+bool replaceProcess(const std::string& program, const std::vector<std::string>& words, std::string* why) {
     std::string path = findProgram(program);
-    if (path.empty())
+    if (path.empty()) {
+        if (why != nullptr) {
+            struct stat info {};
+            const bool named = program.find('/') != std::string::npos;
+            const std::string local = named ? program : "./" + program;
+            *why =
+                stat(local.c_str(), &info) == 0 ? "the file is not an executable program" : "no such program";
+        }
         return false;
+    }
     std::vector<char*> argv = argumentVector(program, words);
     // Output still buffered in this process would be lost with its image.
     fflush(nullptr);
     execv(path.c_str(), argv.data());
+    if (why != nullptr)
+        *why = std::strerror(errno);
     return false;
 }
 

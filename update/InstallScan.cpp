@@ -90,10 +90,6 @@ int defaultHelpers() {
     return cores > 1 ? static_cast<int>(std::min(cores - 1, 3u)) : 0;
 }
 
-int32_t clampedSize(int64_t size) {
-    return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size);
-}
-
 } // namespace
 
 bool InstallScanner::scan(Manifest& manifest, UScannerListener* listener) {
@@ -147,7 +143,7 @@ bool InstallScanner::scan(Manifest& manifest, UScannerListener* listener) {
             break;
         }
         manifest[path.substr(static_cast<size_t>(prefixLength_))] =
-            ManifestEntry{std::move(result.digest), clampedSize(result.size), 0};
+            ManifestEntry{std::move(result.digest), result.size, 0};
     }
     work->finish();
     return ok;

@@ -22,33 +22,46 @@ bool splitAtBlank(const std::string& text, std::string& first, std::string& rest
 }
 
 // Decimal digits up to the first other character; none give 0. Values beyond
-// the 32-bit range stop at its largest value.
-int32_t leadingNumber(const std::string& text) {
+// the 64-bit range stop at its largest value.
+int64_t leadingNumber(const std::string& text) {
+    constexpr int64_t largest = std::numeric_limits<int64_t>::max();
     int64_t value = 0;
     for (char c : text) {
         if (c < '0' || c > '9')
             break;
-        value = value * 10 + (c - '0');
-        if (value > std::numeric_limits<int32_t>::max())
-            return std::numeric_limits<int32_t>::max();
+        const int digit = c - '0';
+        if (value > (largest - digit) / 10)
+            return largest;
+        value = value * 10 + digit;
     }
-    return static_cast<int32_t>(value);
+    return value;
 }
 
 enum class LineResult { line, end, tooLong };
 
-// One line without its line feed. A last line without one counts as a line.
+// One line of at most `limit` characters without its line feed; a carriage
+// return before the line feed does not count. A last line without a line
+// feed counts as a line.
 LineResult readLine(std::streambuf& source, std::string& line, size_t limit) {
     line.clear();
     for (;;) {
         int c = source.sbumpc();
         if (c == std::char_traits<char>::eof())
             return line.empty() ? LineResult::end : LineResult::line;
-        if (line.size() + 1 >= limit && c != '\n')
-            return LineResult::tooLong;
         if (c == '\n')
             return LineResult::line;
+        if (line.size() >= limit && !(c == '\r' && line.size() == limit))
+            return LineResult::tooLong;
         line.push_back(static_cast<char>(c));
+    }
+}
+
+constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
+
+void toLowerCase(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
 }
 
@@ -63,25 +76,40 @@ std::string trimmed(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-bool readManifest(std::istream& in, Manifest& manifest, bool* cut) {
-    if (cut != nullptr)
-        *cut = false;
+bool readManifest(std::istream& in, Manifest& manifest, ManifestEnd* end, const ManifestLimits& limits) {
+    ManifestEnd ignored;
+    ManifestEnd& ending = end != nullptr ? *end : ignored;
+    ending = ManifestEnd::complete;
     std::streambuf* source = in.rdbuf();
     if (source == nullptr)
         return true;
+    const size_t markLength = sizeof byteOrderMark - 1;
     std::string line, hash, afterHash, size, afterSize, packed, path;
-    for (;;) {
-        LineResult got = readLine(*source, line, manifestLineLimit);
+    uint64_t bytes = 0;
+    for (size_t lines = 0;; ++lines) {
+        // The mark an editor may put before the first line does not count
+        // against that line's length.
+        const size_t limit = lines == 0 ? manifestLineLimit + markLength : manifestLineLimit;
+        LineResult got = readLine(*source, line, limit);
+        if (lines == 0 && line.compare(0, markLength, byteOrderMark) == 0)
+            line.erase(0, markLength);
+        else if (lines == 0 && got == LineResult::line && line.size() > manifestLineLimit)
+            got = LineResult::tooLong;
         if (got == LineResult::end)
             return true;
         if (got == LineResult::tooLong) {
-            if (cut != nullptr)
-                *cut = true;
+            ending = ManifestEnd::cutLine;
             return true;
+        }
+        bytes += line.size() + 1;
+        if (lines >= limits.entries || bytes > limits.bytes) {
+            ending = ManifestEnd::tooLarge;
+            return false;
         }
         if (!splitAtBlank(line, hash, afterHash) || !splitAtBlank(afterHash, size, afterSize) ||
             !splitAtBlank(afterSize, packed, path))
             return false;
+        toLowerCase(hash);
         manifest[path] = ManifestEntry{hash, leadingNumber(size), leadingNumber(packed)};
     }
 }
@@ -155,6 +183,16 @@ const std::vector<std::string>& selfFiles() {
     return files;
 }
 
+bool isLauncherProgram(const std::string& path) {
+    static const char* const programs[] = {"launcher.exe",     "launcher_d.exe", "MoravoTown.exe",
+                                           "MoravoTown_d.exe", "MoravoTown",     "hoplin"};
+    for (const char* program : programs) {
+        if (path == program)
+            return true;
+    }
+    return false;
+}
+
 std::vector<std::string> readExcludeLines(std::istream& in) {
     std::vector<std::string> patterns;
     std::streambuf* source = in.rdbuf();
@@ -162,7 +200,7 @@ std::vector<std::string> readExcludeLines(std::istream& in) {
         return patterns;
     std::string line;
     for (;;) {
-        LineResult got = readLine(*source, line, 256);
+        LineResult got = readLine(*source, line, 255);
         if (got == LineResult::end)
             break;
         // A line beyond the limit is cut there, as the fixed line buffer of

@@ -10,9 +10,9 @@ struct ManifestEntry {
     /// MD5 digest of the file, 32 lower-case hexadecimal characters.
     std::string hash;
     /// Length of the installed file in bytes.
-    int32_t size = 0;
+    int64_t size = 0;
     /// Length of its compressed form on the update server; 0 when unknown.
-    int32_t packedSize = 0;
+    int64_t packedSize = 0;
 
     bool operator==(const ManifestEntry& other) const {
         return hash == other.hash && size == other.size && packedSize == other.packedSize;
@@ -25,19 +25,38 @@ struct ManifestEntry {
 using Manifest = std::map<std::string, ManifestEntry>;
 
 /// Bytes to fetch for an entry: its packed size, or its size when that is 0.
-inline int32_t downloadSize(const ManifestEntry& entry) {
+inline int64_t downloadSize(const ManifestEntry& entry) {
     return entry.packedSize != 0 ? entry.packedSize : entry.size;
 }
 
-/// Longest manifest line kept, its line feed included.
+/// Longest manifest line kept, without its line ending.
 constexpr size_t manifestLineLimit = 499;
 
+/// Bounds of one manifest read, so that a stream without end (a hostile or
+/// broken server) cannot take all memory.
+struct ManifestLimits {
+    /// Largest manifest in bytes.
+    uint64_t bytes = 64u << 20;
+    /// Most lines (entries) read.
+    size_t entries = 200000;
+};
+
+/// How a manifest read ended.
+enum class ManifestEnd {
+    complete, ///< the end of the stream, or a line missing a field
+    cutLine,  ///< a line longer than `manifestLineLimit`
+    tooLarge, ///< more bytes or lines than the limits allow
+};
+
 /// Reads "hash size packedSize path" lines into `manifest` (a repeated path
-/// keeps the last line). Answers false at the first line that lacks one of
-/// the four fields; entries read before it stay. Reading ends with true at
-/// the end of the stream or at a line longer than `manifestLineLimit`; `cut`,
-/// when given, tells which of the two ended it.
-bool readManifest(std::istream& in, Manifest& manifest, bool* cut = nullptr);
+/// keeps the last line). A byte-order mark before the first line is
+/// skipped, and digests are kept in lower case. Answers false at the first
+/// line that lacks one of the four fields, and when the limits are passed;
+/// entries read before stay. Reading ends with true at the end of the stream
+/// or at a line longer than `manifestLineLimit`; `end`, when given, tells
+/// what ended it.
+bool readManifest(std::istream& in, Manifest& manifest, ManifestEnd* end = nullptr,
+                  const ManifestLimits& limits = ManifestLimits());
 
 /// Writes the manifest, one line per entry in key order, so that no reader
 /// ever sees half of it: the lines go to a temporary file beside `path`,
@@ -66,6 +85,10 @@ const std::vector<std::string>& builtInExcludes();
 /// The launcher's own files, which cannot be replaced while it runs: the
 /// updater stages them in "tmp" for the self-update completer.
 const std::vector<std::string>& selfFiles();
+
+/// True for the launcher's own programs among the self files, which must
+/// stay executable when they are replaced.
+bool isLauncherProgram(const std::string& path);
 
 /// The patterns of an "excludes.txt" stream: one per line, lines of at most
 /// 255 characters, trimmed, empty lines skipped.

@@ -2,7 +2,11 @@
 
 #include "platform/FileSync.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
+
+namespace fs = std::filesystem;
 
 PendingFile::~PendingFile() {
     discard();
@@ -12,8 +16,11 @@ bool PendingFile::open(const std::string& destination) {
     discard();
     destination_ = destination;
     temporary_ = destination + suffix;
+    permissionsFrom_ = destination;
+    headLength_ = 0;
+    program_ = false;
     std::error_code ec;
-    std::filesystem::remove(temporary_, ec);
+    fs::remove(temporary_, ec);
     // "x": the file must be new, so a link planted at the name after the
     // removal makes the open fail instead of writing through it.
     file_ = std::fopen(temporary_.c_str(), "wbx");
@@ -27,6 +34,11 @@ bool PendingFile::open(const std::string& destination) {
 bool PendingFile::write(const void* data, size_t length) {
     if (file_ == nullptr || failed_)
         return false;
+    if (headLength_ < sizeof head_) {
+        const size_t take = std::min(length, sizeof head_ - headLength_);
+        std::memcpy(head_ + headLength_, data, take);
+        headLength_ += take;
+    }
     if (length > 0 && std::fwrite(data, 1, length, file_) != length)
         failed_ = true;
     return !failed_;
@@ -40,14 +52,43 @@ bool PendingFile::commit(bool durable) {
         ok = platform::syncFile(file_) && ok;
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
-    std::error_code ec;
     if (ok) {
-        std::filesystem::rename(temporary_, destination_, ec);
-        ok = !ec;
+        applyPermissions();
+        ok = platform::replaceFile(temporary_, destination_) == 0;
     }
+    std::error_code ec;
     if (!ok)
-        std::filesystem::remove(temporary_, ec);
+        fs::remove(temporary_, ec);
     return ok;
+}
+
+void PendingFile::applyPermissions() {
+    std::error_code ec;
+    const fs::file_status replaced = fs::symlink_status(permissionsFrom_, ec);
+    if (replaced.type() == fs::file_type::regular) {
+        fs::permissions(temporary_, replaced.permissions() & fs::perms::all, ec);
+        return;
+    }
+    const bool elf = headLength_ == 4 && std::memcmp(head_,
+                                                     "\x7f"
+                                                     "ELF",
+                                                     4) == 0;
+    const bool script = headLength_ >= 2 && head_[0] == '#' && head_[1] == '!';
+    if (!program_ && !elf && !script)
+        return;
+    // The file was made with the read bits the process's file-mode mask
+    // allows; it becomes executable for the same classes of users.
+    const fs::perms made = fs::symlink_status(temporary_, ec).permissions();
+    if (ec)
+        return;
+    fs::perms executable = fs::perms::none;
+    if ((made & fs::perms::owner_read) != fs::perms::none)
+        executable |= fs::perms::owner_exec;
+    if ((made & fs::perms::group_read) != fs::perms::none)
+        executable |= fs::perms::group_exec;
+    if ((made & fs::perms::others_read) != fs::perms::none)
+        executable |= fs::perms::others_exec;
+    fs::permissions(temporary_, executable, fs::perm_options::add, ec);
 }
 
 void PendingFile::discard() {
@@ -56,5 +97,5 @@ void PendingFile::discard() {
     std::fclose(file_);
     file_ = nullptr;
     std::error_code ec;
-    std::filesystem::remove(temporary_, ec);
+    fs::remove(temporary_, ec);
 }

@@ -7,6 +7,11 @@
 /// file beside the destination, which `commit` renames over it in one step.
 /// Until then the destination keeps its old contents, and a writer that is
 /// killed leaves only the temporary file behind. Discarded unless committed.
+///
+/// The new file keeps the permission bits of the file it replaces. A file
+/// that replaces none is executable (where its read bits allow) when it is
+/// marked a program or its bytes begin as a program does (an ELF header or
+/// "#!"), so that an updated program can still be started.
 class PendingFile {
 public:
     /// Suffix of the temporary file's name.
@@ -21,6 +26,11 @@ public:
     /// is removed first; the new file is never opened through a link).
     bool open(const std::string& destination);
     bool isOpen() const { return file_ != nullptr; }
+    /// The file whose permission bits the new one takes, when it exists
+    /// (by default the destination). Set after `open`.
+    void setPermissionsFrom(const std::string& path) { permissionsFrom_ = path; }
+    /// Marks the file as one of the launcher's programs.
+    void setProgram(bool program) { program_ = program; }
     bool write(const void* data, size_t length);
     /// Closes the temporary file and renames it over the destination; with
     /// `durable`, its bytes reach the disk first. False (and the temporary
@@ -30,8 +40,15 @@ public:
     void discard();
 
 private:
+    void applyPermissions();
+
     std::FILE* file_ = nullptr;
     std::string destination_;
     std::string temporary_;
+    std::string permissionsFrom_;
+    // The first bytes written, which tell whether the file is a program.
+    char head_[4] = {};
+    size_t headLength_ = 0;
+    bool program_ = false;
     bool failed_ = false;
 };

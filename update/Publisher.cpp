@@ -150,10 +150,6 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
             report.error = "cannot publish a file named '" + path + "'";
             return false;
         }
-        if (entry.size == INT32_MAX) {
-            report.error = path + " is too large to publish (2 GiB at most)";
-            return false;
-        }
     }
 
     Manifest previous;
@@ -188,11 +184,7 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
                 report.error = path + " changed while it was published; run again";
                 return false;
             }
-            if (packed > INT32_MAX) {
-                report.error = path + " is too large to publish";
-                return false;
-            }
-            entry.packedSize = static_cast<int32_t>(packed);
+            entry.packedSize = packed;
             ++report.compressed;
             if (onFile)
                 onFile("compressed", path);

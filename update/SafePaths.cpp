@@ -7,7 +7,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Walks the directories above the path; `create` makes the missing ones.
-bool walkParents(const std::string& root, const std::string& relativePath, bool create) {
+bool walkParents(const std::string& root, const std::string& relativePath, bool create,
+                 std::vector<std::string>* created) {
     std::string current = root;
     size_t start = 0;
     for (;;) {
@@ -20,6 +21,8 @@ bool walkParents(const std::string& root, const std::string& relativePath, bool 
         if (type == fs::file_type::not_found) {
             if (!create || !fs::create_directory(current, ec) || ec)
                 return false;
+            if (created != nullptr)
+                created->push_back(current);
         } else if (type != fs::file_type::directory) {
             return false;
         }
@@ -29,10 +32,18 @@ bool walkParents(const std::string& root, const std::string& relativePath, bool 
 
 } // namespace
 
-bool makeParentDirectories(const std::string& root, const std::string& relativePath) {
-    return walkParents(root, relativePath, true);
+bool makeParentDirectories(const std::string& root, const std::string& relativePath,
+                           std::vector<std::string>* created) {
+    return walkParents(root, relativePath, true, created);
+}
+
+void removeCreatedDirectories(const std::vector<std::string>& created) {
+    std::error_code ec;
+    // remove takes only an empty directory; one that holds anything stays.
+    for (auto directory = created.rbegin(); directory != created.rend(); ++directory)
+        fs::remove(*directory, ec);
 }
 
 bool parentDirectoriesInside(const std::string& root, const std::string& relativePath) {
-    return walkParents(root, relativePath, false);
+    return walkParents(root, relativePath, false, nullptr);
 }

@@ -43,6 +43,14 @@ int32_t clamp32(int64_t value) {
     return static_cast<int32_t>(value);
 }
 
+// The largest zlib stream of `size` bytes (at most `largestFile`): zlib's
+// own bound for what its deflate can produce (compressBound, computed here
+// in 64 bits), and a small margin for other deflaters' block layout.
+int64_t compressedLimit(int64_t size) {
+    const int64_t zlibBound = size + (size >> 12) + (size >> 14) + (size >> 25) + 13;
+    return zlibBound + (size >> 10) + 4096;
+}
+
 bool isDigest(const std::string& text) {
     if (text.size() != 32)
         return false;
@@ -346,7 +354,7 @@ bool Updater::updateFiles() {
             fresh[path] = local->second;
             continue;
         }
-        listener_->onFileBegin(path, entry.size);
+        listener_->onFileBegin(path, clamp32(entry.size));
         ++nextWanted;
         Outcome outcome = download(path, entry, nextWanted < wanted.size() ? wanted[nextWanted] : nullptr);
         if (outcome == Outcome::cancelled) {
@@ -445,7 +453,7 @@ bool Updater::fetchPublishedManifest() {
         return false;
     }
     HttpConnection* connection = connection_.get();
-    bool cut = false;
+    ManifestEnd end = ManifestEnd::complete;
     bool read = false;
     // Signed, the manifest is checked as the exact bytes received before a
     // line of it is used; unsigned, it is read straight off the connection.
@@ -454,7 +462,7 @@ bool Updater::fetchPublishedManifest() {
     if (signatureRequired_) {
         tooLarge = !readBody(connection->input(), signedManifestLimit, bytes);
     } else {
-        read = readManifest(connection->input(), published_, &cut);
+        read = readManifest(connection->input(), published_, &end);
     }
     if (connection->streamBuf().truncated()) {
         // A manifest cut short would make every file it no longer lists look
@@ -476,10 +484,12 @@ bool Updater::fetchPublishedManifest() {
         if (!checkSignature(request, bytes))
             return false;
         std::istringstream in(bytes);
-        read = readManifest(in, published_, &cut);
+        read = readManifest(in, published_, &end);
     }
     const char* problem = nullptr;
-    if (!read || cut)
+    if (end == ManifestEnd::tooLarge)
+        problem = "more bytes or entries than a manifest may have";
+    else if (!read || end == ManifestEnd::cutLine)
         problem = "a malformed or over-long line";
     else if (published_.empty())
         problem = "no entry (the whole installation would be obsolete)";
@@ -492,7 +502,9 @@ bool Updater::fetchPublishedManifest() {
         if (!isSafeManifestPath(path))
             problem = "a path that leaves the installation";
         else if (!isDigest(entry.hash))
-            problem = "a digest that is not 32 lower-case hex digits";
+            problem = "a digest that is not 32 hex digits";
+        else if (entry.size > largestFile || entry.packedSize > largestFile)
+            problem = "a file larger than 1 TiB";
     }
     if (problem != nullptr) {
         updateLog("update: the published manifest is refused: %s", problem);
@@ -511,8 +523,19 @@ std::string Updater::remotePath(const std::string& path) const {
 
 Updater::Outcome Updater::download(const std::string& path, const ManifestEntry& entry,
                                    const std::string* next) {
+    // Folders are made for the file but kept only once it is in place: a
+    // run that fails or is cancelled leaves no empty folder behind.
+    std::vector<std::string> createdDirectories;
+    const Outcome outcome = attemptDownload(path, entry, next, createdDirectories);
+    if (outcome != Outcome::success)
+        removeCreatedDirectories(createdDirectories);
+    return outcome;
+}
+
+Updater::Outcome Updater::attemptDownload(const std::string& path, const ManifestEntry& entry,
+                                          const std::string* next, std::vector<std::string>& created) {
     const std::string remote = remotePath(path);
-    if (!makeParentDirectories(installDir_, path)) {
+    if (!makeParentDirectories(installDir_, path, &created)) {
         updateLog("update: cannot make the directories of %s", path.c_str());
         error_ = directoryError;
         return Outcome::failure;
@@ -532,12 +555,17 @@ Updater::Outcome Updater::download(const std::string& path, const ManifestEntry&
         if (cancel_)
             return Outcome::cancelled;
         PendingFile out;
-        const bool destinationReady = !staged || makeParentDirectories(installDir_, stagedPath);
+        const bool destinationReady = !staged || makeParentDirectories(installDir_, stagedPath, &created);
         if (destinationReady && !out.open(destination)) {
             updateLog("update: cannot open %s for writing", destination.c_str());
             error_ = writeError;
             return Outcome::failure;
         }
+        // A staged file takes the permissions of the installed file it will
+        // replace.
+        if (staged)
+            out.setPermissionsFrom(installDir_ + "/" + path);
+        out.setProgram(isLauncherProgram(path));
         if (delayMs_ != 0)
             wait(delayMs_);
         if (!get(remote)) {
@@ -596,9 +624,13 @@ int32_t Updater::inflateBody(HttpConnection& connection, const ManifestEntry& en
                              const std::string* next, int64_t& compressed, int64_t& written) {
     compressed = 0;
     written = 0;
-    if (entry.packedSize > 0 && connection.contentLength > static_cast<uint64_t>(entry.packedSize)) {
-        updateLog("update: %llu compressed bytes offered where %d were published",
-                  static_cast<unsigned long long>(connection.contentLength), entry.packedSize);
+    // The packed size is only a progress figure; what bounds the body is the
+    // most any zlib stream of the file's size can take.
+    const int64_t inputLimit = compressedLimit(entry.size);
+    if (connection.contentLength > static_cast<uint64_t>(inputLimit)) {
+        updateLog("update: %llu compressed bytes offered for a file of %lld bytes",
+                  static_cast<unsigned long long>(connection.contentLength),
+                  static_cast<long long>(entry.size));
         return downloadError;
     }
     std::streambuf& body = *connection.input().rdbuf();
@@ -621,7 +653,7 @@ int32_t Updater::inflateBody(HttpConnection& connection, const ManifestEntry& en
     auto checkSize = [&]() -> int32_t {
         if (written + static_cast<int64_t>(WriteBehind::blockSize - z.avail_out) <= entry.size)
             return 0;
-        updateLog("update: the file inflates beyond its %d bytes", entry.size);
+        updateLog("update: the file inflates beyond its %lld bytes", static_cast<long long>(entry.size));
         return downloadError;
     };
     // Hands the filled part of the output block over.

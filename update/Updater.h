@@ -14,6 +14,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 class HttpConnection;
 class PendingFile;
@@ -62,7 +63,10 @@ public:
 
     /// Largest published manifest checked against its signature (it is held
     /// in memory for the check).
-    static constexpr size_t signedManifestLimit = 64u << 20;
+    static constexpr size_t signedManifestLimit = ManifestLimits().bytes;
+    /// Largest file a published manifest may list (1 TiB), so that no sum
+    /// of sizes can overflow.
+    static constexpr int64_t largestFile = int64_t(1) << 40;
 
     /// `location` is host[:port][/path].
     explicit Updater(const std::string& location);
@@ -139,6 +143,9 @@ private:
     // `next`: the file downloaded after this one, if any, whose request may
     // be sent as soon as this body has been read.
     Outcome download(const std::string& path, const ManifestEntry& entry, const std::string* next);
+    // The attempts of `download`; `created` gets the folders made for it.
+    Outcome attemptDownload(const std::string& path, const ManifestEntry& entry, const std::string* next,
+                            std::vector<std::string>& created);
     int32_t inflateBody(HttpConnection& connection, const ManifestEntry& entry, PendingFile& out,
                         const std::string* next, int64_t& compressed, int64_t& written);
     std::string remotePath(const std::string& path) const;

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <process.h>
 
@@ -80,10 +82,13 @@ std::string findOnPath(const std::string& name) {
     return searchPath(name);
 }
 
-bool replaceProcess(const std::string& program, const std::vector<std::string>& words) {
+bool replaceProcess(const std::string& program, const std::vector<std::string>& words, std::string* why) {
     std::string path = findProgram(program);
-    if (path.empty())
+    if (path.empty()) {
+        if (why != nullptr)
+            *why = "no such program";
         return false;
+    }
     std::vector<const char*> argv;
     argv.push_back(program.c_str());
     for (const std::string& word : words)
@@ -95,6 +100,8 @@ bool replaceProcess(const std::string& program, const std::vector<std::string>& 
     // words reach it joined by blanks, as the program's own splitter reads
     // them.
     _execv(path.c_str(), argv.data());
+    if (why != nullptr)
+        *why = std::strerror(errno);
     return false;
 }
 

@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -61,6 +62,8 @@ protected:
         put(install->dir() + "/data/old.txt", "a file that version 2 no longer has\n");
         // The connection file is read at start: read it again for the new address.
         ASSERT_TRUE(launcher->connection.read("ZEP_client.xml"));
+        if (beforeLogin)
+            beforeLogin();
         frame();
         win().userField->setText("600");
         win().passwordField->setText("pw");
@@ -76,6 +79,8 @@ protected:
         return ended || !win().playButton->isInert() || win().retryButton->isVisible();
     }
     bool ended = false;
+    // Runs in the installation once the launcher has started.
+    std::function<void()> beforeLogin;
 
     testkit::TempDir release;
     testkit::TempDir published;
@@ -146,16 +151,26 @@ TEST_F(UpdateFlowTest, CancelDuringASilentDownloadEndsAtOnce) {
     server.release();
 }
 
-TEST_F(UpdateFlowTest, TheDeletionPassKeepsWhatTheLauncherWritesItself) {
+TEST_F(UpdateFlowTest, TheDeletionPassKeepsWhatTheLauncherWritesItselfAndWhatItIsToldToKeep) {
     publish(false);
+    beforeLogin = [&] {
+        put("Game.moravo/UserSet.txt", ".Render { .User { } }\n");
+        put("hoplin.log", "Completando la Actualizacion\n");
+        // The certificates the connection file names, and a pattern written
+        // with blanks around it.
+        put("certs/own-ca.pem", "-----BEGIN CERTIFICATE-----\n");
+        launcher->connection.caFile = "./certs/own-ca.pem";
+        put("excludes.txt", "  mods/mine.dat \t\r\n");
+        put("mods/mine.dat", "the player's own file\n");
+    };
     loginAndWait();
-    put("Game.moravo/UserSet.txt", ".Render { .User { } }\n");
-    put("hoplin.log", "Completando la Actualizacion\n");
     ASSERT_TRUE(frameUntil([&] { return settled(); }));
     EXPECT_FALSE(win().playButton->isInert());
     EXPECT_TRUE(fs::exists("Game.moravo/UserSet.txt"));
     EXPECT_TRUE(fs::exists("Game.moravo/Launch.txt"));
     EXPECT_TRUE(fs::exists("hoplin.log"));
     EXPECT_TRUE(fs::exists("ZEP_client.xml")); // not published, but the launcher needs it
+    EXPECT_TRUE(fs::exists("certs/own-ca.pem"));
+    EXPECT_TRUE(fs::exists("mods/mine.dat"));
     EXPECT_FALSE(fs::exists("data/old.txt"));
 }

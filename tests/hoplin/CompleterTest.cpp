@@ -7,10 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -285,8 +289,64 @@ TEST(Hoplin, TheProgramMovesTheFilesThenBecomesTheLauncherWithDashN) {
     EXPECT_EQ(read("words.txt"), dir.path() + "/MoravoTown\n-n\n");
     EXPECT_NE(read("hoplin.log").find("lanzando \"" + dir.path() + "/MoravoTown\"\n"), std::string::npos);
 
-    // A launcher that cannot be started: hoplin ends with 0.
-    testkit::Child missing;
-    ASSERT_TRUE(missing.start(MORAVO_BINARY_DIR "/hoplin/hoplin", {"no-such-launcher"}, {}, dir.path()));
-    EXPECT_EQ(missing.wait(10000), 0);
+    // A launcher that cannot be started: hoplin says why in its log (and on
+    // standard error) and ends with 1.
+    write("plain", "not a program");
+    for (const auto& [program, why] :
+         {std::pair<std::string, std::string>{"no-such-launcher", "no such program"},
+          {"./plain", "the file is not an executable program"}}) {
+        testkit::Child failed;
+        ASSERT_TRUE(failed.start(MORAVO_BINARY_DIR "/hoplin/hoplin", {program}, {}, dir.path()));
+        EXPECT_EQ(failed.wait(10000), 1) << program;
+        EXPECT_NE(read("hoplin.log").find("#--Error lanzando \"" + program + "\": " + why + "\n"),
+                  std::string::npos)
+            << read("hoplin.log");
+    }
+}
+
+// [mend] Each file replaces the installed one in a single step: killed at any
+// moment, hoplin leaves every installed file old or new, never missing, and
+// a second run completes the update. The moved file keeps the staged file's
+// permissions.
+TEST(Hoplin, KilledBetweenItsStepsItLeavesEveryInstalledFileOldOrNew) {
+    const std::map<std::string, std::pair<std::string, std::string>> files = {
+        {"MoravoTown", {"old launcher", "new launcher"}}, {"res/arialbd.ttf", {"old font", "new font"}}};
+    auto oldOrNew = [&](const std::string& path) {
+        const std::string now = read(path);
+        return now == files.at(path).first || now == files.at(path).second;
+    };
+    for (int killAt = 1; killAt <= 2; ++killAt) {
+        Scratch dir;
+        for (const auto& [path, versions] : files) {
+            write(path, versions.first);
+            write("tmp/" + path, versions.second);
+        }
+        fs::permissions("tmp/MoravoTown", fs::perms(0750));
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            hoplin::completeUpdate(
+                hoplin::Settings(), nullptr, [](uint32_t) {}, [] { raise(SIGSTOP); });
+            _exit(0);
+        }
+        for (int stop = 1;; ++stop) {
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, WUNTRACED), child);
+            ASSERT_TRUE(WIFSTOPPED(status));
+            for (const auto& [path, versions] : files)
+                EXPECT_TRUE(oldOrNew(path)) << path << " at stop " << stop;
+            if (stop == killAt) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                break;
+            }
+            kill(child, SIGCONT);
+        }
+        for (const auto& [path, versions] : files)
+            EXPECT_TRUE(oldOrNew(path)) << path << " after a kill at " << killAt;
+        hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {});
+        for (const auto& [path, versions] : files)
+            EXPECT_EQ(read(path), versions.second);
+        EXPECT_EQ(fs::status("MoravoTown").permissions() & fs::perms::all, fs::perms(0750));
+    }
 }

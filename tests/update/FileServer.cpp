@@ -147,6 +147,19 @@ bool FileServer::sendAll(int fd, const char* data, size_t length) {
     return true;
 }
 
+bool FileServer::drip(int fd, const std::string& bytes, size_t piece) {
+    for (size_t at = 0; at < bytes.size(); at += piece) {
+        {
+            std::unique_lock<std::mutex> guard(mutex_);
+            if (changed_.wait_for(guard, std::chrono::milliseconds(20), [&] { return stopping_; }))
+                return false;
+        }
+        if (!sendAll(fd, bytes.data() + at, std::min(piece, bytes.size() - at)))
+            return false;
+    }
+    return true;
+}
+
 bool FileServer::waitWhileSilent(int fd) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
@@ -220,8 +233,27 @@ void FileServer::serve(int fd) {
                 break;
             continue;
         }
+        if (rule.fault == Fault::endless) {
+            const std::string endlessHead = "HTTP/1.1 200 OK\r\nContent-Length: 1000000000000\r\n\r\n";
+            bool sending = sendAll(fd, endlessHead.data(), endlessHead.size());
+            for (uint64_t n = 0; sending; ++n) {
+                const std::string line = "0123456789abcdef0123456789abcdef 1 1 f" + std::to_string(n) + "\n";
+                sending = sendAll(fd, line.data(), line.size());
+            }
+            break;
+        }
         const std::string answerHead =
             "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+        if (rule.fault == Fault::dripHead || rule.fault == Fault::dripBody) {
+            const bool slowHead = rule.fault == Fault::dripHead;
+            const bool headSent =
+                slowHead ? drip(fd, answerHead, 1) : sendAll(fd, answerHead.data(), answerHead.size());
+            const bool bodySent = headSent && (slowHead ? sendAll(fd, body.data(), body.size())
+                                                        : drip(fd, body, std::max<size_t>(rule.offset, 1)));
+            if (!bodySent)
+                break;
+            continue;
+        }
         if (!sendAll(fd, answerHead.data(), answerHead.size()))
             break;
         if (rule.fault == Fault::cut) {

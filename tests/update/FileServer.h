@@ -20,6 +20,9 @@ public:
         cut,        // the full length announced, `offset` bytes sent, then closed
         silent,     // `offset` bytes sent, then nothing until released
         closeAfter, // answered, then the connection closed without saying so
+        dripHead,   // the response head sent a byte every 20 ms
+        dripBody,   // the head at once, then `offset` bytes of the body every 20 ms
+        endless,    // a huge length announced, then manifest lines without end
     };
 
     FileServer();
@@ -59,6 +62,8 @@ private:
     void acceptLoop();
     void serve(int fd);
     bool sendAll(int fd, const char* data, size_t length);
+    // Sends `piece` bytes every 20 ms; false once the client or server went.
+    bool drip(int fd, const std::string& bytes, size_t piece);
     // Waits for a release; false when the server stops or the client left.
     bool waitWhileSilent(int fd);
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <sstream>
 
@@ -18,10 +19,11 @@ namespace {
 const std::string hashA = "0123456789abcdef0123456789abcdef";
 const std::string hashB = "fedcba9876543210fedcba9876543210";
 
-Manifest read(const std::string& text, bool* result = nullptr, bool* cut = nullptr) {
+Manifest read(const std::string& text, bool* result = nullptr, ManifestEnd* end = nullptr,
+              const ManifestLimits& limits = ManifestLimits()) {
     std::istringstream in(text);
     Manifest manifest;
-    bool ok = readManifest(in, manifest, cut);
+    bool ok = readManifest(in, manifest, end, limits);
     if (result != nullptr)
         *result = ok;
     return manifest;
@@ -35,17 +37,19 @@ TEST(Manifest, ReadsTheFourFieldsAndKeepsBlanksInsidePaths) {
                           hashB + "  12  0   my docs/read me.txt \r\n" + // blanks around fields, CR LF
                           hashA + " 7x 3 weird\n" +                      // digits up to the first non-digit
                           hashA + " abc -4 zero\n" +                     // no digits give 0
-                          hashA + " 99999999999 1 huge\n" +              // beyond 32 bits: the largest value
+                          hashA + " 99999999999 1 huge\n" +              // beyond 32 bits
+                          hashA + " 99999999999999999999 1 vast\n" +     // beyond 64 bits: the largest value
                           hashA + " 1 1 res/skin/panel.png\n" + // a repeated path keeps the last line
                           hashB + " 5 5 last-without-newline",
                       &ok);
     EXPECT_TRUE(ok);
-    ASSERT_EQ(m.size(), 6u);
+    ASSERT_EQ(m.size(), 7u);
     EXPECT_EQ(m["res/skin/panel.png"], (ManifestEntry{hashA, 1, 1}));
     EXPECT_EQ(m["my docs/read me.txt"], (ManifestEntry{hashB, 12, 0}));
     EXPECT_EQ(m["weird"], (ManifestEntry{hashA, 7, 3}));
     EXPECT_EQ(m["zero"], (ManifestEntry{hashA, 0, 0}));
-    EXPECT_EQ(m["huge"].size, INT32_MAX);
+    EXPECT_EQ(m["huge"].size, 99999999999);
+    EXPECT_EQ(m["vast"].size, INT64_MAX);
     EXPECT_EQ(m["last-without-newline"], (ManifestEntry{hashB, 5, 5}));
 }
 
@@ -60,19 +64,48 @@ TEST(Manifest, ALineMissingAFieldEndsReadingWithFalseKeepingEarlierEntries) {
 }
 
 TEST(Manifest, ALineBeyondTheLimitEndsReadingWithTrueAndTellsItWasCut) {
-    const std::string longest = hashA + " 1 0 " + std::string(manifestLineLimit - 1 - 37, 'p');
-    ASSERT_EQ(longest.size(), manifestLineLimit - 1);
-    bool ok = false, cut = true;
-    Manifest m = read(longest + "\n" + hashA + " 2 0 next\n", &ok, &cut);
+    const std::string longest = hashA + " 1 0 " + std::string(manifestLineLimit - 37, 'p');
+    ASSERT_EQ(longest.size(), manifestLineLimit);
+    bool ok = false;
+    ManifestEnd end = ManifestEnd::cutLine;
+    Manifest m = read(longest + "\n" + hashA + " 2 0 next\n", &ok, &end);
     EXPECT_TRUE(ok);
-    EXPECT_FALSE(cut);
+    EXPECT_EQ(end, ManifestEnd::complete);
+    EXPECT_EQ(m.size(), 2u);
+    // A carriage return before the line feed does not count; neither does a
+    // byte-order mark before the first line.
+    m = read("\xEF\xBB\xBF" + longest + "\r\n" + hashA + " 2 0 next\r\n", &ok, &end);
+    EXPECT_TRUE(ok);
     EXPECT_EQ(m.size(), 2u);
 
-    m = read(hashA + " 1 0 first\n" + longest + "p\n" + hashA + " 2 0 never\n", &ok, &cut);
+    m = read(hashA + " 1 0 first\n" + longest + "p\n" + hashA + " 2 0 never\n", &ok, &end);
     EXPECT_TRUE(ok);
-    EXPECT_TRUE(cut);
+    EXPECT_EQ(end, ManifestEnd::cutLine);
     EXPECT_EQ(m.size(), 1u);
     EXPECT_EQ(m.count("never"), 0u);
+}
+
+TEST(Manifest, AByteOrderMarkIsSkippedAndDigestsAreKeptInLowerCase) {
+    std::string upper = hashA;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    bool ok = false;
+    Manifest m = read("\xEF\xBB\xBF" + upper + " 1 0 a\n" + hashB + " 2 0 b\n", &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(m, (Manifest{{"a", {hashA, 1, 0}}, {"b", {hashB, 2, 0}}}));
+}
+
+TEST(Manifest, MoreLinesOrBytesThanTheLimitsEndReadingWithFalse) {
+    const std::string lines = hashA + " 1 0 a\n" + hashA + " 1 0 b\n" + hashA + " 1 0 c\n";
+    for (const ManifestLimits& limits : {ManifestLimits{1u << 20, 2}, ManifestLimits{80, 1000}}) {
+        bool ok = true;
+        ManifestEnd end = ManifestEnd::complete;
+        Manifest m = read(lines, &ok, &end, limits);
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(end, ManifestEnd::tooLarge);
+        EXPECT_EQ(m.size(), 2u);
+    }
+    EXPECT_EQ(read(lines, nullptr, nullptr, ManifestLimits{lines.size(), 3}).size(), 3u);
 }
 
 TEST(Manifest, WrittenManifestReadsBackTheSameAndReplacesTheOldFileWhole) {

@@ -257,7 +257,7 @@ TEST_F(SigningCommandsTest, HoplinLeavesAStagedFileSwappedAfterASignedUpdate) {
     install.write("tmp/MoravoTown", "a launcher nobody published");
 
     run = runProgram(MORAVO_BINARY_DIR "/hoplin/hoplin", "no-such-launcher tmp", install.path());
-    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.code, 1); // no launcher to start
     const std::string log = readFile(install.path() + "/hoplin.log");
     EXPECT_NE(log.find("#--Error Verificando MoravoTown\n"), std::string::npos) << log;
     EXPECT_NE(log.find("Moviendo tmp/hoplin a hoplin\n"), std::string::npos) << log;

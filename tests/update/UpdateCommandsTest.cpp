@@ -140,6 +140,15 @@ TEST(ScanAndVerifyCommands, PrintTheScannersManifestAndListWhatDiffers) {
     EXPECT_NE(verify.out.find("missing sub/b.bin\n"), std::string::npos) << verify.out;
 
     EXPECT_EQ(runTool("verify " + quoted(install.path() + "/nothing-here")).code, 2);
+
+    // A launcher program with the right bytes that cannot be started.
+    install.write("MoravoTown", "program");
+    install.write("checklist.txt", md5sumOf("program") + " 7 0 MoravoTown\n");
+    verify = runTool("verify " + quoted(install.path()));
+    EXPECT_EQ(verify.code, 1);
+    EXPECT_NE(verify.out.find("not executable MoravoTown\n"), std::string::npos) << verify.out;
+    fs::permissions(install.path() + "/MoravoTown", fs::perms(0755));
+    EXPECT_EQ(runTool("verify " + quoted(install.path())).code, 0);
 }
 
 class UpdateCommandTest : public ::testing::Test {
@@ -167,6 +176,10 @@ TEST_F(UpdateCommandTest, UpdatesAnInstallationAndTellsWhatHappened) {
     install.write("keep.cfg", "kept by excludes.txt");
     install.write("excludes.txt", "keep.cfg\n");
     install.write("tmp/earlier", "staged before");
+    // The certificates its connection file names belong to the installation.
+    install.write("ZEP_client.xml", "<ZEP><server address=\"127.0.0.1\" port=\"1\" ssl=\"1\" "
+                                    "ca=\"certs/ca.pem\"/><update url=\"x\"/></ZEP>");
+    install.write("certs/ca.pem", "-----BEGIN CERTIFICATE-----\n");
     // excludes.txt is not published: it goes too, as in the launcher.
     ToolRun run = update();
     EXPECT_EQ(run.code, 3) << run.out << run.err; // files wait in tmp
@@ -179,6 +192,7 @@ TEST_F(UpdateCommandTest, UpdatesAnInstallationAndTellsWhatHappened) {
     EXPECT_EQ(readFile(install.path() + "/data/one.bin"), sample(20000, 'a'));
     EXPECT_EQ(readFile(install.path() + "/two.txt"), "two");
     EXPECT_TRUE(fs::exists(install.path() + "/keep.cfg"));
+    EXPECT_TRUE(fs::exists(install.path() + "/certs/ca.pem"));
     EXPECT_FALSE(fs::exists(install.path() + "/obsolete.txt"));
     EXPECT_EQ(manifestAt(install.path() + "/checklist.txt"), manifestAt(out.path() + "/checklist.txt"));
 

@@ -19,7 +19,8 @@ int runScan(int argc, char** argv) {
         return 1;
     }
     for (const auto& [path, entry] : manifest)
-        std::printf("%s %d %d %s\n", entry.hash.c_str(), entry.size, entry.packedSize, path.c_str());
+        std::printf("%s %lld %lld %s\n", entry.hash.c_str(), static_cast<long long>(entry.size),
+                    static_cast<long long>(entry.packedSize), path.c_str());
     return 0;
 }
 

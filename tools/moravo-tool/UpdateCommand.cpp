@@ -4,19 +4,18 @@
 // and shows its progress on the console. Ctrl-C cancels the run as the
 // window's "Cancelar" does.
 #include "app/ConnectionFile.h"
+#include "app/UpdaterSetup.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/ConsoleListener.h"
 #include "tools/moravo-tool/InstallationCommon.h"
-#include "update/Manifest.h"
 #include "update/Updater.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -75,28 +74,26 @@ int runUpdate(int argc, char** argv) {
         return 2;
     }
 
-    // The same configuration as the launcher's main window: the lines of
-    // "excludes.txt", the self files staged in "tmp", obsolete files deleted.
-    Updater updater(positional[1]);
-    std::ifstream excludes("excludes.txt", std::ios::binary);
-    if (excludes) {
-        for (const std::string& pattern : readExcludeLines(excludes))
-            updater.addExclude(pattern);
-    }
-    updater.enableSelfFiles();
-    updater.removeObsolete = true;
-    updater.ignoreLocalManifest = repair;
     // The launcher's own connection file decides, as it does for the
     // launcher; one that exists but cannot be read might hide a key.
-    if (!key && fs::exists("ZEP_client.xml", ec)) {
-        app::ConnectionConfig connection;
-        if (!connection.read("ZEP_client.xml")) {
-            std::fprintf(stderr, "moravo-tool update: %s/ZEP_client.xml cannot be read\n",
-                         positional[0].c_str());
-            return 2;
+    std::optional<app::ConnectionConfig> connection;
+    if (fs::exists("ZEP_client.xml", ec)) {
+        connection.emplace();
+        if (!connection->read("ZEP_client.xml")) {
+            if (!key) {
+                std::fprintf(stderr, "moravo-tool update: %s/ZEP_client.xml cannot be read\n",
+                             positional[0].c_str());
+                return 2;
+            }
+            connection.reset();
+        } else if (!key) {
+            key = connection->updateKey;
         }
-        key = connection.updateKey;
     }
+    // The same configuration as the launcher's main window.
+    Updater updater(positional[1]);
+    app::configureUpdater(updater, connection ? &*connection : nullptr);
+    updater.ignoreLocalManifest = repair;
     if (key)
         updater.requireSignature(*key);
     else

@@ -4,9 +4,20 @@
 #include "tools/moravo-tool/InstallationCommon.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 namespace tool {
+
+namespace {
+
+bool isExecutable(const std::string& path) {
+    std::error_code ec;
+    const auto permissions = std::filesystem::status(path, ec).permissions();
+    return !ec && (permissions & std::filesystem::perms::owner_exec) != std::filesystem::perms::none;
+}
+
+} // namespace
 
 int runVerify(int argc, char** argv) {
     if (argc != 1) {
@@ -30,7 +41,7 @@ int runVerify(int argc, char** argv) {
         printError(scanner.error(), "");
         return 1;
     }
-    int missing = 0, differing = 0;
+    int missing = 0, differing = 0, unrunnable = 0;
     for (const auto& [path, entry] : expected) {
         auto actual = found.find(path);
         if (actual == found.end()) {
@@ -39,10 +50,18 @@ int runVerify(int argc, char** argv) {
         } else if (actual->second.hash != entry.hash || actual->second.size != entry.size) {
             std::printf("differs %s\n", path.c_str());
             ++differing;
+        } else if (isLauncherProgram(path) && !isExecutable(dir + "/" + path)) {
+            // Right bytes that cannot be started still leave the player
+            // without a launcher.
+            std::printf("not executable %s\n", path.c_str());
+            ++unrunnable;
         }
     }
-    std::printf("%zu files listed: %d missing, %d differ\n", expected.size(), missing, differing);
-    return missing + differing == 0 ? 0 : 1;
+    std::printf("%zu files listed: %d missing, %d differ", expected.size(), missing, differing);
+    if (unrunnable > 0)
+        std::printf(", %d not executable", unrunnable);
+    std::printf("\n");
+    return missing + differing + unrunnable == 0 ? 0 : 1;
 }
 
 } // namespace tool
