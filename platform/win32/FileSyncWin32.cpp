@@ -34,8 +34,9 @@ bool syncFileSystemOf(const std::string& path) {
     // Flushing a whole volume needs an administrator; the folder or file
     // itself can be flushed by its owner, which puts its own metadata on the
     // disk (NTFS writes the file data it names through the same journal).
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle =
+        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     bool ok = FlushFileBuffers(handle) != 0;

@@ -84,8 +84,8 @@ private:
 
 // [SECTION] WMI
 
-using SetProxyBlanket = HRESULT(WINAPI*)(IUnknown*, DWORD, DWORD, OLECHAR*, DWORD, DWORD, RPC_AUTH_IDENTITY_HANDLE,
-                                         DWORD);
+using SetProxyBlanket = HRESULT(WINAPI*)(IUnknown*, DWORD, DWORD, OLECHAR*, DWORD, DWORD,
+                                         RPC_AUTH_IDENTITY_HANDLE, DWORD);
 
 bool connectWmi(const wchar_t* space, Com<IWbemServices>& services, SetProxyBlanket setBlanket) {
     Com<IWbemLocator> locator;
@@ -95,8 +95,8 @@ bool connectWmi(const wchar_t* space, Com<IWbemServices>& services, SetProxyBlan
     Bstr name(space);
     if (FAILED(locator->ConnectServer(name, nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.out())))
         return false;
-    return SUCCEEDED(setBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                                RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE));
+    return SUCCEEDED(setBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                                RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE));
 }
 
 std::string stringProperty(IWbemClassObject* object, const wchar_t* name) {
@@ -113,16 +113,16 @@ std::string adapterCaption() {
         return std::string();
     // The process's security may already be set; the call then fails
     // harmlessly and the settings in force stay.
-    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE,
-                         nullptr, EOAC_NONE, nullptr);
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                         RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
     Com<IWbemServices> services;
     if (!connectWmi(L"root\\CIMV2", services, CoSetProxyBlanket))
         return std::string();
     Com<IEnumWbemClassObject> results;
     Bstr language(L"WQL");
     Bstr query(L"SELECT * FROM Win32_VideoController");
-    if (FAILED(services->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
-                                   results.out())))
+    if (FAILED(services->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+                                   nullptr, results.out())))
         return std::string();
     std::string caption;
     for (;;) {
@@ -207,7 +207,8 @@ std::string deviceIdOf(const std::string& name) {
     device.cb = sizeof device;
     for (DWORD i = 0; EnumDisplayDevicesA(nullptr, i, &device, 0); ++i) {
         if ((device.StateFlags & DISPLAY_DEVICE_ATTACHED_TO_DESKTOP) != 0 &&
-            (device.StateFlags & DISPLAY_DEVICE_MIRRORING_DRIVER) == 0 && lstrcmpiA(device.DeviceName, name.c_str()) == 0)
+            (device.StateFlags & DISPLAY_DEVICE_MIRRORING_DRIVER) == 0 &&
+            lstrcmpiA(device.DeviceName, name.c_str()) == 0)
             return device.DeviceID;
         device.cb = sizeof device;
     }
@@ -244,7 +245,8 @@ uint64_t videoMemory(HMONITOR monitor) {
         return 0;
     uint64_t fromWmi = 0;
     uint64_t fromDirectDraw = 0;
-    if (!wmiAdapterMemory(deviceIdOf(device.name), fromWmi) || !directDrawMemory(ddraw, device, fromDirectDraw))
+    if (!wmiAdapterMemory(deviceIdOf(device.name), fromWmi) ||
+        !directDrawMemory(ddraw, device, fromDirectDraw))
         return 0;
     return std::max(fromWmi, fromDirectDraw);
 }

@@ -45,9 +45,8 @@ public:
     std::string name() const {
         char buffer[1000] = {};
         DWORD size = sizeof buffer - 1;
-        if (key_ == nullptr ||
-            RegQueryValueExA(key_, "ProcessorNameString", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
-                             &size) != ERROR_SUCCESS)
+        if (key_ == nullptr || RegQueryValueExA(key_, "ProcessorNameString", nullptr, nullptr,
+                                                reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
             return std::string();
         return std::string(buffer);
     }

@@ -21,7 +21,9 @@ public:
             return kRunNotStarted;
         return runAndWait(words[0], std::vector<std::string>(words.begin() + 1, words.end()));
     }
-    void writeDiagnostic(const std::string& line) override { writeAll(_fileno(stderr), line.data(), line.size()); }
+    void writeDiagnostic(const std::string& line) override {
+        writeAll(_fileno(stderr), line.data(), line.size());
+    }
 };
 
 // The texts are Windows-1252; a system whose 8-bit code page differs gets

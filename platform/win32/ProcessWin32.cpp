@@ -4,8 +4,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <process.h>
 
 namespace platform {
@@ -121,8 +121,9 @@ int runAndWait(const std::string& program, const std::vector<std::string>& words
     CloseHandle(process.hThread);
     // The window's messages keep flowing while the program runs.
     for (;;) {
-        DWORD waited = pump ? MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, pumpPeriodMs, QS_ALLINPUT)
-                            : WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD waited = pump
+                           ? MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, pumpPeriodMs, QS_ALLINPUT)
+                           : WaitForSingleObject(process.hProcess, INFINITE);
         if (waited == WAIT_OBJECT_0)
             break;
         if (waited == WAIT_FAILED) {

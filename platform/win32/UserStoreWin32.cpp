@@ -64,8 +64,8 @@ std::string UserStore::readString(const std::string& name, const std::string& fa
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return fallback;
     std::vector<char> data(size + 1, '\0');
-    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                         &size) != ERROR_SUCCESS)
         return fallback;
     std::string value(data.data(), size);
     // The system may give the text back with the terminator it keeps.

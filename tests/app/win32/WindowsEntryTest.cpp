@@ -26,8 +26,8 @@ TEST(WindowsEntry, TheSplitterReadsTheProcessCommandLineWithItsQuotes) {
     testkit::TempDir dir;
     std::string out = dir.path() + "/words.txt";
     // The words reach the child as one command line, as Windows passes it.
-    int code = platform::runAndWait(COMMAND_LINE_CHILD,
-                                    {out, "\"-n\"", "\"a b\"", "\"\"", "\"a\\\"b\"", "plain", "x", "y", "z", "rest of", "it"});
+    int code = platform::runAndWait(COMMAND_LINE_CHILD, {out, "\"-n\"", "\"a b\"", "\"\"", "\"a\\\"b\"",
+                                                         "plain", "x", "y", "z", "rest of", "it"});
     ASSERT_EQ(code, 0);
     EXPECT_EQ(fileText(out), "-n\na b\n\na\\\"b\nplain\nx\ny\nz rest of it\n");
 }
@@ -52,10 +52,11 @@ TEST(WindowsEntry, TheSurveyTellsMemoryAdapterShadersAndResolutions) {
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
     app::HardwareInfo info = app::LauncherServices().survey();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    std::printf("cpu \"%s\" %u MHz x%u, %llu bytes, adapter \"%s\", vs %d ps %d, video memory %llu, %zu sizes\n",
-                info.cpuName.c_str(), info.cpuMHz, info.cores, static_cast<unsigned long long>(info.memoryBytes),
-                app::toUtf8(info.adapterName).c_str(), info.vsMajor, info.psMajor,
-                static_cast<unsigned long long>(info.videoMemoryBytes), info.resolutions.size());
+    std::printf(
+        "cpu \"%s\" %u MHz x%u, %llu bytes, adapter \"%s\", vs %d ps %d, video memory %llu, %zu sizes\n",
+        info.cpuName.c_str(), info.cpuMHz, info.cores, static_cast<unsigned long long>(info.memoryBytes),
+        app::toUtf8(info.adapterName).c_str(), info.vsMajor, info.psMajor,
+        static_cast<unsigned long long>(info.videoMemoryBytes), info.resolutions.size());
     EXPECT_GT(info.memoryBytes, 0u);
     EXPECT_FALSE(info.cpuName.empty());
     EXPECT_FALSE(info.adapterName.empty());

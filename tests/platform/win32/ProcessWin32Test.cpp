@@ -17,7 +17,9 @@ TEST(WindowsProcess, ProgramsAreFoundWithTheirSuffixStartedAndWaitedFor) {
     EXPECT_TRUE(platform::findProgram("no-such-program").empty());
 
     int pumped = 0;
-    EXPECT_EQ(platform::runAndWait("cmd", {"/c", "exit", "7"}, [&] { ++pumped; }, 1), 7);
+    EXPECT_EQ(platform::runAndWait(
+                  "cmd", {"/c", "exit", "7"}, [&] { ++pumped; }, 1),
+              7);
     EXPECT_EQ(platform::runAndWait("no-such-program", {}), platform::kRunNotStarted);
     // A variable set here reaches the programs started later.
     ASSERT_TRUE(platform::setEnvironment("MORAVO_EXIT", "5"));

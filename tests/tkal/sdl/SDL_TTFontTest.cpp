@@ -108,6 +108,8 @@ TEST_F(SDL_TTFontTest, FontSystemThatCannotStartEndsTheProcessWithMinusOne) {
             SDL_TTFont font(fontPath, 12);
         },
         // -1 as POSIX keeps it (its low byte) and as Windows does.
-        [](int status) { return ::testing::ExitedWithCode(255)(status) || ::testing::ExitedWithCode(-1)(status); },
+        [](int status) {
+            return ::testing::ExitedWithCode(255)(status) || ::testing::ExitedWithCode(-1)(status);
+        },
         "");
 }
