@@ -34,7 +34,10 @@ public:
     void handOff(const std::string& launcherPath) override { handOffs.push_back(launcherPath); }
     void runGame(const std::string& gameDir) override { games.push_back(gameDir); }
     uint32_t now() override { return clock; }
-    bool libraryLoads(const std::string& name) override { return name.find("missing") == std::string::npos; }
+    bool libraryLoads(const std::string& name) override {
+        libraries.push_back(name);
+        return app::LauncherServices::libraryLoads(name); // the real loader
+    }
     int runInstaller(const std::string& path) override {
         installers.push_back(path);
         return 0;
@@ -49,6 +52,7 @@ public:
     std::vector<std::string> handOffs;
     std::vector<std::string> games;
     std::vector<std::string> installers;
+    std::vector<std::string> libraries;
     uint32_t clock = 5000;
 };
 

@@ -211,13 +211,15 @@ TEST_F(LauncherTest, DetailAndShadowLevelsMapToTheStoredValues) {
 
 TEST_F(LauncherTest, AMissingDirectXLibraryAsksAndDropsThePlay) {
     ASSERT_EQ(start(1, {"-n"}), 0);
-    install->write("DirectX.txt", "libpresent.so\n\nmissing_d3dx9.dll\n");
+    // A system library named bare is found on the system's search path.
+    install->write("DirectX.txt", "libm.so.6\n\nmissing_d3dx9.dll\n");
     frame();
     services.boxAnswer = platform::kAnswerNo;
     click(win().playButton);
     EXPECT_TRUE(frame()); // the loop goes on: the game is not started on this press
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0].substr(0, 22), "ERROR VERSION DIRECTX|");
+    EXPECT_EQ(services.libraries, (std::vector<std::string>{"libm.so.6", "missing_d3dx9.dll"}));
     EXPECT_EQ(services.styles[0], unsigned(platform::kBoxYesNo | platform::kIconWarning));
     EXPECT_TRUE(services.installers.empty());
 
