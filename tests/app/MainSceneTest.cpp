@@ -110,6 +110,19 @@ TEST_F(LauncherTest, AnUpdateFinishedSoonAfterTheLoginStartsTheGame) {
     EXPECT_EQ(services.games.size(), 1u);
 }
 
+TEST_F(LauncherTest, AnAutoplayTheDirectXCheckRefusesAsksOnlyOnce) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    install->write("DirectX.txt", "missing_d3dx9.dll\n");
+    services.boxAnswer = platform::kAnswerNo;
+    frame();
+    launcher->mainScene->loginTime = services.clock;
+    for (int i = 0; i < 20; ++i)
+        EXPECT_TRUE(frame(200)); // 4 s, all within the 10 s of autoplay
+    EXPECT_EQ(services.boxes.size(), 1u);
+    click(win().playButton); // a press asks again
+    EXPECT_EQ(services.boxes.size(), 2u);
+}
+
 TEST_F(LauncherTest, AnUpdateFinishedLateWaitsForJugar) {
     ASSERT_EQ(start(1, {"-n"}), 0);
     frame();
