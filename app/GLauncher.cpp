@@ -136,7 +136,7 @@ int GLauncher::init(int argc, char** argv) {
         caPath = connection.caFile[0] == '/'
                      ? connection.caFile
                      : (dir.empty() ? std::string(".") : dir) + "/" + connection.caFile;
-    portal->setTimeout(static_cast<uint32_t>(std::max(1, config.catalogTimeout)) * 1000u);
+    portal->setTimeout(config.catalogTimeoutMs());
     bool serverOk =
         portal->setServer(connection.address, static_cast<uint16_t>(connection.port), connection.tls, caPath);
     if (!serverOk || !portal->start()) {

@@ -36,6 +36,8 @@ void LauncherTest::SetUp() {
 
 int LauncherTest::start(int port, std::vector<std::string> words) {
     install = std::make_unique<TestInstall>(port);
+    for (const auto& [path, text] : installFiles)
+        install->write(path, text);
     EXPECT_EQ(chdir(install->dir().c_str()), 0);
     app::setProgramPath(install->dir() + "/MoravoTown");
     launcher = std::make_unique<app::GLauncher>();

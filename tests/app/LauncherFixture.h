@@ -92,6 +92,8 @@ protected:
 
     app::MainWin& win() { return *launcher->mainWin; }
 
+    /// Files `start` writes into the installation (path, text) before init.
+    std::vector<std::pair<std::string, std::string>> installFiles;
     std::unique_ptr<TestInstall> install;
     std::unique_ptr<testkit::TempDir> home;
     std::unique_ptr<app::GLauncher> launcher;

@@ -206,6 +206,26 @@ TEST_F(LauncherTest, NoAnswerWithinTheTimeOutIsReported) {
     EXPECT_EQ(win().waitLabel->text(), "Se ha superado el tiempo de espera.");
 }
 
+TEST_F(LauncherTest, ATimeOutOfZeroWaitsTheSecondTheClientWaits) {
+    LoopbackServer server([](ServerConnection& c) { c.waitForClose(); });
+    std::string layout = apptest::TestInstall::layout();
+    layout.replace(layout.find("catalog_timeout = 5"), 19, "catalog_timeout = 0");
+    installFiles.emplace_back("res/res.txt", layout);
+    ASSERT_EQ(start(server.port()), 0);
+    frame();
+    win().userField->setText("600");
+    win().passwordField->setText("pw");
+    frame();
+    click(win().loginButton);
+    frame(); // the request leaves
+    frame(500);
+    EXPECT_FALSE(launcher->waitScene->handled);
+    EXPECT_EQ(win().waitBar->value(), 50);
+    frame(500);
+    EXPECT_TRUE(launcher->waitScene->handled);
+    EXPECT_EQ(win().waitLabel->text(), "Se ha superado el tiempo de espera.");
+}
+
 TEST_F(LauncherTest, OldShadersShowTheRequirementsPanelAndContinueLeadsOn) {
     services.hardware.psMajor = services.hardware.vsMajor = 1;
     LoopbackServer server(apptest::loginService("0"));
