@@ -340,7 +340,7 @@ void MainWin::chooseQuality(int row) {
     qualityRow = row;
     int preset = (machineClass_ != nullptr ? *machineClass_ : 0) + row;
     if (modes_ != nullptr && preset >= 0 && preset < 6)
-        videoRow = modes_->presetModes[preset] - modes_->rowOffset();
+        videoRow = modes_->entryOfRow(modes_->presetModes[preset]);
     qualityBox->list()->refresh();
     videoBox->list()->refresh();
     if (videoRow >= 0)
@@ -348,6 +348,11 @@ void MainWin::chooseQuality(int row) {
     bool custom = preset >= 5;
     videoBox->setVisible(!custom);
     configureButton->setVisible(custom);
+}
+
+void MainWin::chooseVideo(int entry) {
+    videoRow = entry;
+    videoBox->choose(entry);
 }
 
 // [events] ------------------------------------------------------------------

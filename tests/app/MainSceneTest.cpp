@@ -151,6 +151,25 @@ TEST_F(LauncherTest, PlayWritesTheLaunchFileAndTheCredentialsForTheGame) {
     EXPECT_EQ(SDL_GetVideoSurface(), nullptr); // the window is gone before the game starts
 }
 
+TEST_F(LauncherTest, TheGamesLastScreenModeIsChosenAtStartAndKeptByJugar) {
+    // Preset 0 defaults to 1280 x 720; the game last ran at 1024 x 768, full screen.
+    installFiles.emplace_back("Game.moravo/Launch.txt",
+                              ".Render\n{\n\t.ID Preset0\n\t.Screen Full\n\t.Display { 1024 768 60 }\n}\n");
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    EXPECT_EQ(win().videoBox->label()->text(), "1024x768");
+    EXPECT_TRUE(win().fullScreenBox->toggled());
+    // The custom mode (1024 x 768, from the third preset) and the 1024 x 768
+    // target give one entry.
+    EXPECT_EQ(launcher->videoList.count(), 4u);
+    click(win().playButton);
+    EXPECT_FALSE(frame());
+    EXPECT_EQ(finish(), 0);
+    std::string launch = readFile(install->dir() + "/Game.moravo/Launch.txt");
+    EXPECT_NE(launch.find(".Display {  1024 768 60  }"), std::string::npos) << launch;
+    EXPECT_NE(launch.find(".Screen Full"), std::string::npos) << launch;
+}
+
 TEST_F(LauncherTest, AClassThreeMachineSeesThreeQualityRowsAndTheLastConfigures) {
     services.hardware.memoryBytes = 512ull << 20;
     ASSERT_EQ(start(1, {"-n"}), 0);
