@@ -215,7 +215,7 @@ void TableWidget::load(RCache* cache, const Property* props) {
             setTableStyle(static_cast<TableStyle*>(cache->get("TableStyle", name, nullptr)));
         std::string fontName = props->getString("header_font", "");
         if (!fontName.empty()) {
-            auto* font = static_cast<TKAL::Font*>(cache->get(nullptr, fontName, nullptr));
+            auto* font = static_cast<TKAL::Font*>(cache->getOfKind("Font", fontName, nullptr));
             if (font != nullptr)
                 headerFont = font;
         }
