@@ -77,6 +77,10 @@ TEST(EditWidget, TypingEditsAtTheCursor) {
     EXPECT_EQ(field.text(), "y\xC3\xB1");
     type(field, key(304)); // a key without a character
     EXPECT_EQ(field.length(), 2);
+    type(field, key('v', 0x16)); // Ctrl+V, Ctrl+A and DEL are no text
+    type(field, key('a', 0x01));
+    type(field, key(0, 0x7F));
+    EXPECT_EQ(field.text(), "y\xC3\xB1");
 }
 
 TEST(EditWidget, FullFieldIgnoresMoreAndMaxCharsCuts) {
@@ -89,6 +93,8 @@ TEST(EditWidget, FullFieldIgnoresMoreAndMaxCharsCuts) {
     ASSERT_TRUE(field.setMaxChars(2));
     EXPECT_EQ(field.text(), "ab");
     EXPECT_EQ(field.cursor(), 2);
+    ASSERT_TRUE(field.setMaxChars(2000000000)); // no 4 GiB buffer
+    EXPECT_EQ(field.maxChars(), 4096);
 }
 
 TEST(EditWidget, ReturnAndEscapeAreMessagesAndInertFieldsTakeNothing) {
