@@ -137,7 +137,7 @@ void UserSetWin::show(const UserSettings& s, int customMode) {
     closed = cancelled = accepted = false;
     hdrBox->setToggled(hdr);
     if (videoList->holds(videoIndex)) {
-        videoList->select(videoIndex);
+        videoList->setSelection(videoIndex);
         videoList->reveal(videoIndex);
     }
     refresh();

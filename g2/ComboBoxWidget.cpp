@@ -47,10 +47,9 @@ std::string ComboBoxWidget::itemLabel(int index) const {
 }
 
 void ComboBoxWidget::choose(int index) {
-    if (!list_->holds(index))
-        return;
-    list_->select(index);
-    label()->setText(itemLabel(index).c_str());
+    // Only a choice made through the drop-down is announced (1065).
+    if (list_->setSelection(index))
+        label()->setText(itemLabel(index).c_str());
 }
 
 bool ComboBoxWidget::isOpen() const {

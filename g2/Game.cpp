@@ -342,6 +342,10 @@ bool Game::showPopup(Widget* widget, int x, int y) {
     if (!tk.popupRoot || widget == nullptr || widget->parent() != nullptr)
         return false;
     widget->setParent(tk.popupRoot.get());
+    // What the pointer did to it before it was taken away last (a list
+    // closed by the press that chose from it) is over: it would show as
+    // hovered, and keep its drop-down open, until the pointer moved twice.
+    widget->state &= ~uint32_t(ButtonsMask | PointerOver | MouseThisFrame);
     if (widget->x != x || widget->y != y) {
         widget->x = widget->requestedX = static_cast<int16_t>(x);
         widget->y = widget->requestedY = static_cast<int16_t>(y);

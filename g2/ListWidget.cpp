@@ -112,13 +112,18 @@ int ListWidget::itemAt(int, int) const {
     return -1;
 }
 
-void ListWidget::select(int index) {
+bool ListWidget::setSelection(int index) {
     if (!holds(index) || !(data_->itemFlags(index) & AbstractTree::itemSelectable))
-        return;
+        return false;
     selected_ = index;
     data_->select(index);
     state |= NeedsRedraw;
-    emitter().emit(1060, index);
+    return true;
+}
+
+void ListWidget::select(int index) {
+    if (setSelection(index))
+        emitter().emit(1060, index);
 }
 
 void ListWidget::pressAt(uint32_t, int x, int y) {
