@@ -360,6 +360,10 @@ void MainWin::chooseVideo(int entry) {
 int MainWin::onEvent(uint32_t code, void* sender, intptr_t data) {
     switch (code) {
     case 1002:
+        // Escape (data non-zero) closes the launcher only from this window
+        // itself: the settings window shown in its place takes it as Cancel.
+        if (data != 0 && G2::viewShowing(this) == nullptr)
+            return 0;
         closeRequested = true;
         return 1;
     case 1030:

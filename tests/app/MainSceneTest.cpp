@@ -225,6 +225,24 @@ TEST_F(LauncherTest, TheSettingsWindowStoresTheCustomPreset) {
     EXPECT_FALSE(launcher->mainScene->settingsShown);
 }
 
+TEST_F(LauncherTest, EscapeCancelsTheSettingsWindowAndOnlyThenClosesTheLauncher) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    win().configureRequested = true;
+    frame();
+    ASSERT_TRUE(launcher->mainScene->settingsShown);
+    const int antialiasing = launcher->userSettings.antialiasing;
+    launcher->userSetWin->onEvent(1055, launcher->userSetWin->aaBar, 0);
+    pressKey(27);
+    EXPECT_FALSE(launcher->mainScene->settingsShown); // as its "Cancelar"
+    EXPECT_EQ(launcher->userSettings.antialiasing, antialiasing);
+    EXPECT_FALSE(launcher->mainScene->exitPending);
+    EXPECT_TRUE(frame());
+    pressKey(27); // on the main window itself: the close request
+    EXPECT_TRUE(launcher->mainScene->exitPending);
+    EXPECT_FALSE(frame());
+}
+
 TEST_F(LauncherTest, DetailAndShadowLevelsMapToTheStoredValues) {
     EXPECT_EQ(app::UserSetWin::shadowSizeFor(2), 1024);
     EXPECT_EQ(app::UserSetWin::shadowSizeFor(3), 2048);
