@@ -4,6 +4,7 @@
 // the window ends the program with code 0.
 #include "tests/app/LoginService.h"
 #include "tests/app/TestInstall.h"
+#include "tests/common/ToolRun.h"
 #include "tests/common/X11Client.h"
 #include "tests/common/Xvfb.h"
 #include "tests/net/LoopbackServer.h"
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 using nettest::LoopbackServer;
 using nettest::ServerConnection;
@@ -93,4 +95,32 @@ TEST(MoravoTownWindow, LogsInThroughTheKeyboardAndEndsWithZeroWhenClosed) {
 
     ASSERT_TRUE(x.requestClose(window));
     EXPECT_EQ(launcher.wait(15000), 0);
+}
+
+TEST(MoravoTownWindow, WithoutAWorkingDisplayItSaysWhyAndEndsWith33) {
+    testkit::TempDir scratch;
+    auto run = [&](const std::string& environment) {
+        std::string out = scratch.path() + "/stdout", err = scratch.path() + "/stderr";
+        std::string line = "exec env -u SDL_VIDEODRIVER " + environment +
+                           " '" MORAVO_BINARY_DIR "/app/MoravoTown' >" + out + " 2>" + err + " </dev/null";
+        testkit::Child child;
+        EXPECT_TRUE(child.start("/bin/sh", {"-c", line}, {leakOptions()}, scratch.path()));
+        int code = child.wait(15000);
+        return std::make_tuple(code, testkit::slurp(out), testkit::slurp(err));
+    };
+    // An X display that does not answer: X11 was the one driver tried.
+    auto [code, out, err] = run("DISPLAY=:4095");
+    EXPECT_EQ(code, 33);
+    EXPECT_EQ(out, "");
+    EXPECT_NE(err.find("MoravoTown: SDL could not start: "), std::string::npos) << err;
+    EXPECT_NE(err.find("video driver x11, DISPLAY :4095"), std::string::npos) << err;
+
+    // No display at all: the framebuffer console, never a text-mode driver
+    // drawing into the terminal (which would answer 0 here, or hang).
+    if (std::filesystem::exists("/dev/fb0") || std::filesystem::exists("/dev/fb/0"))
+        GTEST_SKIP() << "this machine has a framebuffer console";
+    std::tie(code, out, err) = run("-u DISPLAY SDL_FBDEV=/nonexistent");
+    EXPECT_EQ(code, 33);
+    EXPECT_EQ(out, "");
+    EXPECT_NE(err.find("video driver fbcon, DISPLAY not set"), std::string::npos) << err;
 }
