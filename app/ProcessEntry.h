@@ -35,9 +35,9 @@ EntryServices defaultEntryServices();
 
 /// Starts SDL (33 when it cannot, with SDL's reason on stderr; a text-mode
 /// video driver only when SDL_VIDEODRIVER asks for one), fills the program
-/// path, hands the
-/// command-line words (at most 9 after the program path) to `app.init`,
-/// runs the fixed-period loop and answers the application's exit code.
+/// path, hands the command-line words (at most 9 after the program path) to
+/// `app.init`, runs the fixed-period loop and answers the application's
+/// exit code.
 int processEntry(TKAL::App& app, const std::vector<std::string>& words, const EntryServices& services);
 
 } // namespace app
