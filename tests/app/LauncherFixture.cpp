@@ -1,6 +1,8 @@
 #include "tests/app/LauncherFixture.h"
 
 #include "app/ProcessEntry.h"
+#include "g2/ButtonWidget.h"
+#include "g2/EditWidget.h"
 #include "g2/Game.h"
 #include "props/RCacheS.h"
 
@@ -107,6 +109,14 @@ void LauncherTest::pressKey(int sym, int unicode) {
 void LauncherTest::type(const std::string& text) {
     for (char c : text)
         pressKey(static_cast<unsigned char>(c), static_cast<unsigned char>(c));
+}
+
+void LauncherTest::logIn(const std::string& userName, const std::string& password) {
+    frame();
+    win().userField->setText(userName.c_str());
+    win().passwordField->setText(password.c_str());
+    frame();
+    click(win().loginButton);
 }
 
 int LauncherTest::finish() {

@@ -87,6 +87,9 @@ protected:
     /// the frame that delivers the click).
     void click(G2::Widget* widget);
     void type(const std::string& text);
+    /// Fills the login fields and clicks "Login"; the request leaves with
+    /// the next frame.
+    void logIn(const std::string& userName, const std::string& password);
     void pressKey(int sym, int unicode = 0);
     int finish();
 
