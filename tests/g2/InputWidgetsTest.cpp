@@ -380,29 +380,21 @@ TEST_F(GameTest, ComboBoxOpensAboveChoosesAndClosesByItself) {
 
 TEST_F(GameTest, EscapeClosesAnOpenDropDownFirstThenReachesTheFocusedFieldAndCloses) {
     G2::toolkit().windowFlags |= G2::QuitAsMessage;
-    G2::View popups(G2::toolkit().display, TKAL::Rect{0, 0, 320, 240});
-    popups.setRoot(G2::Game::popupRoot(320, 240));
-    G2::Game::addView(&popups);
+    G2::Game::popupRoot(320, 240);
     Texts data({"Baja", "Alta"});
-    auto combo = std::make_unique<G2::ComboBoxWidget>(&data);
-    combo->y = 150;
-    combo->setSize(100, 20);
-    G2::ComboBoxWidget* box = add(std::move(combo));
+    G2::ComboBoxWidget* box = add(std::make_unique<G2::ComboBoxWidget>(&data));
     G2::EditWidget* field = add(std::make_unique<G2::EditWidget>());
     fakes::Listener listener;
     field->emitter().connect(&listener, 1031);
     G2::toolkit().emitter.connect(&listener, 1002);
-    frame();
     G2::toolkit().setFocus(field);
     box->emitter().emit(1040);
     ASSERT_TRUE(box->isOpen());
-
     pushKey(SDLK_ESCAPE, 27);
     EXPECT_TRUE(frame());
     EXPECT_FALSE(box->isOpen());
     EXPECT_FALSE(box->toggled());
     EXPECT_TRUE(listener.messages.empty());
-
     pushKey(SDLK_ESCAPE, 27);
     EXPECT_TRUE(frame());
     EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{1031, 1002}));
