@@ -82,7 +82,11 @@ int GLauncher::fail(const char* caption, const char* text) {
 
 void GLauncher::readGameSettings() {
     gameFiles = std::make_unique<GameFiles>(config.gameDirectory);
+    // The full-screen box starts from the mode the game last started in;
+    // "full_screen" of the layout file stands when "Launch.txt" has none.
+    gameFullScreen = config.fullScreen != 0;
     std::string id = gameFiles->readLaunchFile(gameWidth, gameHeight, gameFullScreen);
+    config.fullScreen = gameFullScreen ? 1 : 0;
     currentPreset = gameFiles->readPresets(id, config.menuList);
     userSettings = gameFiles->readUserSettings();
     if (currentPreset < 0)
@@ -136,7 +140,7 @@ int GLauncher::init(int argc, char** argv) {
         caPath = connection.caFile[0] == '/'
                      ? connection.caFile
                      : (dir.empty() ? std::string(".") : dir) + "/" + connection.caFile;
-    portal->setTimeout(static_cast<uint32_t>(std::max(1, config.catalogTimeout)) * 1000u);
+    portal->setTimeout(config.catalogTimeoutMs());
     bool serverOk =
         portal->setServer(connection.address, static_cast<uint16_t>(connection.port), connection.tls, caPath);
     if (!serverOk || !portal->start()) {
@@ -208,6 +212,13 @@ int GLauncher::init(int argc, char** argv) {
         mainWin->qualityBox->choose(row);
         mainWin->chooseQuality(row);
     }
+    // The player's last screen size stays chosen, rather than the preset's
+    // default, until the player chooses another quality.
+    if (gameWidth > 0 && gameHeight > 0) {
+        int nearest = videoModes.nearestEntry(uint32_t(gameWidth), uint32_t(gameHeight));
+        if (nearest >= 0)
+            mainWin->chooseVideo(nearest);
+    }
 
     // 19.
     mainLayer->setRoot(mainWin.get());
@@ -251,7 +262,7 @@ void GLauncher::playGame() {
     int width = gameWidth > 0 ? gameWidth : windowWidth;
     int height = gameHeight > 0 ? gameHeight : windowHeight;
     if (!videoModes.empty()) {
-        int row = preset == 5 ? 0 : win.videoRow + videoModes.rowOffset();
+        int row = preset == 5 ? 0 : videoModes.rowOfEntry(win.videoRow);
         if (row >= 0 && row < static_cast<int>(videoModes.modeRows.size())) {
             const Resolution& mode = videoModes.resolutions[size_t(videoModes.modeRows[size_t(row)])];
             width = static_cast<int>(mode.first);

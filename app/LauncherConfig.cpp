@@ -4,6 +4,7 @@
 #include "props/Properties.h"
 #include "props/RCache.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace app {
@@ -68,6 +69,12 @@ void LauncherConfig::read(const Properties& tree) {
     loginServerFull = tree.getString("login_SERVER_FULL", loginServerFull);
     loginProcessing = tree.getString("login_PROCESSING", loginProcessing);
     doDel = tree.getInt("do_del", doDel);
+}
+
+uint32_t LauncherConfig::catalogTimeoutMs() const {
+    // A time-out of 0 (or less) would end every wait at once; one that
+    // overflows 32-bit milliseconds would end it at a random time.
+    return static_cast<uint32_t>(std::clamp(catalogTimeout, 1, 2147483)) * 1000u;
 }
 
 void InitialResources::load(RCache& cache) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,10 @@ struct LauncherConfig {
 
     /// Reads every key from `tree`; absent keys keep their defaults.
     void read(const Properties& tree);
+    /// The web-service time-out in milliseconds, as the client and the wait
+    /// scene both count it: "catalog_timeout" seconds, at least 1 and at
+    /// most what 32-bit milliseconds hold.
+    uint32_t catalogTimeoutMs() const;
 };
 
 /// The look-and-feel resources the launcher cannot start without, owned by

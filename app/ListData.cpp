@@ -36,12 +36,11 @@ unsigned MenuVideoList::count() const {
     // Without any resolution there is nothing to choose from.
     if (modes_->empty())
         return 0;
-    int n = static_cast<int>(modes_->modeRows.size()) - modes_->rowOffset();
-    return n > 0 ? static_cast<unsigned>(n) : 0;
+    return static_cast<unsigned>(modes_->shownRows().size());
 }
 
 const char* MenuVideoList::text(unsigned index) const {
-    int mode = modes_->modeRows[index + static_cast<unsigned>(modes_->rowOffset())];
+    int mode = modes_->modeRows[size_t(modes_->rowOfEntry(static_cast<int>(index)))];
     if (mode < 0 || static_cast<size_t>(mode) >= modes_->names.size())
         return nullptr;
     return modes_->names[static_cast<size_t>(mode)].c_str();

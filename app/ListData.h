@@ -39,7 +39,8 @@ private:
     const int* machineClass_;
 };
 
-/// The main panel's video modes: the rows of `modeRows` after the row offset.
+/// The main panel's video modes: the rows of `modeRows` after the row
+/// offset, each mode once.
 class MenuVideoList : public TextListData {
 public:
     explicit MenuVideoList(const VideoModes* modes) : modes_(modes) {}

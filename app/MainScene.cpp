@@ -155,6 +155,7 @@ bool MainScene::update() {
         fileText.clear();
         mainPercent = 0;
         win.mainBar->setValue(0);
+        autoplayed = false;
         statusText = "Reintentando...";
         showState();
         if (updater)
@@ -162,10 +163,14 @@ bool MainScene::update() {
         restartPending = true;
     }
     // 6. Autoplay: an update finished soon after the login starts the game.
+    // It asks once: a play it asked for that the DirectX check refuses is
+    // not asked for again in every later frame of the window.
     const uint32_t now = launcher_.services().now();
-    if (updateDone && loginTime != 0 &&
-        now - loginTime < static_cast<uint32_t>(launcher_.config.autoplayTime) * 1000u)
+    if (updateDone && !autoplayed && loginTime != 0 &&
+        now - loginTime < static_cast<uint32_t>(launcher_.config.autoplayTime) * 1000u) {
         win.playRequested = true;
+        autoplayed = true;
+    }
     // 7.
     if (exitPending)
         G2::Game::quit();

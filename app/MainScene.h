@@ -55,6 +55,8 @@ public:
     bool errorShown = false;
     bool exitPending = false;
     bool restartPending = false;
+    /// Autoplay has asked to play for the update that finished last.
+    bool autoplayed = false;
     std::string statusText;
     int mainPercent = 0;
     std::string fileText;

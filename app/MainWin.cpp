@@ -340,7 +340,7 @@ void MainWin::chooseQuality(int row) {
     qualityRow = row;
     int preset = (machineClass_ != nullptr ? *machineClass_ : 0) + row;
     if (modes_ != nullptr && preset >= 0 && preset < 6)
-        videoRow = modes_->presetModes[preset] - modes_->rowOffset();
+        videoRow = modes_->entryOfRow(modes_->presetModes[preset]);
     qualityBox->list()->refresh();
     videoBox->list()->refresh();
     if (videoRow >= 0)
@@ -350,11 +350,20 @@ void MainWin::chooseQuality(int row) {
     configureButton->setVisible(custom);
 }
 
+void MainWin::chooseVideo(int entry) {
+    videoRow = entry;
+    videoBox->choose(entry);
+}
+
 // [events] ------------------------------------------------------------------
 
 int MainWin::onEvent(uint32_t code, void* sender, intptr_t data) {
     switch (code) {
     case 1002:
+        // Escape (data non-zero) closes the launcher only from this window
+        // itself: the settings window shown in its place takes it as Cancel.
+        if (data != 0 && G2::viewShowing(this) == nullptr)
+            return 0;
         closeRequested = true;
         return 1;
     case 1030:

@@ -40,6 +40,8 @@ public:
     /// Selects quality row `row`: the video list shows the preset's default
     /// mode, or gives way to "Configurar" for the custom preset.
     void chooseQuality(int row);
+    /// Selects entry `entry` of the video-mode list.
+    void chooseVideo(int entry);
     ~MainWin() override;
 
     int onEvent(uint32_t code, void* sender, intptr_t data) override;
@@ -77,6 +79,7 @@ public:
     bool fullScreen = false;
 
     int qualityRow = 0;
+    /// The chosen entry of the video-mode list (-1 for none).
     int videoRow = 0;
 
     // Login panel.

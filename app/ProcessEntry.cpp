@@ -6,6 +6,9 @@
 
 #include <SDL.h>
 
+#include <cstdio>
+#include <cstring>
+
 namespace app {
 
 namespace {
@@ -19,8 +22,33 @@ public:
     void sleep(uint32_t ms) override { platform::sleepMilliseconds(ms); }
 };
 
+// SDL takes the first video driver that starts, and without a display that
+// is a text-mode one, which draws the window as coloured characters in the
+// terminal. Unless SDL_VIDEODRIVER names a driver, only those that show a
+// real window or screen are tried: X11 where there is a display, the
+// framebuffer console where there is none. The choice stays in the
+// environment, so that the video started again after the game (or for the
+// mode list) takes the same driver.
+int startSdl(uint32_t flags) {
+    const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
+    if (chosen != nullptr && *chosen != '\0')
+        return SDL_Init(flags);
+    static char x11[] = "SDL_VIDEODRIVER=x11";
+    static char fbcon[] = "SDL_VIDEODRIVER=fbcon";
+    const char* display = SDL_getenv("DISPLAY");
+    char* driver = display != nullptr && *display != '\0' ? x11 : fbcon;
+    SDL_putenv(driver);
+    if (SDL_Init(flags) == 0)
+        return 0;
+    // SDL only says that no device is available: name what was tried.
+    std::string reason = SDL_GetError();
+    SDL_SetError("%s (video driver %s, DISPLAY %s)", reason.c_str(), std::strchr(driver, '=') + 1,
+                 display != nullptr && *display != '\0' ? display : "not set");
+    return -1;
+}
+
 int realSdlInit(uint32_t flags) {
-    int result = SDL_Init(flags);
+    int result = startSdl(flags);
     // SDL's timer subsystem polls in a thread of its own every millisecond;
     // nothing here uses its timers (the toolkit keeps its own queue, and the
     // ticks and delays work without it), so it is let go at once rather
@@ -61,6 +89,7 @@ EntryServices defaultEntryServices() {
     EntryServices services;
     services.sdlInit = realSdlInit;
     services.sdlQuit = SDL_Quit;
+    services.sdlError = [] { return static_cast<const char*>(SDL_GetError()); };
     services.enableUnicode = realEnableUnicode;
     services.programPath = platform::programPath;
     services.clock = &clock;
@@ -69,8 +98,12 @@ EntryServices defaultEntryServices() {
 
 int processEntry(TKAL::App& app, const std::vector<std::string>& words, const EntryServices& services) {
     // Every subsystem, without SDL's signal parachute.
-    if (services.sdlInit(0x10FFFF) != 0)
+    if (services.sdlInit(0x10FFFF) != 0) {
+        // No window can tell the player why: the terminal or the log must.
+        std::fprintf(stderr, "MoravoTown: SDL could not start: %s\n",
+                     services.sdlError != nullptr ? services.sdlError() : "unknown error");
         return 33;
+    }
     services.enableUnicode();
 
     setProgramPath(services.programPath());

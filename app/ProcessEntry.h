@@ -23,6 +23,8 @@ std::string programDirOf(const std::string& path);
 struct EntryServices {
     int (*sdlInit)(uint32_t flags) = nullptr;
     void (*sdlQuit)() = nullptr;
+    /// Why `sdlInit` failed (null: not known).
+    const char* (*sdlError)() = nullptr;
     void (*enableUnicode)() = nullptr;
     std::string (*programPath)() = nullptr;
     TKAL::LoopClock* clock = nullptr;
@@ -31,9 +33,11 @@ struct EntryServices {
 /// The services of a real run: SDL and the platform clock.
 EntryServices defaultEntryServices();
 
-/// Starts SDL (33 when it cannot), fills the program path, hands the
-/// command-line words (at most 9 after the program path) to `app.init`,
-/// runs the fixed-period loop and answers the application's exit code.
+/// Starts SDL (33 when it cannot, with SDL's reason on stderr; a text-mode
+/// video driver only when SDL_VIDEODRIVER asks for one), fills the program
+/// path, hands the command-line words (at most 9 after the program path) to
+/// `app.init`, runs the fixed-period loop and answers the application's
+/// exit code.
 int processEntry(TKAL::App& app, const std::vector<std::string>& words, const EntryServices& services);
 
 } // namespace app

@@ -75,7 +75,7 @@ bool WaitScene::update() {
     MutexLock guard(mutex_);
     MainWin& win = *launcher_.mainWin;
     if (!handled) {
-        const uint32_t timeout = static_cast<uint32_t>(launcher_.config.catalogTimeout) * 1000u;
+        const uint32_t timeout = launcher_.config.catalogTimeoutMs();
         const uint32_t now = launcher_.services().now();
         int s = loginStatus(*launcher_.portal, launcher_.pendingLogin, timeout, now);
         int p = loginRemaining(launcher_.pendingLogin, timeout, now);

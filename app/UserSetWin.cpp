@@ -137,7 +137,7 @@ void UserSetWin::show(const UserSettings& s, int customMode) {
     closed = cancelled = accepted = false;
     hdrBox->setToggled(hdr);
     if (videoList->holds(videoIndex)) {
-        videoList->select(videoIndex);
+        videoList->setSelection(videoIndex);
         videoList->reveal(videoIndex);
     }
     refresh();
@@ -172,7 +172,11 @@ void UserSetWin::refresh() {
 int UserSetWin::onEvent(uint32_t code, void* sender, intptr_t data) {
     switch (code) {
     case 1002:
-        closed = true;
+        // The close button closes the launcher; Escape is this window's Cancel.
+        if (data == 0)
+            closed = true;
+        else if (G2::viewShowing(this) != nullptr)
+            cancelled = true;
         return 1;
     case 1040: {
         auto* node = static_cast<G2::Node*>(sender);

@@ -1,6 +1,7 @@
 #include "app/VideoModes.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace app {
 
@@ -57,6 +58,51 @@ void VideoModes::build(const std::vector<Resolution>& modes, uint32_t customWidt
     const int list[6] = {0, r800, r800, r800, r1024, r1280};
     for (int p = 0; p < 6; ++p)
         presetModes[p] = list[5 - p];
+}
+
+std::vector<int> VideoModes::shownRows() const {
+    std::vector<int> shown;
+    for (size_t row = size_t(rowOffset()); row < modeRows.size(); ++row) {
+        const int mode = modeRows[row];
+        bool repeated = std::any_of(shown.begin(), shown.end(),
+                                    [&](int earlier) { return modeRows[size_t(earlier)] == mode; });
+        if (!repeated)
+            shown.push_back(static_cast<int>(row));
+    }
+    return shown;
+}
+
+int VideoModes::entryOfRow(int row) const {
+    if (row < 0 || static_cast<size_t>(row) >= modeRows.size())
+        return -1;
+    const std::vector<int> shown = shownRows();
+    for (size_t entry = 0; entry < shown.size(); ++entry)
+        if (modeRows[size_t(shown[entry])] == modeRows[size_t(row)])
+            return static_cast<int>(entry);
+    return -1;
+}
+
+int VideoModes::rowOfEntry(int entry) const {
+    const std::vector<int> shown = shownRows();
+    return entry >= 0 && static_cast<size_t>(entry) < shown.size() ? shown[size_t(entry)] : -1;
+}
+
+int VideoModes::nearestEntry(uint32_t width, uint32_t height) const {
+    const std::vector<int> shown = shownRows();
+    int best = -1;
+    int64_t bestDistance = 0;
+    for (size_t entry = 0; entry < shown.size(); ++entry) {
+        const int mode = modeRows[size_t(shown[entry])];
+        if (mode < 0 || static_cast<size_t>(mode) >= resolutions.size())
+            continue;
+        const Resolution& r = resolutions[size_t(mode)];
+        int64_t distance = std::llabs(int64_t(r.first) - width) + std::llabs(int64_t(r.second) - height);
+        if (best < 0 || distance < bestDistance) {
+            best = static_cast<int>(entry);
+            bestDistance = distance;
+        }
+    }
+    return best;
 }
 
 } // namespace app

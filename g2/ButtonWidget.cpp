@@ -7,6 +7,8 @@
 #include "props/Properties.h"
 #include "props/RCache.h"
 
+#include <algorithm>
+
 namespace G2 {
 
 G2_DEFINE_CLASS_INFO(ButtonWidget, Widget, "ButtonWidget")
@@ -24,6 +26,8 @@ ButtonWidget::ButtonWidget(int32_t buttonId) : id(buttonId), style_(nullptr) {
 
 ButtonWidget::~ButtonWidget() {
     toolkit().emitter.disconnect(this, 1000);
+    if (group_ != nullptr)
+        group_->removeMember(this);
 }
 
 void ButtonWidget::setButtonStyle(ButtonStyle* style) {
@@ -153,6 +157,7 @@ void ButtonWidget::registerWithGroup() {
             continue;
         auto* group = static_cast<ButtonGroupWidget*>(a);
         group->addMember(this);
+        group_ = group;
         state |= GroupRegistered;
         setToggled(false);
         emitter().connect(group, isKindOf(PushButtonWidget::classRecord) ? 1041 : 1040);
@@ -277,7 +282,20 @@ void LabelPushButtonWidget::load(RCache* cache, const Property* props) {
 // Button groups ------------------------------------------------------------
 
 ButtonGroupWidget::ButtonGroupWidget() = default;
-ButtonGroupWidget::~ButtonGroupWidget() = default;
+
+ButtonGroupWidget::~ButtonGroupWidget() {
+    // Members still inside are destroyed after this (children go last), and
+    // one moved elsewhere may live on: none may reach the group any more.
+    for (ButtonWidget* member : members_) {
+        member->group_ = nullptr;
+        member->emitter().disconnect(this, 1040);
+        member->emitter().disconnect(this, 1041);
+    }
+}
+
+void ButtonGroupWidget::removeMember(ButtonWidget* button) {
+    members_.erase(std::remove(members_.begin(), members_.end(), button), members_.end());
+}
 
 int ButtonGroupWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
     if (code == 1041 && data != 0 && *reinterpret_cast<const uint8_t*>(data) != 0) {

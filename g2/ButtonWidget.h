@@ -7,6 +7,7 @@ namespace G2 {
 
 struct ButtonStyle;
 struct PushButtonStyle;
+class ButtonGroupWidget;
 class LabelWidget;
 
 /// A button: looks for normal, over, pressed and disabled from its style;
@@ -43,11 +44,14 @@ public:
     uint8_t buttonState = 0;
 
 protected:
+    friend class ButtonGroupWidget;
     static constexpr uint8_t PressedBit = 0x20;
     /// Joins the nearest enclosing "ButtonGroupWidget", once.
     void registerWithGroup();
 
     ButtonStyle* style_;
+    /// The group this button joined (it leaves it when destroyed), or null.
+    ButtonGroupWidget* group_ = nullptr;
     uint8_t repeatDelay_ = 0;
     uint8_t repeatInterval_ = 0;
     uint8_t countdown_ = 0;
@@ -103,7 +107,8 @@ private:
 
 /// Buttons inside a group register with it when they are loaded. The group
 /// behaves as a radio group: a member push button toggled on turns the
-/// other members off.
+/// other members off. A member destroyed first leaves the group; a group
+/// destroyed first lets go of its members (one moved out of it outlives it).
 class ButtonGroupWidget : public Widget {
     G2_CLASS_INFO()
 public:
@@ -111,10 +116,11 @@ public:
     ~ButtonGroupWidget() override;
     int onEvent(uint32_t code, void* sender, intptr_t data) override;
     void addMember(ButtonWidget* button) { members_.push_back(button); }
+    void removeMember(ButtonWidget* button);
     const std::vector<ButtonWidget*>& members() const { return members_; }
 
 private:
-    std::vector<ButtonWidget*> members_; // descendants, so they live no longer than the group
+    std::vector<ButtonWidget*> members_; // borrowed
 };
 
 } // namespace G2

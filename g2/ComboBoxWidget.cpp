@@ -47,10 +47,9 @@ std::string ComboBoxWidget::itemLabel(int index) const {
 }
 
 void ComboBoxWidget::choose(int index) {
-    if (!list_->holds(index))
-        return;
-    list_->select(index);
-    label()->setText(itemLabel(index).c_str());
+    // Only a choice made through the drop-down is announced (1065).
+    if (list_->setSelection(index))
+        label()->setText(itemLabel(index).c_str());
 }
 
 bool ComboBoxWidget::isOpen() const {
@@ -60,18 +59,13 @@ bool ComboBoxWidget::isOpen() const {
 void ComboBoxWidget::screenPosition(int& sx, int& sy) const {
     sx = x;
     sy = y;
-    const Node* top = this;
     for (const Widget* p = parentWidget(); p != nullptr; p = p->parentWidget()) {
         sx += p->x + p->border;
         sy += p->y + p->border;
-        top = p;
     }
-    for (View* view : toolkit().views) {
-        if (view != nullptr && view->root() == top) {
-            sx += view->rect().x;
-            sy += view->rect().y;
-            break;
-        }
+    if (const View* view = viewShowing(this)) {
+        sx += view->rect().x;
+        sy += view->rect().y;
     }
 }
 
@@ -115,7 +109,11 @@ int ComboBoxWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
     }
     if (code == 1000 && sender == nullptr) {
         if (deadline_ != 0) {
-            if ((list_->state & PointerOver) || (state & PointerOver)) {
+            if (!isOpen()) {
+                // The list was taken out of the popup layer (by Escape).
+                deadline_ = 0;
+                setToggled(false);
+            } else if ((list_->state & PointerOver) || (state & PointerOver)) {
                 deadline_ = tk.now + closeDelay;
             } else if (static_cast<int32_t>(tk.now - deadline_) >= 0) {
                 close();

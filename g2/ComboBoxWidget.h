@@ -23,7 +23,8 @@ public:
 
     int onEvent(uint32_t code, void* sender, intptr_t data) override;
 
-    /// Shows item `index` as the choice (and tells the data it was chosen).
+    /// Shows item `index` as the choice (and tells the data it was chosen),
+    /// without emitting 1065.
     void choose(int index);
     TextListWidget* list() const { return list_.get(); }
     bool isOpen() const;

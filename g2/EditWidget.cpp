@@ -55,6 +55,9 @@ std::string EditWidget::text() const {
 bool EditWidget::setMaxChars(int n) {
     if (n < 0)
         return false;
+    // A layout's "max_chars" is not a reason to commit the memory of a
+    // hundred million characters: no field of a launcher needs more.
+    n = std::min(n, kMaxCharsLimit);
     try {
         buffer_.resize(static_cast<size_t>(n) + 1, 0);
     } catch (const std::bad_alloc&) {
@@ -123,8 +126,9 @@ int EditWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
     case 277: // Insert
         break;
     default: {
+        // Control characters (Ctrl+V gives 0x16) are keys, not text.
         auto ch = static_cast<uint16_t>(key->arg3);
-        if (ch != 0 && length_ < maxChars_) {
+        if (ch >= 0x20 && ch != 0x7F && length_ < maxChars_) {
             std::copy_backward(b + cursor_, b + length_, b + length_ + 1);
             b[cursor_] = ch;
             ++length_;

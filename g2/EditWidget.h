@@ -7,7 +7,8 @@ namespace G2 {
 
 /// A single-line text field over a UCS-2 buffer, with an optional password
 /// character. It takes the keyboard focus; the caret is drawn only while it
-/// holds it. Emits 1030 on Return and 1031 on Escape.
+/// holds it. Emits 1030 on Return and 1031 on Escape. Typing inserts
+/// characters from U+0020 on, except U+007F.
 class EditWidget : public LabelWidget {
     G2_CLASS_INFO()
 public:
@@ -27,8 +28,10 @@ public:
     /// The real text, also for a password field.
     std::string text() const override;
 
-    /// Room for `n` characters; length and cursor are cut to it.
+    /// Room for `n` characters, at most `kMaxCharsLimit`; length and cursor
+    /// are cut to it.
     bool setMaxChars(int n);
+    static constexpr int kMaxCharsLimit = 4096;
     int maxChars() const { return maxChars_; }
     int length() const { return length_; }
     int cursor() const { return cursor_; }

@@ -153,25 +153,41 @@ void Game::dispatchMouse(const TKAL::Event& event) {
     }
 }
 
-bool Game::inputStep() {
+bool Game::closePopups() {
+    Toolkit& tk = toolkit();
+    if (!tk.popupRoot || tk.popupRoot->firstChild() == nullptr)
+        return false;
+    // The widgets shown there belong to their openers (a combo box notices
+    // that its list is gone at its next tick).
+    while (Node* shown = tk.popupRoot->firstChild())
+        shown->setParent(nullptr);
+    return true;
+}
+
+Game::QuitRequest Game::inputStep() {
     Toolkit& tk = toolkit();
     tk.mouse.held &= ~tk.mouse.deferredRelease;
     tk.mouse.deferredRelease = 0;
     tk.mouse.pressedThisFrame = 0;
     tk.mouse.moved = false;
     if (tk.input == nullptr)
-        return false;
+        return QuitRequest::None;
     TKAL::Event event;
     while (tk.input->poll(event)) {
         tk.windowFlags |= InputThisFrame;
         switch (event.type) {
         case TKAL::Event::Quit:
-            return true;
+            return QuitRequest::Window;
         case TKAL::Event::KeyDown:
-            // Escape asks to quit like the window's close button; with
-            // QuitAsMessage the application hears it as message 1002.
-            if (event.arg1 == 27)
-                return true;
+            if (event.arg1 == 27) {
+                // Escape closes what is open on top before it means "close".
+                if (closePopups())
+                    break;
+                if (tk.windowFlags & QuitAsMessage)
+                    routeKey(event);
+                escapeKey_ = event;
+                return QuitRequest::Escape;
+            }
             routeKey(event);
             break;
         case TKAL::Event::KeyUp:
@@ -221,7 +237,7 @@ bool Game::inputStep() {
     for (int slot = 7; slot >= 0; --slot)
         if (tk.views[slot] != nullptr)
             tk.views[slot]->tick();
-    return false;
+    return QuitRequest::None;
 }
 
 void Game::runTimers() {
@@ -274,10 +290,11 @@ bool Game::frame(uint32_t now, uint32_t gameTime) {
         return false;
 
     tk.windowFlags &= ~uint32_t(Resized);
-    if (inputStep()) {
+    QuitRequest quit = inputStep();
+    if (quit != QuitRequest::None) {
         if (!(tk.windowFlags & QuitAsMessage))
             return false;
-        tk.emitter.emit(1002, 0);
+        tk.emitter.emit(1002, quit == QuitRequest::Escape ? reinterpret_cast<intptr_t>(&escapeKey_) : 0);
     }
 
     FrameTick tick{tk.now, tk.frameCount};
@@ -297,6 +314,17 @@ bool Game::frame(uint32_t now, uint32_t gameTime) {
     tk.windowFlags &= ~uint32_t(InputThisFrame);
     ++tk.frameCount;
     return true;
+}
+
+View* viewShowing(const Node* node) {
+    if (node == nullptr)
+        return nullptr;
+    while (node->parent() != nullptr)
+        node = node->parent();
+    for (View* view : toolkit().views)
+        if (view != nullptr && view->root() == node)
+            return view;
+    return nullptr;
 }
 
 // [screen] ------------------------------------------------------------------
@@ -342,6 +370,10 @@ bool Game::showPopup(Widget* widget, int x, int y) {
     if (!tk.popupRoot || widget == nullptr || widget->parent() != nullptr)
         return false;
     widget->setParent(tk.popupRoot.get());
+    // What the pointer did to it before it was taken away last (a list
+    // closed by the press that chose from it) is over: it would show as
+    // hovered, and keep its drop-down open, until the pointer moved twice.
+    widget->state &= ~uint32_t(ButtonsMask | PointerOver | MouseThisFrame);
     if (widget->x != x || widget->y != y) {
         widget->x = widget->requestedX = static_cast<int16_t>(x);
         widget->y = widget->requestedY = static_cast<int16_t>(y);

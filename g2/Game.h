@@ -35,7 +35,7 @@ enum WindowFlag : uint32_t {
     SkipIdleUpdate = 1u << 5, // no scene update nor drawing in frames without input
     SkipIdleDraw = 1u << 6,   // no drawing in frames without input
     OutlineDebug = 1u << 7,
-    QuitAsMessage = 1u << 8, // quit requests become message 1002
+    QuitAsMessage = 1u << 8, // quit requests become message 1002 (see Game::frame)
     WindowBorderless = 1u << 9,
     WindowCentred = 1u << 10,
     WindowResizable = 1u << 11,
@@ -115,6 +115,13 @@ public:
     Game();
     ~Game() override;
 
+    /// One frame. Escape first takes whatever is shown in the popup layer
+    /// out of it (an open drop-down); otherwise it is a quit request like
+    /// the window's close button, after the focus node has had the key
+    /// (a text field emits 1031). With QuitAsMessage a quit request is
+    /// message 1002 on the game emitter, whose data is 0 for the close
+    /// button and the key event for Escape, so that a window shown on top
+    /// can take Escape as its own cancel.
     bool frame(uint32_t now, uint32_t gameTime) override;
 
     /// Opens the window (flags bits 9-11 give its options); false when the
@@ -135,16 +142,25 @@ public:
     static void quit();
 
 private:
-    /// Answers true when a quit was requested.
-    bool inputStep();
+    enum class QuitRequest { None, Window, Escape };
+    /// Answers the quit request the input brought, if any.
+    QuitRequest inputStep();
+    /// Takes every widget out of the popup layer; false when none was shown.
+    bool closePopups();
     void dispatchMouse(const TKAL::Event& event);
     void routeKey(const TKAL::Event& event);
     void runTimers();
     void redraw();
+
+    TKAL::Event escapeKey_; // the data of a 1002 that Escape asked for
 };
 
 /// The node Tab moves the focus to from `from` (backward with `backward`),
 /// or null when no node of the tree accepts the focus.
 Node* nextFocus(Node* from, bool backward);
+
+/// The layer showing `node` (its tree's root is the layer's root), or null
+/// when no layer does.
+View* viewShowing(const Node* node);
 
 } // namespace G2

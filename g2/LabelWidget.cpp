@@ -54,7 +54,7 @@ void LabelWidget::load(RCache* cache, const Property* props) {
     setText(text.c_str());
     std::string fontName = props->getString("font", "");
     if (!fontName.empty() && cache != nullptr) {
-        auto* loaded = static_cast<TKAL::Font*>(cache->get(nullptr, fontName.c_str(), nullptr));
+        auto* loaded = static_cast<TKAL::Font*>(cache->getOfKind("Font", fontName.c_str(), nullptr));
         if (loaded != nullptr)
             font = loaded;
     }

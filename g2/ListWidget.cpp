@@ -112,13 +112,18 @@ int ListWidget::itemAt(int, int) const {
     return -1;
 }
 
-void ListWidget::select(int index) {
+bool ListWidget::setSelection(int index) {
     if (!holds(index) || !(data_->itemFlags(index) & AbstractTree::itemSelectable))
-        return;
+        return false;
     selected_ = index;
     data_->select(index);
     state |= NeedsRedraw;
-    emitter().emit(1060, index);
+    return true;
+}
+
+void ListWidget::select(int index) {
+    if (setSelection(index))
+        emitter().emit(1060, index);
 }
 
 void ListWidget::pressAt(uint32_t, int x, int y) {
@@ -215,7 +220,7 @@ void TableWidget::load(RCache* cache, const Property* props) {
             setTableStyle(static_cast<TableStyle*>(cache->get("TableStyle", name, nullptr)));
         std::string fontName = props->getString("header_font", "");
         if (!fontName.empty()) {
-            auto* font = static_cast<TKAL::Font*>(cache->get(nullptr, fontName, nullptr));
+            auto* font = static_cast<TKAL::Font*>(cache->getOfKind("Font", fontName, nullptr));
             if (font != nullptr)
                 headerFont = font;
         }

@@ -68,7 +68,11 @@ public:
     void setScrollBar(ScrollWidget* bar) { scrollBar_ = bar; }
     ScrollWidget* scrollBar() const { return scrollBar_; }
     void setItemStyle(ListItemStyle* style);
+    /// Selects item `index` as the player does: 1060 follows.
     void select(int index);
+    /// Selects item `index` for the program, without a message; false when
+    /// the item cannot be selected.
+    bool setSelection(int index);
 
     int itemCount() const { return itemCount_; }
     int page() const { return page_; }

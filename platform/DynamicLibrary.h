@@ -4,10 +4,12 @@
 namespace platform {
 
 /// A loaded shared object, unloaded when the holder goes. A bare file name
-/// (no "/") means the file of that name in the current directory, which is
-/// where the game's modules are looked for ("Game.dll" is a shared object
-/// that keeps its Windows file name); any other name is a path. Holders
-/// move but do not copy.
+/// (no "/") is looked for beside the running program (the installation)
+/// first, then in the current directory (where the game start puts each of
+/// the game's modules, shared objects that keep their Windows file names,
+/// "Game.dll"), then along the system's library search path, so that a
+/// system library can be named bare ("libGL.so.1"). The first file found is
+/// the one loaded; any other name is a path. Holders move but do not copy.
 class DynamicLibrary {
 public:
     DynamicLibrary() = default;

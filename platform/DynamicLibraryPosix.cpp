@@ -1,6 +1,9 @@
 #include "platform/DynamicLibrary.h"
 
+#include "platform/ProgramPath.h"
+
 #include <dlfcn.h>
+#include <unistd.h>
 #include <utility>
 
 namespace platform {
@@ -10,6 +13,26 @@ namespace {
 std::string lastError(const char* fallback) {
     const char* text = dlerror();
     return text != nullptr ? std::string(text) : std::string(fallback);
+}
+
+// Where a bare name is taken from: the file beside the running program, else
+// the one in the current directory, else the name itself, which dlopen looks
+// for along the system's search path. A file that is found but does not load
+// is not passed over for a later one, as the system's loader does.
+std::string locate(const std::string& file) {
+    if (file.find('/') != std::string::npos)
+        return file;
+    std::string program = programPath();
+    size_t cut = program.rfind('/');
+    if (cut != std::string::npos) {
+        std::string beside = program.substr(0, cut + 1) + file;
+        if (access(beside.c_str(), F_OK) == 0)
+            return beside;
+    }
+    std::string here = "./" + file;
+    if (access(here.c_str(), F_OK) == 0)
+        return here;
+    return file;
 }
 
 } // namespace
@@ -41,9 +64,7 @@ bool DynamicLibrary::load(const std::string& file) {
         error_ = "no library name given";
         return false;
     }
-    // dlopen would search the system's library folders for a bare name; the
-    // modules live beside the current directory instead.
-    std::string path = file.find('/') == std::string::npos ? "./" + file : file;
+    std::string path = locate(file);
     dlerror();
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {

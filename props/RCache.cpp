@@ -33,6 +33,14 @@ void RCache::resolve(std::string& path, std::string_view name, std::string* extr
     }
 }
 
+void* RCache::getOfKind(const char* type, std::string_view name, int* error) {
+    if (get(nullptr, name, error) == nullptr)
+        return nullptr;
+    // Asked again with the type, the entry already made answers 3 unless its
+    // loader serves that type.
+    return get(type, name, error);
+}
+
 void RCache::setBase(std::string dir, const char* sub) {
     base_ = std::move(dir);
     if (sub != nullptr) {

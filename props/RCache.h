@@ -62,6 +62,13 @@ public:
     /// The resource already made under `name`, or null; never loads.
     virtual void* find(std::string_view name) const = 0;
 
+    /// The resource called `name` made by whatever loader its name picks (a
+    /// file's extension, a node's type annotation), as a `get` without a
+    /// type, which must serve `type` all the same: a resource of another
+    /// kind fails with code 3 (raised as `NotFound` for `type` without
+    /// `error`), so that a caller never takes it for a `type`.
+    void* getOfKind(const char* type, std::string_view name, int* error);
+
     /// Typed access for callers that know what `type` makes.
     template <class T> T* get(const char* type, std::string_view name, int* error = nullptr) {
         return static_cast<T*>(get(type, name, error));

@@ -1,6 +1,8 @@
 #include "tests/app/LauncherFixture.h"
 
 #include "app/ProcessEntry.h"
+#include "g2/ButtonWidget.h"
+#include "g2/EditWidget.h"
 #include "g2/Game.h"
 #include "props/RCacheS.h"
 
@@ -36,6 +38,8 @@ void LauncherTest::SetUp() {
 
 int LauncherTest::start(int port, std::vector<std::string> words) {
     install = std::make_unique<TestInstall>(port);
+    for (const auto& [path, text] : installFiles)
+        install->write(path, text);
     EXPECT_EQ(chdir(install->dir().c_str()), 0);
     app::setProgramPath(install->dir() + "/MoravoTown");
     launcher = std::make_unique<app::GLauncher>();
@@ -105,6 +109,14 @@ void LauncherTest::pressKey(int sym, int unicode) {
 void LauncherTest::type(const std::string& text) {
     for (char c : text)
         pressKey(static_cast<unsigned char>(c), static_cast<unsigned char>(c));
+}
+
+void LauncherTest::logIn(const std::string& userName, const std::string& password) {
+    frame();
+    win().userField->setText(userName.c_str());
+    win().passwordField->setText(password.c_str());
+    frame();
+    click(win().loginButton);
 }
 
 int LauncherTest::finish() {

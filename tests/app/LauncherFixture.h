@@ -34,7 +34,10 @@ public:
     void handOff(const std::string& launcherPath) override { handOffs.push_back(launcherPath); }
     void runGame(const std::string& gameDir) override { games.push_back(gameDir); }
     uint32_t now() override { return clock; }
-    bool libraryLoads(const std::string& name) override { return name.find("missing") == std::string::npos; }
+    bool libraryLoads(const std::string& name) override {
+        libraries.push_back(name);
+        return app::LauncherServices::libraryLoads(name); // the real loader
+    }
     int runInstaller(const std::string& path) override {
         installers.push_back(path);
         return 0;
@@ -49,6 +52,7 @@ public:
     std::vector<std::string> handOffs;
     std::vector<std::string> games;
     std::vector<std::string> installers;
+    std::vector<std::string> libraries;
     uint32_t clock = 5000;
 };
 
@@ -83,11 +87,16 @@ protected:
     /// the frame that delivers the click).
     void click(G2::Widget* widget);
     void type(const std::string& text);
+    /// Fills the login fields and clicks "Login"; the request leaves with
+    /// the next frame.
+    void logIn(const std::string& userName, const std::string& password);
     void pressKey(int sym, int unicode = 0);
     int finish();
 
     app::MainWin& win() { return *launcher->mainWin; }
 
+    /// Files `start` writes into the installation (path, text) before init.
+    std::vector<std::pair<std::string, std::string>> installFiles;
     std::unique_ptr<TestInstall> install;
     std::unique_ptr<testkit::TempDir> home;
     std::unique_ptr<app::GLauncher> launcher;

@@ -162,11 +162,7 @@ TEST_F(LauncherTest, CheckedBoxRemembersAndEnterInThePasswordFieldLogsIn) {
 TEST_F(LauncherTest, WrongPasswordShowsItsMessageAndStays) {
     LoopbackServer server(apptest::loginService("1"));
     ASSERT_EQ(start(server.port()), 0);
-    frame();
-    win().userField->setText("600");
-    win().passwordField->setText("mala");
-    frame();
-    click(win().loginButton);
+    logIn("600", "mala");
     ASSERT_TRUE(frameUntil([&] { return launcher->waitScene->handled; }));
     frame();
     EXPECT_EQ(win().waitLabel->text(), "Nombre o password son incorrectos.");
@@ -178,11 +174,7 @@ TEST_F(LauncherTest, WrongPasswordShowsItsMessageAndStays) {
 TEST_F(LauncherTest, StoppedServerShowsThatTheServerDoesNotAnswer) {
     nettest::ClosedPort closed;
     ASSERT_EQ(start(closed.port()), 0);
-    frame();
-    win().userField->setText("600");
-    win().passwordField->setText("pw");
-    frame();
-    click(win().loginButton);
+    logIn("600", "pw");
     ASSERT_TRUE(frameUntil([&] { return launcher->waitScene->handled; }));
     EXPECT_EQ(win().waitLabel->text(), "El Servidor no responde.");
 }
@@ -191,11 +183,7 @@ TEST_F(LauncherTest, NoAnswerWithinTheTimeOutIsReported) {
     // A service that takes the request and never answers.
     LoopbackServer server([](ServerConnection& c) { c.waitForClose(); });
     ASSERT_EQ(start(server.port()), 0);
-    frame();
-    win().userField->setText("600");
-    win().passwordField->setText("pw");
-    frame();
-    click(win().loginButton);
+    logIn("600", "pw");
     frame();
     EXPECT_EQ(win().waitLabel->text(), "Esperando respuesta");
     EXPECT_GT(win().waitBar->value(), 90);
@@ -206,16 +194,28 @@ TEST_F(LauncherTest, NoAnswerWithinTheTimeOutIsReported) {
     EXPECT_EQ(win().waitLabel->text(), "Se ha superado el tiempo de espera.");
 }
 
+TEST_F(LauncherTest, ATimeOutOfZeroWaitsTheSecondTheClientWaits) {
+    LoopbackServer server([](ServerConnection& c) { c.waitForClose(); });
+    std::string layout = apptest::TestInstall::layout();
+    layout.replace(layout.find("catalog_timeout = 5"), 19, "catalog_timeout = 0");
+    installFiles.emplace_back("res/res.txt", layout);
+    ASSERT_EQ(start(server.port()), 0);
+    logIn("600", "pw");
+    frame(); // the request leaves
+    frame(500);
+    EXPECT_FALSE(launcher->waitScene->handled);
+    EXPECT_EQ(win().waitBar->value(), 50);
+    frame(500);
+    EXPECT_TRUE(launcher->waitScene->handled);
+    EXPECT_EQ(win().waitLabel->text(), "Se ha superado el tiempo de espera.");
+}
+
 TEST_F(LauncherTest, OldShadersShowTheRequirementsPanelAndContinueLeadsOn) {
     services.hardware.psMajor = services.hardware.vsMajor = 1;
     LoopbackServer server(apptest::loginService("0"));
     ASSERT_EQ(start(server.port()), 0);
     EXPECT_EQ(launcher->machineClass, 4);
-    frame();
-    win().userField->setText("600");
-    win().passwordField->setText("pw");
-    frame();
-    click(win().loginButton);
+    logIn("600", "pw");
     ASSERT_TRUE(frameUntil([&] { return launcher->waitScene->handled; }));
     frame();
     EXPECT_EQ(win().panel(), app::MainWin::RequirementsPanel);
@@ -232,11 +232,7 @@ TEST_F(LauncherTest, ClassFourWithShaderTwoGoesStraightOnAndCannotPlay) {
     services.hardware.psMajor = services.hardware.vsMajor = 2;
     LoopbackServer server(apptest::loginService("0"));
     ASSERT_EQ(start(server.port()), 0);
-    frame();
-    win().userField->setText("600");
-    win().passwordField->setText("pw");
-    frame();
-    click(win().loginButton);
+    logIn("600", "pw");
     ASSERT_TRUE(frameUntil([&] { return G2::toolkit().current == launcher->mainScene.get(); }));
     frame();
     win().playRequested = true; // as "Jugar" does once the update is done

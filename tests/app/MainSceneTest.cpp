@@ -110,6 +110,19 @@ TEST_F(LauncherTest, AnUpdateFinishedSoonAfterTheLoginStartsTheGame) {
     EXPECT_EQ(services.games.size(), 1u);
 }
 
+TEST_F(LauncherTest, AnAutoplayTheDirectXCheckRefusesAsksOnlyOnce) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    install->write("DirectX.txt", "missing_d3dx9.dll\n");
+    services.boxAnswer = platform::kAnswerNo;
+    frame();
+    launcher->mainScene->loginTime = services.clock;
+    for (int i = 0; i < 20; ++i)
+        EXPECT_TRUE(frame(200)); // 4 s, all within the 10 s of autoplay
+    EXPECT_EQ(services.boxes.size(), 1u);
+    click(win().playButton); // a press asks again
+    EXPECT_EQ(services.boxes.size(), 2u);
+}
+
 TEST_F(LauncherTest, AnUpdateFinishedLateWaitsForJugar) {
     ASSERT_EQ(start(1, {"-n"}), 0);
     frame();
@@ -136,6 +149,25 @@ TEST_F(LauncherTest, PlayWritesTheLaunchFileAndTheCredentialsForTheGame) {
     EXPECT_NE(launch.find(".Aspect 1.77778"), std::string::npos) << launch; // 1920 x 1080 is the largest
     EXPECT_NE(launch.find(".Track Habitacion"), std::string::npos) << launch;
     EXPECT_EQ(SDL_GetVideoSurface(), nullptr); // the window is gone before the game starts
+}
+
+TEST_F(LauncherTest, TheGamesLastScreenModeIsChosenAtStartAndKeptByJugar) {
+    // Preset 0 defaults to 1280 x 720; the game last ran at 1024 x 768, full screen.
+    installFiles.emplace_back("Game.moravo/Launch.txt",
+                              ".Render\n{\n\t.ID Preset0\n\t.Screen Full\n\t.Display { 1024 768 60 }\n}\n");
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    EXPECT_EQ(win().videoBox->label()->text(), "1024x768");
+    EXPECT_TRUE(win().fullScreenBox->toggled());
+    // The custom mode (1024 x 768, from the third preset) and the 1024 x 768
+    // target give one entry.
+    EXPECT_EQ(launcher->videoList.count(), 4u);
+    click(win().playButton);
+    EXPECT_FALSE(frame());
+    EXPECT_EQ(finish(), 0);
+    std::string launch = readFile(install->dir() + "/Game.moravo/Launch.txt");
+    EXPECT_NE(launch.find(".Display {  1024 768 60  }"), std::string::npos) << launch;
+    EXPECT_NE(launch.find(".Screen Full"), std::string::npos) << launch;
 }
 
 TEST_F(LauncherTest, AClassThreeMachineSeesThreeQualityRowsAndTheLastConfigures) {
@@ -193,6 +225,24 @@ TEST_F(LauncherTest, TheSettingsWindowStoresTheCustomPreset) {
     EXPECT_FALSE(launcher->mainScene->settingsShown);
 }
 
+TEST_F(LauncherTest, EscapeCancelsTheSettingsWindowAndOnlyThenClosesTheLauncher) {
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    frame();
+    win().configureRequested = true;
+    frame();
+    ASSERT_TRUE(launcher->mainScene->settingsShown);
+    const int antialiasing = launcher->userSettings.antialiasing;
+    launcher->userSetWin->onEvent(1055, launcher->userSetWin->aaBar, 0);
+    pressKey(27);
+    EXPECT_FALSE(launcher->mainScene->settingsShown); // as its "Cancelar"
+    EXPECT_EQ(launcher->userSettings.antialiasing, antialiasing);
+    EXPECT_FALSE(launcher->mainScene->exitPending);
+    EXPECT_TRUE(frame());
+    pressKey(27); // on the main window itself: the close request
+    EXPECT_TRUE(launcher->mainScene->exitPending);
+    EXPECT_FALSE(frame());
+}
+
 TEST_F(LauncherTest, DetailAndShadowLevelsMapToTheStoredValues) {
     EXPECT_EQ(app::UserSetWin::shadowSizeFor(2), 1024);
     EXPECT_EQ(app::UserSetWin::shadowSizeFor(3), 2048);
@@ -211,13 +261,15 @@ TEST_F(LauncherTest, DetailAndShadowLevelsMapToTheStoredValues) {
 
 TEST_F(LauncherTest, AMissingDirectXLibraryAsksAndDropsThePlay) {
     ASSERT_EQ(start(1, {"-n"}), 0);
-    install->write("DirectX.txt", "libpresent.so\n\nmissing_d3dx9.dll\n");
+    // A system library named bare is found on the system's search path.
+    install->write("DirectX.txt", "libm.so.6\n\nmissing_d3dx9.dll\n");
     frame();
     services.boxAnswer = platform::kAnswerNo;
     click(win().playButton);
     EXPECT_TRUE(frame()); // the loop goes on: the game is not started on this press
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0].substr(0, 22), "ERROR VERSION DIRECTX|");
+    EXPECT_EQ(services.libraries, (std::vector<std::string>{"libm.so.6", "missing_d3dx9.dll"}));
     EXPECT_EQ(services.styles[0], unsigned(platform::kBoxYesNo | platform::kIconWarning));
     EXPECT_TRUE(services.installers.empty());
 

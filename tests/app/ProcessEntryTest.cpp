@@ -71,10 +71,15 @@ app::EntryServices services(int (*init)(uint32_t)) {
 
 } // namespace
 
-TEST(ProcessEntry, SdlFailureAnswers33AndDoesNothingElse) {
+TEST(ProcessEntry, SdlFailureAnswers33WithSdlsReasonAndDoesNothingElse) {
     calls.clear();
     RecordingApp app(0);
-    EXPECT_EQ(app::processEntry(app, {"-n"}, services(failingInit)), 33);
+    app::EntryServices failing = services(failingInit);
+    failing.sdlError = [] { return "No available video device"; };
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(app::processEntry(app, {"-n"}, failing), 33);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "MoravoTown: SDL could not start: No available video device\n");
     EXPECT_EQ(calls, std::vector<std::string>{"SDL_Init"});
 }
 

@@ -35,14 +35,30 @@ TEST(VideoModes, ATargetResolvingToThePreviousModeAddsNoRow) {
     EXPECT_EQ(m.presetModes[5], 0);
 }
 
+TEST(VideoModes, TheMainListShowsEachModeOnceAndFindsTheNearest) {
+    VideoModes m;
+    m.build({{800, 600}, {1024, 768}}, 1024, 768); // rows 1, 0, 1
+    app::MenuVideoList list(&m);
+    ASSERT_EQ(list.count(), 2u);
+    EXPECT_STREQ(list.itemText(0), "1024x768");
+    EXPECT_STREQ(list.itemText(1), "800x600");
+    EXPECT_EQ(m.entryOfRow(2), 0); // the preset's row shows as the custom mode's entry
+    EXPECT_EQ(m.rowOfEntry(1), 1);
+    EXPECT_EQ(m.nearestEntry(640, 480), 1);
+
+    VideoModes one; // one size, as under Xvfb: the custom row and the 1920 x 1080 target's
+    one.build({{1280, 1024}}, 1280, 720);
+    EXPECT_EQ(app::MenuVideoList(&one).count(), 1u);
+}
+
 TEST(VideoModes, FiveRowsAreShownUnshifted) {
     VideoModes m;
-    m.build({{800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}}, 800, 600);
-    EXPECT_EQ(m.modeRows.size(), 5u);
+    m.build({{800, 600}, {1024, 768}, {1280, 720}, {1280, 1024}, {1920, 1080}}, 1280, 1024);
+    EXPECT_EQ(m.modeRows, (std::vector<int>{3, 0, 1, 2, 4}));
     EXPECT_EQ(m.rowOffset(), 0);
     app::MenuVideoList list(&m);
     EXPECT_EQ(list.count(), 5u);
-    EXPECT_STREQ(list.itemText(0), "800x600");
+    EXPECT_STREQ(list.itemText(0), "1280x1024");
 }
 
 TEST(VideoModes, CustomModeIsTheLargestAreaNotAboveTheCustomSize) {

@@ -4,6 +4,7 @@
 // the window ends the program with code 0.
 #include "tests/app/LoginService.h"
 #include "tests/app/TestInstall.h"
+#include "tests/common/ToolRun.h"
 #include "tests/common/X11Client.h"
 #include "tests/common/Xvfb.h"
 #include "tests/net/LoopbackServer.h"
@@ -93,4 +94,32 @@ TEST(MoravoTownWindow, LogsInThroughTheKeyboardAndEndsWithZeroWhenClosed) {
 
     ASSERT_TRUE(x.requestClose(window));
     EXPECT_EQ(launcher.wait(15000), 0);
+}
+
+TEST(MoravoTownWindow, WithoutAWorkingDisplayItSaysWhyAndEndsWith33) {
+    testkit::TempDir scratch;
+    auto run = [&](const std::string& environment) {
+        std::string out = scratch.path() + "/out", err = scratch.path() + "/err";
+        testkit::Child child;
+        EXPECT_TRUE(child.start("/bin/sh",
+                                {"-c", "exec env -u SDL_VIDEODRIVER " + environment +
+                                           " " MORAVO_BINARY_DIR "/app/MoravoTown >" + out + " 2>" + err +
+                                           " </dev/null"},
+                                {leakOptions()}, scratch.path()));
+        return testkit::ToolRun{child.wait(15000), testkit::slurp(out), testkit::slurp(err)};
+    };
+    testkit::ToolRun deadX = run("DISPLAY=:4095"); // a display that does not answer
+    EXPECT_EQ(deadX.code, 33);
+    EXPECT_EQ(deadX.out, "");
+    EXPECT_NE(deadX.err.find("MoravoTown: SDL could not start: "), std::string::npos) << deadX.err;
+    EXPECT_NE(deadX.err.find("video driver x11, DISPLAY :4095"), std::string::npos) << deadX.err;
+
+    // No display: the framebuffer console, never a text-mode driver drawing
+    // into the terminal (which would start and draw on standard output).
+    if (std::filesystem::exists("/dev/fb0") || std::filesystem::exists("/dev/fb/0"))
+        GTEST_SKIP() << "this machine has a framebuffer console";
+    testkit::ToolRun none = run("-u DISPLAY SDL_FBDEV=/nonexistent");
+    EXPECT_EQ(none.code, 33);
+    EXPECT_EQ(none.out, "");
+    EXPECT_NE(none.err.find("video driver fbcon, DISPLAY not set"), std::string::npos) << none.err;
 }

@@ -135,7 +135,9 @@ TEST_F(GameTest, QuitRequestsBecomeMessage1002WithTheFlagAndEndTheLoopWithout) {
     EXPECT_TRUE(frame());
     pushKey(SDLK_ESCAPE, 27);
     EXPECT_TRUE(frame());
-    EXPECT_EQ(listener.count(1002), 2);
+    ASSERT_EQ(listener.count(1002), 2);
+    EXPECT_EQ(listener.messages[0].data, 0); // the close button
+    EXPECT_NE(listener.messages[1].data, 0); // Escape: its key event
 
     G2::toolkit().windowFlags &= ~uint32_t(G2::QuitAsMessage);
     pushKey(SDLK_ESCAPE, 27);

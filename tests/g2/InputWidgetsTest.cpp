@@ -77,6 +77,10 @@ TEST(EditWidget, TypingEditsAtTheCursor) {
     EXPECT_EQ(field.text(), "y\xC3\xB1");
     type(field, key(304)); // a key without a character
     EXPECT_EQ(field.length(), 2);
+    type(field, key('v', 0x16)); // Ctrl+V, Ctrl+A and DEL are no text
+    type(field, key('a', 0x01));
+    type(field, key(0, 0x7F));
+    EXPECT_EQ(field.text(), "y\xC3\xB1");
 }
 
 TEST(EditWidget, FullFieldIgnoresMoreAndMaxCharsCuts) {
@@ -89,6 +93,8 @@ TEST(EditWidget, FullFieldIgnoresMoreAndMaxCharsCuts) {
     ASSERT_TRUE(field.setMaxChars(2));
     EXPECT_EQ(field.text(), "ab");
     EXPECT_EQ(field.cursor(), 2);
+    ASSERT_TRUE(field.setMaxChars(2000000000)); // no 4 GiB buffer
+    EXPECT_EQ(field.maxChars(), 4096);
 }
 
 TEST(EditWidget, ReturnAndEscapeAreMessagesAndInertFieldsTakeNothing) {
@@ -327,7 +333,9 @@ TEST_F(GameTest, ListContainerBindsItsFirstListToTheScrollBar) {
 }
 
 TEST_F(GameTest, ComboBoxOpensAboveChoosesAndClosesByItself) {
-    G2::Game::popupRoot(320, 240);
+    G2::View popups(G2::toolkit().display, TKAL::Rect{0, 0, 320, 240});
+    popups.setRoot(G2::Game::popupRoot(320, 240));
+    G2::Game::addView(&popups);
     Texts data({"Baja", "Media", "Alta"});
     auto combo = std::make_unique<G2::ComboBoxWidget>(&data, 1008);
     combo->x = 50;
@@ -350,7 +358,11 @@ TEST_F(GameTest, ComboBoxOpensAboveChoosesAndClosesByItself) {
     EXPECT_EQ(list->y, 150 - list->h);
     EXPECT_EQ(list->x, 50);
 
-    list->select(2);
+    box->choose(1); // the program's choice is no message
+    EXPECT_EQ(box->label()->text(), "Media");
+    EXPECT_TRUE(listener.messages.empty());
+    click(60, list->y + 2 * list->itemHeight + 5); // the player's, through the list
+    frame();
     EXPECT_FALSE(box->isOpen());
     EXPECT_FALSE(box->toggled());
     EXPECT_EQ(box->label()->text(), "Alta");
@@ -362,9 +374,30 @@ TEST_F(GameTest, ComboBoxOpensAboveChoosesAndClosesByItself) {
     ASSERT_TRUE(box->isOpen());
     pushMotion(300, 10);
     frame();
-    frame();
     EXPECT_FALSE(box->isOpen());
     EXPECT_FALSE(box->toggled());
+}
+
+TEST_F(GameTest, EscapeClosesAnOpenDropDownFirstThenReachesTheFocusedFieldAndCloses) {
+    G2::toolkit().windowFlags |= G2::QuitAsMessage;
+    G2::Game::popupRoot(320, 240);
+    Texts data({"Baja", "Alta"});
+    G2::ComboBoxWidget* box = add(std::make_unique<G2::ComboBoxWidget>(&data));
+    G2::EditWidget* field = add(std::make_unique<G2::EditWidget>());
+    fakes::Listener listener;
+    field->emitter().connect(&listener, 1031);
+    G2::toolkit().emitter.connect(&listener, 1002);
+    G2::toolkit().setFocus(field);
+    box->emitter().emit(1040);
+    ASSERT_TRUE(box->isOpen());
+    pushKey(SDLK_ESCAPE, 27);
+    EXPECT_TRUE(frame());
+    EXPECT_FALSE(box->isOpen());
+    EXPECT_FALSE(box->toggled());
+    EXPECT_TRUE(listener.messages.empty());
+    pushKey(SDLK_ESCAPE, 27);
+    EXPECT_TRUE(frame());
+    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{1031, 1002}));
 }
 
 TEST_F(GameTest, ComboBoxOverEmptyDataOpensTwoBordersHigh) {

@@ -1,11 +1,15 @@
 // Widgets built from a layout file, as the launcher builds its windows.
 #include "g2/ButtonWidget.h"
 #include "g2/LabelWidget.h"
+#include "g2/ListWidget.h"
 #include "g2/StyleLoaders.h"
 #include "g2/Styles.h"
 #include "props/Properties.h"
 #include "props/RCacheS.h"
 #include "tests/common/TempDir.h"
+#include "tkal/sdl/SDL_Loaders.h"
+
+#include <SDL.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +19,7 @@ class LoadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         G2::installStyleLoaders();
+        TKAL::installSdlLoaders();
         cache = std::make_unique<RCacheS>(dir.path());
         dir.write("res.txt", "bg = LFrame : {}\n"
                              "look = ButtonStyle : { border = 3; normal = @bg }\n"
@@ -24,7 +29,9 @@ protected:
                              "}\n"
                              "label = { text = 'Hola'; color = (255,0,16); justify = end; margin = 7 }\n"
                              "button = { bstyle = @look; bid = 1010 }\n"
-                             "badstyle = { style = @nothing }\n");
+                             "badstyle = { style = @nothing }\n"
+                             "framefont = { font = @bg }\n"
+                             "picturefont = { header_font = pic.bmp }\n");
         ASSERT_TRUE(cache->readProperties("res.txt"));
     }
     void TearDown() override { cache->clear(); }
@@ -87,4 +94,23 @@ TEST_F(LoadTest, ButtonKeysApplyTheStyleAndId) {
 TEST_F(LoadTest, AStyleTheCacheCannotMakeRaisesOutOfLoad) {
     G2::Widget widget;
     EXPECT_THROW(widget.load(cache.get(), node("badstyle")), RCache::NotFound);
+}
+
+TEST_F(LoadTest, AFontNamingAResourceOfAnotherKindRaisesForTheFont) {
+    SDL_Surface* pixels = SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    ASSERT_EQ(SDL_SaveBMP(pixels, (dir.path() + "/pic.bmp").c_str()), 0);
+    SDL_FreeSurface(pixels);
+    auto failure = [this](G2::Widget& widget, const Property* props) {
+        try {
+            widget.load(cache.get(), props);
+        } catch (const RCache::NotFound& e) {
+            return std::to_string(e.code()) + " " + e.type() + " " + e.name();
+        }
+        return std::string("loaded");
+    };
+    G2::LabelWidget label; // an LFrame node
+    EXPECT_EQ(failure(label, node("framefont")), "3 Font @bg");
+    G2::TableWidget table; // a picture, by its extension
+    EXPECT_EQ(failure(table, node("picturefont")), "3 Font pic.bmp");
+    EXPECT_EQ(table.headerFont, nullptr);
 }

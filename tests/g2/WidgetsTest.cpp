@@ -316,4 +316,16 @@ TEST_F(GameTest, ButtonGroupLetsOneMemberBeOn) {
     b->emitter().emit(1040);
     EXPECT_TRUE(b->toggled());
     EXPECT_FALSE(a->toggled());
+
+    a->detach(); // destroyed: a member leaves the group
+    EXPECT_EQ(g->members(), std::vector<G2::ButtonWidget*>{b});
+    b->emitter().emit(1040);
+    b->emitter().emit(1040);
+    EXPECT_TRUE(b->toggled());
+
+    // A member moved out of the group outlives it without reaching it.
+    std::unique_ptr<G2::Node> moved = b->detach();
+    g->detach();
+    b->emitter().emit(1040);
+    EXPECT_FALSE(b->toggled());
 }

@@ -24,14 +24,31 @@ TEST(DynamicLibrary, ABareNameIsLoadedFromTheCurrentDirectory) {
         ASSERT_NE(answer, nullptr);
         EXPECT_EQ(answer(), 4242);
     }
-    // Elsewhere the same bare name is not found, even though the system's
-    // library folders were never the place to look.
+    // Elsewhere the same bare name is not found: it is neither beside the
+    // program nor on the system's search path.
     testkit::TempFolder temp;
     testkit::ScopedDirectory elsewhere(temp.path());
     DynamicLibrary missing("Probe.dll");
     EXPECT_FALSE(missing.loaded());
     EXPECT_NE(missing.error().find("Probe.dll"), std::string::npos) << missing.error();
     EXPECT_EQ(missing.symbol("probeAnswer"), nullptr);
+}
+
+TEST(DynamicLibrary, ABareNameIsFoundBesideTheProgramFirstThenOnTheSystemPath) {
+    testkit::TempFolder temp;
+    testkit::ScopedDirectory elsewhere(temp.path());
+    // A file of the same name here is not what loads: the program's folder
+    // comes first.
+    testkit::writeFile(temp / "Beside.dll", "not a shared object");
+    DynamicLibrary beside("Beside.dll");
+    ASSERT_TRUE(beside.loaded()) << beside.error();
+    EXPECT_EQ(beside.function<int (*)()>("probeAnswer")(), 4242);
+
+    DynamicLibrary system("libm.so.6");
+    ASSERT_TRUE(system.loaded()) << system.error();
+    auto cosine = system.function<double (*)(double)>("cos");
+    ASSERT_NE(cosine, nullptr);
+    EXPECT_EQ(cosine(0.0), 1.0);
 }
 
 TEST(DynamicLibrary, APathIsLoadedAsItStandsAndMissingExportsAreNull) {
