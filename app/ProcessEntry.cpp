@@ -2,12 +2,13 @@
 
 #include "app/CommandLine.h"
 #include "platform/Clock.h"
+#include "platform/Process.h"
 #include "platform/ProgramPath.h"
+#include "platform/Window.h"
 
 #include <SDL.h>
 
 #include <cstdio>
-#include <cstring>
 
 namespace app {
 
@@ -22,28 +23,28 @@ public:
     void sleep(uint32_t ms) override { platform::sleepMilliseconds(ms); }
 };
 
-// SDL takes the first video driver that starts, and without a display that
-// is a text-mode one, which draws the window as coloured characters in the
-// terminal. Unless SDL_VIDEODRIVER names a driver, only those that show a
-// real window or screen are tried: X11 where there is a display, the
-// framebuffer console where there is none. The choice stays in the
-// environment, so that the video started again after the game (or for the
-// mode list) takes the same driver.
+// SDL takes the first video driver that starts, and on a system without a
+// display that can be a text-mode one, which draws the window as coloured
+// characters in the terminal. Unless SDL_VIDEODRIVER names a driver, the
+// platform's choice of one that shows a real window or screen is asked for.
+// The choice stays in the environment, so that the video started again
+// after the game (or for the mode list) takes the same driver; what it was
+// chosen by is kept for the message when it does not start.
 int startSdl(uint32_t flags) {
-    const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
-    if (chosen != nullptr && *chosen != '\0')
-        return SDL_Init(flags);
-    static char x11[] = "SDL_VIDEODRIVER=x11";
-    static char fbcon[] = "SDL_VIDEODRIVER=fbcon";
-    const char* display = SDL_getenv("DISPLAY");
-    char* driver = display != nullptr && *display != '\0' ? x11 : fbcon;
-    SDL_putenv(driver);
+    static std::string chosenBy;
+    const char* named = SDL_getenv("SDL_VIDEODRIVER");
+    if (named == nullptr || *named == '\0') {
+        platform::VideoDriverChoice choice = platform::videoDriverChoice();
+        if (!choice.driver.empty() && platform::setEnvironment("SDL_VIDEODRIVER", choice.driver.c_str()))
+            chosenBy = "video driver " + choice.driver + ", " + choice.why;
+    }
     if (SDL_Init(flags) == 0)
         return 0;
-    // SDL only says that no device is available: name what was tried.
-    std::string reason = SDL_GetError();
-    SDL_SetError("%s (video driver %s, DISPLAY %s)", reason.c_str(), std::strchr(driver, '=') + 1,
-                 display != nullptr && *display != '\0' ? display : "not set");
+    if (!chosenBy.empty()) {
+        // SDL only says that no device is available: name what was tried.
+        std::string reason = SDL_GetError();
+        SDL_SetError("%s (%s)", reason.c_str(), chosenBy.c_str());
+    }
     return -1;
 }
 

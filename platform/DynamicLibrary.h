@@ -9,7 +9,9 @@ namespace platform {
 /// the game's modules, shared objects that keep their Windows file names,
 /// "Game.dll"), then along the system's library search path, so that a
 /// system library can be named bare ("libGL.so.1"). The first file found is
-/// the one loaded; any other name is a path. Holders move but do not copy.
+/// the one loaded; any other name is a path. On Windows a bare name is
+/// searched in the system's own order (the program's folder, the system
+/// folders, the current folder, PATH). Holders move but do not copy.
 class DynamicLibrary {
 public:
     DynamicLibrary() = default;

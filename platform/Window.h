@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -27,5 +28,18 @@ bool desktopRect(const NativeWindow& win, int& right, int& bottom);
 
 /// Moves `win` and sizes its drawing area; false when that cannot be done.
 bool moveWindow(const NativeWindow& win, int x, int y, int width, int height);
+
+/// The SDL video driver to ask for when the environment names none, with a
+/// few words on what it was chosen by (for the message when it does not
+/// start). An empty `driver` leaves the choice to SDL.
+struct VideoDriverChoice {
+    std::string driver;
+    std::string why;
+};
+
+/// On X11 systems "x11" where DISPLAY is set and the framebuffer console
+/// ("fbcon") otherwise, never a text-mode driver that would draw the window
+/// into the terminal; on Windows SDL's own choice.
+VideoDriverChoice videoDriverChoice();
 
 } // namespace platform

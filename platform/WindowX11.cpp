@@ -2,6 +2,8 @@
 
 #include <X11/Xlib.h>
 
+#include <cstdlib>
+
 namespace platform {
 
 namespace {
@@ -44,6 +46,13 @@ bool moveWindow(const NativeWindow& win, int x, int y, int width, int height) {
                       static_cast<unsigned>(height));
     XFlush(display);
     return true;
+}
+
+VideoDriverChoice videoDriverChoice() {
+    const char* display = std::getenv("DISPLAY");
+    if (display != nullptr && *display != '\0')
+        return {"x11", std::string("DISPLAY ") + display};
+    return {"fbcon", "DISPLAY not set"};
 }
 
 } // namespace platform

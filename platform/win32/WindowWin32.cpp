@@ -49,4 +49,9 @@ bool moveWindow(const NativeWindow& win, int x, int y, int width, int height) {
     return MoveWindow(window, x, y, width + frameWidth, height + frameHeight, TRUE) != 0;
 }
 
+VideoDriverChoice videoDriverChoice() {
+    // SDL's Windows drivers all open a real window.
+    return {};
+}
+
 } // namespace platform
