@@ -98,8 +98,11 @@ EntryServices defaultEntryServices() {
 }
 
 int processEntry(TKAL::App& app, const std::vector<std::string>& words, const EntryServices& services) {
-    // Every subsystem, without SDL's signal parachute.
-    if (services.sdlInit(0x10FFFF) != 0) {
+    // Every subsystem, without SDL's signal parachute. The launcher plays no
+    // sound, so a machine without a sound device (where the audio subsystem
+    // alone fails) is not refused: SDL is then started without it.
+    constexpr uint32_t everything = 0x10FFFF;
+    if (services.sdlInit(everything) != 0 && services.sdlInit(everything & ~uint32_t{SDL_INIT_AUDIO}) != 0) {
         // No window can tell the player why: the terminal or the log must.
         std::fprintf(stderr, "MoravoTown: SDL could not start: %s\n",
                      services.sdlError != nullptr ? services.sdlError() : "unknown error");

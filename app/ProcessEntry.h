@@ -33,8 +33,9 @@ struct EntryServices {
 /// The services of a real run: SDL and the platform clock.
 EntryServices defaultEntryServices();
 
-/// Starts SDL (33 when it cannot, with SDL's reason on stderr; a text-mode
-/// video driver only when SDL_VIDEODRIVER asks for one), fills the program
+/// Starts SDL (without its audio when only the full start fails; 33 when it
+/// cannot start, with SDL's reason on stderr; a text-mode video driver only
+/// when SDL_VIDEODRIVER asks for one), fills the program
 /// path, hands the command-line words (at most 9 after the program path) to
 /// `app.init`, runs the fixed-period loop and answers the application's
 /// exit code.

@@ -18,6 +18,10 @@ int workingInit(uint32_t flags) {
     calls.push_back("SDL_Init " + std::to_string(flags));
     return 0;
 }
+int initWithoutSound(uint32_t flags) {
+    calls.push_back("SDL_Init " + std::to_string(flags));
+    return (flags & SDL_INIT_AUDIO) != 0 ? -1 : 0;
+}
 void recordQuit() {
     calls.push_back("SDL_Quit");
 }
@@ -80,7 +84,16 @@ TEST(ProcessEntry, SdlFailureAnswers33WithSdlsReasonAndDoesNothingElse) {
     EXPECT_EQ(app::processEntry(app, {"-n"}, failing), 33);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "MoravoTown: SDL could not start: No available video device\n");
-    EXPECT_EQ(calls, std::vector<std::string>{"SDL_Init"});
+    EXPECT_EQ(calls, (std::vector<std::string>{"SDL_Init", "SDL_Init"})) << "once more without audio";
+}
+
+TEST(ProcessEntry, WithoutASoundDeviceSdlStartsWithoutAudio) {
+    calls.clear();
+    RecordingApp app(0, 1);
+    EXPECT_EQ(app::processEntry(app, {}, services(initWithoutSound)), 0);
+    EXPECT_EQ(calls, (std::vector<std::string>{"SDL_Init " + std::to_string(0x10FFFF),
+                                               "SDL_Init " + std::to_string(0x10FFFF & ~SDL_INIT_AUDIO),
+                                               "unicode", "init", "frame", "exit 0", "SDL_Quit"}));
 }
 
 TEST(ProcessEntry, RunsInitLoopAndExitInOrder) {
