@@ -4,7 +4,8 @@
 // and shows it for a few seconds in a window of its own, or prints it when
 // there is no display. MORAVO_DEMO_GAME_SECONDS sets how long the window
 // stays (default 6; a key press or closing the window ends it sooner).
-#include "app/GameModule.h"
+// The same source is the Windows "Game.dll", with its exports marked.
+#include "demo/game/Exports.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>
@@ -171,7 +172,9 @@ struct SurfaceFree {
 // Shows the lines in a window until the time is up, a key is pressed or the
 // window is closed. False when there is no display to show them on.
 bool showWindow(const std::vector<std::string>& lines, int seconds) {
-    if (std::getenv("DISPLAY") == nullptr || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    if (!kHasDesktop && std::getenv("DISPLAY") == nullptr)
+        return false;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
     if (!TTF_WasInit() && TTF_Init() != 0) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -229,15 +232,15 @@ bool showWindow(const std::vector<std::string>& lines, int seconds) {
 
 } // namespace
 
-extern "C" int QueryInterfaceID(int) {
+MODULE_EXPORT int QueryInterfaceID(int) {
     return 1;
 }
 
-extern "C" GameModule* QueryInterface(int) {
+MODULE_EXPORT GameModule* QueryInterface(int) {
     return &game;
 }
 
-extern "C" void Launch() {
+MODULE_EXPORT void Launch() {
     Entries launch;
     std::ifstream in("Launch.txt", std::ios::binary);
     std::ostringstream text;

@@ -2,18 +2,19 @@
 // the launcher makes on it, with its loading and unloading, as one line
 // "NAME what arguments" in "calls.log" of the directory it was loaded from
 // (the plug-in directory).
-#include "app/GameModule.h"
+#include "demo/game/Exports.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 std::string logPath() {
-    char here[4096];
-    return std::string(getcwd(here, sizeof here) != nullptr ? here : ".") + "/calls.log";
+    std::error_code ec;
+    std::filesystem::path here = std::filesystem::current_path(ec);
+    return (ec ? std::filesystem::path(".") : here).append("calls.log").string();
 }
 
 // Fixed when the module is loaded, while the plug-in directory is current.
@@ -50,12 +51,12 @@ struct Lifetime {
 
 } // namespace
 
-extern "C" int QueryInterfaceID(int code) {
+MODULE_EXPORT int QueryInterfaceID(int code) {
     record("QueryInterfaceID %d", code);
     return 1;
 }
 
-extern "C" GameModule* QueryInterface(int code) {
+MODULE_EXPORT GameModule* QueryInterface(int code) {
     record("QueryInterface %d", code);
     return &engine;
 }

@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+// On Windows SDL's header renames main for an entry point of its own; this
+// console program has its plain main.
+#undef main
+
 namespace art {
 
 bool Fonts::open(const std::string& folder) {
