@@ -6,11 +6,12 @@
 #              version 1, the files it drops left out, and none of the
 #              player's own files (an update never replaces those).
 # Called by demo/CMakeLists.txt with SOURCE, OUT, ART, FONTS, DIRECTX,
-# PROGRAMS, GAME and PLUGINS.
+# PROGRAMS, GAME and PLUGINS; for Windows also RUN_ART (what runs demo-art)
+# and STRIP (which takes the debugging information out of the copies).
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT}/res ${OUT}/Game.moravo/data ${OUT}/Game.moravo/plugins)
 
-execute_process(COMMAND ${ART} res ${OUT}/res ${FONTS} RESULT_VARIABLE drawn)
+execute_process(COMMAND ${RUN_ART} ${ART} res ${OUT}/res ${FONTS} RESULT_VARIABLE drawn)
 if(NOT drawn EQUAL 0)
     message(FATAL_ERROR "demo-art could not draw the pictures")
 endif()
@@ -20,9 +21,22 @@ file(COPY ${SOURCE}/Game.moravo/ DESTINATION ${OUT}/Game.moravo)
 file(COPY ${FONTS}/DejaVuSans.ttf ${FONTS}/DejaVuSans-Bold.ttf DESTINATION ${OUT}/Game.moravo/data)
 file(COPY ${GAME} DESTINATION ${OUT}/Game.moravo)
 file(COPY ${PLUGINS} DESTINATION ${OUT}/Game.moravo/plugins)
-execute_process(COMMAND ${ART} pack ${OUT}/Game.moravo/data/textures.pak ${VERSION} 1536 RESULT_VARIABLE packed)
+execute_process(COMMAND ${RUN_ART} ${ART} pack ${OUT}/Game.moravo/data/textures.pak ${VERSION} 1536 RESULT_VARIABLE packed)
 if(NOT packed EQUAL 0)
     message(FATAL_ERROR "demo-art could not write the data pack")
+endif()
+if(STRIP)
+    # The stripped copy keeps the program's own time stamp (the file's), so
+    # that a program both versions share is the same file in both.
+    file(GLOB binaries ${OUT}/*.exe ${OUT}/Game.moravo/*.dll ${OUT}/Game.moravo/plugins/*.dll)
+    foreach(binary ${binaries})
+        file(TIMESTAMP ${binary} made "%s" UTC)
+        execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${made} ${STRIP} --strip-all ${binary}
+            RESULT_VARIABLE stripped)
+        if(NOT stripped EQUAL 0)
+            message(FATAL_ERROR "${binary} could not be stripped")
+        endif()
+    endforeach()
 endif()
 
 if(VERSION EQUAL 1)
