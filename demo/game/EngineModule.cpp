@@ -21,7 +21,7 @@ std::string logPath() {
 const std::string calls = logPath();
 
 void record(const char* format, ...) {
-    FILE* log = std::fopen(calls.c_str(), "a");
+    FILE* log = std::fopen(calls.c_str(), "ab"); // the same lines on every platform
     if (log == nullptr)
         return;
     std::fprintf(log, "%s ", MODULE_NAME);

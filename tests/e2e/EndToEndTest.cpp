@@ -6,95 +6,20 @@
 // password and at a server that does not answer. Every scene's screenshot is
 // kept in <build>/e2e-screenshots.
 #include "app/Credentials.h"
-#include "app/SettingsNode.h"
 #include "platform/UserStore.h"
 #include "tests/common/ToolRun.h"
 #include "tests/e2e/DevServer.h"
 #include "tests/e2e/PlayerRun.h"
 
 #include <filesystem>
-#include <set>
-#include <sstream>
-#include <thread>
 
 namespace {
 
-using e2e::Rect;
-
-const std::string userLabel = "N\xC3\xBA"
-                              "mero de Telefono Movil:";
 const std::string updated = "Actualizaci\xC3\xB3n completa.";
 const std::string release = MORAVO_BINARY_DIR "/demo/release-2";
 
-// The value of a dotted entry of a settings file ("Render.Display" gives its
-// values joined by blanks).
-std::string setting(const std::string& path, const std::string& entry) {
-    app::SettingsNode root;
-    app::readSettingsFile(path, root);
-    const app::SettingsNode* node = &root;
-    std::istringstream keys(entry);
-    std::string key;
-    while (std::getline(keys, key, '.'))
-        node = &node->find(key);
-    if (node->count() == 0 || !node->child(0).key.empty())
-        return node->value;
-    std::string values;
-    for (size_t i = 0; i < node->count(); ++i)
-        values += (i > 0 ? " " : "") + node->child(i).value;
-    return values;
-}
-
-size_t occurrences(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
-class PlayerRoad : public e2e::PlayerRun {
-protected:
-    // Types the account into the login panel, once it shows.
-    void typeAccount(const std::string& password) {
-        ASSERT_TRUE(waitForText(widgets.byText("login", "LabelWidget", userLabel), userLabel));
-        shot("login");
-        click(widgets.nth("login", "EditWidget", 0));
-        x.typeText(e2e::demoPhone);
-        click(widgets.nth("login", "EditWidget", 1));
-        x.typeText(password);
-        shot("login-typed");
-    }
-
-    // The row of an open selector's list: rows of `itemHeight` inside the
-    // list's border, right above the selector.
-    Rect menuRow(int menuId, int row) {
-        for (const e2e::WidgetLine& line : widgets.lines())
-            if (line.view == "popup" && line.id == std::to_string(menuId)) {
-                int rows = 0, itemHeight = 0, border = 0;
-                std::sscanf(line.text.c_str(), "rows=%d item_height=%d border=%d", &rows, &itemHeight,
-                            &border);
-                return Rect{line.rect.x + border, line.rect.y + border + row * itemHeight,
-                            line.rect.w - 2 * border, itemHeight};
-            }
-        return {};
-    }
-
-    void choose(int menuId, int row) {
-        click(widgets.byId("main", menuId));
-        click(menuRow(menuId, row));
-    }
-
-    // A level row of the settings window, found by its title: the title,
-    // the value label and the bar with its two arrows.
-    struct Level {
-        Rect lower, raise, value;
-    };
-    Level level(const std::string& title) {
-        std::string path = widgets.pathOf("settings", "LabelWidget", title);
-        std::string row = path.substr(0, path.rfind('.'));
-        return {widgets.byPath("settings", row + ".2.0"), widgets.byPath("settings", row + ".2.2"),
-                widgets.byPath("settings", row + ".1")};
-    }
-};
+using e2e::Rect;
+using PlayerRoad = e2e::PlayerRun;
 
 } // namespace
 
@@ -113,39 +38,8 @@ TEST_F(PlayerRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
         useServer(server.port());
     }
     ASSERT_TRUE(startLauncher()) << "no launcher window; it answered " << launcher.wait(100);
-
-    // Login, and the wait for the service's answer.
-    typeAccount(e2e::demoPassword);
-    click(widgets.byId("login", 1010));
-    ASSERT_TRUE(waitForText(widgets.byText("wait", "LabelWidget", "..."), "Esperando respuesta"));
-    shot("wait");
-
-    // The update: both bars are watched until the launcher hands over to
-    // hoplin, whose log appears. (The launcher's next window may well get
-    // the id of this one: the X server reuses the ids of a closed client.)
-    const Rect overall = widgets.nth("main", "ProgressFrameWidget", 0);
-    const Rect current = widgets.nth("main", "ProgressFrameWidget", 1);
-    std::set<int> fileSteps;
-    double overallLow = 1, overallHigh = 0;
-    bool shotTaken = false;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-    while (!fs::exists(file("hoplin.log")) && std::chrono::steady_clock::now() < deadline) {
-        double file = filled(current), all = filled(overall);
-        if (file > 0.05 && file < 0.95)
-            fileSteps.insert(int(file * 100));
-        if (all > 0.02) {
-            overallLow = std::min(overallLow, all);
-            overallHigh = std::max(overallHigh, all);
-        }
-        if (!shotTaken && file > 0.3 && file < 0.7) {
-            shot("update");
-            shotTaken = true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    EXPECT_GE(fileSteps.size(), 3u) << "the current file's bar did not move";
-    EXPECT_GT(overallHigh, overallLow + 0.05) << "the overall bar did not move";
-    EXPECT_GT(overallHigh, 0.8);
+    ASSERT_NO_FATAL_FAILURE(logIn());
+    watchUpdate();
 
     // hoplin moves the staged launcher file into place and starts the
     // launcher again, straight into the main scene.
@@ -158,43 +52,7 @@ TEST_F(PlayerRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     ASSERT_TRUE(waitForText(widgets.byText("main", "LabelWidget", "Iniciando..."), updated));
     shot("back-without-login");
 
-    // The credits roll up when asked for.
-    const Rect credits = widgets.nth("credits", "AnimWidget", 0);
-    testkit::Capture before = grab(credits);
-    click(widgets.byId("main", 1000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    EXPECT_NE(grab(credits).rgb, before.rgb) << "the credits did not move";
-    shot("credits-rolling");
-
-    // A standard preset, then the custom one, edited in the settings window.
-    choose(1008, 1);
-    EXPECT_TRUE(waitForText(widgets.byId("main", 1008), "2. Baja", 5000, true));
-    shot("preset-chosen");
-    choose(1008, 5);
-    ASSERT_TRUE(waitForText(widgets.byId("main-custom", 1003), "Configurar"));
-    click(widgets.byId("main-custom", 1003));
-    ASSERT_TRUE(waitForText(widgets.byText("settings", "LabelWidget", "Configuracion Personalizada"),
-                            "Configuracion Personalizada", 10000, false, true));
-    // The custom preset starts as a copy of the third ("3. Media").
-    Level antialiasing = level("Antialiasing:"), shadows = level("Sombras:"),
-          detail = level("Niveles de detalle:");
-    EXPECT_TRUE(waitForText(antialiasing.value, "1"));
-    EXPECT_TRUE(waitForText(shadows.value, "2"));
-    EXPECT_TRUE(waitForText(detail.value, "2"));
-    shot("settings");
-    click(antialiasing.raise);
-    click(shadows.raise);
-    click(detail.lower);
-    click(widgets.byId("settings", 1016)); // HDR
-    EXPECT_TRUE(waitForText(antialiasing.value, "2"));
-    EXPECT_TRUE(waitForText(shadows.value, "3"));
-    EXPECT_TRUE(waitForText(detail.value, "1"));
-    shot("settings-edited");
-    click(widgets.byId("settings", 1019));
-    ASSERT_TRUE(waitForText(widgets.byId("main-custom", 1008), "6. Personal", 5000, true));
-    click(widgets.byId("main", 1005)); // full screen
-    shot("ready-to-play");
-
+    ASSERT_NO_FATAL_FAILURE(chooseSettings());
     click(widgets.byId("main", 1002));
     unsigned long game = waitForWindow("Moravo Town: el juego", 0, 30000);
     EXPECT_NE(game, 0u) << "the game's window did not appear";
@@ -202,41 +60,14 @@ TEST_F(PlayerRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
         shot("game");
     EXPECT_EQ(launcher.wait(30000), 0);
 
-    // What the game was started with: the custom preset as edited.
-    const std::string launch = file("Game.moravo/Launch.txt"), custom = file("Game.moravo/UserSet.txt");
-    EXPECT_EQ(setting(launch, "Render.ID"), "User");
-    EXPECT_EQ(setting(launch, "Render.Screen"), "Full");
-    EXPECT_EQ(setting(launch, "Render.Display"), setting(custom, "Render.User.Display"));
-    EXPECT_EQ(setting(launch, "Render.Name"), "6. Personal");
-    for (auto [entry, value] : {std::pair<const char*, const char*>{"Antialiasing", "4"},
-                                {"ShadowSize", "2048"},
-                                {"PostProcess", "1"},
-                                {"LODCity", "1"}}) {
-        EXPECT_EQ(setting(launch, std::string("Render.") + entry), value) << entry;
-        EXPECT_EQ(setting(custom, std::string("Render.User.") + entry), value) << entry;
-    }
-    EXPECT_EQ(std::atof(setting(launch, "Render.LODDis").c_str()), 8.0);
-    EXPECT_NE(testkit::slurp(file("Game.moravo/game.log")).find("Launch ID=User Screen=Full"),
-              std::string::npos);
-    // Every engine module learnt the plug-in directory and all seven modules.
-    const std::string calls = testkit::slurp(file("Game.moravo/plugins/calls.log"));
-    for (const char* module : {"VScene", "VRender", "VPhysics", "VGPU", "VImage", "VSystem"}) {
-        std::string m(module);
-        EXPECT_EQ(occurrences(calls, m + " setOption 9cbeb859 plugins/\n"), 1u) << calls;
-        EXPECT_EQ(occurrences(calls, m + " attach "), 7u) << m;
-        EXPECT_EQ(occurrences(calls, m + " release\n"), 1u) << m;
-    }
+    checkGameStart();
     // The credentials handed to the game: those typed at the login, carried
     // over the hand-off.
     platform::UserStore store("SoftWare\\Moravo", home + "/moravo");
     EXPECT_EQ(store.readString("stack", ""), app::encodeCredentials(e2e::demoPhone, e2e::demoPassword));
     EXPECT_EQ(store.readString("tempstr", "none"), "none");
 
-    // The installation is version 2: changed, new and dropped files.
-    EXPECT_EQ(testkit::slurp(file("Game.moravo/data/news.txt")),
-              testkit::slurp(release + "/Game.moravo/data/news.txt"));
-    EXPECT_TRUE(fs::exists(file("Game.moravo/data/harbour.txt")));
-    EXPECT_FALSE(fs::exists(file("Game.moravo/data/event-carnaval.txt")));
+    checkVersion2(release);
     const char* served = std::getenv("MORAVO_E2E_SERVER_LOG");
     const std::string log = prepared() && served != nullptr ? testkit::slurp(served) : server.log();
     EXPECT_NE(log.find("loginlauncher Res=0 600123456"), std::string::npos) << log;

@@ -2,7 +2,8 @@
 // One run of the demo installation as a player has it: a fresh copy of it
 // in a scratch folder, the launcher started in it on a private X server,
 // and the player's hands and eyes: clicks on the widgets where the layout
-// puts them, typing, and checks of the texts the window shows.
+// puts them, typing, and checks of the texts the window shows. The steps of
+// the player's road that every platform shares are here too.
 //
 // tools/demo plays its own run with it when there is no display: then
 // MORAVO_E2E_INSTALL names an installation already pointed at a running
@@ -19,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace e2e {
 
@@ -27,16 +29,28 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    /// Puts the installation to play in place and sets `install`: by
+    /// default a copy of the Linux build's demo installation.
+    virtual void placeInstallation();
+    /// Starts the launcher of `install` with `args` into `launcher`.
+    virtual bool launch(const std::vector<std::string>& args);
+    /// Starts the Linux build's launcher in `directory` into `child`, with
+    /// the run's display and a private per-user folder.
+    bool launchNative(testkit::Child& child, const std::string& directory,
+                      const std::vector<std::string>& args);
+
     /// Points the installation at a web service on loopback `port`, whose
     /// published folder is under "/updates".
     void useServer(int port);
-    /// Starts the launcher and waits for its window; false when none came.
-    bool startLauncher();
+    /// Starts the launcher (with `args`) and waits for its window; false
+    /// when none came.
+    bool startLauncher(const std::vector<std::string>& args = {});
     /// Waits for a window titled `title` other than `previous`; sets the
     /// window origin from it. Answers its id, 0 when none came.
     unsigned long waitForWindow(const std::string& title, unsigned long previous, int timeoutMs);
 
-    /// A click in the middle of a widget of the window.
+    /// A click in the middle of a widget of the window, with the pointer
+    /// brought over it first, as a hand does.
     void click(const Rect& widget);
     /// What the window shows in `widget`'s rectangle.
     testkit::Capture grab(const Rect& widget);
@@ -50,6 +64,23 @@ protected:
     double filled(const Rect& bar);
     /// Saves the screen as the next screenshot of this test.
     void shot(const std::string& name);
+
+    // Steps of the player's road.
+    /// Types the demo account, with `password`, into the login panel.
+    void typeAccount(const std::string& password);
+    /// Logs in with the demo account and sees the wait for the answer.
+    void logIn();
+    /// Watches both bars of the update until the launcher hands over to
+    /// hoplin, whose log appears; checks that they moved.
+    void watchUpdate();
+    /// Rolls the credits, picks a standard preset and then the custom one,
+    /// edits it in the settings window and asks for full screen.
+    void chooseSettings();
+    /// Checks what the game was started with ("Launch.txt", "UserSet.txt",
+    /// the game's note) and that every engine module was wired.
+    void checkGameStart();
+    /// Checks that the installation is version 2 of `release`.
+    void checkVersion2(const std::string& release);
 
     std::string file(const std::string& relative) const { return install + "/" + relative; }
     /// Whether the installation and its server were made by tools/demo.
@@ -67,6 +98,11 @@ protected:
     int originX = 0, originY = 0;
 
 private:
+    // The row of an open selector's list: rows of `itemHeight` inside the
+    // list's border, right above the selector.
+    Rect menuRow(int menuId, int row);
+    void choose(int menuId, int row);
+
     std::unique_ptr<TextProbe> text_;
     std::unique_ptr<TextProbe> titleText_;
     int shots_ = 0;
@@ -76,5 +112,9 @@ private:
 /// The demo's account, as tools/demo prints it.
 extern const char* const demoPhone;
 extern const char* const demoPassword;
+
+/// The value of a dotted entry of a settings file ("Render.Display" gives
+/// its values joined by blanks).
+std::string setting(const std::string& path, const std::string& entry);
 
 } // namespace e2e

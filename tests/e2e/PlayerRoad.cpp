@@ -1,0 +1,194 @@
+// The steps of the player's road that the launcher takes alike on every
+// platform: the login, the update with its bars, the settings, and what the
+// game is started with.
+#include "app/SettingsNode.h"
+#include "tests/common/ToolRun.h"
+#include "tests/e2e/PlayerRun.h"
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <thread>
+
+namespace e2e {
+
+namespace {
+
+const std::string userLabel = "N\xC3\xBA"
+                              "mero de Telefono Movil:";
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// A level row of the settings window, found by its title: the value label
+// and the bar's two arrows.
+struct Level {
+    Rect lower, raise, value;
+};
+
+Level level(const Widgets& widgets, const std::string& title) {
+    std::string path = widgets.pathOf("settings", "LabelWidget", title);
+    std::string row = path.substr(0, path.rfind('.'));
+    return {widgets.byPath("settings", row + ".2.0"), widgets.byPath("settings", row + ".2.2"),
+            widgets.byPath("settings", row + ".1")};
+}
+
+} // namespace
+
+std::string setting(const std::string& path, const std::string& entry) {
+    app::SettingsNode root;
+    app::readSettingsFile(path, root);
+    const app::SettingsNode* node = &root;
+    std::istringstream keys(entry);
+    std::string key;
+    while (std::getline(keys, key, '.'))
+        node = &node->find(key);
+    if (node->count() == 0 || !node->child(0).key.empty())
+        return node->value;
+    std::string values;
+    for (size_t i = 0; i < node->count(); ++i)
+        values += (i > 0 ? " " : "") + node->child(i).value;
+    return values;
+}
+
+void PlayerRun::typeAccount(const std::string& password) {
+    ASSERT_TRUE(waitForText(widgets.byText("login", "LabelWidget", userLabel), userLabel));
+    shot("login");
+    click(widgets.nth("login", "EditWidget", 0));
+    x.typeText(demoPhone);
+    click(widgets.nth("login", "EditWidget", 1));
+    x.typeText(password);
+    shot("login-typed");
+}
+
+void PlayerRun::logIn() {
+    ASSERT_NO_FATAL_FAILURE(typeAccount(demoPassword));
+    click(widgets.byId("login", 1010));
+    ASSERT_TRUE(waitForText(widgets.byText("wait", "LabelWidget", "..."), "Esperando respuesta"));
+    shot("wait");
+}
+
+void PlayerRun::watchUpdate() {
+    // (The launcher's next window may well get the id of this one: the X
+    // server reuses the ids of a closed client.)
+    const Rect overall = widgets.nth("main", "ProgressFrameWidget", 0);
+    const Rect current = widgets.nth("main", "ProgressFrameWidget", 1);
+    std::set<int> fileSteps;
+    double overallLow = 1, overallHigh = 0;
+    bool shotTaken = false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    while (!std::filesystem::exists(file("hoplin.log")) && std::chrono::steady_clock::now() < deadline) {
+        double file = filled(current), all = filled(overall);
+        if (file > 0.05 && file < 0.95)
+            fileSteps.insert(int(file * 100));
+        if (all > 0.02) {
+            overallLow = std::min(overallLow, all);
+            overallHigh = std::max(overallHigh, all);
+        }
+        if (!shotTaken && file > 0.3 && file < 0.7) {
+            shot("update");
+            shotTaken = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_GE(fileSteps.size(), 3u) << "the current file's bar did not move";
+    EXPECT_GT(overallHigh, overallLow + 0.05) << "the overall bar did not move";
+    EXPECT_GT(overallHigh, 0.8);
+}
+
+Rect PlayerRun::menuRow(int menuId, int row) {
+    for (const WidgetLine& line : widgets.lines())
+        if (line.view == "popup" && line.id == std::to_string(menuId)) {
+            int rows = 0, itemHeight = 0, border = 0;
+            std::sscanf(line.text.c_str(), "rows=%d item_height=%d border=%d", &rows, &itemHeight, &border);
+            return Rect{line.rect.x + border, line.rect.y + border + row * itemHeight,
+                        line.rect.w - 2 * border, itemHeight};
+        }
+    return {};
+}
+
+void PlayerRun::choose(int menuId, int row) {
+    click(widgets.byId("main", menuId));
+    click(menuRow(menuId, row));
+}
+
+void PlayerRun::chooseSettings() {
+    // The credits roll up when asked for.
+    const Rect credits = widgets.nth("credits", "AnimWidget", 0);
+    testkit::Capture before = grab(credits);
+    click(widgets.byId("main", 1000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_NE(grab(credits).rgb, before.rgb) << "the credits did not move";
+    shot("credits-rolling");
+
+    // A standard preset, then the custom one, edited in the settings window.
+    choose(1008, 1);
+    EXPECT_TRUE(waitForText(widgets.byId("main", 1008), "2. Baja", 5000, true));
+    shot("preset-chosen");
+    choose(1008, 5);
+    ASSERT_TRUE(waitForText(widgets.byId("main-custom", 1003), "Configurar"));
+    click(widgets.byId("main-custom", 1003));
+    ASSERT_TRUE(waitForText(widgets.byText("settings", "LabelWidget", "Configuracion Personalizada"),
+                            "Configuracion Personalizada", 10000, false, true));
+    // The custom preset starts as a copy of the third ("3. Media").
+    Level antialiasing = level(widgets, "Antialiasing:"), shadows = level(widgets, "Sombras:"),
+          detail = level(widgets, "Niveles de detalle:");
+    EXPECT_TRUE(waitForText(antialiasing.value, "1"));
+    EXPECT_TRUE(waitForText(shadows.value, "2"));
+    EXPECT_TRUE(waitForText(detail.value, "2"));
+    shot("settings");
+    click(antialiasing.raise);
+    click(shadows.raise);
+    click(detail.lower);
+    click(widgets.byId("settings", 1016)); // HDR
+    EXPECT_TRUE(waitForText(antialiasing.value, "2"));
+    EXPECT_TRUE(waitForText(shadows.value, "3"));
+    EXPECT_TRUE(waitForText(detail.value, "1"));
+    shot("settings-edited");
+    click(widgets.byId("settings", 1019));
+    ASSERT_TRUE(waitForText(widgets.byId("main-custom", 1008), "6. Personal", 5000, true));
+    click(widgets.byId("main", 1005)); // full screen
+    shot("ready-to-play");
+}
+
+void PlayerRun::checkGameStart() {
+    // What the game was started with: the custom preset as edited.
+    const std::string launch = file("Game.moravo/Launch.txt"), custom = file("Game.moravo/UserSet.txt");
+    EXPECT_EQ(setting(launch, "Render.ID"), "User");
+    EXPECT_EQ(setting(launch, "Render.Screen"), "Full");
+    EXPECT_EQ(setting(launch, "Render.Display"), setting(custom, "Render.User.Display"));
+    EXPECT_EQ(setting(launch, "Render.Name"), "6. Personal");
+    for (auto [entry, value] : {std::pair<const char*, const char*>{"Antialiasing", "4"},
+                                {"ShadowSize", "2048"},
+                                {"PostProcess", "1"},
+                                {"LODCity", "1"}}) {
+        EXPECT_EQ(setting(launch, std::string("Render.") + entry), value) << entry;
+        EXPECT_EQ(setting(custom, std::string("Render.User.") + entry), value) << entry;
+    }
+    EXPECT_EQ(std::atof(setting(launch, "Render.LODDis").c_str()), 8.0);
+    EXPECT_NE(testkit::slurp(file("Game.moravo/game.log")).find("Launch ID=User Screen=Full"),
+              std::string::npos);
+    // Every engine module learnt the plug-in directory and all seven modules.
+    const std::string calls = testkit::slurp(file("Game.moravo/plugins/calls.log"));
+    for (const char* module : {"VScene", "VRender", "VPhysics", "VGPU", "VImage", "VSystem"}) {
+        std::string m(module);
+        EXPECT_EQ(occurrences(calls, m + " setOption 9cbeb859 plugins/\n"), 1u) << calls;
+        EXPECT_EQ(occurrences(calls, m + " attach "), 7u) << m;
+        EXPECT_EQ(occurrences(calls, m + " release\n"), 1u) << m;
+    }
+}
+
+void PlayerRun::checkVersion2(const std::string& release) {
+    // Changed, new and dropped files.
+    EXPECT_EQ(testkit::slurp(file("Game.moravo/data/news.txt")),
+              testkit::slurp(release + "/Game.moravo/data/news.txt"));
+    EXPECT_TRUE(std::filesystem::exists(file("Game.moravo/data/harbour.txt")));
+    EXPECT_FALSE(std::filesystem::exists(file("Game.moravo/data/event-carnaval.txt")));
+}
+
+} // namespace e2e
