@@ -18,7 +18,6 @@ namespace {
 const std::string updated = "Actualizaci\xC3\xB3n completa.";
 const std::string release = MORAVO_BINARY_DIR "/demo/release-2";
 
-using e2e::Rect;
 using PlayerRoad = e2e::PlayerRun;
 
 } // namespace
@@ -75,36 +74,9 @@ TEST_F(PlayerRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
 }
 
 TEST_F(PlayerRoad, AWrongPasswordIsRefusedAndNothingIsUpdated) {
-    e2e::DevServer server;
-    ASSERT_TRUE(server.start(scratch.path(), {}));
-    useServer(server.port());
-    ASSERT_TRUE(startLauncher());
-    typeAccount("equivocada");
-    x.key("Return"); // Enter in the password field logs in
-    const Rect message = widgets.byText("wait-message", "LabelWidget", "...");
-    EXPECT_TRUE(waitForText(message, "Nombre o password son incorrectos."));
-    EXPECT_FALSE(showsNow(message, "El Servidor no responde."));
-    shot("refused");
-    click(widgets.byId("wait-message", 1001));
-    EXPECT_EQ(launcher.wait(20000), 0);
-    EXPECT_NE(server.log().find("Res=1 600123456: wrong name or password"), std::string::npos)
-        << server.log();
-    EXPECT_EQ(server.log().find("GET "), std::string::npos) << server.log();
+    refusedLogin();
 }
 
 TEST_F(PlayerRoad, AStoppedServerDoesNotAnswer) {
-    e2e::DevServer server;
-    ASSERT_TRUE(server.start(scratch.path(), {}));
-    int port = server.port();
-    server.stop();
-    useServer(port);
-    ASSERT_TRUE(startLauncher());
-    typeAccount(e2e::demoPassword);
-    click(widgets.byId("login", 1010));
-    const Rect message = widgets.byText("wait-message", "LabelWidget", "...");
-    EXPECT_TRUE(waitForText(message, "El Servidor no responde."));
-    EXPECT_FALSE(showsNow(message, "Nombre o password son incorrectos."));
-    shot("no-answer");
-    ASSERT_TRUE(x.requestClose(window));
-    EXPECT_EQ(launcher.wait(20000), 0);
+    unansweredLogin();
 }

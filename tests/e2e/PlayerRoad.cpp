@@ -3,6 +3,7 @@
 // game is started with.
 #include "app/SettingsNode.h"
 #include "tests/common/ToolRun.h"
+#include "tests/e2e/DevServer.h"
 #include "tests/e2e/PlayerRun.h"
 
 #include <chrono>
@@ -189,6 +190,41 @@ void PlayerRun::checkVersion2(const std::string& release) {
               testkit::slurp(release + "/Game.moravo/data/news.txt"));
     EXPECT_TRUE(std::filesystem::exists(file("Game.moravo/data/harbour.txt")));
     EXPECT_FALSE(std::filesystem::exists(file("Game.moravo/data/event-carnaval.txt")));
+}
+
+void PlayerRun::refusedLogin() {
+    DevServer server;
+    ASSERT_TRUE(server.start(scratch.path(), {}));
+    useServer(server.port());
+    ASSERT_TRUE(startLauncher());
+    ASSERT_NO_FATAL_FAILURE(typeAccount("equivocada"));
+    x.key("Return"); // Enter in the password field logs in
+    const Rect message = widgets.byText("wait-message", "LabelWidget", "...");
+    EXPECT_TRUE(waitForText(message, "Nombre o password son incorrectos."));
+    EXPECT_FALSE(showsNow(message, "El Servidor no responde."));
+    shot("refused");
+    click(widgets.byId("wait-message", 1001));
+    EXPECT_EQ(launcher.wait(20000), 0);
+    EXPECT_NE(server.log().find("Res=1 600123456: wrong name or password"), std::string::npos)
+        << server.log();
+    EXPECT_EQ(server.log().find("GET "), std::string::npos) << server.log();
+}
+
+void PlayerRun::unansweredLogin() {
+    DevServer server;
+    ASSERT_TRUE(server.start(scratch.path(), {}));
+    int port = server.port();
+    server.stop();
+    useServer(port);
+    ASSERT_TRUE(startLauncher());
+    ASSERT_NO_FATAL_FAILURE(typeAccount(demoPassword));
+    click(widgets.byId("login", 1010));
+    const Rect message = widgets.byText("wait-message", "LabelWidget", "...");
+    EXPECT_TRUE(waitForText(message, "El Servidor no responde."));
+    EXPECT_FALSE(showsNow(message, "Nombre o password son incorrectos."));
+    shot("no-answer");
+    ASSERT_TRUE(x.requestClose(window));
+    EXPECT_EQ(launcher.wait(20000), 0);
 }
 
 } // namespace e2e

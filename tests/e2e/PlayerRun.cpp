@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace e2e {
@@ -91,10 +92,9 @@ void PlayerRun::TearDown() {
 
 void PlayerRun::useServer(int port) {
     std::string p = std::to_string(port);
-    scratch.write("install/ZEP_client.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ZEP>\n"
-                                            "  <server address=\"127.0.0.1\" port=\"" +
-                                                p + "\" ssl=\"0\"/>\n  <update url=\"127.0.0.1:" + p +
-                                                "/updates\"/>\n</ZEP>\n");
+    std::ofstream(file("ZEP_client.xml"), std::ios::binary)
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ZEP>\n  <server address=\"127.0.0.1\" port=\"" << p
+        << "\" ssl=\"0\"/>\n  <update url=\"127.0.0.1:" << p << "/updates\"/>\n</ZEP>\n";
 }
 
 bool PlayerRun::startLauncher(const std::vector<std::string>& args) {
@@ -173,9 +173,13 @@ bool PlayerRun::prepared() {
     return std::getenv("MORAVO_E2E_INSTALL") != nullptr;
 }
 
-std::string PlayerRun::shotFolder() {
+std::string PlayerRun::buildFolder() const {
+    return MORAVO_BINARY_DIR;
+}
+
+std::string PlayerRun::shotFolder() const {
     const char* folder = std::getenv("MORAVO_E2E_SHOTS");
-    return folder != nullptr ? folder : MORAVO_BINARY_DIR "/e2e-screenshots";
+    return folder != nullptr ? folder : buildFolder() + "/e2e-screenshots";
 }
 
 void PlayerRun::shot(const std::string& name) {

@@ -81,11 +81,20 @@ protected:
     void checkGameStart();
     /// Checks that the installation is version 2 of `release`.
     void checkVersion2(const std::string& release);
+    /// A wrong password: the service's refusal is shown, nothing is
+    /// fetched, and Cancelar ends the launcher with 0.
+    void refusedLogin();
+    /// A server that is not there: "El Servidor no responde.", and the
+    /// window's close ends the launcher with 0.
+    void unansweredLogin();
 
     std::string file(const std::string& relative) const { return install + "/" + relative; }
     /// Whether the installation and its server were made by tools/demo.
     static bool prepared();
-    static std::string shotFolder();
+    /// Where the screenshots go: MORAVO_E2E_SHOTS, else this build's
+    /// "e2e-screenshots".
+    std::string shotFolder() const;
+    virtual std::string buildFolder() const;
 
     testkit::Xvfb xvfb;
     testkit::X11Client x;
