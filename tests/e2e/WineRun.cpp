@@ -76,7 +76,7 @@ void WineRun::SetUp() {
     ASSERT_NO_FATAL_FAILURE(PlayerRun::SetUp());
     if (IsSkipped())
         return;
-    prefix_ = windowsBuild() + "/wine-e2e";
+    prefix_ = windowsBuild() + "/wine-player";
     // The prefix is made once, under a lock. A Wine server left by an
     // earlier run is ended: this run's server and desktop must take this
     // run's display.
