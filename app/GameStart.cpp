@@ -2,6 +2,7 @@
 
 #include "app/GameModule.h"
 #include "app/SettingsNode.h"
+#include "platform/ComApartment.h"
 #include "platform/Directory.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/MessageBox.h"
@@ -63,6 +64,9 @@ void load(ModuleSlot& slot, const std::string& directory, const std::string& gam
 } // namespace
 
 void startGame(const std::string& gameDir) {
+    // The game and its modules run on this thread with COM set up for it,
+    // as a game's libraries expect of their host.
+    platform::ComApartment com;
     const std::string start = platform::currentDirectory();
     if (!platform::changeDirectory(gameDir)) {
         xlog()->format(kGameStartLog, "no game directory %s", gameDir.c_str());

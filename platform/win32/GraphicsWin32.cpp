@@ -2,6 +2,7 @@
 // Direct3D 9.
 #include "platform/win32/GraphicsWin32.h"
 
+#include "platform/ComApartment.h"
 #include "platform/DynamicLibrary.h"
 
 #include <windows.h>
@@ -60,28 +61,6 @@ public:
     VARIANT v;
 };
 
-// COM for the calling thread, undone when the holder goes (only when this
-// call did set it up: a thread already in another apartment keeps it).
-class ComApartment {
-public:
-    explicit ComApartment(DWORD model) {
-        HRESULT result = CoInitializeEx(nullptr, model);
-        usable_ = SUCCEEDED(result) || result == RPC_E_CHANGED_MODE;
-        owned_ = SUCCEEDED(result);
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment() {
-        if (owned_)
-            CoUninitialize();
-    }
-    bool usable() const { return usable_; }
-
-private:
-    bool usable_ = false;
-    bool owned_ = false;
-};
-
 // [SECTION] WMI
 
 using SetProxyBlanket = HRESULT(WINAPI*)(IUnknown*, DWORD, DWORD, OLECHAR*, DWORD, DWORD,
@@ -108,7 +87,7 @@ std::string stringProperty(IWbemClassObject* object, const wchar_t* name) {
 
 // The caption of the last video controller WMI lists.
 std::string adapterCaption() {
-    ComApartment com(COINIT_MULTITHREADED);
+    ComApartment com(ComApartment::Model::MultiThreaded);
     if (!com.usable())
         return std::string();
     // The process's security may already be set; the call then fails
@@ -138,7 +117,7 @@ std::string adapterCaption() {
 // AdapterRAM of the first video controller whose PNPDeviceID holds
 // `deviceId`; false when none does.
 bool wmiAdapterMemory(const std::string& deviceId, uint64_t& bytes) {
-    ComApartment com(COINIT_APARTMENTTHREADED);
+    ComApartment com(ComApartment::Model::SingleThreaded);
     DynamicLibrary ole("ole32.dll");
     auto setBlanket = ole.function<SetProxyBlanket>("CoSetProxyBlanket");
     if (!com.usable() || setBlanket == nullptr || deviceId.empty())

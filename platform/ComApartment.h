@@ -1,0 +1,27 @@
+#pragma once
+
+namespace platform {
+
+/// The system's component services (COM on Windows) for the calling thread
+/// while the holder lives. They are undone at its end only when this holder
+/// set them up: a thread that already had them keeps them. Elsewhere there
+/// are none to set up, and the holder does nothing.
+class ComApartment {
+public:
+    enum class Model { SingleThreaded, MultiThreaded };
+
+    explicit ComApartment(Model model = Model::SingleThreaded);
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment();
+
+    /// Whether the services can be used on this thread (also when the thread
+    /// already had them in the other model).
+    bool usable() const { return usable_; }
+
+private:
+    bool usable_ = true;
+    bool owned_ = false;
+};
+
+} // namespace platform
