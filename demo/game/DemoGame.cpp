@@ -20,6 +20,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <objbase.h>
+#endif
+
 namespace {
 
 // What "Launch.txt" says, by dotted key ("Render.Display" holds "1024 768 60").
@@ -141,6 +145,19 @@ public:
 
 DemoGame game;
 
+// On Windows, whether the launcher runs the game with COM set up on its
+// thread, as a Windows game's libraries expect of their host.
+std::string comNote() {
+#ifdef _WIN32
+    HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(result))
+        CoUninitialize();
+    return result == S_FALSE || result == RPC_E_CHANGED_MODE ? " com=ready" : " com=none";
+#else
+    return "";
+#endif
+}
+
 std::vector<std::string> describe(const Entries& launch) {
     std::string display = value(launch, "Render.Display", "0 0 0");
     int w = 0, h = 0, refresh = 0;
@@ -253,7 +270,7 @@ MODULE_EXPORT void Launch() {
         log << "Launch";
         for (const char* key : {"Render.ID", "Render.Screen", "Render.Display", "Render.Aspect"})
             log << " " << key + 7 << "=" << value(launch, key);
-        log << " modules=" << game.modules.size() << " plugins=" << game.plugins << "\n";
+        log << " modules=" << game.modules.size() << " plugins=" << game.plugins << comNote() << "\n";
     }
 
     const char* wanted = std::getenv("MORAVO_DEMO_GAME_SECONDS");

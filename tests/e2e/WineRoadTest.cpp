@@ -111,6 +111,8 @@ TEST_F(WineRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     EXPECT_EQ(waitForRelaunched(30000), 0);
 
     checkGameStart();
+    EXPECT_NE(testkit::slurp(file("Game.moravo/game.log")).find(" com=ready"), std::string::npos)
+        << "the game ran without COM";
     // The credentials handed to the game through the registry: those typed
     // at the login, carried over the hand-off.
     EXPECT_EQ(registryValue("stack", ""), app::encodeCredentials(e2e::demoPhone, e2e::demoPassword));
