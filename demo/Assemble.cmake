@@ -7,7 +7,7 @@
 #              player's own files (an update never replaces those).
 # Called by demo/CMakeLists.txt with SOURCE, OUT, ART, FONTS, DIRECTX,
 # PROGRAMS, GAME and PLUGINS; for Windows also RUN_ART (what runs demo-art)
-# and STRIP (which takes the debugging information out of the copies).
+# and STRIP (which strips the copies of the programs and libraries).
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT}/res ${OUT}/Game.moravo/data ${OUT}/Game.moravo/plugins)
 
