@@ -1,6 +1,7 @@
 // The steps of the player's road that the launcher takes alike on every
 // platform: the login, the update with its bars, the settings, and what the
 // game is started with.
+#include "app/Credentials.h"
 #include "app/SettingsNode.h"
 #include "tests/common/ToolRun.h"
 #include "tests/e2e/DevServer.h"
@@ -55,6 +56,19 @@ std::string setting(const std::string& path, const std::string& entry) {
     for (size_t i = 0; i < node->count(); ++i)
         values += (i > 0 ? " " : "") + node->child(i).value;
     return values;
+}
+
+void PlayerRun::serveVersion2(DevServer& server) {
+    if (prepared())
+        return;
+    const std::string www = scratch.path() + "/www";
+    ASSERT_NO_FATAL_FAILURE(publish(www));
+    DevServer::Options options;
+    options.publish = www;
+    options.rateKiB = 512;    // a few seconds for the data pack: the bars are seen moving
+    options.loginDelay = 1.0; // and the wait for the answer is seen
+    ASSERT_TRUE(server.start(scratch.path(), options));
+    useServer(server.port());
 }
 
 void PlayerRun::typeAccount(const std::string& password) {
@@ -157,6 +171,14 @@ void PlayerRun::chooseSettings() {
     shot("ready-to-play");
 }
 
+void PlayerRun::play() {
+    click(widgets.byId("main", 1002));
+    unsigned long game = waitForWindow("Moravo Town: el juego", 0, 30000);
+    EXPECT_NE(game, 0u) << "the game's window did not appear";
+    if (game != 0)
+        shot("game");
+}
+
 void PlayerRun::checkGameStart() {
     // What the game was started with: the custom preset as edited.
     const std::string launch = file("Game.moravo/Launch.txt"), custom = file("Game.moravo/UserSet.txt");
@@ -190,6 +212,18 @@ void PlayerRun::checkVersion2(const std::string& release) {
               testkit::slurp(release + "/Game.moravo/data/news.txt"));
     EXPECT_TRUE(std::filesystem::exists(file("Game.moravo/data/harbour.txt")));
     EXPECT_FALSE(std::filesystem::exists(file("Game.moravo/data/event-carnaval.txt")));
+}
+
+void PlayerRun::checkCredentialsHandedOver() {
+    EXPECT_EQ(storedValue("stack", ""), app::encodeCredentials(demoPhone, demoPassword));
+    EXPECT_EQ(storedValue("tempstr", "none"), "none");
+}
+
+void PlayerRun::checkServed(const DevServer& server, const std::string& fetched) {
+    const char* served = std::getenv("MORAVO_E2E_SERVER_LOG");
+    const std::string log = prepared() && served != nullptr ? testkit::slurp(served) : server.log();
+    EXPECT_NE(log.find("loginlauncher Res=0 600123456"), std::string::npos) << log;
+    EXPECT_NE(log.find("GET " + fetched + " 200"), std::string::npos) << log;
 }
 
 void PlayerRun::refusedLogin() {

@@ -1,5 +1,6 @@
 #include "tests/e2e/PlayerRun.h"
 
+#include "platform/UserStore.h"
 #include "props/Properties.h"
 #include "tests/common/ToolRun.h"
 
@@ -67,6 +68,15 @@ void PlayerRun::placeInstallation() {
     install = scratch.path() + "/install";
     std::filesystem::copy(MORAVO_BINARY_DIR "/demo/install", install,
                           std::filesystem::copy_options::recursive);
+}
+
+void PlayerRun::publish(const std::string& www) {
+    testkit::ToolRun run = testkit::runTool(scratch, "publish " MORAVO_BINARY_DIR "/demo/release-2 " + www);
+    ASSERT_EQ(run.code, 0) << run.err;
+}
+
+std::string PlayerRun::storedValue(const std::string& name, const std::string& missing) {
+    return platform::UserStore("SoftWare\\Moravo", home + "/moravo").readString(name, missing);
 }
 
 bool PlayerRun::launch(const std::vector<std::string>& args) {

@@ -24,6 +24,8 @@
 
 namespace e2e {
 
+class DevServer;
+
 class PlayerRun : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -34,6 +36,12 @@ protected:
     virtual void placeInstallation();
     /// Starts the launcher of `install` with `args` into `launcher`.
     virtual bool launch(const std::vector<std::string>& args);
+    /// Publishes version 2 of the demo into `www` as its operator does: by
+    /// default the Linux build's release with its moravo-tool.
+    virtual void publish(const std::string& www);
+    /// The launcher's stored value `name` (the per-user key that stands in
+    /// for the registry), `missing` when there is none.
+    virtual std::string storedValue(const std::string& name, const std::string& missing);
     /// Starts the Linux build's launcher in `directory` into `child`, with
     /// the run's display and a private per-user folder.
     bool launchNative(testkit::Child& child, const std::string& directory,
@@ -66,6 +74,10 @@ protected:
     void shot(const std::string& name);
 
     // Steps of the player's road.
+    /// Unless tools/demo prepared the run: publishes version 2 and serves it
+    /// with `server` (slowly enough to see the bars move, and with a pause
+    /// before the login's answer), the installation pointed at it.
+    void serveVersion2(DevServer& server);
     /// Types the demo account, with `password`, into the login panel.
     void typeAccount(const std::string& password);
     /// Logs in with the demo account and sees the wait for the answer.
@@ -76,11 +88,19 @@ protected:
     /// Rolls the credits, picks a standard preset and then the custom one,
     /// edits it in the settings window and asks for full screen.
     void chooseSettings();
+    /// Presses "Jugar" and sees the game's window.
+    void play();
     /// Checks what the game was started with ("Launch.txt", "UserSet.txt",
     /// the game's note) and that every engine module was wired.
     void checkGameStart();
     /// Checks that the installation is version 2 of `release`.
     void checkVersion2(const std::string& release);
+    /// Checks that the game was handed the credentials typed at the login,
+    /// carried over the hand-off, and that none were left behind.
+    void checkCredentialsHandedOver();
+    /// Checks that the server accepted the login and served `fetched`
+    /// ("/updates/<path>.zz").
+    void checkServed(const DevServer& server, const std::string& fetched);
     /// A wrong password: the service's refusal is shown, nothing is
     /// fetched, and Cancelar ends the launcher with 0.
     void refusedLogin();

@@ -7,7 +7,6 @@
 // a server that does not answer and at a DirectX library that is missing;
 // one compares the Windows window with the Linux one. Every scene's
 // screenshot is kept in <Windows build>/e2e-screenshots.
-#include "app/Credentials.h"
 #include "tests/common/ToolRun.h"
 #include "tests/e2e/DevServer.h"
 #include "tests/e2e/WineRun.h"
@@ -72,17 +71,7 @@ TEST_F(WineRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     namespace fs = std::filesystem;
     const std::string release = windowsBuild() + "/demo/release-2";
     e2e::DevServer server;
-    if (!prepared()) {
-        // Version 2 published as an operator on Windows does it.
-        const std::string www = scratch.path() + "/www";
-        ASSERT_EQ(runWine({operatorDir + "/moravo-tool.exe", "publish", operatorDir + "/release-2", www}), 0);
-        e2e::DevServer::Options options;
-        options.publish = www;
-        options.rateKiB = 512;    // the bars are seen moving
-        options.loginDelay = 1.0; // and the wait for the answer is seen
-        ASSERT_TRUE(server.start(scratch.path(), options));
-        useServer(server.port());
-    }
+    ASSERT_NO_FATAL_FAILURE(serveVersion2(server));
     ASSERT_TRUE(startLauncher()) << "no launcher window; it answered " << launcher.wait(100);
     ASSERT_NO_FATAL_FAILURE(logIn());
     watchUpdate();
@@ -103,26 +92,15 @@ TEST_F(WineRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     shot("back-without-login");
 
     ASSERT_NO_FATAL_FAILURE(chooseSettings());
-    click(widgets.byId("main", 1002));
-    unsigned long game = waitForWindow("Moravo Town: el juego", 0, 30000);
-    EXPECT_NE(game, 0u) << "the game's window did not appear";
-    if (game != 0)
-        shot("game");
+    play();
     EXPECT_EQ(waitForRelaunched(30000), 0);
 
     checkGameStart();
     EXPECT_NE(testkit::slurp(file("Game.moravo/game.log")).find(" com=ready"), std::string::npos)
         << "the game ran without COM";
-    // The credentials handed to the game through the registry: those typed
-    // at the login, carried over the hand-off.
-    EXPECT_EQ(registryValue("stack", ""), app::encodeCredentials(e2e::demoPhone, e2e::demoPassword));
-    EXPECT_EQ(registryValue("tempstr", "none"), "none");
-
+    checkCredentialsHandedOver(); // through Wine's registry
     checkVersion2(release);
-    const char* served = std::getenv("MORAVO_E2E_SERVER_LOG");
-    const std::string log = prepared() && served != nullptr ? testkit::slurp(served) : server.log();
-    EXPECT_NE(log.find("loginlauncher Res=0 600123456"), std::string::npos) << log;
-    EXPECT_NE(log.find("GET /updates/MoravoTown.exe.zz 200"), std::string::npos) << log;
+    checkServed(server, "/updates/MoravoTown.exe.zz");
 }
 
 TEST_F(WineRoad, AWrongPasswordIsRefusedAndNothingIsUpdated) {
@@ -163,7 +141,7 @@ TEST_F(WineRoad, AMissingDirectXLibraryOffersTheInstallerAndNoGameStarts) {
     EXPECT_EQ(launcher.wait(20000), 0);
     EXPECT_FALSE(std::filesystem::exists(file("Game.moravo/game.log")));
     EXPECT_EQ(testkit::slurp(file("Game.moravo/Launch.txt")), launch);
-    EXPECT_EQ(registryValue("stack", "none"), "none");
+    EXPECT_EQ(storedValue("stack", "none"), "none");
 }
 
 TEST_F(WineRoad, TheWindowShowsTheLinuxLayout) {

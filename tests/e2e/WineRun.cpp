@@ -150,7 +150,11 @@ int WineRun::runWine(const std::vector<std::string>& args, std::string* out, con
     return code;
 }
 
-std::string WineRun::registryValue(const std::string& name, const std::string& missing) {
+void WineRun::publish(const std::string& www) {
+    ASSERT_EQ(runWine({operatorDir + "/moravo-tool.exe", "publish", operatorDir + "/release-2", www}), 0);
+}
+
+std::string WineRun::storedValue(const std::string& name, const std::string& missing) {
     std::string out;
     if (runWine({"reg", "query", "HKCU\\SoftWare\\Moravo", "/v", name}, &out) != 0)
         return missing;

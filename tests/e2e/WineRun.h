@@ -29,9 +29,12 @@ protected:
     /// the standard output in `out` when given.
     int runWine(const std::vector<std::string>& args, std::string* out = nullptr,
                 const std::string& directory = "", int timeoutMs = 120000);
+    /// Version 2 published with the package's moravo-tool.exe under Wine,
+    /// as an operator on Windows does it.
+    void publish(const std::string& www) override;
     /// The value `name` of HKEY_CURRENT_USER\SoftWare\Moravo as Wine's
     /// registry has it; `missing` when there is none.
-    std::string registryValue(const std::string& name, const std::string& missing);
+    std::string storedValue(const std::string& name, const std::string& missing) override;
     /// Waits for the launcher that hoplin started with "-n" to end; answers
     /// its exit code, -1000 when it did not end in time, -1 when there was
     /// none.
