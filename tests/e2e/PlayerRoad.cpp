@@ -40,8 +40,8 @@ Level level(const Widgets& widgets, const std::string& title) {
             widgets.byPath("settings", row + ".1")};
 }
 
-} // namespace
-
+// The value of a dotted entry of a settings file ("Render.Display" gives
+// its values joined by blanks).
 std::string setting(const std::string& path, const std::string& entry) {
     app::SettingsNode root;
     app::readSettingsFile(path, root);
@@ -57,6 +57,8 @@ std::string setting(const std::string& path, const std::string& entry) {
         values += (i > 0 ? " " : "") + node->child(i).value;
     return values;
 }
+
+} // namespace
 
 void PlayerRun::serveVersion2(DevServer& server) {
     if (prepared())

@@ -114,6 +114,7 @@ protected:
     /// Where the screenshots go: MORAVO_E2E_SHOTS, else this build's
     /// "e2e-screenshots".
     std::string shotFolder() const;
+    /// The build whose installation this run plays.
     virtual std::string buildFolder() const;
 
     testkit::Xvfb xvfb;
@@ -141,9 +142,5 @@ private:
 /// The demo's account, as tools/demo prints it.
 extern const char* const demoPhone;
 extern const char* const demoPassword;
-
-/// The value of a dotted entry of a settings file ("Render.Display" gives
-/// its values joined by blanks).
-std::string setting(const std::string& path, const std::string& entry);
 
 } // namespace e2e
