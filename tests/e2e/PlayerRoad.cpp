@@ -219,6 +219,7 @@ void PlayerRun::checkVersion2(const std::string& release) {
 void PlayerRun::checkCredentialsHandedOver() {
     EXPECT_EQ(storedValue("stack", ""), app::encodeCredentials(demoPhone, demoPassword));
     EXPECT_EQ(storedValue("tempstr", "none"), "none");
+    EXPECT_EQ(storedValue("version", "none"), "none"); // "Recordar Contraseña" was left unchecked
 }
 
 void PlayerRun::checkServed(const DevServer& server, const std::string& fetched) {

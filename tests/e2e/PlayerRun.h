@@ -96,7 +96,7 @@ protected:
     /// Checks that the installation is version 2 of `release`.
     void checkVersion2(const std::string& release);
     /// Checks that the game was handed the credentials typed at the login,
-    /// carried over the hand-off, and that none were left behind.
+    /// carried over the hand-off, and that none were left behind or kept.
     void checkCredentialsHandedOver();
     /// Checks that the server accepted the login and served `fetched`
     /// ("/updates/<path>.zz").
