@@ -103,7 +103,7 @@ TEST_F(PlayerRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     e2e::DevServer server;
     if (!prepared()) {
         std::string www = scratch.path() + "/www";
-        testkit::ToolRun publish = testkit::runTool(scratch, "publish " + release + " " + www);
+        testkit::ToolRun publish = testkit::runTool(scratch, {"publish", release, www});
         ASSERT_EQ(publish.code, 0) << publish.err;
         e2e::DevServer::Options options;
         options.publish = www;

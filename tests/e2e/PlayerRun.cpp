@@ -51,7 +51,7 @@ void PlayerRun::SetUp() {
         install = scratch.path() + "/install";
         fs::copy(MORAVO_BINARY_DIR "/demo/install", install, fs::copy_options::recursive);
     }
-    testkit::ToolRun layout = testkit::runTool(scratch, "widgets " + install);
+    testkit::ToolRun layout = testkit::runTool(scratch, {"widgets", install});
     ASSERT_EQ(layout.code, 0) << layout.err;
     ASSERT_TRUE(widgets.parse(layout.out)) << layout.out;
     text_ = layoutFont(install, "font1");
