@@ -1,18 +1,13 @@
 #include "tests/update/FileServer.h"
 
-#include "tests/common/LoopbackListener.h"
+#include "platform/ProgramPath.h"
+#include "tests/net/ReferenceMd5.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sstream>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 
@@ -33,10 +28,23 @@ std::string decoded(const std::string& path) {
     return out;
 }
 
+bool sendAll(INet::TCP::Socket& socket, const char* data, size_t length) {
+    while (length > 0) {
+        const int32_t sent = socket.write(data, static_cast<int32_t>(std::min<size_t>(length, 1 << 20)));
+        if (sent <= 0)
+            return false;
+        data += sent;
+        length -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
 } // namespace
 
-FileServer::FileServer() {
-    listenFd_ = testkit::listenOnLoopback(16, port_);
+FileServer::FileServer() : listener_(InetAddress("127.0.0.1", 0), 16) {
+    // No updater test could run without it.
+    if (!listener_.bound())
+        std::abort();
     acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -44,15 +52,13 @@ FileServer::~FileServer() {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         stopping_ = true;
-        for (int fd : openFds_)
-            ::shutdown(fd, SHUT_RDWR);
+        for (Socket* socket : open_)
+            socket->abort();
     }
     changed_.notify_all();
-    ::shutdown(listenFd_, SHUT_RDWR);
     acceptor_.join();
     for (std::thread& worker : workers_)
         worker.join();
-    ::close(listenFd_);
 }
 
 void FileServer::put(const std::string& path, const std::string& bytes) {
@@ -119,48 +125,33 @@ void FileServer::release() {
 
 void FileServer::acceptLoop() {
     for (;;) {
-        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
+        std::unique_ptr<Socket> socket = listener_.accept(10);
         std::lock_guard<std::mutex> guard(mutex_);
-        if (stopping_) {
-            ::close(fd);
+        if (stopping_)
             return;
-        }
+        if (!socket)
+            continue;
         ++connections_;
-        openFds_.push_back(fd);
-        workers_.emplace_back([this, fd] { serve(fd); });
+        open_.push_back(socket.get());
+        workers_.emplace_back(
+            [this, connection = std::move(socket)]() mutable { serve(std::move(connection)); });
     }
 }
 
-bool FileServer::sendAll(int fd, const char* data, size_t length) {
-    while (length > 0) {
-        ssize_t sent = ::send(fd, data, length, MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        data += sent;
-        length -= static_cast<size_t>(sent);
-    }
-    return true;
-}
-
-bool FileServer::drip(int fd, const std::string& bytes, size_t piece) {
+bool FileServer::drip(Socket& socket, const std::string& bytes, size_t piece) {
     for (size_t at = 0; at < bytes.size(); at += piece) {
         {
             std::unique_lock<std::mutex> guard(mutex_);
             if (changed_.wait_for(guard, std::chrono::milliseconds(20), [&] { return stopping_; }))
                 return false;
         }
-        if (!sendAll(fd, bytes.data() + at, std::min(piece, bytes.size() - at)))
+        if (!sendAll(socket, bytes.data() + at, std::min(piece, bytes.size() - at)))
             return false;
     }
     return true;
 }
 
-bool FileServer::waitWhileSilent(int fd) {
+bool FileServer::waitWhileSilent(Socket& socket, std::string& pending) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         ++silences_;
@@ -174,22 +165,24 @@ bool FileServer::waitWhileSilent(int fd) {
                 return !stopping_;
         }
         // A client that went away ends the wait.
-        pollfd watch{fd, POLLIN, 0};
-        if (::poll(&watch, 1, 0) > 0) {
-            char probe;
-            if (::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) <= 0)
+        if (socket.readable(0)) {
+            char buffer[4096];
+            const int32_t got = socket.read(buffer, sizeof buffer);
+            if (got <= 0)
                 return false;
+            pending.append(buffer, static_cast<size_t>(got));
         }
     }
 }
 
-void FileServer::serve(int fd) {
+void FileServer::serve(std::unique_ptr<Socket> connection) {
+    Socket& socket = *connection;
     std::string pending;
     char buffer[8192];
     for (;;) {
         size_t end;
         while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
-            ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+            const int32_t got = socket.read(buffer, sizeof buffer);
             if (got <= 0)
                 goto done;
             pending.append(buffer, static_cast<size_t>(got));
@@ -229,16 +222,16 @@ void FileServer::serve(int fd) {
         changed_.notify_all();
         if (!found || rule.fault == Fault::notFound) {
             const std::string answer = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found";
-            if (!sendAll(fd, answer.data(), answer.size()))
+            if (!sendAll(socket, answer.data(), answer.size()))
                 break;
             continue;
         }
         if (rule.fault == Fault::endless) {
             const std::string endlessHead = "HTTP/1.1 200 OK\r\nContent-Length: 1000000000000\r\n\r\n";
-            bool sending = sendAll(fd, endlessHead.data(), endlessHead.size());
+            bool sending = sendAll(socket, endlessHead.data(), endlessHead.size());
             for (uint64_t n = 0; sending; ++n) {
                 const std::string line = "0123456789abcdef0123456789abcdef 1 1 f" + std::to_string(n) + "\n";
-                sending = sendAll(fd, line.data(), line.size());
+                sending = sendAll(socket, line.data(), line.size());
             }
             break;
         }
@@ -246,61 +239,43 @@ void FileServer::serve(int fd) {
             "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
         if (rule.fault == Fault::dripHead || rule.fault == Fault::dripBody) {
             const bool slowHead = rule.fault == Fault::dripHead;
-            const bool headSent =
-                slowHead ? drip(fd, answerHead, 1) : sendAll(fd, answerHead.data(), answerHead.size());
-            const bool bodySent = headSent && (slowHead ? sendAll(fd, body.data(), body.size())
-                                                        : drip(fd, body, std::max<size_t>(rule.offset, 1)));
+            const bool headSent = slowHead ? drip(socket, answerHead, 1)
+                                           : sendAll(socket, answerHead.data(), answerHead.size());
+            const bool bodySent =
+                headSent && (slowHead ? sendAll(socket, body.data(), body.size())
+                                      : drip(socket, body, std::max<size_t>(rule.offset, 1)));
             if (!bodySent)
                 break;
             continue;
         }
-        if (!sendAll(fd, answerHead.data(), answerHead.size()))
+        if (!sendAll(socket, answerHead.data(), answerHead.size()))
             break;
         if (rule.fault == Fault::cut) {
-            sendAll(fd, body.data(), std::min(rule.offset, body.size()));
+            sendAll(socket, body.data(), std::min(rule.offset, body.size()));
             break;
         }
         if (rule.fault == Fault::silent) {
             const size_t first = std::min(rule.offset, body.size());
-            if (!sendAll(fd, body.data(), first) || !waitWhileSilent(fd))
+            if (!sendAll(socket, body.data(), first) || !waitWhileSilent(socket, pending))
                 break;
-            if (!sendAll(fd, body.data() + first, body.size() - first))
+            if (!sendAll(socket, body.data() + first, body.size() - first))
                 break;
             continue;
         }
-        if (!sendAll(fd, body.data(), body.size()))
+        if (!sendAll(socket, body.data(), body.size()))
             break;
         if (closeAfter || rule.fault == Fault::closeAfter)
             break;
     }
 done:
     std::lock_guard<std::mutex> guard(mutex_);
-    for (auto it = openFds_.begin(); it != openFds_.end(); ++it) {
-        if (*it == fd) {
-            openFds_.erase(it);
+    for (auto it = open_.begin(); it != open_.end(); ++it) {
+        if (*it == &socket) {
+            open_.erase(it);
             break;
         }
     }
-    ::close(fd);
-}
-
-TempDir::TempDir() {
-    char name[] = "/tmp/moravo-update-XXXXXX";
-    if (mkdtemp(name) != nullptr)
-        path_ = name;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    if (!path_.empty())
-        fs::remove_all(path_, ec);
-}
-
-std::string TempDir::write(const std::string& relative, const std::string& bytes) const {
-    const fs::path file = fs::path(path_) / relative;
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-    return file.string();
+    connection.reset();
 }
 
 std::string readFile(const std::string& path) {
@@ -310,26 +285,41 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-namespace {
-
-std::string runFilter(const std::string& command, const std::string& bytes) {
-    TempDir scratch;
-    const std::string input = scratch.write("in", bytes);
-    const std::string output = scratch.path() + "/out";
-    const std::string line = command + " <'" + input + "' >'" + output + "'";
-    if (std::system(line.c_str()) != 0)
+std::string deflated(const std::string& bytes, int level) {
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    std::string packed(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+                  static_cast<uLong>(bytes.size()), level) != Z_OK)
         std::abort();
-    return readFile(output);
+    packed.resize(size);
+    return packed;
 }
 
-} // namespace
-
-std::string pigzCompress(const std::string& bytes, int level) {
-    return runFilter("pigz -z -c -" + std::to_string(level), bytes);
+std::string inflated(const std::string& packed) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
+        return std::string();
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    stream.avail_in = static_cast<uInt>(packed.size());
+    std::string bytes;
+    int result = Z_OK;
+    while (result == Z_OK) {
+        char piece[16384];
+        stream.next_out = reinterpret_cast<Bytef*>(piece);
+        stream.avail_out = sizeof piece;
+        result = inflate(&stream, Z_NO_FLUSH);
+        bytes.append(piece, sizeof piece - stream.avail_out);
+    }
+    inflateEnd(&stream);
+    return result == Z_STREAM_END ? bytes : std::string();
 }
 
-std::string md5sumOf(const std::string& bytes) {
-    return runFilter("md5sum", bytes).substr(0, 32);
+std::string launcherProgram() {
+    return std::string("MoravoTown") + platform::executableSuffix();
+}
+
+std::string md5Of(const std::string& bytes) {
+    return nettest::referenceMd5(bytes);
 }
 
 CurrentDir::CurrentDir(const std::string& path) : previous_(fs::current_path().string()) {

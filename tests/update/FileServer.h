@@ -1,7 +1,11 @@
 #pragma once
+#include "net/Socket.h"
+#include "tests/common/TempDir.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,7 +34,7 @@ public:
     FileServer(const FileServer&) = delete;
     FileServer& operator=(const FileServer&) = delete;
 
-    uint16_t port() const { return port_; }
+    uint16_t port() const { return listener_.port(); }
 
     void put(const std::string& path, const std::string& bytes);
     void remove(const std::string& path);
@@ -59,16 +63,17 @@ private:
         int times = -1;
     };
 
-    void acceptLoop();
-    void serve(int fd);
-    bool sendAll(int fd, const char* data, size_t length);
-    // Sends `piece` bytes every 20 ms; false once the client or server went.
-    bool drip(int fd, const std::string& bytes, size_t piece);
-    // Waits for a release; false when the server stops or the client left.
-    bool waitWhileSilent(int fd);
+    using Socket = INet::TCP::Socket;
 
-    int listenFd_ = -1;
-    uint16_t port_ = 0;
+    void acceptLoop();
+    void serve(std::unique_ptr<Socket> socket);
+    // Sends `piece` bytes every 20 ms; false once the client or server went.
+    bool drip(Socket& socket, const std::string& bytes, size_t piece);
+    // Waits for a release; false when the server stops or the client left.
+    // Bytes the client sends meanwhile are kept in `pending`.
+    bool waitWhileSilent(Socket& socket, std::string& pending);
+
+    INet::TCP::Listener listener_;
     std::thread acceptor_;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -78,7 +83,7 @@ private:
     std::map<std::string, int> gets_;
     std::vector<std::string> requested_;
     std::vector<std::thread> workers_;
-    std::vector<int> openFds_;
+    std::vector<Socket*> open_;
     int connections_ = 0;
     int silences_ = 0;
     bool released_ = false;
@@ -86,26 +91,22 @@ private:
     bool stopping_ = false;
 };
 
-/// zlib stream of `bytes` made by pigz (not by the launcher's code).
-std::string pigzCompress(const std::string& bytes, int level = 9);
+/// zlib stream of `bytes` made by zlib's own deflate (not by the launcher's
+/// code).
+std::string deflated(const std::string& bytes, int level = 9);
 
-/// MD5 of the bytes, computed by md5sum.
-std::string md5sumOf(const std::string& bytes);
+/// The bytes of a zlib stream, by zlib's own inflate; empty when it is not
+/// one.
+std::string inflated(const std::string& packed);
 
-/// A private scratch directory, removed at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    /// Writes a file below the directory (its folders made); answers its path.
-    std::string write(const std::string& relative, const std::string& bytes) const;
+/// MD5 of the bytes, computed without the launcher's own MD5.
+std::string md5Of(const std::string& bytes);
 
-private:
-    std::string path_;
-};
+using testkit::TempDir;
+
+/// The launcher's program as this system names it ("MoravoTown", or
+/// "MoravoTown.exe" on Windows): one of the files the updater stages.
+std::string launcherProgram();
 
 std::string readFile(const std::string& path);
 
