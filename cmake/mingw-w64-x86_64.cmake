@@ -11,10 +11,11 @@ set(CMAKE_RC_COMPILER ${triple}-windres)
 set(CMAKE_AR ${triple}-ar CACHE FILEPATH "")
 set(CMAKE_RANLIB ${triple}-ranlib CACHE FILEPATH "")
 
-# The programs carry their own run-time: no libgcc or libstdc++ DLL to ship.
+# The programs and libraries carry their own run-time: no libgcc, libstdc++
+# or winpthread DLL to ship.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")
 
 if(NOT MORAVO_WIN64_DEPS AND DEFINED ENV{MORAVO_WIN64_DEPS})
     set(MORAVO_WIN64_DEPS $ENV{MORAVO_WIN64_DEPS})
