@@ -67,6 +67,10 @@ public:
     void kill();
 
 private:
+    // Starts the program found at `path`, nothing started before.
+    bool spawn(const std::string& path, const std::string& program, const std::vector<std::string>& words,
+               const Options& options);
+
     // The process id on POSIX, the process handle on Windows; -1 for none.
     intptr_t process_ = -1;
     int id_ = 0;

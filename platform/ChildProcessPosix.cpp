@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
@@ -72,13 +71,8 @@ ChildProcess::~ChildProcess() {
     }
 }
 
-bool ChildProcess::start(const std::string& program, const std::vector<std::string>& words,
-                         const Options& options) {
-    if (process_ >= 0)
-        return false;
-    const std::string path = findProgram(program);
-    if (path.empty())
-        return false;
+bool ChildProcess::spawn(const std::string& path, const std::string& program,
+                         const std::vector<std::string>& words, const Options& options) {
     FileActions actions;
     const int writing = O_WRONLY | O_CREAT | O_TRUNC;
     // The files are opened in the child after its change of folder, so
@@ -91,7 +85,6 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     std::vector<std::string> environment = environmentWith(options.environment);
     std::vector<char*> argv = pointersInto(arguments);
     std::vector<char*> envp = pointersInto(environment);
-    std::fflush(nullptr);
     pid_t pid = 0;
     if (posix_spawn(&pid, path.c_str(), actions.get(), nullptr, argv.data(), envp.data()) != 0)
         return false;

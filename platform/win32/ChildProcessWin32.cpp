@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 namespace platform {
@@ -114,13 +113,8 @@ ChildProcess::~ChildProcess() {
     CloseHandle(reinterpret_cast<HANDLE>(process_));
 }
 
-bool ChildProcess::start(const std::string& program, const std::vector<std::string>& words,
-                         const Options& options) {
-    if (process_ >= 0)
-        return false;
-    const std::string path = findProgram(program);
-    if (path.empty())
-        return false;
+bool ChildProcess::spawn(const std::string& path, const std::string& program,
+                         const std::vector<std::string>& words, const Options& options) {
     const bool redirected = !options.input.empty() || !options.output.empty() || !options.error.empty();
     Handle input, output, error;
     STARTUPINFOA startup{};
@@ -138,7 +132,6 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     std::string line = commandLine(program, words, options.wordsAsGiven);
     std::string environment =
         options.environment.empty() ? std::string() : environmentWith(options.environment);
-    std::fflush(nullptr);
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, redirected ? TRUE : FALSE, 0,
                         environment.empty() ? nullptr : &environment[0],
