@@ -11,6 +11,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sstream>
+#include <string_view>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -56,8 +57,9 @@ FileServer::~FileServer() {
 }
 
 void FileServer::put(const std::string& path, const std::string& bytes) {
+    auto shared = std::make_shared<const std::string>(bytes);
     std::lock_guard<std::mutex> guard(mutex_);
-    files_[path] = bytes;
+    files_[path] = std::move(shared);
 }
 
 void FileServer::remove(const std::string& path) {
@@ -86,6 +88,27 @@ void FileServer::setReplacement(const std::string& path, const std::string& byte
 void FileServer::closeEveryConnection(bool yes) {
     std::lock_guard<std::mutex> guard(mutex_);
     closeEvery_ = yes;
+}
+
+void FileServer::cutEveryConnectionAfter(size_t bytes) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    cutAfter_ = bytes;
+}
+
+void FileServer::ignoreRanges(bool yes) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    ignoreRanges_ = yes;
+}
+
+std::vector<int64_t> FileServer::rangesAsked(const std::string& path) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto it = ranges_.find(path);
+    return it == ranges_.end() ? std::vector<int64_t>() : it->second;
+}
+
+uint64_t FileServer::bodyBytesSent() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return bodyBytes_;
 }
 
 int FileServer::gets(const std::string& path) {
@@ -147,7 +170,25 @@ bool FileServer::sendAll(int fd, const char* data, size_t length) {
     return true;
 }
 
-bool FileServer::drip(int fd, const std::string& bytes, size_t piece) {
+bool FileServer::sendBody(int fd, const char* data, size_t length, size_t& connectionBytes) {
+    size_t cutAfter;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        cutAfter = cutAfter_;
+    }
+    size_t allowed = length;
+    if (cutAfter > 0)
+        allowed = std::min(length, cutAfter > connectionBytes ? cutAfter - connectionBytes : 0);
+    const bool sent = sendAll(fd, data, allowed);
+    connectionBytes += allowed;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        bodyBytes_ += allowed;
+    }
+    return sent && allowed == length;
+}
+
+bool FileServer::drip(int fd, std::string_view bytes, size_t piece) {
     for (size_t at = 0; at < bytes.size(); at += piece) {
         {
             std::unique_lock<std::mutex> guard(mutex_);
@@ -186,6 +227,7 @@ bool FileServer::waitWhileSilent(int fd) {
 void FileServer::serve(int fd) {
     std::string pending;
     char buffer[8192];
+    size_t connectionBytes = 0;
     for (;;) {
         size_t end;
         while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
@@ -200,24 +242,33 @@ void FileServer::serve(int fd) {
         std::string method, target;
         line >> method >> target;
         const std::string path = decoded(target);
+        int64_t rangeFrom = -1;
+        const size_t range = head.find("\r\nRange: bytes=");
+        if (range != std::string::npos)
+            rangeFrom = std::strtoll(head.c_str() + range + 16, nullptr, 10);
 
-        std::string body;
+        std::shared_ptr<const std::string> file;
         bool found;
+        bool partial = false;
         Rule rule;
         bool closeAfter;
         {
             std::lock_guard<std::mutex> guard(mutex_);
             ++gets_[path];
             requested_.push_back(path);
-            auto file = files_.find(path);
-            found = file != files_.end();
+            if (rangeFrom >= 0)
+                ranges_[path].push_back(rangeFrom);
+            auto stored = files_.find(path);
+            found = stored != files_.end();
             if (found)
-                body = file->second;
+                file = stored->second;
             auto replacement = replacements_.find(path);
             if (found && replacement != replacements_.end() && replacement->second.second > 0) {
-                body = replacement->second.first;
+                file = std::make_shared<const std::string>(replacement->second.first);
                 --replacement->second.second;
             }
+            partial =
+                found && rangeFrom >= 0 && !ignoreRanges_ && static_cast<size_t>(rangeFrom) < file->size();
             auto r = rules_.find(path);
             if (r != rules_.end() && r->second.times != 0) {
                 rule = r->second;
@@ -242,12 +293,18 @@ void FileServer::serve(int fd) {
             }
             break;
         }
+        const size_t offset = partial ? static_cast<size_t>(rangeFrom) : 0;
+        const std::string_view body = std::string_view(*file).substr(offset);
         const std::string answerHead =
-            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+            partial ? "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(body.size()) +
+                          "\r\nContent-Range: bytes " + std::to_string(offset) + "-" +
+                          std::to_string(file->size() - 1) + "/" + std::to_string(file->size()) + "\r\n\r\n"
+                    : "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
         if (rule.fault == Fault::dripHead || rule.fault == Fault::dripBody) {
-            if (rule.fault == Fault::dripHead ? !drip(fd, answerHead, 1) || !sendAll(fd, body.data(), body.size())
-                                              : !sendAll(fd, answerHead.data(), answerHead.size()) ||
-                                                    !drip(fd, body, std::max<size_t>(rule.offset, 1)))
+            if (rule.fault == Fault::dripHead
+                    ? !drip(fd, answerHead, 1) || !sendAll(fd, body.data(), body.size())
+                    : !sendAll(fd, answerHead.data(), answerHead.size()) ||
+                          !drip(fd, body, std::max<size_t>(rule.offset, 1)))
                 break;
             continue;
         }
@@ -265,7 +322,7 @@ void FileServer::serve(int fd) {
                 break;
             continue;
         }
-        if (!sendAll(fd, body.data(), body.size()))
+        if (!sendBody(fd, body.data(), body.size(), connectionBytes))
             break;
         if (closeAfter || rule.fault == Fault::closeAfter)
             break;
