@@ -441,8 +441,13 @@ int32_t DownloadLane::pump(Transfer& transfer, size_t index, Source& source, boo
         if ((result = inflate(Updater::inflateFinishError)) == 0)
             result = drain();
     }
-    if (result == 0)
-        result = drain();
+    // What was inflated before a body was cut belongs to the file too when
+    // the next attempt continues it.
+    if (result == 0 || result == cutShort) {
+        const int32_t drained = drain();
+        if (result == 0)
+            result = drained;
+    }
     return result;
 }
 

@@ -1,6 +1,5 @@
 #include "update/ResumeFile.h"
 
-#include <cstring>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -91,20 +90,6 @@ void ResumeFile::append(const char* data, size_t length) {
     kept_ += static_cast<int64_t>(length);
 }
 
-void ResumeFile::restart() {
-    if (file_ == nullptr)
-        return;
-    std::fclose(file_);
-    std::error_code ec;
-    fs::remove(path_, ec);
-    kept_ = 0;
-    readAt_ = 0;
-    reading_ = false;
-    file_ = std::fopen(path_.c_str(), "wbx");
-    if (file_ != nullptr && !writeHeader())
-        remove();
-}
-
 void ResumeFile::close() {
     if (file_ == nullptr)
         return;
@@ -118,9 +103,4 @@ void ResumeFile::remove() {
     if (!path_.empty())
         fs::remove(path_, ec);
     kept_ = 0;
-}
-
-bool ResumeFile::isResumeFile(const std::string& path) {
-    const size_t length = std::strlen(suffix);
-    return path.size() >= length && path.compare(path.size() - length, length, suffix) == 0;
 }

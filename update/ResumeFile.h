@@ -34,15 +34,10 @@ public:
     size_t read(char* into, size_t length);
     /// Appends bytes that arrived; once a write fails the file is dropped.
     void append(const char* data, size_t length);
-    /// Drops every kept byte (the download starts over).
-    void restart();
     /// Closes the file, keeping it for the next attempt or run.
     void close();
     /// Closes and deletes the file.
     void remove();
-
-    /// True when `path` names a file of this kind.
-    static bool isResumeFile(const std::string& path);
 
 private:
     bool writeHeader();

@@ -127,6 +127,11 @@ int FileServer::connections() {
     return connections_;
 }
 
+void FileServer::waitForGets(const std::string& path, int count) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    changed_.wait(guard, [&] { return gets_[path] >= count; });
+}
+
 void FileServer::waitForSilence(int count) {
     std::unique_lock<std::mutex> guard(mutex_);
     changed_.wait(guard, [&] { return silences_ >= count; });
@@ -243,9 +248,10 @@ void FileServer::serve(int fd) {
         line >> method >> target;
         const std::string path = decoded(target);
         int64_t rangeFrom = -1;
-        const size_t range = head.find("\r\nRange: bytes=");
+        const std::string rangeHeader = "\r\nRange: bytes=";
+        const size_t range = head.find(rangeHeader);
         if (range != std::string::npos)
-            rangeFrom = std::strtoll(head.c_str() + range + 16, nullptr, 10);
+            rangeFrom = std::strtoll(head.c_str() + range + rangeHeader.size(), nullptr, 10);
 
         std::shared_ptr<const std::string> file;
         bool found;

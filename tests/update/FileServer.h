@@ -59,6 +59,8 @@ public:
     /// Body bytes sent so far, over every connection.
     uint64_t bodyBytesSent();
     int connections();
+    /// Blocks until the path has been asked for `count` times.
+    void waitForGets(const std::string& path, int count = 1);
     /// Blocks until a silent fault has been reached `count` times.
     void waitForSilence(int count = 1);
     /// Lets every silent answer continue with the rest of its body.
