@@ -272,12 +272,17 @@ DownloadLane::Outcome DownloadLane::attempts(Transfer& transfer, size_t index, i
             error = complete(transfer, index, nullptr, claimed);
             keepTransfer = false;
         } else if (!link_.get(remote, transfer.compressed > 0 ? transfer.compressed : -1)) {
+            const HttpConnection* failed = link_.connection();
+            const bool answered = failed != nullptr && failed->status != 0;
             link_.drop();
             if (cancel_) {
                 resetTransfer(transfer, true);
                 return Outcome::cancelled;
             }
             error = Updater::downloadError;
+            // A server that refuses the rest of a file (its file may have
+            // changed under the same entry) gets asked for all of it next.
+            keepTransfer = transfer.resumable && !(answered && transfer.compressed > 0);
         } else {
             HttpConnection& connection = *link_.connection();
             error = receive(transfer, index, connection, claimed);
