@@ -26,17 +26,22 @@ class UpdaterListener;
 /// downloads each file whose digest differs as a zlib stream (verified by
 /// size and MD5 before it replaces the installed file), stages the
 /// launcher's own files in "tmp", deletes files no longer published and
-/// writes the new local manifest. Several files are in flight at once, each
-/// on a lane of its own (a thread and a connection), while the listener
-/// hears of them one after the other in manifest order; the first file in
-/// that order that fails decides the run's error. A large file whose
-/// connection breaks keeps the compressed bytes that arrived and continues
-/// from them, in a later attempt or a later run. A run that fails or is
-/// cancelled writes a local manifest of the files it put in place and, for
-/// the others, the entries of the old one, which still describe them. With a public key (`requireSignature`)
-/// the published manifest is accepted only with a good signature of that key, a serial not below the last one
-/// accepted and an expiry not yet come; any other manifest ends the run with 240 before a file is written or
-/// deleted. One object performs one run at a time; it must be stopped (`stop`) before it is destroyed.
+/// writes the new local manifest.
+///
+/// Several files are in flight at once, each on a lane of its own (a thread
+/// and a connection), while the listener hears of them one after the other
+/// in manifest order; the first file in that order that fails decides the
+/// run's error. A large file whose connection breaks keeps the compressed
+/// bytes that arrived and continues from them, in a later attempt or a
+/// later run. A run that fails or is cancelled writes a local manifest of
+/// the files it put in place and, for the others, the entries of the old
+/// one, which still describe them.
+///
+/// With a public key (`requireSignature`) the published manifest is
+/// accepted only with a good signature of that key, a serial not below the
+/// last one accepted and an expiry not yet come; any other manifest ends the
+/// run with 240 before a file is written or deleted. One object performs one
+/// run at a time; it must be stopped (`stop`) before it is destroyed.
 class Updater : public XThread {
 public:
     /// Error codes passed to `onError`.

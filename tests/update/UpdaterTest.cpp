@@ -513,6 +513,13 @@ TEST_F(UpdaterTest, ACorruptStreamGivesTheInflateCodeAndARetryOnTheSameObjectFin
     Updater updater(location());
     run(updater);
     EXPECT_EQ(recorder.all().back(), "error " + std::to_string(0x8B0 + 3)); // Z_DATA_ERROR with input left
+    // The same code from zlib's inflate, whatever engine the build prefers.
+    Recorder zlib;
+    Updater withZlib(location());
+    withZlib.setInflateEngine(Inflater::Engine::zlib);
+    withZlib.prepareUpdate(&zlib, 0, 0);
+    withZlib.run();
+    EXPECT_EQ(zlib.all().back(), "error " + std::to_string(0x8B0 + 3));
 
     // The launcher's "Reintentar": the same object runs again once its
     // thread has ended.
