@@ -16,6 +16,9 @@
 
 class HttpConnection;
 class WriteBehind;
+#ifdef MORAVO_HAVE_LIBDEFLATE
+struct libdeflate_decompressor;
+#endif
 
 /// What every lane of a run needs to know.
 struct DownloadSettings {
@@ -33,6 +36,9 @@ struct DownloadSettings {
     /// while incomplete and resume.
     int64_t resumeThreshold = 0;
     Inflater::Engine engine = Inflater::fastest();
+    /// Small files are read whole and inflated at once, where the build has
+    /// libdeflate (faster than any streaming inflater).
+    bool wholeBodies = true;
 };
 
 /// One lane of a run's downloads, on a thread of its own: it claims files
@@ -81,6 +87,18 @@ private:
     void resetTransfer(Transfer& transfer, bool keepBytes);
     // Reads and inflates a body whose head was answered.
     int32_t receive(Transfer& transfer, size_t index, HttpConnection& connection, int64_t& claimed);
+#ifdef MORAVO_HAVE_LIBDEFLATE
+    // Largest file read and inflated whole.
+    static constexpr int64_t wholeBodyLimit = 512 * 1024;
+    // `receive` for a small file: the body read whole and inflated at once;
+    // a body that does not inflate so goes through `pump` for its code.
+    int32_t receiveWhole(Transfer& transfer, size_t index, HttpConnection& connection, int64_t& claimed);
+    struct DecompressorDeleter {
+        void operator()(libdeflate_decompressor* decompressor) const;
+    };
+    std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor_;
+    std::string wholeIn_, wholeOut_;
+#endif
     // Inflates the bytes kept by an earlier attempt or run; 0, or a code
     // when they cannot be used (the transfer then starts over).
     int32_t replayKept(Transfer& transfer, size_t index);
@@ -105,8 +123,6 @@ private:
     std::function<void(uint32_t)> wait_;
     ServerLink link_;
     std::unique_ptr<WriteBehind> writer_;
-    // Compressed input: four areas of the stream buffer, read straight from
-    // the socket: few calls per file, and still progress often enough on a
-    // slow line.
+    // Compressed input (`inputSize` bytes).
     std::unique_ptr<char[]> input_;
 };

@@ -76,8 +76,9 @@ public:
 
     // For the run --------------------------------------------------------------
 
-    /// Waits until the job has news beyond `seenErrors` failed attempts and
-    /// the progress last seen, at most `timeoutMs`; answers the job's view.
+    /// Waits until the job has news (a failed attempt beyond `seenErrors`,
+    /// its end) or, when there is no progress beyond what was seen, at most
+    /// `timeoutMs`; answers the job's view.
     View watch(size_t index, size_t seenErrors, int64_t seenWritten, int64_t seenTotal, uint32_t timeoutMs);
     /// Ends the run's downloads: nothing more is claimed and every lane's
     /// connection is shut down. Any thread.

@@ -436,6 +436,7 @@ Updater::Downloads Updater::download(const std::vector<const std::string*>& want
     settings.maxAttempts = maxAttempts_;
     settings.resumeThreshold = resumeThreshold_;
     settings.engine = engine_;
+    settings.wholeBodies = engine_ == Inflater::fastest();
     const size_t lanes = std::min(static_cast<size_t>(lanes_), wanted.size());
     for (size_t i = 0; i < lanes; ++i) {
         auto lane =

@@ -132,7 +132,8 @@ public:
     void setLanes(int lanes) { lanes_ = lanes < 1 ? 1 : lanes; }
     /// Files of this download size and larger resume (0: none does).
     void setResumeThreshold(int64_t bytes) { resumeThreshold_ = bytes; }
-    /// The inflate engine (the fastest the build has by default).
+    /// The inflate engine (the fastest the build has by default); any other
+    /// than the fastest also inflates small files as it does large ones.
     void setInflateEngine(Inflater::Engine engine) { engine_ = engine; }
     /// Replaces the clock that signature expiries are compared with.
     void setWallClock(WallClock clock) { wallClock_ = std::move(clock); }
