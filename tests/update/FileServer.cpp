@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <zlib.h>
 
 namespace fs = std::filesystem;
@@ -62,8 +63,9 @@ FileServer::~FileServer() {
 }
 
 void FileServer::put(const std::string& path, const std::string& bytes) {
+    auto shared = std::make_shared<const std::string>(bytes);
     std::lock_guard<std::mutex> guard(mutex_);
-    files_[path] = bytes;
+    files_[path] = std::move(shared);
 }
 
 void FileServer::remove(const std::string& path) {
@@ -94,6 +96,27 @@ void FileServer::closeEveryConnection(bool yes) {
     closeEvery_ = yes;
 }
 
+void FileServer::cutEveryConnectionAfter(size_t bytes) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    cutAfter_ = bytes;
+}
+
+void FileServer::ignoreRanges(bool yes) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    ignoreRanges_ = yes;
+}
+
+std::vector<int64_t> FileServer::rangesAsked(const std::string& path) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto it = ranges_.find(path);
+    return it == ranges_.end() ? std::vector<int64_t>() : it->second;
+}
+
+uint64_t FileServer::bodyBytesSent() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return bodyBytes_;
+}
+
 int FileServer::gets(const std::string& path) {
     std::lock_guard<std::mutex> guard(mutex_);
     auto it = gets_.find(path);
@@ -108,6 +131,11 @@ std::vector<std::string> FileServer::requested() {
 int FileServer::connections() {
     std::lock_guard<std::mutex> guard(mutex_);
     return connections_;
+}
+
+void FileServer::waitForGets(const std::string& path, int count) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    changed_.wait(guard, [&] { return gets_[path] >= count; });
 }
 
 void FileServer::waitForSilence(int count) {
@@ -138,7 +166,25 @@ void FileServer::acceptLoop() {
     }
 }
 
-bool FileServer::drip(Socket& socket, const std::string& bytes, size_t piece) {
+bool FileServer::sendBody(Socket& socket, const char* data, size_t length, size_t& connectionBytes) {
+    size_t cutAfter;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        cutAfter = cutAfter_;
+    }
+    size_t allowed = length;
+    if (cutAfter > 0)
+        allowed = std::min(length, cutAfter > connectionBytes ? cutAfter - connectionBytes : 0);
+    const bool sent = sendAll(socket, data, allowed);
+    connectionBytes += allowed;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        bodyBytes_ += allowed;
+    }
+    return sent && allowed == length;
+}
+
+bool FileServer::drip(Socket& socket, std::string_view bytes, size_t piece) {
     for (size_t at = 0; at < bytes.size(); at += piece) {
         {
             std::unique_lock<std::mutex> guard(mutex_);
@@ -179,6 +225,7 @@ void FileServer::serve(std::unique_ptr<Socket> connection) {
     Socket& socket = *connection;
     std::string pending;
     char buffer[8192];
+    size_t connectionBytes = 0;
     for (;;) {
         size_t end;
         while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
@@ -193,24 +240,34 @@ void FileServer::serve(std::unique_ptr<Socket> connection) {
         std::string method, target;
         line >> method >> target;
         const std::string path = decoded(target);
+        int64_t rangeFrom = -1;
+        const std::string rangeHeader = "\r\nRange: bytes=";
+        const size_t range = head.find(rangeHeader);
+        if (range != std::string::npos)
+            rangeFrom = std::strtoll(head.c_str() + range + rangeHeader.size(), nullptr, 10);
 
-        std::string body;
+        std::shared_ptr<const std::string> file;
         bool found;
+        bool partial = false;
         Rule rule;
         bool closeAfter;
         {
             std::lock_guard<std::mutex> guard(mutex_);
             ++gets_[path];
             requested_.push_back(path);
-            auto file = files_.find(path);
-            found = file != files_.end();
+            if (rangeFrom >= 0)
+                ranges_[path].push_back(rangeFrom);
+            auto stored = files_.find(path);
+            found = stored != files_.end();
             if (found)
-                body = file->second;
+                file = stored->second;
             auto replacement = replacements_.find(path);
             if (found && replacement != replacements_.end() && replacement->second.second > 0) {
-                body = replacement->second.first;
+                file = std::make_shared<const std::string>(replacement->second.first);
                 --replacement->second.second;
             }
+            partial =
+                found && rangeFrom >= 0 && !ignoreRanges_ && static_cast<size_t>(rangeFrom) < file->size();
             auto r = rules_.find(path);
             if (r != rules_.end() && r->second.times != 0) {
                 rule = r->second;
@@ -235,8 +292,13 @@ void FileServer::serve(std::unique_ptr<Socket> connection) {
             }
             break;
         }
+        const size_t offset = partial ? static_cast<size_t>(rangeFrom) : 0;
+        const std::string_view body = std::string_view(*file).substr(offset);
         const std::string answerHead =
-            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+            partial ? "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(body.size()) +
+                          "\r\nContent-Range: bytes " + std::to_string(offset) + "-" +
+                          std::to_string(file->size() - 1) + "/" + std::to_string(file->size()) + "\r\n\r\n"
+                    : "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
         if (rule.fault == Fault::dripHead || rule.fault == Fault::dripBody) {
             const bool slowHead = rule.fault == Fault::dripHead;
             const bool headSent = slowHead ? drip(socket, answerHead, 1)
@@ -262,7 +324,7 @@ void FileServer::serve(std::unique_ptr<Socket> connection) {
                 break;
             continue;
         }
-        if (!sendAll(socket, body.data(), body.size()))
+        if (!sendBody(socket, body.data(), body.size(), connectionBytes))
             break;
         if (closeAfter || rule.fault == Fault::closeAfter)
             break;

@@ -8,14 +8,16 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace updatetest {
 
 /// An HTTP/1.1 file server on 127.0.0.1 (a free port): answers GET with
-/// "Content-Length" and keeps connections alive, one thread per connection.
-/// Paths can be given faults to play a broken or hostile server.
+/// "Content-Length" and keeps connections alive, one thread per connection;
+/// "Range: bytes=N-" is answered with 206 unless ranges are ignored. Paths
+/// can be given faults to play a broken or hostile server.
 class FileServer {
 public:
     enum class Fault {
@@ -46,11 +48,22 @@ public:
     void setReplacement(const std::string& path, const std::string& bytes, int times);
     /// Every connection is closed after its answer, without saying so.
     void closeEveryConnection(bool yes);
+    /// Every connection is closed once it has sent `bytes` bytes of bodies
+    /// (0: never), in the middle of a body if need be.
+    void cutEveryConnectionAfter(size_t bytes);
+    /// Range requests are answered with the whole file (200).
+    void ignoreRanges(bool yes);
 
     /// GETs received for a path (a decoded request path).
     int gets(const std::string& path);
     std::vector<std::string> requested();
+    /// The offsets asked for by the Range requests of a path, in order.
+    std::vector<int64_t> rangesAsked(const std::string& path);
+    /// Body bytes sent so far, over every connection.
+    uint64_t bodyBytesSent();
     int connections();
+    /// Blocks until the path has been asked for `count` times.
+    void waitForGets(const std::string& path, int count = 1);
     /// Blocks until a silent fault has been reached `count` times.
     void waitForSilence(int count = 1);
     /// Lets every silent answer continue with the rest of its body.
@@ -67,8 +80,11 @@ private:
 
     void acceptLoop();
     void serve(std::unique_ptr<Socket> socket);
+    // Sends body bytes, counted, up to the connection's cut; false when the
+    // connection was cut or failed.
+    bool sendBody(Socket& socket, const char* data, size_t length, size_t& connectionBytes);
     // Sends `piece` bytes every 20 ms; false once the client or server went.
-    bool drip(Socket& socket, const std::string& bytes, size_t piece);
+    bool drip(Socket& socket, std::string_view bytes, size_t piece);
     // Waits for a release; false when the server stops or the client left.
     // Bytes the client sends meanwhile are kept in `pending`.
     bool waitWhileSilent(Socket& socket, std::string& pending);
@@ -77,10 +93,14 @@ private:
     std::thread acceptor_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::map<std::string, std::string> files_;
+    std::map<std::string, std::shared_ptr<const std::string>> files_;
     std::map<std::string, Rule> rules_;
     std::map<std::string, std::pair<std::string, int>> replacements_;
     std::map<std::string, int> gets_;
+    std::map<std::string, std::vector<int64_t>> ranges_;
+    uint64_t bodyBytes_ = 0;
+    size_t cutAfter_ = 0;
+    bool ignoreRanges_ = false;
     std::vector<std::string> requested_;
     std::vector<std::thread> workers_;
     std::vector<Socket*> open_;

@@ -65,7 +65,9 @@ TEST(PublishCommand, WritesTheManifestTheStreamsAndOnlyWhatChangedOnTheNextRun) 
         EXPECT_EQ(entry.packedSize, static_cast<int32_t>(fs::file_size(out.path() + "/" + path + ".zz")));
         EXPECT_EQ(inflatedFile(out.path() + "/" + path + ".zz"), bytes)
             << path; // an independent inflater agrees
-        EXPECT_EQ(readFile(out.path() + "/" + path + ".zz").substr(0, 2), "\x78\xda"); // zlib, level 9
+        const std::string head = readFile(out.path() + "/" + path + ".zz").substr(0, 2);
+        EXPECT_EQ(head[0], '\x78'); // a zlib header: deflate, 32 KiB window, a sound check
+        EXPECT_EQ((static_cast<unsigned char>(head[0]) * 256 + static_cast<unsigned char>(head[1])) % 31, 0);
     }
     EXPECT_TRUE(fs::exists(out.path() + "/current.txt"));
     EXPECT_EQ(fs::file_size(out.path() + "/current.txt"), 0u);
@@ -225,16 +227,16 @@ TEST_F(UpdateCommandTest, AnUpdateKilledMidDownloadLeavesEveryFileOldOrNew) {
     child.kill();
     EXPECT_EQ(child.wait(10000), -2000);
 
+    // f22 was cut; the other lane may have been in the middle of any file
+    // before or after it.
     int updated = 0;
     for (const auto& [path, bytes] : fresh) {
         const std::string now = readFile(install.path() + "/" + path);
         EXPECT_TRUE(now == bytes || now == old[path]) << path;
         updated += now == bytes;
     }
-    // f10 .. f20 were done; f22 was cut; f21 may or may not have been put in
-    // place, since f22's request leaves as soon as f21's body is read.
-    EXPECT_GE(updated, 11);
-    EXPECT_LE(updated, 12);
+    EXPECT_EQ(readFile(install.path() + "/f22.bin"), old["f22.bin"]);
+    EXPECT_GT(updated, 0);
     EXPECT_FALSE(fs::exists(install.path() + "/checklist.txt"));
 
     // The next run finishes the update and clears what the killed one left.

@@ -133,9 +133,14 @@ protected:
     void installCurrent(const std::string& path) { install.write(path, release.at(path).bytes); }
 
     void run(Updater& updater, int32_t attempts = 0) {
-        updater.setPause([this](uint32_t ms) { pauses.push_back(ms); });
+        updater.setPause([this](uint32_t ms) { recordPause(ms); });
         updater.prepareUpdate(&recorder, 0, attempts);
         updater.run();
+    }
+    // Pauses come from the lanes' threads.
+    void recordPause(uint32_t ms) {
+        std::lock_guard<std::mutex> guard(pauseMutex);
+        pauses.push_back(ms);
     }
     Manifest localManifest() {
         std::istringstream in(readFile("checklist.txt"));
@@ -157,6 +162,7 @@ protected:
     FileServer server;
     std::map<std::string, Published> release;
     Recorder recorder;
+    std::mutex pauseMutex;
     std::vector<uint32_t> pauses;
 };
 

@@ -3,6 +3,7 @@
 // calls, retries and every failure path.
 #include "tests/update/UpdaterFixture.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -59,9 +60,12 @@ TEST_F(UpdaterTest, DownloadsWhatDiffersOrIsUnlistedAndWritesThePublishedManifes
     EXPECT_EQ(recorder.lastDone, packed);
     EXPECT_EQ(recorder.lastDoneSize, 100000 + 3 + 37);
     EXPECT_TRUE(leftovers().empty());
-    // Everything over one kept-alive connection, in path order.
-    EXPECT_EQ(server.connections(), 1);
-    EXPECT_EQ(server.requested(),
+    // Each file asked for once; the run's own connection goes on in the
+    // first lane, the second lane has one of its own.
+    EXPECT_EQ(server.connections(), Updater::defaultLanes);
+    std::vector<std::string> requested = server.requested();
+    std::sort(requested.begin() + 2, requested.end());
+    EXPECT_EQ(requested,
               (std::vector<std::string>{"/rel/current.txt", "/rel/checklist.txt", "/rel/changed.bin.zz",
                                         "/rel/new/deep/file.dat.zz", "/rel/unlisted.txt.zz"}));
 }
@@ -76,6 +80,7 @@ TEST_F(UpdaterTest, ANextRequestSentAheadIsDroppedWhenTheCurrentFileFails) {
     ASSERT_LT(other.size(), release["a"].packed.size());
     server.setReplacement("/rel/a.zz", other, 1);
     Updater updater(location());
+    updater.setLanes(1);
     run(updater, 2);
     EXPECT_EQ(recorder.from("fileBegin"), (std::vector<std::string>{"fileBegin a 30000", "error 224",
                                                                     "fileBegin b 30000", "finished 0"}));
@@ -123,15 +128,20 @@ TEST_F(UpdaterTest, AFileThatFailsEveryAttemptIsTriedAsOftenAsAllowed) {
     server.setFault("/rel/b.zz", FileServer::Fault::notFound);
     Updater updater(location());
     run(updater, 3);
+    // The other lane may fetch "c" while "b" is tried again, but the
+    // listener never hears of a file after the one that failed.
     EXPECT_EQ(
         recorder.from("fileBegin b"),
         (std::vector<std::string>{"fileBegin b 12", "error 224", "error 224", "error 224", "error 224"}));
     EXPECT_EQ(server.gets("/rel/b.zz"), 3);
-    EXPECT_EQ(server.gets("/rel/c.zz"), 0);
+    EXPECT_LE(server.gets("/rel/c.zz"), 1);
     EXPECT_EQ(pauses, (std::vector<uint32_t>{3000, 3000}));
     EXPECT_EQ(updater.error(), 224);
-    // The manifest written lists the files before the failed one.
-    EXPECT_EQ(localManifest(), (Manifest{{"a", release["a"].entry}}));
+    // The manifest written lists the files put in place.
+    Manifest expected{{"a", release["a"].entry}};
+    if (fs::exists("c"))
+        expected["c"] = release["c"].entry;
+    EXPECT_EQ(localManifest(), expected);
 
     // 0 and 1 both mean one attempt.
     for (int32_t attempts : {0, 1}) {
@@ -197,22 +207,26 @@ TEST_F(UpdaterTest, LauncherFilesAreStagedAndNothingUnderTmpIsDeleted) {
 
 TEST_F(UpdaterTest, CancellingDuringADownloadWritesThePartialManifest) {
     publish("a", "done before");
-    publish("b", bytesOf(300000, 5));
+    const Published& b = publish("b", bytesOf(300000, 5));
     publish("c", "after");
     install.write("b", "old b");
+    server.setFault("/rel/b.zz", FileServer::Fault::silent, b.packed.size() / 2);
     Updater updater(location());
-    std::string current;
-    recorder.atFileBegin = [&](const std::string& path) { current = path; };
-    recorder.atFileProgress = [&](int32_t bytes) {
-        if (current == "b" && bytes > 0)
-            updater.requestStop();
-    };
-    run(updater);
+    ASSERT_TRUE(updater.startUpdate(&recorder, 0, 0));
+    server.waitForSilence();
+    recorder.waitFor("fileBegin b 300000");
+    EXPECT_TRUE(updater.stop(3000));
     EXPECT_EQ(recorder.from("fileBegin b"), (std::vector<std::string>{"fileBegin b 300000", "error 3840"}));
     EXPECT_EQ(recorder.count("finished 0"), 0u);
-    EXPECT_EQ(localManifest(), (Manifest{{"a", release["a"].entry}}));
+    // The files put in place, and the installed "b" as the scan found it;
+    // "c" only when the other lane put it in place before the stop.
+    Manifest expected{{"a", release["a"].entry}, {"b", {md5Of("old b"), 5, 0}}};
+    if (fs::exists("c"))
+        expected["c"] = release["c"].entry;
+    EXPECT_EQ(localManifest(), expected);
     EXPECT_EQ(readFile("b"), "old b");
     EXPECT_TRUE(leftovers().empty());
+    server.release();
 
     // A stop before the published manifest is fetched ends without writing.
     fs::remove("checklist.txt");
@@ -423,7 +437,7 @@ TEST_F(UpdaterTest, TheDelayIsWaitedBeforeEachAttemptAndTheDefaultPauseEndsOnSto
     publish("a", "1");
     publish("b", "2");
     Updater updater(location());
-    updater.setPause([this](uint32_t ms) { pauses.push_back(ms); });
+    updater.setPause([this](uint32_t ms) { recordPause(ms); });
     updater.prepareUpdate(&recorder, 100, 0);
     updater.run();
     EXPECT_EQ(pauses, (std::vector<uint32_t>{100, 100}));
@@ -452,6 +466,13 @@ TEST_F(UpdaterTest, ACorruptStreamGivesTheInflateCodeAndARetryOnTheSameObjectFin
     Updater updater(location());
     run(updater);
     EXPECT_EQ(recorder.all().back(), "error " + std::to_string(0x8B0 + 3)); // Z_DATA_ERROR with input left
+    // The same code from zlib's inflate, whatever engine the build prefers.
+    Recorder zlib;
+    Updater withZlib(location());
+    withZlib.setInflateEngine(Inflater::Engine::zlib);
+    withZlib.prepareUpdate(&zlib, 0, 0);
+    withZlib.run();
+    EXPECT_EQ(zlib.all().back(), "error " + std::to_string(0x8B0 + 3));
 
     // The launcher's "Reintentar": the same object runs again once its
     // thread has ended.
