@@ -165,7 +165,7 @@ bool Bench::setUp() {
     serverPid = pidOf("Xvfb");
     install = scratch.path() + "/install";
     fs::copy(MORAVO_BINARY_DIR "/demo/install", install, fs::copy_options::recursive);
-    testkit::ToolRun layout = testkit::runTool(scratch, "widgets " + install);
+    testkit::ToolRun layout = testkit::runTool(scratch, {"widgets", install});
     if (layout.code != 0 || !widgets.parse(layout.out)) {
         std::fprintf(stderr, "IdleBench: moravo-tool widgets failed: %s\n", layout.err.c_str());
         return false;

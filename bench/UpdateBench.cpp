@@ -2,12 +2,14 @@
 // loopback, measured in one run against curl fetching the same .zz files over
 // one kept-alive connection, piped into an inflater that writes each stream
 // to a file of its own. Also prints the peak resident memory of
-// "moravo-tool update" beside curl's (and the inflater's). Each side runs three
-// times, taking turns, and its best pass counts.
-//   UpdateBench MORAVO_TOOL          (needs nginx, curl and GNU time)
+// "moravo-tool update" beside curl's (and the inflater's). Each side runs
+// RUNS times (5 by default), taking turns; the ratio is printed for the best
+// and the median runs.
+//   UpdateBench MORAVO_TOOL [RUNS]   (needs nginx, curl and GNU time)
 // Works in a folder of the temporary directory, removed at the end.
 // "UpdateBench --inflate DIR" is the inflater of the curl pipeline.
 
+#include "bench/BenchKit.h"
 #include "net/UrlEscape.h"
 #include "update/Manifest.h"
 #include "update/Publisher.h"
@@ -26,7 +28,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,63 +39,9 @@ namespace {
 constexpr int fileCount = 2000;
 constexpr int64_t totalBytes = int64_t(512) << 20;
 
-double seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Game-like data: blocks of random bytes (already compressed assets) mixed
-// with blocks of text and tables, which compress well.
-void fillBlock(std::mt19937_64& random, std::string& block) {
-    static const char* words[] = {"sprite", "mesh",   "texture", "0.000", "1.25", "level",
-                                  "npc",    "dialog", "quest",   "item",  "=",    ";",
-                                  "\n",     "  ",     "{",       "}",     "true", "false"};
-    block.clear();
-    if (random() % 10 < 4) {
-        while (block.size() < 4096) {
-            uint64_t word = random();
-            block.append(reinterpret_cast<const char*>(&word), 8);
-        }
-    } else {
-        while (block.size() < 4096) {
-            block += words[random() % (sizeof words / sizeof *words)];
-            block += ' ';
-        }
-    }
-    block.resize(4096);
-}
-
-std::vector<std::string> makeRelease(const std::string& dir, uint32_t seed) {
-    std::mt19937_64 random(seed);
-    std::vector<double> weights(fileCount);
-    double sum = 0;
-    for (double& w : weights)
-        sum += (w = 0.1 + static_cast<double>(random() % 1000) / 500.0);
-    std::vector<std::string> paths;
-    std::string block;
-    int64_t left = totalBytes;
-    for (int i = 0; i < fileCount; ++i) {
-        int64_t size = i + 1 == fileCount ? left : static_cast<int64_t>(totalBytes * weights[i] / sum);
-        left -= size;
-        const std::string path = "data" + std::to_string(i % 25) + "/asset" + std::to_string(i) + ".pak";
-        fs::create_directories((fs::path(dir) / path).parent_path());
-        std::ofstream out(fs::path(dir) / path, std::ios::binary);
-        while (size > 0) {
-            fillBlock(random, block);
-            const int64_t piece = std::min<int64_t>(size, 4096);
-            out.write(block.data(), piece);
-            size -= piece;
-        }
-        paths.push_back(path);
-    }
-    return paths;
-}
+using benchkit::readText;
+using benchkit::readTime;
+using benchkit::seconds;
 
 uint16_t freePort() {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -144,25 +91,16 @@ int inflateStreams(const std::string& dir) {
     return index == 0 ? 3 : 0;
 }
 
-// GNU time's "%e %M": elapsed seconds and peak resident kibibytes.
-bool readTime(const std::string& path, double& elapsed, double& peakMiB) {
-    std::istringstream in(readText(path));
-    double kib = 0;
-    if (!(in >> elapsed >> kib))
-        return false;
-    peakMiB = kib / 1024;
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--inflate")
         return inflateStreams(argv[2]);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: UpdateBench MORAVO_TOOL\n");
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: UpdateBench MORAVO_TOOL [RUNS]\n");
         return 2;
     }
+    const int runs = argc == 3 ? std::max(1, std::atoi(argv[2])) : 5;
     const std::string tool = fs::absolute(argv[1]).string();
     const std::string me = fs::read_symlink("/proc/self/exe").string();
     const std::string root = (fs::temp_directory_path() / "moravo-updatebench").string();
@@ -175,7 +113,7 @@ int main(int argc, char** argv) {
 
     std::printf("making the release (%d files, 512 MiB) and publishing it...\n", fileCount);
     std::fflush(stdout);
-    std::vector<std::string> paths = makeRelease(release, 20260403);
+    std::vector<std::string> paths = benchkit::makeRelease(release, fileCount, totalBytes, 20260403);
     PublishReport report;
     auto publishStart = std::chrono::steady_clock::now();
     if (!publishRelease(release, out, report)) {
@@ -227,12 +165,13 @@ int main(int argc, char** argv) {
         for (const std::string& path : paths)
             urls << "url = \"" << base << urlEscape("/" + path + ".zz") << "\"\n";
     }
-    // Three passes each, taking turns; the best pass of each side counts, so
-    // that another program's burst on the machine spoils neither.
-    double ours = 1e9, theirs = 1e9, oursPeak = 0, curlPeak = 0, inflaterPeak = 0;
+    // Several passes each, taking turns, so that another program's burst on
+    // the machine spoils neither side alone.
+    benchkit::Runs ours, theirs;
+    double oursPeak = 0, curlPeak = 0, inflaterPeak = 0;
     bool correct = true;
     int curlRc = 0, streams = 0;
-    for (int pass = 0; pass < 3; ++pass) {
+    for (int pass = 0; pass < runs; ++pass) {
         resetInstallation();
         const std::string ourTime = root + "/ours.time";
         auto start = std::chrono::steady_clock::now();
@@ -240,7 +179,7 @@ int main(int argc, char** argv) {
             std::system(("/usr/bin/time -o '" + ourTime + "' -f '%e %M' '" + tool + "' update '" + install +
                          "' 127.0.0.1:" + std::to_string(port) + " >'" + root + "/ours.log' 2>&1")
                             .c_str());
-        ours = std::min(ours, seconds(start));
+        ours.times.push_back(seconds(start));
         double elapsed = 0, peak = 0;
         readTime(ourTime, elapsed, peak);
         oursPeak = std::max(oursPeak, peak);
@@ -257,7 +196,7 @@ int main(int argc, char** argv) {
                                "/urls.txt' | /usr/bin/time -o '" + inflaterTime + "' -f '%e %M' '" + me +
                                "' --inflate '" + fetched + "'")
                                   .c_str());
-        theirs = std::min(theirs, seconds(start));
+        theirs.times.push_back(seconds(start));
         readTime(curlTime, elapsed, peak);
         curlPeak = std::max(curlPeak, peak);
         readTime(inflaterTime, elapsed, peak);
@@ -270,13 +209,14 @@ int main(int argc, char** argv) {
     std::system(("nginx -p '" + root + "' -c '" + conf + "' -s stop").c_str());
 
     const double mib = static_cast<double>(report.bytes) / (1 << 20);
-    std::printf("moravo-tool update:  %6.2f s  %6.1f MiB/s installed  peak RSS %5.1f MiB  %s\n", ours,
-                mib / ours, oursPeak, correct ? "(files verified)" : "(WRONG RESULT)");
-    std::printf(
-        "curl | inflater:     %6.2f s  %6.1f MiB/s installed  peak RSS curl %5.1f MiB, inflater %5.1f MiB"
-        "  (%d streams%s)\n",
-        theirs, mib / theirs, curlPeak, inflaterPeak, streams, curlRc == 0 ? "" : ", curl failed");
-    std::printf("ratio (curl time / update time): %.3f\n", theirs / ours);
+    std::printf("moravo-tool update:  best %6.2f s  %6.1f MiB/s installed  peak RSS %5.1f MiB  %s\n",
+                ours.best(), mib / ours.best(), oursPeak, correct ? "(files verified)" : "(WRONG RESULT)");
+    std::printf("curl | inflater:     best %6.2f s  %6.1f MiB/s installed  peak RSS curl %5.1f MiB, inflater "
+                "%5.1f MiB"
+                "  (%d streams%s)\n",
+                theirs.best(), mib / theirs.best(), curlPeak, inflaterPeak, streams,
+                curlRc == 0 ? "" : ", curl failed");
+    benchkit::printRatio("update vs curl | inflater (curl time / update time)", ours, theirs);
     std::printf("peak RSS: moravo-tool update %.1f MiB, curl %.1f MiB\n", oursPeak, curlPeak);
     // nginx removes its pid file as it ends.
     for (int i = 0; i < 100 && fs::exists(root + "/nginx.pid"); ++i)

@@ -11,8 +11,8 @@ set(CMAKE_RC_COMPILER ${triple}-windres)
 set(CMAKE_AR ${triple}-ar CACHE FILEPATH "")
 set(CMAKE_RANLIB ${triple}-ranlib CACHE FILEPATH "")
 
-# The programs and the demo game's libraries carry their own run-time: no
-# libgcc, libstdc++ or winpthread DLL to ship.
+# The programs and libraries carry their own run-time: no libgcc, libstdc++
+# or winpthread DLL to ship.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -static")

@@ -67,6 +67,21 @@ bool parseLength(const std::string& text, uint64_t& value) {
     return true;
 }
 
+// The first offset of a "Content-Range" value "bytes FIRST-LAST/LENGTH"
+// (LENGTH may be "*"); -1 when it is not one.
+int64_t parseRangeStart(const std::string& value) {
+    if (value.compare(0, 6, "bytes ") != 0)
+        return -1;
+    const size_t dash = value.find('-', 6);
+    const size_t slash = value.find('/', 6);
+    uint64_t first = 0, last = 0;
+    if (dash == std::string::npos || slash == std::string::npos || slash < dash ||
+        !parseLength(value.substr(6, dash - 6), first) ||
+        !parseLength(value.substr(dash + 1, slash - dash - 1), last) || last < first)
+        return -1;
+    return static_cast<int64_t>(first);
+}
+
 // Reads one line up to its line feed (not kept). Answers 1 for a line, 0 when
 // the stream ended before any byte, -1 for a line cut short or too long.
 int readLine(std::streambuf& source, std::string& line) {
@@ -158,12 +173,12 @@ bool HttpConnection::sendPostHeader(const std::string& host, const std::string& 
     return out_.good();
 }
 
-bool HttpConnection::sendGet(const std::string& host, const std::string& path) {
-    return writeGet(host, path) && readResponseHead();
+bool HttpConnection::sendGet(const std::string& host, const std::string& path, int64_t rangeFrom) {
+    return writeGet(host, path, rangeFrom) && readResponseHead();
 }
 
-bool HttpConnection::sendGetRequest(const std::string& host, const std::string& path) {
-    if (!writeGet(host, path))
+bool HttpConnection::sendGetRequest(const std::string& host, const std::string& path, int64_t rangeFrom) {
+    if (!writeGet(host, path, rangeFrom))
         return false;
     out_.flush();
     if (!out_.good()) {
@@ -173,7 +188,7 @@ bool HttpConnection::sendGetRequest(const std::string& host, const std::string& 
     return true;
 }
 
-bool HttpConnection::writeGet(const std::string& host, const std::string& path) {
+bool HttpConnection::writeGet(const std::string& host, const std::string& path, int64_t rangeFrom) {
     if (!socket_->connected || !requestAllowed(host, path, std::string()))
         return false;
     if (!discardUnreadBody()) {
@@ -185,6 +200,9 @@ bool HttpConnection::writeGet(const std::string& host, const std::string& path) 
     out_.clear();
     std::string head = "GET " + path + " HTTP/1.1\r\n";
     writeCommonHeaders(head, host);
+    rangeAsked_ = rangeFrom >= 0;
+    if (rangeAsked_)
+        head += "Range: bytes=" + std::to_string(rangeFrom) + "-\r\n";
     for (const auto& [name, value] : requestHeaders)
         head += name + ":" + value + "\r\n";
     head += "\r\n";
@@ -231,6 +249,8 @@ bool HttpConnection::readHead() {
             lengthSeen = true;
         } else if (equalsIgnoringCase(name, "Connection") && equalsIgnoringCase(value, "close")) {
             keepAlive = false;
+        } else if (equalsIgnoringCase(name, "Content-Range")) {
+            rangeStart = parseRangeStart(value);
         }
     }
 }
@@ -244,6 +264,7 @@ bool HttpConnection::readResponseHead() {
     }
     responseHeaders.clear();
     contentLength = 0;
+    rangeStart = -1;
     in_.clear();
     if (timeoutMs_ > 0)
         buffer_.limitWaits(timeoutMs_, -1);
@@ -262,6 +283,8 @@ bool HttpConnection::readResponseHead() {
         buffer_.limitWaits(timeoutMs_, minBodyBytesPerTimeout);
     if (buffer_.dropped())
         keepAlive = false;
+    if (status == 206 && rangeAsked_)
+        return true;
     if (status != 200)
         netLog("HTTP: status %d", status);
     return status == 200;

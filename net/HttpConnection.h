@@ -47,15 +47,18 @@ public:
     /// write failed.
     bool sendPostHeader(const std::string& host, const std::string& path, uint64_t contentLength,
                         const std::string& contentType);
-    /// Sends a GET and reads the response head; true only for status 200.
-    bool sendGet(const std::string& host, const std::string& path);
+    /// Sends a GET and reads the response head; true only for status 200,
+    /// or 206 for a range request. `rangeFrom` 0 or more asks for the bytes
+    /// from that offset on ("Range: bytes=N-").
+    bool sendGet(const std::string& host, const std::string& path, int64_t rangeFrom = -1);
     /// Sends a GET at once without waiting for its answer, whose head
     /// `readResponseHead` reads later; the previous body must have been read
     /// to its end. False when it could not be sent.
-    bool sendGetRequest(const std::string& host, const std::string& path);
+    bool sendGetRequest(const std::string& host, const std::string& path, int64_t rangeFrom = -1);
     /// Flushes the request, reads the response head and arms the body limit.
-    /// True only for status 200. A malformed or oversized head closes the
-    /// connection and answers false.
+    /// True only for status 200, or for 206 when the request asked for a
+    /// range. A malformed or oversized head closes the connection and
+    /// answers false.
     bool readResponseHead();
 
     bool connected() const { return socket_->connected; }
@@ -74,17 +77,22 @@ public:
     bool keepAlive = true;
     int32_t status = 400;
     uint64_t contentLength = 0;
+    /// The first byte offset of a 206 answer's "Content-Range"; -1 when the
+    /// answer has none or it cannot be read.
+    int64_t rangeStart = -1;
 
 private:
     bool requestAllowed(const std::string& host, const std::string& path, const std::string& contentType);
     bool discardUnreadBody();
     // Writes a GET head into the output buffer.
-    bool writeGet(const std::string& host, const std::string& path);
+    bool writeGet(const std::string& host, const std::string& path, int64_t rangeFrom);
     bool readHead();
     void writeCommonHeaders(std::string& head, const std::string& host);
 
     std::unique_ptr<INet::TCP::Socket> socket_;
     uint32_t timeoutMs_ = 0;
+    // The request whose answer is awaited asked for a range.
+    bool rangeAsked_ = false;
     INet::StreamBuf buffer_;
     std::ostream out_;
     std::istream in_;

@@ -103,6 +103,14 @@ void logHandshakeFailure(SSL* ssl, const std::string& host) {
 
 } // namespace
 
+BIO* newSocketBio(const Socket& socket) {
+    const BIO_METHOD* method = socketBioMethod();
+    BIO* bio = method != nullptr ? BIO_new(method) : nullptr;
+    if (bio != nullptr)
+        BIO_set_data(bio, new BioState{socket.handle(), false});
+    return bio;
+}
+
 void SSLSocket::Free::operator()(SSL* ssl) const {
     SSL_free(ssl);
 }
@@ -113,17 +121,15 @@ SSLSocket::SSLSocket(const SslContext& context, const InetAddress& address, bool
     if (!connected)
         return;
     connected = false;
-    const BIO_METHOD* method = socketBioMethod();
-    if (!context.valid() || method == nullptr)
+    if (!context.valid())
         return;
     ERR_clear_error();
     ssl_.reset(SSL_new(context.get()));
     if (!ssl_)
         return;
-    BIO* bio = BIO_new(method);
+    BIO* bio = newSocketBio(*this);
     if (bio == nullptr)
         return;
-    BIO_set_data(bio, new BioState{handle(), false});
     SSL_set_bio(ssl_.get(), bio, bio);
 
     // The name the certificate must carry: a dotted address is checked

@@ -6,9 +6,15 @@
 #include <string>
 
 typedef struct ssl_st SSL;
+typedef struct bio_st BIO;
 
 namespace INet {
 namespace TCP {
+
+/// A BIO that carries TLS records over `socket`'s system socket with
+/// `sendBytes` and `receiveBytes`, so that a peer that has gone never raises
+/// a signal; the socket must outlive it. Null when none can be made.
+BIO* newSocketBio(const Socket& socket);
 
 /// A TLS client connection over a TCP socket. It counts as `connected` only
 /// when the handshake completed and the server's certificate verified for

@@ -1,5 +1,5 @@
 // Sections: the system's socket interface (POSIX or Winsock 2); sending and
-// receiving; the client socket.
+// receiving; the client socket; the listener.
 #include "net/Socket.h"
 
 #ifdef _WIN32
@@ -7,6 +7,7 @@
 #else
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -84,6 +85,21 @@ bool connectNative(intptr_t handle, const sockaddr_in& raw, bool blocking, uint3
     setBlocking(handle, true);
     return done;
 }
+
+bool waitReadable(intptr_t handle, uint32_t timeoutMs) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(static_cast<Native>(handle), &readable);
+    timeval limit{static_cast<long>(timeoutMs / 1000), static_cast<long>((timeoutMs % 1000) * 1000)};
+    return ::select(0, &readable, nullptr, nullptr, &limit) > 0;
+}
+
+intptr_t acceptNative(intptr_t handle) {
+    Native made = ::accept(static_cast<Native>(handle), nullptr, nullptr);
+    return made == INVALID_SOCKET ? -1 : static_cast<intptr_t>(made);
+}
+
+using AddressLength = int;
 #else
 using Native = int;
 
@@ -128,6 +144,25 @@ bool connectNative(intptr_t handle, const sockaddr_in& raw, bool blocking, uint3
     } while (rc != 0 && errno == EINTR);
     return rc == 0 || (errno == EINPROGRESS && !blocking);
 }
+
+bool waitReadable(intptr_t handle, uint32_t timeoutMs) {
+    pollfd watch{static_cast<Native>(handle), POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&watch, 1, static_cast<int>(timeoutMs));
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+intptr_t acceptNative(intptr_t handle) {
+    int made;
+    do {
+        made = ::accept4(static_cast<Native>(handle), nullptr, nullptr, SOCK_CLOEXEC);
+    } while (made < 0 && errno == EINTR);
+    return made;
+}
+
+using AddressLength = socklen_t;
 #endif
 
 void setTimeouts(intptr_t handle, uint32_t timeoutMs) {
@@ -199,6 +234,10 @@ int32_t Socket::write(const void* buffer, int32_t length) {
     return sendBytes(handle_, buffer, length);
 }
 
+bool Socket::readable(uint32_t timeoutMs) const {
+    return handle_ >= 0 && waitReadable(handle_, timeoutMs);
+}
+
 bool Socket::setReceiveTimeout(uint32_t ms) {
     return handle_ >= 0 && ms > 0 && setTimeout(handle_, SO_RCVTIMEO, ms);
 }
@@ -212,6 +251,38 @@ void Socket::close() {
 void Socket::abort() {
     if (handle_ >= 0)
         ::shutdown(static_cast<Native>(handle_), kShutBoth);
+}
+
+// [SECTION] the listener
+
+Listener::Listener(const InetAddress& address, int backlog) {
+    intptr_t made = openNative();
+    if (made < 0)
+        return;
+    sockaddr_in bound = address.address();
+    AddressLength size = sizeof bound;
+    if (::bind(static_cast<Native>(made), reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
+        (backlog > 0 && ::listen(static_cast<Native>(made), backlog) != 0) ||
+        ::getsockname(static_cast<Native>(made), reinterpret_cast<sockaddr*>(&bound), &size) != 0) {
+        closeNative(made);
+        return;
+    }
+    handle_ = made;
+    port_ = ntohs(bound.sin_port);
+}
+
+Listener::~Listener() {
+    if (handle_ >= 0)
+        closeNative(handle_);
+}
+
+std::unique_ptr<Socket> Listener::accept(uint32_t timeoutMs) {
+    if (handle_ < 0 || !waitReadable(handle_, timeoutMs))
+        return nullptr;
+    intptr_t accepted = acceptNative(handle_);
+    if (accepted < 0)
+        return nullptr;
+    return std::unique_ptr<Socket>(new Socket(accepted));
 }
 
 } // namespace TCP

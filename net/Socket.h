@@ -2,6 +2,7 @@
 #include "net/InetAddress.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace INet {
 
@@ -42,6 +43,10 @@ public:
     /// the destructor.
     void close();
 
+    /// Waits at most `timeoutMs` milliseconds for bytes to read, or for the
+    /// peer's end; false when neither came in that time.
+    bool readable(uint32_t timeoutMs) const;
+
     /// Bounds each later receive to `ms` milliseconds (above 0); a receive
     /// that waits that long answers -2. False when the system refused.
     bool setReceiveTimeout(uint32_t ms);
@@ -55,17 +60,48 @@ public:
     /// the server was verified). Read and written by the owner's thread only.
     bool connected = false;
 
+    /// The system's socket (a descriptor, or a Winsock SOCKET), -1 for none;
+    /// for the layers carried over it (TLS).
+    intptr_t handle() const { return handle_; }
+
 protected:
     /// A socket with no system handle, for kinds that carry bytes elsewhere.
     Socket() = default;
 
-    /// The system's socket (a descriptor, or a Winsock SOCKET), -1 for none.
-    intptr_t handle() const { return handle_; }
-
 private:
+    friend class Listener;
+    /// Takes over a connection accepted by a `Listener`.
+    explicit Socket(intptr_t accepted) : connected(accepted >= 0), handle_(accepted) {}
+
     // Set once by the constructor and released only by the destructor, so
     // that `abort` from another thread never sees a reused descriptor.
     intptr_t handle_ = -1;
+};
+
+/// A TCP socket that waits for connections at a local address, for the
+/// servers of tests and tools. Port 0 lets the system pick a free port.
+class Listener {
+public:
+    /// Binds to `address` and, with `backlog` above 0, listens there; with 0
+    /// it only holds the port, so that connecting to it is refused for as
+    /// long as the object lives.
+    Listener(const InetAddress& address, int backlog);
+    ~Listener();
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    /// False when the address could not be taken.
+    bool bound() const { return handle_ >= 0; }
+    /// The port taken, in host byte order.
+    uint16_t port() const { return port_; }
+
+    /// The next connection, waited for at most `timeoutMs` milliseconds; null
+    /// when none came in that time or the listener cannot accept.
+    std::unique_ptr<Socket> accept(uint32_t timeoutMs);
+
+private:
+    intptr_t handle_ = -1;
+    uint16_t port_ = 0;
 };
 
 } // namespace TCP

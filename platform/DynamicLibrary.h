@@ -43,6 +43,9 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    // The system's loading of a named file (not empty), nothing held before.
+    bool loadFile(const std::string& file);
+
     void* handle_ = nullptr;
     std::string error_;
 };

@@ -4,7 +4,6 @@
 
 #include <dlfcn.h>
 #include <unistd.h>
-#include <utility>
 
 namespace platform {
 
@@ -37,33 +36,7 @@ std::string locate(const std::string& file) {
 
 } // namespace
 
-DynamicLibrary::DynamicLibrary(const std::string& file) {
-    load(file);
-}
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        unload();
-        handle_ = std::exchange(other.handle_, nullptr);
-        error_ = std::move(other.error_);
-    }
-    return *this;
-}
-
-DynamicLibrary::~DynamicLibrary() {
-    unload();
-}
-
-bool DynamicLibrary::load(const std::string& file) {
-    unload();
-    error_.clear();
-    if (file.empty()) {
-        error_ = "no library name given";
-        return false;
-    }
+bool DynamicLibrary::loadFile(const std::string& file) {
     std::string path = locate(file);
     dlerror();
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

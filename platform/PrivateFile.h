@@ -11,4 +11,9 @@ namespace platform {
 /// there before.
 bool writePrivateFile(const std::string& path, const std::string& bytes, bool replace, std::string& error);
 
+/// True when the file at `path` is private as `writePrivateFile` makes it:
+/// mode 0600 on POSIX; on Windows an access list that lets in only its
+/// owner (and the system itself).
+bool isPrivateFile(const std::string& path);
+
 } // namespace platform

@@ -58,4 +58,9 @@ bool writePrivateFile(const std::string& path, const std::string& bytes, bool re
     return failure == 0;
 }
 
+bool isPrivateFile(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && (info.st_mode & 0777) == 0600;
+}
+
 } // namespace platform

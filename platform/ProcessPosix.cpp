@@ -1,17 +1,11 @@
 #include "platform/Process.h"
 
-#include "platform/Clock.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace platform {
 
@@ -61,12 +55,6 @@ std::vector<char*> argumentVector(const std::string& program, const std::vector<
     return argv;
 }
 
-int decodeStatus(int status) {
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    return kRunAbnormalEnd;
-}
-
 } // namespace
 
 std::string findProgram(const std::string& program) {
@@ -105,30 +93,6 @@ bool replaceProcess(const std::string& program, const std::vector<std::string>& 
     if (why != nullptr)
         *why = std::strerror(errno);
     return false;
-}
-
-int runAndWait(const std::string& program, const std::vector<std::string>& words,
-               const std::function<void()>& pump, uint32_t pumpPeriodMs) {
-    std::string path = findProgram(program);
-    if (path.empty())
-        return kRunNotStarted;
-    std::vector<char*> argv = argumentVector(program, words);
-    fflush(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
-        return kRunNotStarted;
-    int status = 0;
-    for (;;) {
-        pid_t done = waitpid(pid, &status, pump ? WNOHANG : 0);
-        if (done == pid)
-            return decodeStatus(status);
-        if (done < 0 && errno != EINTR)
-            return kRunAbnormalEnd;
-        if (done == 0) {
-            pump();
-            sleepMilliseconds(pumpPeriodMs);
-        }
-    }
 }
 
 bool setEnvironment(const std::string& name, const char* value) {

@@ -3,11 +3,21 @@
 
 namespace platform {
 
-/// The per-user folder of the launcher's stored values:
-/// "$XDG_CONFIG_HOME/moravo", or "~/.config/moravo" when XDG_CONFIG_HOME is
-/// unset, empty or not an absolute path. On Windows the empty text: the keys
-/// live right under HKEY_CURRENT_USER.
+/// The per-user folder of the launcher's stored values: the one given to
+/// `setUserStoreFolder`, else the system's own.
 std::string userStoreFolder();
+
+/// The system's per-user folder of stored values: "$XDG_CONFIG_HOME/moravo",
+/// or "~/.config/moravo" when XDG_CONFIG_HOME is unset, empty or not an
+/// absolute path. On Windows the empty text: the keys live right under
+/// HKEY_CURRENT_USER.
+std::string systemUserStoreFolder();
+
+/// Makes `folder` (on Windows a key path under HKEY_CURRENT_USER) the
+/// folder of the stores made from now on in this process, so that a test
+/// keeps the launcher's values apart; the empty text gives the system's
+/// folder back. Called before any other thread uses a store.
+void setUserStoreFolder(const std::string& folder);
 
 /// A per-user key of named values: on Windows the registry key `keyPath`
 /// under HKEY_CURRENT_USER (below the key `folder` when one is given), with

@@ -270,7 +270,7 @@ Values::iterator findValue(Values& values, const std::string& name) {
 
 // [SECTION] the operations
 
-std::string userStoreFolder() {
+std::string systemUserStoreFolder() {
     const char* config = getenv("XDG_CONFIG_HOME");
     std::string base;
     if (config != nullptr && config[0] == '/') {

@@ -153,7 +153,8 @@ bool signPublication(const std::string& outDir, const Ed25519PrivateKey& key, in
 
 bool publishSignedRelease(const std::string& sourceDir, const std::string& outDir, const std::string& keyFile,
                           int32_t expiresDays, int64_t now, PublishReport& report, SignatureReport& signature,
-                          const std::function<void(const char* action, const std::string& path)>& onFile) {
+                          const std::function<void(const char* action, const std::string& path)>& onFile,
+                          const PublishOptions& options) {
     report = PublishReport();
     signature = SignatureReport();
     if (isWithin(keyFile, sourceDir) || isWithin(keyFile, outDir)) {
@@ -170,7 +171,7 @@ bool publishSignedRelease(const std::string& sourceDir, const std::string& outDi
     int64_t previous = -1;
     if (!previousSerial(signaturePathIn(outDir), previous, report.error))
         return false;
-    if (!publishRelease(sourceDir, outDir, report, onFile))
+    if (!publishRelease(sourceDir, outDir, report, onFile, options))
         return false;
     if (!signPublication(outDir, key, now, expiresDays, signature)) {
         report.error = signature.error;

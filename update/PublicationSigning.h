@@ -33,11 +33,12 @@ struct SignatureReport {
 bool signPublication(const std::string& outDir, const Ed25519PrivateKey& key, int64_t now,
                      int32_t expiresDays, SignatureReport& report);
 
-/// `publishRelease` followed by `signPublication` with the key in `keyFile`.
+/// `publishRelease` (with `onFile` and `options`) followed by
+/// `signPublication` with the key in `keyFile`.
 /// The key is read first, and a key file inside the release or the output
 /// folder (where it would be published) is refused, before anything in
 /// `outDir` changes. The failure, if any, is in `report.error`.
-bool publishSignedRelease(
-    const std::string& sourceDir, const std::string& outDir, const std::string& keyFile, int32_t expiresDays,
-    int64_t now, PublishReport& report, SignatureReport& signature,
-    const std::function<void(const char* action, const std::string& path)>& onFile = {});
+bool publishSignedRelease(const std::string& sourceDir, const std::string& outDir, const std::string& keyFile,
+                          int32_t expiresDays, int64_t now, PublishReport& report, SignatureReport& signature,
+                          const std::function<void(const char* action, const std::string& path)>& onFile = {},
+                          const PublishOptions& options = {});

@@ -3,6 +3,15 @@
 #include <functional>
 #include <string>
 
+/// How `publishRelease` works.
+struct PublishOptions {
+    /// Files compressed at once; 0 or less: one per processor core.
+    int jobs = 0;
+    /// Hears, on the calling thread, the bytes of the release read so far
+    /// and the bytes in all, as they grow.
+    std::function<void(int64_t done, int64_t total)> onProgress;
+};
+
 /// What `publishRelease` did.
 struct PublishReport {
     int32_t files = 0;      // files published
@@ -16,18 +25,26 @@ struct PublishReport {
 
 /// Makes `outDir` serve the release in `sourceDir` to the updater: for each
 /// file of the release (the updater's built-in excludes and "checklist.txt"
-/// left out) `outDir`/<path>.zz holds its zlib stream (level 9), and
+/// left out) `outDir`/<path>.zz holds its zlib stream, and
 /// `outDir`/checklist.txt lists its digest, size and packed size; an empty
-/// `outDir`/current.txt is made when there is none. Over an earlier
-/// publication only what changed is compressed again and .zz files no
-/// longer published are removed; the new manifest replaces the old one in a
-/// single step after every .zz file it names is in place. `onFile`, when
-/// set, hears ("compressed" or "removed", path) as they happen.
+/// `outDir`/current.txt is made when there is none. Files are compressed on
+/// several threads; each .zz file is the same whatever their number. Over an
+/// earlier publication only what changed is compressed again and .zz files
+/// no longer published are removed; the new manifest replaces the old one in
+/// a single step after every .zz file it names is in place. `onFile`, when
+/// set, hears ("compressed" or "removed", path) as they happen, on the
+/// calling thread.
 bool publishRelease(const std::string& sourceDir, const std::string& outDir, PublishReport& report,
-                    const std::function<void(const char* action, const std::string& path)>& onFile = {});
+                    const std::function<void(const char* action, const std::string& path)>& onFile = {},
+                    const PublishOptions& options = {});
 
 /// Compresses the file at `source` into `destination` (replaced in one step)
-/// as one zlib stream at `level`; answers the compressed size, or -1. The
-/// MD5 of the bytes read is stored in `digest`.
-int64_t compressFile(const std::string& source, const std::string& destination, int level,
-                     std::string& digest);
+/// as one zlib stream, with libdeflate when the build has it and the file
+/// fits in memory (`wholeFileLimit`), else with zlib at level 9; answers the
+/// compressed size, or -1. The MD5 and the count of the bytes read are
+/// stored in `digest` and `size`.
+int64_t compressFile(const std::string& source, const std::string& destination, std::string& digest,
+                     int64_t& size);
+
+/// Largest file compressed in memory.
+constexpr int64_t wholeFileLimit = int64_t(64) << 20;

@@ -3,27 +3,23 @@
 //   [2] stopping: the cancel flag, the interruptible wait, the connection
 //   [3] the run, steps in order
 //   [4] the location check, the local and the published manifest
-//   [5] download of one file with its attempts
-//   [6] inflate and verification
-//   [7] the deletion pass
-//   [8] the signature of the published manifest and the accepted serial
+//   [5] the downloads, reported in manifest order
+//   [6] the deletion pass
+//   [7] the signature of the published manifest and the accepted serial
 #include "update/Updater.h"
 
 #include "net/HttpConnection.h"
-#include "net/InetAddress.h"
 #include "net/UrlEscape.h"
 #include "platform/Clock.h"
 #include "platform/FileSync.h"
+#include "update/DownloadLane.h"
+#include "update/DownloadQueue.h"
 #include "update/InstallScanner.h"
 #include "update/ManifestSignature.h"
-#include "update/PendingFile.h"
-#include "update/SafePaths.h"
 #include "update/UpdateLog.h"
 #include "update/UpdaterListener.h"
-#include "update/WriteBehind.h"
 
-#include <zlib.h>
-
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -41,14 +37,6 @@ int32_t clamp32(int64_t value) {
     if (value < std::numeric_limits<int32_t>::min())
         return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
-}
-
-// The largest zlib stream of `size` bytes (at most `largestFile`): zlib's
-// own bound for what its deflate can produce (compressBound, computed here
-// in 64 bits), and a small margin for other deflaters' block layout.
-int64_t compressedLimit(int64_t size) {
-    const int64_t zlibBound = size + (size >> 12) + (size >> 14) + (size >> 25) + 13;
-    return zlibBound + (size >> 10) + 4096;
 }
 
 bool isDigest(const std::string& text) {
@@ -95,39 +83,12 @@ bool readBody(std::istream& in, size_t limit, std::string& bytes) {
     }
 }
 
-// A zlib inflate stream, ended when it goes out of scope.
-class InflateStream {
-public:
-    InflateStream() = default;
-    InflateStream(const InflateStream&) = delete;
-    InflateStream& operator=(const InflateStream&) = delete;
-    ~InflateStream() {
-        if (ready_)
-            inflateEnd(&stream_);
-    }
-
-    // The version string is the one the launcher has always passed; zlib
-    // accepts any 1.x version whose stream structure has the size given.
-    bool init() {
-        ready_ = inflateInit_(&stream_, "1.1.3", static_cast<int>(sizeof(z_stream))) == Z_OK;
-        return ready_;
-    }
-    bool end() {
-        ready_ = false;
-        return inflateEnd(&stream_) == Z_OK;
-    }
-    z_stream& operator*() { return stream_; }
-
-private:
-    z_stream stream_{};
-    bool ready_ = false;
-};
-
 } // namespace
 
 // [1] construction and configuration -----------------------------------------
 
-Updater::Updater(const std::string& location) : location_(parseUpdateLocation(location)) {}
+Updater::Updater(const std::string& location)
+    : location_(parseUpdateLocation(location)), link_(location_, receiveTimeoutMs, cancel_) {}
 
 Updater::~Updater() {
     // The owner stops the thread first; this only guards against an owner
@@ -178,9 +139,15 @@ void Updater::requestStop() {
         cancel_ = true;
     }
     stopRequested_.notify_all();
-    std::lock_guard<std::mutex> guard(connectionMutex_);
-    if (connection_ != nullptr)
-        connection_->abort();
+    link_.abort();
+    std::lock_guard<std::mutex> guard(downloadsMutex_);
+    if (downloads_ != nullptr)
+        downloads_->stop();
+}
+
+void Updater::setReceiveTimeout(uint32_t ms) {
+    receiveTimeout_ = ms;
+    link_.setReceiveTimeout(ms);
 }
 
 void Updater::wait(uint32_t ms) {
@@ -192,83 +159,13 @@ void Updater::wait(uint32_t ms) {
     stopRequested_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return cancel_.load(); });
 }
 
-HttpConnection* Updater::ensureConnection() {
-    if (connection_ != nullptr)
-        return connection_.get();
-    InetAddress address(location_.host.c_str(), static_cast<uint16_t>(location_.port));
-    auto made = std::make_unique<HttpConnection>(address, nullptr, location_.host, receiveTimeout_);
-    if (!made->connected()) {
-        updateLog("update: cannot connect to %s:%d", location_.host.c_str(), location_.port);
-        return nullptr;
-    }
-    std::lock_guard<std::mutex> guard(connectionMutex_);
-    connection_ = std::move(made);
-    // A stop requested while connecting found no connection to shut down.
-    if (cancel_)
-        connection_->abort();
-    return connection_.get();
-}
-
-bool Updater::get(const std::string& path) {
-    if (!prefetched_.empty()) {
-        const bool sent = prefetched_ == path && connection_ != nullptr;
-        prefetched_.clear();
-        if (sent) {
-            connection_->status = 0;
-            if (connection_->readResponseHead())
-                return true;
-            if (cancel_ || connection_->status != 0)
-                return false;
-            // Closed by the server before it answered: once more, anew.
-            dropConnection();
-            HttpConnection* fresh = ensureConnection();
-            if (fresh == nullptr)
-                return false;
-            ++requestsOnConnection_;
-            return fresh->sendGet(location_.host, path);
-        }
-        // A request whose answer would be read as the next one's.
-        dropConnection();
-    }
-    HttpConnection* connection = ensureConnection();
-    if (connection == nullptr)
-        return false;
-    const bool reused = requestsOnConnection_ > 0;
-    ++requestsOnConnection_;
-    connection->status = 0; // stays 0 unless an answer's head arrives
-    if (connection->sendGet(location_.host, path))
-        return true;
-    // A kept-alive connection that the server has closed in the meantime
-    // fails before any byte of an answer: the request goes once more on a
-    // new connection, which is no failed attempt.
-    if (reused && !cancel_ && connection->status == 0) {
-        dropConnection();
-        connection = ensureConnection();
-        if (connection == nullptr)
-            return false;
-        ++requestsOnConnection_;
-        return connection->sendGet(location_.host, path);
-    }
-    return false;
-}
-
-void Updater::dropConnection() {
-    std::unique_ptr<HttpConnection> old;
-    {
-        std::lock_guard<std::mutex> guard(connectionMutex_);
-        old = std::move(connection_);
-    }
-    requestsOnConnection_ = 0;
-    prefetched_.clear();
-}
-
 // [3] the run -------------------------------------------------------------------
 
 void Updater::endCancelled(const Manifest* partial) {
     listener_->onError(cancelled);
     if (partial != nullptr)
         writeLocalManifest(*partial);
-    dropConnection();
+    link_.drop();
 }
 
 bool Updater::writeLocalManifest(const Manifest& manifest) {
@@ -303,14 +200,9 @@ void Updater::run() {
         if (cancel_)
             return endCancelled(nullptr);
     }
-    if (ok) {
-        writer_ = std::make_unique<WriteBehind>();
-        const bool ended = !updateFiles();
-        writer_.reset();
-        if (ended)
-            return;
-    }
-    dropConnection();
+    if (ok && !updateFiles())
+        return;
+    link_.drop();
     if (error_ == 0)
         listener_->onFinished(stagedCount_);
     else
@@ -334,43 +226,27 @@ bool Updater::updateFiles() {
     listener_->onDownloadBegin(clamp32(totalDownload_), clamp32(totalSize_), clamp32(neededDownload_),
                                clamp32(neededSize_));
 
-    // The files to download, in order, so that each download knows the next.
     std::vector<const std::string*> wanted;
     for (const auto& [path, entry] : published_) {
         auto local = local_.find(path);
         if (local == local_.end() || local->second.hash != entry.hash)
             wanted.push_back(&path);
     }
-    size_t nextWanted = 0;
-
-    Manifest fresh;
-    for (const auto& [path, entry] : published_) {
-        if (cancel_) {
-            endCancelled(&fresh);
-            return false;
-        }
-        auto local = local_.find(path);
-        if (local != local_.end() && local->second.hash == entry.hash) {
-            fresh[path] = local->second;
-            continue;
-        }
-        listener_->onFileBegin(path, clamp32(entry.size));
-        ++nextWanted;
-        Outcome outcome = download(path, entry, nextWanted < wanted.size() ? wanted[nextWanted] : nullptr);
-        if (outcome == Outcome::cancelled) {
-            endCancelled(&fresh);
-            return false;
-        }
-        if (outcome == Outcome::failure) {
-            if (error_ == 0)
-                error_ = undefinedError;
-            // The files before this one are current: the next run starts here.
-            writeLocalManifest(fresh);
-            return true;
-        }
-        if (connection_ != nullptr && !connection_->keepAlive)
-            dropConnection();
-        fresh[path] = entry;
+    std::set<std::string> done;
+    const Downloads outcome = wanted.empty() ? Downloads::complete : download(wanted, done);
+    if (!done.empty())
+        unsynced_ = true;
+    if (outcome == Downloads::cancelled) {
+        const Manifest known = knownManifest(done);
+        endCancelled(&known);
+        return false;
+    }
+    if (outcome == Downloads::failed) {
+        if (error_ == 0)
+            error_ = undefinedError;
+        // The next run downloads only what still differs.
+        writeLocalManifest(knownManifest(done));
+        return true;
     }
     if (removeObsolete)
         deleteObsolete();
@@ -380,17 +256,35 @@ bool Updater::updateFiles() {
     return true;
 }
 
+Manifest Updater::knownManifest(const std::set<std::string>& done) const {
+    // A file is replaced only once it is verified, so a file not put in
+    // place (never reached, failed, cancelled) still has the bytes that the
+    // old local manifest describes.
+    Manifest known;
+    for (const auto& [path, entry] : published_) {
+        if (done.count(path) != 0) {
+            known[path] = entry;
+            continue;
+        }
+        auto local = local_.find(path);
+        if (local != local_.end())
+            known[path] = local->second;
+    }
+    return known;
+}
+
 // [4] location check and manifests ------------------------------------------
 
 void Updater::checkLocation() {
-    if (!get(urlEscape(location_.basePath + "/current.txt"))) {
+    if (!link_.get(urlEscape(location_.basePath + "/current.txt"))) {
         // A plain "no such file" answer leaves the connection usable.
-        if (connection_ == nullptr || connection_->status == 0 || !connection_->connected() ||
-            !connection_->keepAlive)
-            dropConnection();
+        HttpConnection* connection = link_.connection();
+        if (connection == nullptr || connection->status == 0 || !connection->connected() ||
+            !connection->keepAlive)
+            link_.drop();
         return;
     }
-    HttpConnection* connection = connection_.get();
+    HttpConnection* connection = link_.connection();
     std::streambuf& body = *connection->input().rdbuf();
     std::string line;
     while (line.size() < manifestLineLimit) {
@@ -401,10 +295,11 @@ void Updater::checkLocation() {
     }
     line = trimmed(line);
     if (connection->streamBuf().unreadBody() != 0 || !connection->keepAlive || !line.empty())
-        dropConnection();
+        link_.drop();
     if (!line.empty()) {
         updateLog("update: the files moved to %s", line.c_str());
         location_ = parseUpdateLocation(line);
+        link_.setLocation(location_);
     }
 }
 
@@ -447,12 +342,12 @@ bool Updater::fetchPublishedManifest() {
         return false;
     }
     const std::string request = urlEscape(location_.basePath + "/" + manifestName_);
-    if (!get(request)) {
-        dropConnection();
+    if (!link_.get(request)) {
+        link_.drop();
         error_ = connectionError;
         return false;
     }
-    HttpConnection* connection = connection_.get();
+    HttpConnection* connection = link_.connection();
     ManifestEnd end = ManifestEnd::complete;
     bool read = false;
     // Signed, the manifest is checked as the exact bytes received before a
@@ -468,12 +363,12 @@ bool Updater::fetchPublishedManifest() {
         // A manifest cut short would make every file it no longer lists look
         // obsolete: it is a failed fetch, never a short manifest.
         updateLog("update: the published manifest was cut short");
-        dropConnection();
+        link_.drop();
         error_ = connectionError;
         return false;
     }
     if (connection->streamBuf().unreadBody() != 0 || !connection->keepAlive)
-        dropConnection();
+        link_.drop();
     if (signatureRequired_) {
         if (tooLarge) {
             updateLog("update: the published manifest is refused: over %llu bytes",
@@ -515,233 +410,105 @@ bool Updater::fetchPublishedManifest() {
     return true;
 }
 
-// [5] download of one file ------------------------------------------------------
+// [5] the downloads ---------------------------------------------------------------
 
-std::string Updater::remotePath(const std::string& path) const {
-    return urlEscape(location_.basePath + "/" + path + ".zz");
-}
+Updater::Downloads Updater::download(const std::vector<const std::string*>& wanted,
+                                     std::set<std::string>& done) {
+    std::vector<DownloadQueue::Job> jobs(wanted.size());
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        jobs[i].path = *wanted[i];
+        jobs[i].entry = published_.at(*wanted[i]);
+    }
+    auto queue = std::make_shared<DownloadQueue>(std::move(jobs));
+    {
+        std::lock_guard<std::mutex> guard(downloadsMutex_);
+        downloads_ = queue;
+    }
+    // A stop requested before the queue existed reached no lane.
+    if (cancel_)
+        queue->stop();
+    DownloadSettings settings;
+    settings.installDir = installDir_;
+    settings.stagingDir = stagingDir_;
+    settings.selfFiles = selfFiles_;
+    settings.location = location_;
+    settings.receiveTimeoutMs = receiveTimeout_;
+    settings.delayMs = delayMs_;
+    settings.maxAttempts = maxAttempts_;
+    settings.resumeThreshold = resumeThreshold_;
+    settings.engine = engine_;
+    settings.wholeBodies = engine_ == Inflater::fastest();
+    const size_t lanes = std::min(static_cast<size_t>(lanes_), wanted.size());
+    for (size_t i = 0; i < lanes; ++i) {
+        auto lane =
+            std::make_unique<DownloadLane>(queue, settings, cancel_, [this](uint32_t ms) { wait(ms); });
+        // The run's own connection goes on in the first lane.
+        if (i == 0)
+            lane->link().takeConnection(link_);
+        DownloadLane::launch(std::move(lane));
+    }
 
-Updater::Outcome Updater::download(const std::string& path, const ManifestEntry& entry,
-                                   const std::string* next) {
-    // Folders are made for the file but kept only once it is in place: a
-    // run that fails or is cancelled leaves no empty folder behind.
-    std::vector<std::string> createdDirectories;
-    const Outcome outcome = attemptDownload(path, entry, next, createdDirectories);
-    if (outcome != Outcome::success)
-        removeCreatedDirectories(createdDirectories);
+    // The listener hears of one file after the other, in manifest order,
+    // whichever lane fetches it: a later file that ended first waits here.
+    Downloads outcome = Downloads::complete;
+    int64_t seenTotal = 0;
+    for (size_t index = 0; index < queue->size() && outcome == Downloads::complete; ++index) {
+        if (cancel_) {
+            outcome = Downloads::cancelled;
+            break;
+        }
+        listener_->onFileBegin(queue->path(index), clamp32(queue->entry(index).size));
+        size_t seenErrors = 0;
+        int64_t seenWritten = 0;
+        for (;;) {
+            if (cancel_) {
+                outcome = Downloads::cancelled;
+                break;
+            }
+            // The progress of the lanes is polled as well as signalled, so
+            // that no wake-up is needed per block.
+            const DownloadQueue::View view = queue->watch(index, seenErrors, seenWritten, seenTotal, 50);
+            for (int32_t code : view.newErrors)
+                listener_->onError(code);
+            seenErrors += view.newErrors.size();
+            if (view.written != seenWritten || view.totalCompressed != seenTotal) {
+                seenWritten = view.written;
+                seenTotal = view.totalCompressed;
+                listener_->onProgress(clamp32(view.totalCompressed), clamp32(view.totalWritten));
+                listener_->onFileProgress(clamp32(view.written));
+            }
+            if (view.state == DownloadQueue::State::done)
+                break;
+            if (view.state == DownloadQueue::State::failed) {
+                error_ = view.error;
+                outcome = Downloads::failed;
+                break;
+            }
+            if (view.state == DownloadQueue::State::cancelled) {
+                outcome = Downloads::cancelled;
+                break;
+            }
+        }
+    }
+    // Lanes still busy (after a failure or a stop) end before the local
+    // manifest is written, so that it names every file put in place.
+    queue->stop();
+    queue->waitForLanes();
+    {
+        std::lock_guard<std::mutex> guard(downloadsMutex_);
+        downloads_.reset();
+    }
+    for (size_t index = 0; index < queue->size(); ++index) {
+        if (queue->state(index) != DownloadQueue::State::done)
+            continue;
+        done.insert(queue->path(index));
+        if (queue->staged(index))
+            ++stagedCount_;
+    }
     return outcome;
 }
 
-Updater::Outcome Updater::attemptDownload(const std::string& path, const ManifestEntry& entry,
-                                          const std::string* next, std::vector<std::string>& created) {
-    const std::string remote = remotePath(path);
-    if (!makeParentDirectories(installDir_, path, &created)) {
-        updateLog("update: cannot make the directories of %s", path.c_str());
-        error_ = directoryError;
-        return Outcome::failure;
-    }
-    const bool staged = !stagingDir_.empty() && selfFiles_.count(path) != 0;
-    const std::string stagedPath = stagingDir_ + "/" + path;
-    const std::string destination = installDir_ + "/" + (staged ? stagedPath : path);
-    const int64_t startDownload = doneDownload_, startSize = doneSize_;
-    int32_t attempts = 0;
-    for (;;) {
-        doneDownload_ = startDownload;
-        doneSize_ = startSize;
-        if (error_ != 0) {
-            wait(retryPauseMs);
-            error_ = 0;
-        }
-        if (cancel_)
-            return Outcome::cancelled;
-        PendingFile out;
-        const bool destinationReady = !staged || makeParentDirectories(installDir_, stagedPath, &created);
-        if (destinationReady && !out.open(destination)) {
-            updateLog("update: cannot open %s for writing", destination.c_str());
-            error_ = writeError;
-            return Outcome::failure;
-        }
-        // A staged file takes the permissions of the installed file it will
-        // replace.
-        if (staged)
-            out.setPermissionsFrom(installDir_ + "/" + path);
-        out.setProgram(isLauncherProgram(path));
-        if (delayMs_ != 0)
-            wait(delayMs_);
-        if (!get(remote)) {
-            dropConnection();
-            if (cancel_)
-                return Outcome::cancelled;
-            error_ = downloadError;
-            listener_->onError(error_);
-            ++attempts;
-        } else {
-            HttpConnection* connection = connection_.get();
-            int64_t compressed = 0, written = 0;
-            error_ = destinationReady ? inflateBody(*connection, entry, out, next, compressed, written)
-                                      : writeError;
-            if (error_ == 0 && !out.commit()) {
-                updateLog("update: cannot put %s in place", destination.c_str());
-                error_ = writeError;
-            }
-            if (error_ == 0) {
-                unsynced_ = true;
-                doneDownload_ += compressed;
-                doneSize_ += written;
-                if (staged)
-                    ++stagedCount_;
-                // Bytes left after the end of the zlib stream would be read
-                // as the next response: the connection is not reused.
-                if (prefetched_.empty() && connection->streamBuf().unreadBody() != 0)
-                    dropConnection();
-            } else if (error_ == cancelled) {
-                error_ = 0;
-                dropConnection();
-                return Outcome::cancelled;
-            } else {
-                // The connection may be dead or mid-body: the next attempt
-                // starts on a new one.
-                dropConnection();
-                listener_->onError(error_);
-                ++attempts;
-            }
-        }
-        if (error_ == 0)
-            return Outcome::success;
-        if (attempts >= maxAttempts_)
-            return Outcome::failure;
-    }
-}
-
-// [6] inflate and verification --------------------------------------------------
-
-void Updater::reportProgress(int64_t compressed, int64_t written) {
-    listener_->onProgress(clamp32(doneDownload_ + compressed), clamp32(doneSize_ + written));
-    listener_->onFileProgress(clamp32(written));
-}
-
-int32_t Updater::inflateBody(HttpConnection& connection, const ManifestEntry& entry, PendingFile& out,
-                             const std::string* next, int64_t& compressed, int64_t& written) {
-    compressed = 0;
-    written = 0;
-    // The packed size is only a progress figure; what bounds the body is the
-    // most any zlib stream of the file's size can take.
-    const int64_t inputLimit = compressedLimit(entry.size);
-    if (connection.contentLength > static_cast<uint64_t>(inputLimit)) {
-        updateLog("update: %llu compressed bytes offered for a file of %lld bytes",
-                  static_cast<unsigned long long>(connection.contentLength),
-                  static_cast<long long>(entry.size));
-        return downloadError;
-    }
-    std::streambuf& body = *connection.input().rdbuf();
-    InflateStream stream;
-    if (!stream.init())
-        return inflateInitError;
-    z_stream& z = *stream;
-    // The inflated bytes are hashed and written behind, while the next block
-    // is inflated; `finish` below waits for them on every way out.
-    WriteBehind& writer = *writer_;
-    writer.begin(&out);
-    int32_t result = 0;
-    bool inputEnded = false;
-    bool streamEnded = false;
-    z.next_out = reinterpret_cast<Bytef*>(writer.block());
-    z.avail_out = WriteBehind::blockSize;
-
-    // Output beyond the published size stops the inflate at once: a small
-    // body must not be able to fill the disk.
-    auto checkSize = [&]() -> int32_t {
-        if (written + static_cast<int64_t>(WriteBehind::blockSize - z.avail_out) <= entry.size)
-            return 0;
-        updateLog("update: the file inflates beyond its %lld bytes", static_cast<long long>(entry.size));
-        return downloadError;
-    };
-    // Hands the filled part of the output block over.
-    auto drain = [&]() -> int32_t {
-        const size_t produced = WriteBehind::blockSize - z.avail_out;
-        if (produced > 0) {
-            if (!writer.submit(produced))
-                return writeError;
-            written += static_cast<int64_t>(produced);
-        }
-        z.next_out = reinterpret_cast<Bytef*>(writer.block());
-        z.avail_out = WriteBehind::blockSize;
-        return 0;
-    };
-
-    while (!inputEnded && !streamEnded) {
-        reportProgress(compressed, written);
-        if (cancel_) {
-            result = cancelled;
-            break;
-        }
-        if (z.avail_in == 0) {
-            const std::streamsize got = body.sgetn(inBuffer_, sizeof inBuffer_);
-            if (got < static_cast<std::streamsize>(sizeof inBuffer_))
-                inputEnded = true;
-            if (got <= 0)
-                continue;
-            compressed += got;
-            z.next_in = reinterpret_cast<Bytef*>(inBuffer_);
-            z.avail_in = static_cast<uInt>(got);
-        }
-        int r = inflate(&z, Z_NO_FLUSH);
-        if (r == Z_NEED_DICT)
-            r = Z_DATA_ERROR; // a preset dictionary is never published
-        if (r < 0) {
-            result = inflateInputError - r;
-            break;
-        }
-        streamEnded = r == Z_STREAM_END;
-        if ((result = checkSize()) != 0)
-            break;
-        if ((z.avail_out == 0 || streamEnded) && (result = drain()) != 0)
-            break;
-    }
-    // Input that ended before the zlib stream did: what zlib still holds is
-    // taken out; a stream cut short ends in an error, never a short file.
-    while (result == 0 && !streamEnded) {
-        reportProgress(compressed, written);
-        if (cancel_) {
-            result = cancelled;
-            break;
-        }
-        int r = inflate(&z, Z_NO_FLUSH);
-        if (r == Z_NEED_DICT)
-            r = Z_DATA_ERROR;
-        if (r < 0) {
-            result = inflateFinishError - r;
-            break;
-        }
-        streamEnded = r == Z_STREAM_END;
-        if ((result = checkSize()) == 0)
-            result = drain();
-    }
-    if (result == 0)
-        result = drain();
-    // The whole body is read: the next file's request goes out now, so that
-    // the server answers it while this file is finished and put in place.
-    // (Not with a delay before each attempt, which comes before the request.)
-    if (result == 0 && next != nullptr && delayMs_ == 0 && connection.keepAlive &&
-        connection.streamBuf().unreadBody() == 0) {
-        const std::string nextRemote = remotePath(*next);
-        if (connection.sendGetRequest(location_.host, nextRemote))
-            prefetched_ = nextRemote;
-    }
-    std::string digest;
-    if (!writer.finish(digest) && result == 0)
-        result = writeError;
-    reportProgress(compressed, written);
-    if (!stream.end() && result == 0)
-        result = inflateEndError;
-    if (result == 0 && (written != entry.size || entry.hash != digest)) {
-        updateLog("update: the file does not match its published size and digest");
-        result = downloadError;
-    }
-    return result;
-}
-
-// [7] the deletion pass ---------------------------------------------------------
+// [6] the deletion pass ---------------------------------------------------------
 
 void Updater::deleteObsolete() {
     InstallScanner scanner(installDir_, manifestName_);
@@ -764,7 +531,7 @@ void Updater::deleteObsolete() {
     }
 }
 
-// [8] the signature and the accepted serial ------------------------------------
+// [7] the signature and the accepted serial ------------------------------------
 
 bool Updater::checkSignature(const std::string& manifestRequest, const std::string& bytes) {
     auto refuse = [&](SignatureProblem problem, const std::string& reason) {
@@ -775,12 +542,13 @@ bool Updater::checkSignature(const std::string& manifestRequest, const std::stri
         return false;
     };
     const std::string request = manifestRequest + signatureSuffix;
-    if (!get(request)) {
+    if (!link_.get(request)) {
         // An answer other than 200 means there is no signature; no answer
         // at all is a failed connection, as for the manifest.
-        const bool answered = connection_ != nullptr && connection_->status != 0;
-        const int status = answered ? connection_->status : 0;
-        dropConnection();
+        HttpConnection* failed = link_.connection();
+        const bool answered = failed != nullptr && failed->status != 0;
+        const int status = answered ? failed->status : 0;
+        link_.drop();
         if (!answered) {
             error_ = connectionError;
             return false;
@@ -789,17 +557,17 @@ bool Updater::checkSignature(const std::string& manifestRequest, const std::stri
                       std::string(signatureProblemText(SignatureProblem::missing)) +
                           ": the server answered " + std::to_string(status) + " for " + request);
     }
-    HttpConnection* connection = connection_.get();
+    HttpConnection* connection = link_.connection();
     std::string text;
     const bool fits = readBody(connection->input(), signatureFileLimit, text);
     if (connection->streamBuf().truncated()) {
         updateLog("update: the signature of the published manifest was cut short");
-        dropConnection();
+        link_.drop();
         error_ = connectionError;
         return false;
     }
     if (!fits || connection->streamBuf().unreadBody() != 0 || !connection->keepAlive)
-        dropConnection();
+        link_.drop();
     if (!fits)
         return refuse(SignatureProblem::malformedFile,
                       std::string(signatureProblemText(SignatureProblem::malformedFile)) + ": over " +

@@ -1,9 +1,10 @@
 #pragma once
 #include "net/Ed25519.h"
-#include "net/StreamBuf.h"
 #include "support/XThread.h"
+#include "update/Inflater.h"
 #include "update/Manifest.h"
 #include "update/ManifestSignature.h"
+#include "update/ServerLink.h"
 #include "update/UpdateLocation.h"
 
 #include <atomic>
@@ -16,10 +17,8 @@
 #include <string>
 #include <vector>
 
-class HttpConnection;
-class PendingFile;
+class DownloadQueue;
 class UpdaterListener;
-class WriteBehind;
 
 /// Brings the installation in the current directory in line with the
 /// version published at an update location, on its own thread: it fetches
@@ -27,12 +26,22 @@ class WriteBehind;
 /// downloads each file whose digest differs as a zlib stream (verified by
 /// size and MD5 before it replaces the installed file), stages the
 /// launcher's own files in "tmp", deletes files no longer published and
-/// writes the new local manifest. With a public key (`requireSignature`) the
-/// published manifest is accepted only with a good signature of that key, a
-/// serial not below the last one accepted and an expiry not yet come; any
-/// other manifest ends the run with 240 before a file is written or deleted.
-/// One object performs one run at a time; it must be stopped (`stop`)
-/// before it is destroyed.
+/// writes the new local manifest.
+///
+/// Several files are in flight at once, each on a lane of its own (a thread
+/// and a connection), while the listener hears of them one after the other
+/// in manifest order; the first file in that order that fails decides the
+/// run's error. A large file whose connection breaks keeps the compressed
+/// bytes that arrived and continues from them, in a later attempt or a
+/// later run. A run that fails or is cancelled writes a local manifest of
+/// the files it put in place and, for the others, the entries of the old
+/// one, which still describe them.
+///
+/// With a public key (`requireSignature`) the published manifest is
+/// accepted only with a good signature of that key, a serial not below the
+/// last one accepted and an expiry not yet come; any other manifest ends the
+/// run with 240 before a file is written or deleted. One object performs one
+/// run at a time; it must be stopped (`stop`) before it is destroyed.
 class Updater : public XThread {
 public:
     /// Error codes passed to `onError`.
@@ -55,6 +64,11 @@ public:
     static constexpr uint32_t retryPauseMs = 3000;
     /// A connection that delivers no byte for this long fails the attempt.
     static constexpr uint32_t receiveTimeoutMs = 30000;
+    /// Files downloaded at once (each over a connection of its own).
+    static constexpr int defaultLanes = 2;
+    /// Files of this download size and larger resume where a broken
+    /// connection left them.
+    static constexpr int64_t defaultResumeThreshold = int64_t(4) << 20;
 
     /// Waits `ms` milliseconds, or less once a stop is requested.
     using Pause = std::function<void(uint32_t ms)>;
@@ -112,8 +126,15 @@ public:
     /// Replaces the waits (the pause after a failed attempt and the delay
     /// before each attempt); tests record them instead of waiting.
     void setPause(Pause pause) { pause_ = std::move(pause); }
-    /// Replaces the receive time-out of the update connection.
-    void setReceiveTimeout(uint32_t ms) { receiveTimeout_ = ms; }
+    /// Replaces the receive time-out of the update connections.
+    void setReceiveTimeout(uint32_t ms);
+    /// Files downloaded at once (1 or more).
+    void setLanes(int lanes) { lanes_ = lanes < 1 ? 1 : lanes; }
+    /// Files of this download size and larger resume (0: none does).
+    void setResumeThreshold(int64_t bytes) { resumeThreshold_ = bytes; }
+    /// The inflate engine (the fastest the build has by default); any other
+    /// than the fastest also inflates small files as it does large ones.
+    void setInflateEngine(Inflater::Engine engine) { engine_ = engine; }
     /// Replaces the clock that signature expiries are compared with.
     void setWallClock(WallClock clock) { wallClock_ = std::move(clock); }
 
@@ -125,8 +146,6 @@ public:
     std::string serialPath() const { return installDir_ + "/" + serialFileName; }
 
 private:
-    enum class Outcome { success, failure, cancelled };
-
     void checkLocation();
     // Steps 6 to 9; false when the run already ended (cancelled).
     bool updateFiles();
@@ -140,22 +159,15 @@ private:
     void recordSerial();
     bool writeLocalManifest(const Manifest& manifest);
     void deleteObsolete();
-    // `next`: the file downloaded after this one, if any, whose request may
-    // be sent as soon as this body has been read.
-    Outcome download(const std::string& path, const ManifestEntry& entry, const std::string* next);
-    // The attempts of `download`; `created` gets the folders made for it.
-    Outcome attemptDownload(const std::string& path, const ManifestEntry& entry, const std::string* next,
-                            std::vector<std::string>& created);
-    int32_t inflateBody(HttpConnection& connection, const ManifestEntry& entry, PendingFile& out,
-                        const std::string* next, int64_t& compressed, int64_t& written);
-    std::string remotePath(const std::string& path) const;
-    void reportProgress(int64_t compressed, int64_t written);
+    // Downloads `wanted` (published paths, in order) on the lanes and tells
+    // the listener about each in turn. Answers how the run goes on; `done`
+    // gets the files put in place.
+    enum class Downloads { complete, failed, cancelled };
+    Downloads download(const std::vector<const std::string*>& wanted, std::set<std::string>& done);
+    // The local manifest of a run that ended early: what is known of every
+    // published file (see the class comment).
+    Manifest knownManifest(const std::set<std::string>& done) const;
     void endCancelled(const Manifest* partial);
-
-    HttpConnection* ensureConnection();
-    // GET on the connection in use (made when there is none); true for 200.
-    bool get(const std::string& path);
-    void dropConnection();
     void wait(uint32_t ms);
 
     std::atomic<bool> cancel_{false};
@@ -189,24 +201,18 @@ private:
     SerialState storedSerialState_ = SerialState::missing;
     int64_t storedSerial_ = 0;
 
-    // The connection in use. Only the updater's thread changes it, always
-    // under the mutex, so that `requestStop` can shut it down safely.
-    std::unique_ptr<HttpConnection> connection_;
-    std::mutex connectionMutex_;
-    int requestsOnConnection_ = 0;
-    // The request path of a GET already sent on the connection whose answer
-    // has not been read yet; empty when none.
-    std::string prefetched_;
+    // The connection of the run's own requests (location, manifest and
+    // signature); the lanes have theirs.
+    ServerLink link_;
+    // The downloads under way, for `requestStop`.
+    std::shared_ptr<DownloadQueue> downloads_;
+    std::mutex downloadsMutex_;
 
     std::mutex stopMutex_;
     std::condition_variable stopRequested_;
     Pause pause_;
     uint32_t receiveTimeout_ = receiveTimeoutMs;
-
-    // Compressed input of the inflate step; the inflated output goes to the
-    // blocks of the write-behind, which lives for the download part of a run.
-    // Four areas of the stream buffer, read straight from the socket: few
-    // calls per file, and still progress often enough on a slow line.
-    char inBuffer_[4 * INet::StreamBuf::areaSize];
-    std::unique_ptr<WriteBehind> writer_;
+    int lanes_ = defaultLanes;
+    int64_t resumeThreshold_ = defaultResumeThreshold;
+    Inflater::Engine engine_ = Inflater::fastest();
 };

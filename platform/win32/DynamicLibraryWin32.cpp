@@ -2,37 +2,9 @@
 
 #include "platform/win32/SystemError.h"
 
-#include <utility>
-
 namespace platform {
 
-DynamicLibrary::DynamicLibrary(const std::string& file) {
-    load(file);
-}
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        unload();
-        handle_ = std::exchange(other.handle_, nullptr);
-        error_ = std::move(other.error_);
-    }
-    return *this;
-}
-
-DynamicLibrary::~DynamicLibrary() {
-    unload();
-}
-
-bool DynamicLibrary::load(const std::string& file) {
-    unload();
-    error_.clear();
-    if (file.empty()) {
-        error_ = "no library name given";
-        return false;
-    }
+bool DynamicLibrary::loadFile(const std::string& file) {
     // A bare name is searched in Windows' own order: the program's folder,
     // the system folders, the current folder, then PATH.
     handle_ = reinterpret_cast<void*>(LoadLibraryA(file.c_str()));

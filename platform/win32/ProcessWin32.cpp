@@ -27,8 +27,12 @@ std::string inFolder(const std::string& folder, const std::string& name) {
     std::string base = folder.empty() ? name : folder + "\\" + name;
     if (isFile(base))
         return base;
+    // Only a dot in the file's own name is an extension, not one in a
+    // folder before it.
     size_t dot = name.rfind('.');
-    if (dot == std::string::npos && isFile(base + ".exe"))
+    size_t separator = name.find_last_of("\\/");
+    bool extension = dot != std::string::npos && (separator == std::string::npos || dot > separator);
+    if (!extension && isFile(base + ".exe"))
         return base + ".exe";
     return std::string();
 }
@@ -52,15 +56,6 @@ std::string searchPath(const std::string& name) {
         start = end + 1;
     }
     return std::string();
-}
-
-// The command line a program splits itself: the words joined by blanks,
-// exactly as given.
-std::string commandLine(const std::string& program, const std::vector<std::string>& words) {
-    std::string line = program;
-    for (const std::string& word : words)
-        line += " " + word;
-    return line;
 }
 
 } // namespace
@@ -103,43 +98,6 @@ bool replaceProcess(const std::string& program, const std::vector<std::string>& 
     if (why != nullptr)
         *why = std::strerror(errno);
     return false;
-}
-
-int runAndWait(const std::string& program, const std::vector<std::string>& words,
-               const std::function<void()>& pump, uint32_t pumpPeriodMs) {
-    std::string path = findProgram(program);
-    if (path.empty())
-        return kRunNotStarted;
-    std::string line = commandLine(program, words);
-    fflush(nullptr);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return kRunNotStarted;
-    CloseHandle(process.hThread);
-    // The window's messages keep flowing while the program runs.
-    for (;;) {
-        DWORD waited = pump
-                           ? MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, pumpPeriodMs, QS_ALLINPUT)
-                           : WaitForSingleObject(process.hProcess, INFINITE);
-        if (waited == WAIT_OBJECT_0)
-            break;
-        if (waited == WAIT_FAILED) {
-            CloseHandle(process.hProcess);
-            return kRunAbnormalEnd;
-        }
-        pump();
-    }
-    DWORD code = 0;
-    bool known = GetExitCodeProcess(process.hProcess, &code) != 0;
-    CloseHandle(process.hProcess);
-    if (!known)
-        return kRunAbnormalEnd;
-    // Exception codes (0xC0000005 and the like) mean the program crashed;
-    // other codes keep their low byte, as a POSIX exit status does.
-    return code >= 0xC0000000u ? kRunAbnormalEnd : static_cast<int>(code & 0xFFu);
 }
 
 bool setEnvironment(const std::string& name, const char* value) {

@@ -35,7 +35,7 @@ bool openKey(const std::string& path, Key& key) {
 
 } // namespace
 
-std::string userStoreFolder() {
+std::string systemUserStoreFolder() {
     return std::string();
 }
 

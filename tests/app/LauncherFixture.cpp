@@ -4,11 +4,11 @@
 #include "g2/ButtonWidget.h"
 #include "g2/EditWidget.h"
 #include "g2/Game.h"
+#include "platform/Directory.h"
+#include "platform/UserStore.h"
 #include "props/RCacheS.h"
 
-#include <climits>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace apptest {
 
@@ -28,11 +28,12 @@ app::HardwareInfo capableMachine() {
 void LauncherTest::SetUp() {
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
     G2::toolkit().reset();
-    char cwd[PATH_MAX];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    previousDir = cwd;
+    previousDir = platform::currentDirectory();
+    ASSERT_FALSE(previousDir.empty());
+    // The launcher's stored values go to a folder (a registry key) of the
+    // test's own.
     home = std::make_unique<testkit::TempDir>();
-    setenv("XDG_CONFIG_HOME", home->path().c_str(), 1);
+    platform::setUserStoreFolder(home->path());
     services.hardware = capableMachine();
 }
 
@@ -40,7 +41,7 @@ int LauncherTest::start(int port, std::vector<std::string> words) {
     install = std::make_unique<TestInstall>(port);
     for (const auto& [path, text] : installFiles)
         install->write(path, text);
-    EXPECT_EQ(chdir(install->dir().c_str()), 0);
+    EXPECT_TRUE(platform::changeDirectory(install->dir()));
     app::setProgramPath(install->dir() + "/MoravoTown");
     launcher = std::make_unique<app::GLauncher>();
     launcher->setServices(&services);
@@ -131,9 +132,9 @@ void LauncherTest::TearDown() {
     resourceCache().clear();
     G2::toolkit().reset();
     if (!previousDir.empty()) {
-        EXPECT_EQ(chdir(previousDir.c_str()), 0);
+        EXPECT_TRUE(platform::changeDirectory(previousDir));
     }
-    unsetenv("XDG_CONFIG_HOME");
+    platform::setUserStoreFolder("");
     SDL_Quit();
 }
 

@@ -15,6 +15,7 @@
 #include "g2/ProgressWidget.h"
 #include "g2/ScrollWidget.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgramPath.h"
 
 #include <filesystem>
 #include <fstream>
@@ -261,15 +262,17 @@ TEST_F(LauncherTest, DetailAndShadowLevelsMapToTheStoredValues) {
 
 TEST_F(LauncherTest, AMissingDirectXLibraryAsksAndDropsThePlay) {
     ASSERT_EQ(start(1, {"-n"}), 0);
-    // A system library named bare is found on the system's search path.
-    install->write("DirectX.txt", "libm.so.6\n\nmissing_d3dx9.dll\n");
+    // A system library named bare is found on the system's search path: the
+    // C library's mathematics, or the Windows kernel.
+    const std::string systemLibrary = *platform::executableSuffix() == '\0' ? "libm.so.6" : "kernel32.dll";
+    install->write("DirectX.txt", systemLibrary + "\n\nmissing_d3dx9.dll\n");
     frame();
     services.boxAnswer = platform::kAnswerNo;
     click(win().playButton);
     EXPECT_TRUE(frame()); // the loop goes on: the game is not started on this press
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0].substr(0, 22), "ERROR VERSION DIRECTX|");
-    EXPECT_EQ(services.libraries, (std::vector<std::string>{"libm.so.6", "missing_d3dx9.dll"}));
+    EXPECT_EQ(services.libraries, (std::vector<std::string>{systemLibrary, "missing_d3dx9.dll"}));
     EXPECT_EQ(services.styles[0], unsigned(platform::kBoxYesNo | platform::kIconWarning));
     EXPECT_TRUE(services.installers.empty());
 

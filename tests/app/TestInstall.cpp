@@ -98,10 +98,8 @@ TestInstall::TestInstall(int port, bool tls) {
     saveBitmap(dir() + "/res/pictures.bmp", 600, 150, 0x224466);
     saveBitmap(dir() + "/res/credits.bmp", 200, 400, 0x111111);
     saveBitmap(dir() + "/res/logo.bmp", 200, 32, 0x662222);
-    std::error_code ec;
     for (const char* font : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf"})
-        fs::create_symlink(std::string("/usr/share/fonts/truetype/dejavu/") + font, dir() + "/res/" + font,
-                           ec);
+        testkit::linkOrCopy(std::string(MORAVO_FONTS "/") + font, dir() + "/res/" + font);
     tls_ = tls;
     writeConnection(port, "127.0.0.1:1/none");
     write("Game.moravo/Config.txt", configText());

@@ -47,7 +47,7 @@ protected:
         put(src + "/data/new.txt", "a file that version 2 adds\n");
         put(src + "/data/same.txt", std::string(100000, 's'));
         if (withLauncher)
-            put(src + "/MoravoTown", "a new launcher\n");
+            put(src + "/" + updatetest::launcherProgram(), "a new launcher\n");
         PublishReport report;
         ASSERT_TRUE(publishRelease(src, published.path(), report)) << report.error;
         server.putDirectory(published.path(), "/release");
@@ -114,7 +114,7 @@ TEST_F(UpdateFlowTest, ANewLauncherIsStagedAndHoplinTakesOver) {
     if (!ended) {
         EXPECT_FALSE(frame()); // the hand-off ends the loop
     }
-    EXPECT_EQ(contents("tmp/MoravoTown"), "a new launcher\n");
+    EXPECT_EQ(contents("tmp/" + updatetest::launcherProgram()), "a new launcher\n");
     EXPECT_EQ(finish(), 0);
     ASSERT_EQ(services.handOffs.size(), 1u);
     EXPECT_TRUE(services.games.empty());

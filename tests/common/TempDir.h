@@ -34,9 +34,12 @@ public:
     }
 
     const std::string& path() const { return path_; }
-    /// Writes `bytes` to the file `name` inside the directory; answers its path.
+    /// Writes `bytes` to the file `name` inside the directory (its folders
+    /// made); answers its path.
     std::string write(const std::string& name, const std::string& bytes) const {
         std::string file = path_ + "/" + name;
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
         std::ofstream(file, std::ios::binary) << bytes;
         return file;
     }
@@ -44,5 +47,17 @@ public:
 private:
     std::string path_;
 };
+
+/// Puts the file `from` at `to` as a link, or as a copy where the file
+/// system has no links (Windows); false when neither could be made.
+inline bool linkOrCopy(const std::string& from, const std::string& to) {
+    std::error_code ec;
+    std::filesystem::create_symlink(from, to, ec);
+    if (ec) {
+        ec.clear();
+        std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+    }
+    return !ec;
+}
 
 } // namespace testkit

@@ -8,10 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace testkit {
 
@@ -94,68 +91,6 @@ bool Xvfb::start(int width, int height, int depth) {
     }
     display_ = ":" + number;
     return true;
-}
-
-Child::~Child() {
-    if (pid_ > 0 && !reaped_) {
-        kill();
-        wait(5000);
-    }
-}
-
-bool Child::start(const std::string& program, const std::vector<std::string>& args,
-                  const std::vector<std::string>& env, const std::string& directory) {
-    pid_t pid = fork();
-    if (pid < 0)
-        return false;
-    if (pid == 0) {
-        for (const std::string& setting : env)
-            putenv(strdup(setting.c_str()));
-        if (!directory.empty() && chdir(directory.c_str()) != 0)
-            _exit(126);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    pid_ = pid;
-    reaped_ = false;
-    return true;
-}
-
-bool Child::alive() {
-    if (pid_ <= 0 || reaped_)
-        return false;
-    int status = 0;
-    pid_t r = waitpid(pid_, &status, WNOHANG);
-    if (r == pid_) {
-        status_ = status;
-        reaped_ = true;
-        return false;
-    }
-    return true;
-}
-
-int Child::wait(int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (alive()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return -1000;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (!reaped_)
-        return -1;
-    if (WIFEXITED(status_))
-        return WEXITSTATUS(status_);
-    return -2000;
-}
-
-void Child::kill() {
-    if (pid_ > 0 && !reaped_)
-        ::kill(pid_, SIGKILL);
 }
 
 } // namespace testkit

@@ -1,7 +1,7 @@
 #pragma once
 // tools/devserver run as a child process on 127.0.0.1, for the tests that
 // need the reference web service and update server.
-#include "tests/common/Xvfb.h"
+#include "tests/common/Child.h"
 
 #include <string>
 

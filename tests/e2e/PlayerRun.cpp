@@ -51,7 +51,7 @@ void PlayerRun::SetUp() {
         install = prepared; // made, and pointed at its server, by tools/demo
     else
         ASSERT_NO_FATAL_FAILURE(placeInstallation());
-    testkit::ToolRun layout = testkit::runTool(scratch, "widgets " + install);
+    testkit::ToolRun layout = testkit::runTool(scratch, {"widgets", install});
     ASSERT_EQ(layout.code, 0) << layout.err;
     ASSERT_TRUE(widgets.parse(layout.out)) << layout.out;
     text_ = layoutFont(install, "font1");
@@ -71,7 +71,7 @@ void PlayerRun::placeInstallation() {
 }
 
 void PlayerRun::publish(const std::string& www) {
-    testkit::ToolRun run = testkit::runTool(scratch, "publish " MORAVO_BINARY_DIR "/demo/release-2 " + www);
+    testkit::ToolRun run = testkit::runTool(scratch, {"publish", MORAVO_BINARY_DIR "/demo/release-2", www});
     ASSERT_EQ(run.code, 0) << run.err;
 }
 

@@ -9,6 +9,7 @@
 // MORAVO_E2E_INSTALL names an installation already pointed at a running
 // server, whose log MORAVO_E2E_SERVER_LOG names, and MORAVO_E2E_SHOTS the
 // folder for the screenshots (<build>/e2e-screenshots otherwise).
+#include "tests/common/Child.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/X11Client.h"
 #include "tests/common/Xvfb.h"

@@ -1,17 +1,10 @@
 #include "tests/net/LoopbackServer.h"
 
-#include "tests/common/LoopbackListener.h"
+#include "net/SSLSocket.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
-#include <pthread.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace nettest {
 
@@ -51,14 +44,7 @@ std::string headerValue(const std::string& head, const std::string& name) {
 }
 
 int ServerConnection::receive(char* buffer, int length) {
-    int got;
-    if (ssl_ != nullptr) {
-        got = SSL_read(ssl_, buffer, length);
-    } else {
-        do {
-            got = static_cast<int>(::recv(fd_, buffer, static_cast<size_t>(length), 0));
-        } while (got < 0 && errno == EINTR);
-    }
+    int got = ssl_ != nullptr ? SSL_read(ssl_, buffer, length) : socket_.read(buffer, length);
     if (got > 0)
         server_.record(buffer, got);
     return got;
@@ -92,10 +78,9 @@ bool ServerConnection::readRequest(std::string& head, std::string& body) {
 bool ServerConnection::send(const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
-        int sent =
-            ssl_ != nullptr
-                ? SSL_write(ssl_, bytes.data() + done, static_cast<int>(bytes.size() - done))
-                : static_cast<int>(::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL));
+        const int length = static_cast<int>(bytes.size() - done);
+        int sent = ssl_ != nullptr ? SSL_write(ssl_, bytes.data() + done, length)
+                                   : socket_.write(bytes.data() + done, length);
         if (sent <= 0)
             return false;
         done += static_cast<size_t>(sent);
@@ -109,10 +94,13 @@ void ServerConnection::waitForClose() {
     }
 }
 
-LoopbackServer::LoopbackServer(Handler handler, SSL_CTX* tls) : handler_(std::move(handler)), tls_(tls) {
+LoopbackServer::LoopbackServer(Handler handler, SSL_CTX* tls)
+    : handler_(std::move(handler)), tls_(tls), listener_(InetAddress("127.0.0.1", 0), 8) {
+    // No server test could run without it.
+    if (!listener_.bound())
+        std::abort();
     if (tls_ != nullptr)
         SSL_CTX_up_ref(tls_);
-    listenFd_ = testkit::listenOnLoopback(8, port_);
     thread_ = std::thread([this] { loop(); });
 }
 
@@ -120,46 +108,34 @@ LoopbackServer::~LoopbackServer() {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         stopping_ = true;
-        if (activeFd_ >= 0)
-            ::shutdown(activeFd_, SHUT_RDWR);
+        if (active_ != nullptr)
+            active_->abort();
     }
-    ::shutdown(listenFd_, SHUT_RDWR);
     thread_.join();
-    ::close(listenFd_);
     if (tls_ != nullptr)
         SSL_CTX_free(tls_);
 }
 
 void LoopbackServer::loop() {
-    // A TLS write to a client that has gone raises SIGPIPE in the writing
-    // thread; keep it blocked in this thread only, so that the clients under
-    // test still die of it if they ever raise it.
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-
     for (;;) {
-        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
+        std::unique_ptr<INet::TCP::Socket> socket = listener_.accept(10);
         {
             std::lock_guard<std::mutex> guard(mutex_);
-            if (stopping_) {
-                ::close(fd);
+            if (stopping_)
                 return;
-            }
+            if (!socket)
+                continue;
             ++accepted_;
-            activeFd_ = fd;
+            active_ = socket.get();
         }
+        // The TLS records go through the socket's own sends, which never
+        // raise SIGPIPE when a client has gone.
         SSL* ssl = nullptr;
         bool ready = true;
         if (tls_ != nullptr) {
             ssl = SSL_new(tls_);
-            SSL_set_fd(ssl, fd);
+            BIO* bio = INet::TCP::newSocketBio(*socket);
+            SSL_set_bio(ssl, bio, bio);
             if (SSL_accept(ssl) != 1) {
                 ready = false;
                 std::lock_guard<std::mutex> guard(mutex_);
@@ -169,7 +145,7 @@ void LoopbackServer::loop() {
             ERR_clear_error();
         }
         if (ready) {
-            ServerConnection connection(*this, fd, ssl);
+            ServerConnection connection(*this, *socket, ssl);
             handler_(connection);
             if (ssl != nullptr && connection.notify_)
                 SSL_shutdown(ssl);
@@ -178,8 +154,8 @@ void LoopbackServer::loop() {
             SSL_free(ssl);
         ERR_clear_error();
         std::lock_guard<std::mutex> guard(mutex_);
-        activeFd_ = -1;
-        ::close(fd);
+        active_ = nullptr;
+        socket.reset();
         ++closed_;
         changed_.notify_all();
     }
@@ -226,19 +202,8 @@ void LoopbackServer::waitForRequests(int count) {
     changed_.wait(guard, [&] { return static_cast<int>(requests_.size()) >= count; });
 }
 
-ClosedPort::ClosedPort() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
-}
+ClosedPort::ClosedPort() : held_(InetAddress("127.0.0.1", 0), 0) {}
 
-ClosedPort::~ClosedPort() {
-    ::close(fd_);
-}
+ClosedPort::~ClosedPort() = default;
 
 } // namespace nettest

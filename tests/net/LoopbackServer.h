@@ -1,4 +1,6 @@
 #pragma once
+#include "net/Socket.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -28,11 +30,12 @@ public:
 
 private:
     friend class LoopbackServer;
-    ServerConnection(class LoopbackServer& server, int fd, SSL* ssl) : server_(server), fd_(fd), ssl_(ssl) {}
+    ServerConnection(class LoopbackServer& server, INet::TCP::Socket& socket, SSL* ssl)
+        : server_(server), socket_(socket), ssl_(ssl) {}
     int receive(char* buffer, int length);
 
     LoopbackServer& server_;
-    int fd_;
+    INet::TCP::Socket& socket_;
     SSL* ssl_;
     std::string pending_;
     bool notify_ = true;
@@ -50,7 +53,7 @@ public:
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-    uint16_t port() const { return port_; }
+    uint16_t port() const { return listener_.port(); }
 
     /// Every application byte received so far, over all connections.
     std::string received();
@@ -71,8 +74,7 @@ private:
 
     Handler handler_;
     SSL_CTX* tls_ = nullptr;
-    int listenFd_ = -1;
-    uint16_t port_ = 0;
+    INet::TCP::Listener listener_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::string received_;
@@ -80,7 +82,7 @@ private:
     int handshakeFailures_ = 0;
     int closed_ = 0;
     std::vector<std::pair<std::string, std::string>> requests_;
-    int activeFd_ = -1;
+    INet::TCP::Socket* active_ = nullptr;
     bool stopping_ = false;
     std::thread thread_;
 };
@@ -93,11 +95,10 @@ public:
     ~ClosedPort();
     ClosedPort(const ClosedPort&) = delete;
     ClosedPort& operator=(const ClosedPort&) = delete;
-    uint16_t port() const { return port_; }
+    uint16_t port() const { return held_.port(); }
 
 private:
-    int fd_ = -1;
-    uint16_t port_ = 0;
+    INet::TCP::Listener held_;
 };
 
 /// The value of header `name` in a request head ("" when absent).

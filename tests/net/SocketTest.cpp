@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
+#include <chrono>
 #include <thread>
 
 using nettest::ClosedPort;
@@ -15,9 +15,10 @@ using nettest::ServerConnection;
 namespace {
 
 std::string dotted(const InetAddress& address) {
-    in_addr raw{};
-    raw.s_addr = address.ip();
-    return inet_ntoa(raw);
+    const uint32_t ip = address.ip();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&ip); // network order
+    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
+           std::to_string(bytes[3]);
 }
 
 } // namespace
@@ -58,10 +59,13 @@ TEST(SocketTest, ConnectsReadsAndWritesOverLoopback) {
     }
     EXPECT_EQ(std::string(reply, 4), "pong");
     EXPECT_EQ(socket.read(reply, sizeof reply), 0); // server closed
-    // Writing to a closed peer fails instead of killing the process.
+    // Writing to a closed peer fails instead of killing the process (once the
+    // peer's refusal has come back).
     int32_t result = 0;
-    for (int i = 0; i < 100 && result >= 0; ++i)
+    for (int i = 0; i < 100 && result >= 0; ++i) {
         result = socket.write(request.data(), static_cast<int32_t>(request.size()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     EXPECT_EQ(result, -1);
 }
 

@@ -3,6 +3,7 @@
 #include "net/SslContext.h"
 #include "net/WebPortal.h"
 
+#include "tests/common/TempDir.h"
 #include "tests/net/LoopbackServer.h"
 #include "tests/net/TestPki.h"
 #include "tests/net/TestRequests.h"
@@ -11,8 +12,6 @@
 
 #include <filesystem>
 #include <openssl/ssl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace nettest;
 
@@ -21,14 +20,9 @@ namespace {
 class TlsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("moravo-tls-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
         caFile = (dir / "ca.pem").string();
         ASSERT_TRUE(TestPki::writePem(ca.cert, caFile));
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
 
     // Answers every request with a fixed XML answer.
     static LoopbackServer::Handler answering() {
@@ -55,7 +49,8 @@ protected:
 
     Identity ca = TestPki::authority("Test Authority");
     Identity valid = TestPki::server(ca, "DNS:localhost,IP:127.0.0.1");
-    std::filesystem::path dir;
+    testkit::TempDir scratch;
+    std::filesystem::path dir = scratch.path();
     std::string caFile;
 };
 
@@ -114,17 +109,16 @@ TEST_F(TlsTest, TheOldProtocolServerWorksForAClientThatAllowsIt) {
     ServerContext lax(SSL_CTX_new(TLS_client_method()));
     SSL_CTX_set_security_level(lax.get(), 0);
     SSL_CTX_set_min_proto_version(lax.get(), TLS1_1_VERSION);
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = InetAddress("127.0.0.1", server.port()).address();
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    INet::TCP::Socket socket(InetAddress("127.0.0.1", server.port()), true);
+    ASSERT_TRUE(socket.connected);
     SSL* ssl = SSL_new(lax.get());
-    SSL_set_fd(ssl, fd);
+    BIO* bio = INet::TCP::newSocketBio(socket);
+    SSL_set_bio(ssl, bio, bio);
     EXPECT_EQ(SSL_connect(ssl), 1);
     EXPECT_EQ(SSL_version(ssl), TLS1_1_VERSION);
     char reply[2];
     EXPECT_EQ(SSL_read(ssl, reply, 2), 2);
     SSL_free(ssl);
-    ::close(fd);
 }
 
 TEST_F(TlsTest, HandshakeThatNeverCompletesIsNotAConnection) {
@@ -186,7 +180,7 @@ TEST_F(TlsTest, OnlyCloseNotifyIsACleanEnd) {
 }
 
 TEST_F(TlsTest, ContextsThatCannotBeMadeStayNull) {
-    EXPECT_FALSE(SslContext(nullptr, nullptr, (dir / "missing.pem").c_str()).valid());
+    EXPECT_FALSE(SslContext(nullptr, nullptr, (dir / "missing.pem").string().c_str()).valid());
     EXPECT_TRUE(SslContext(nullptr, nullptr, caFile.c_str()).valid());
     EXPECT_TRUE(SslContext().valid()); // the system store
 
@@ -196,7 +190,7 @@ TEST_F(TlsTest, ContextsThatCannotBeMadeStayNull) {
     ASSERT_TRUE(TestPki::writeKeyPem(ca.key, otherKey));
     EXPECT_FALSE(SslContext(certFile.c_str(), otherKey.c_str()).valid()); // key does not match
     EXPECT_FALSE(SslContext(certFile.c_str()).valid());                   // no key in the file
-    EXPECT_FALSE(SslContext((dir / "none.pem").c_str()).valid());
+    EXPECT_FALSE(SslContext((dir / "none.pem").string().c_str()).valid());
 
     // A portal whose trust cannot be loaded sends nothing, not even in clear.
     LoopbackServer server([](ServerConnection& connection) { connection.waitForClose(); });

@@ -6,11 +6,15 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
-testkit::ToolRun runProps(const testkit::TempDir& dir, const std::string& arguments) {
-    return testkit::runTool(dir, "props " + arguments);
+testkit::ToolRun runProps(const testkit::TempDir& dir, const std::string& file) {
+    std::vector<std::string> words{"props"};
+    if (!file.empty())
+        words.push_back(file);
+    return testkit::runTool(dir, words);
 }
 
 } // namespace
@@ -74,11 +78,7 @@ TEST(PropsCommand, AFileNameWithoutDirectoryIsReadFromTheCurrentOne) {
     testkit::TempDir dir;
     dir.write("inc.txt", "b = 2\n");
     dir.write("res.txt", "a = 1\n<inc.txt>\n");
-    std::string out = dir.path() + "/stdout";
-    testkit::Child child;
-    ASSERT_TRUE(child.start(
-        "/bin/sh", {"-c", "exec '" MORAVO_BINARY_DIR "/tools/moravo-tool/moravo-tool' props res.txt >" + out},
-        {}, dir.path()));
-    EXPECT_EQ(child.wait(20000), 0);
-    EXPECT_EQ(testkit::slurp(out), "a=1\nb=2\n");
+    testkit::ToolRun run = testkit::runTool(dir, {"props", "res.txt"}, dir.path());
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, "a=1\nb=2\n");
 }

@@ -1,18 +1,14 @@
 #include "tests/update/FileServer.h"
 
-#include "tests/common/LoopbackListener.h"
+#include "platform/ProgramPath.h"
+#include "tests/net/ReferenceMd5.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sstream>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <string_view>
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 
@@ -33,10 +29,23 @@ std::string decoded(const std::string& path) {
     return out;
 }
 
+bool sendAll(INet::TCP::Socket& socket, const char* data, size_t length) {
+    while (length > 0) {
+        const int32_t sent = socket.write(data, static_cast<int32_t>(std::min<size_t>(length, 1 << 20)));
+        if (sent <= 0)
+            return false;
+        data += sent;
+        length -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
 } // namespace
 
-FileServer::FileServer() {
-    listenFd_ = testkit::listenOnLoopback(16, port_);
+FileServer::FileServer() : listener_(InetAddress("127.0.0.1", 0), 16) {
+    // No updater test could run without it.
+    if (!listener_.bound())
+        std::abort();
     acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -44,20 +53,19 @@ FileServer::~FileServer() {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         stopping_ = true;
-        for (int fd : openFds_)
-            ::shutdown(fd, SHUT_RDWR);
+        for (Socket* socket : open_)
+            socket->abort();
     }
     changed_.notify_all();
-    ::shutdown(listenFd_, SHUT_RDWR);
     acceptor_.join();
     for (std::thread& worker : workers_)
         worker.join();
-    ::close(listenFd_);
 }
 
 void FileServer::put(const std::string& path, const std::string& bytes) {
+    auto shared = std::make_shared<const std::string>(bytes);
     std::lock_guard<std::mutex> guard(mutex_);
-    files_[path] = bytes;
+    files_[path] = std::move(shared);
 }
 
 void FileServer::remove(const std::string& path) {
@@ -88,6 +96,27 @@ void FileServer::closeEveryConnection(bool yes) {
     closeEvery_ = yes;
 }
 
+void FileServer::cutEveryConnectionAfter(size_t bytes) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    cutAfter_ = bytes;
+}
+
+void FileServer::ignoreRanges(bool yes) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    ignoreRanges_ = yes;
+}
+
+std::vector<int64_t> FileServer::rangesAsked(const std::string& path) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto it = ranges_.find(path);
+    return it == ranges_.end() ? std::vector<int64_t>() : it->second;
+}
+
+uint64_t FileServer::bodyBytesSent() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return bodyBytes_;
+}
+
 int FileServer::gets(const std::string& path) {
     std::lock_guard<std::mutex> guard(mutex_);
     auto it = gets_.find(path);
@@ -102,6 +131,11 @@ std::vector<std::string> FileServer::requested() {
 int FileServer::connections() {
     std::lock_guard<std::mutex> guard(mutex_);
     return connections_;
+}
+
+void FileServer::waitForGets(const std::string& path, int count) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    changed_.wait(guard, [&] { return gets_[path] >= count; });
 }
 
 void FileServer::waitForSilence(int count) {
@@ -119,48 +153,51 @@ void FileServer::release() {
 
 void FileServer::acceptLoop() {
     for (;;) {
-        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
+        std::unique_ptr<Socket> socket = listener_.accept(10);
         std::lock_guard<std::mutex> guard(mutex_);
-        if (stopping_) {
-            ::close(fd);
+        if (stopping_)
             return;
-        }
+        if (!socket)
+            continue;
         ++connections_;
-        openFds_.push_back(fd);
-        workers_.emplace_back([this, fd] { serve(fd); });
+        open_.push_back(socket.get());
+        workers_.emplace_back(
+            [this, connection = std::move(socket)]() mutable { serve(std::move(connection)); });
     }
 }
 
-bool FileServer::sendAll(int fd, const char* data, size_t length) {
-    while (length > 0) {
-        ssize_t sent = ::send(fd, data, length, MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        data += sent;
-        length -= static_cast<size_t>(sent);
+bool FileServer::sendBody(Socket& socket, const char* data, size_t length, size_t& connectionBytes) {
+    size_t cutAfter;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        cutAfter = cutAfter_;
     }
-    return true;
+    size_t allowed = length;
+    if (cutAfter > 0)
+        allowed = std::min(length, cutAfter > connectionBytes ? cutAfter - connectionBytes : 0);
+    const bool sent = sendAll(socket, data, allowed);
+    connectionBytes += allowed;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        bodyBytes_ += allowed;
+    }
+    return sent && allowed == length;
 }
 
-bool FileServer::drip(int fd, const std::string& bytes, size_t piece) {
+bool FileServer::drip(Socket& socket, std::string_view bytes, size_t piece) {
     for (size_t at = 0; at < bytes.size(); at += piece) {
         {
             std::unique_lock<std::mutex> guard(mutex_);
             if (changed_.wait_for(guard, std::chrono::milliseconds(20), [&] { return stopping_; }))
                 return false;
         }
-        if (!sendAll(fd, bytes.data() + at, std::min(piece, bytes.size() - at)))
+        if (!sendAll(socket, bytes.data() + at, std::min(piece, bytes.size() - at)))
             return false;
     }
     return true;
 }
 
-bool FileServer::waitWhileSilent(int fd) {
+bool FileServer::waitWhileSilent(Socket& socket, std::string& pending) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         ++silences_;
@@ -174,22 +211,25 @@ bool FileServer::waitWhileSilent(int fd) {
                 return !stopping_;
         }
         // A client that went away ends the wait.
-        pollfd watch{fd, POLLIN, 0};
-        if (::poll(&watch, 1, 0) > 0) {
-            char probe;
-            if (::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) <= 0)
+        if (socket.readable(0)) {
+            char buffer[4096];
+            const int32_t got = socket.read(buffer, sizeof buffer);
+            if (got <= 0)
                 return false;
+            pending.append(buffer, static_cast<size_t>(got));
         }
     }
 }
 
-void FileServer::serve(int fd) {
+void FileServer::serve(std::unique_ptr<Socket> connection) {
+    Socket& socket = *connection;
     std::string pending;
     char buffer[8192];
+    size_t connectionBytes = 0;
     for (;;) {
         size_t end;
         while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
-            ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+            const int32_t got = socket.read(buffer, sizeof buffer);
             if (got <= 0)
                 goto done;
             pending.append(buffer, static_cast<size_t>(got));
@@ -200,24 +240,34 @@ void FileServer::serve(int fd) {
         std::string method, target;
         line >> method >> target;
         const std::string path = decoded(target);
+        int64_t rangeFrom = -1;
+        const std::string rangeHeader = "\r\nRange: bytes=";
+        const size_t range = head.find(rangeHeader);
+        if (range != std::string::npos)
+            rangeFrom = std::strtoll(head.c_str() + range + rangeHeader.size(), nullptr, 10);
 
-        std::string body;
+        std::shared_ptr<const std::string> file;
         bool found;
+        bool partial = false;
         Rule rule;
         bool closeAfter;
         {
             std::lock_guard<std::mutex> guard(mutex_);
             ++gets_[path];
             requested_.push_back(path);
-            auto file = files_.find(path);
-            found = file != files_.end();
+            if (rangeFrom >= 0)
+                ranges_[path].push_back(rangeFrom);
+            auto stored = files_.find(path);
+            found = stored != files_.end();
             if (found)
-                body = file->second;
+                file = stored->second;
             auto replacement = replacements_.find(path);
             if (found && replacement != replacements_.end() && replacement->second.second > 0) {
-                body = replacement->second.first;
+                file = std::make_shared<const std::string>(replacement->second.first);
                 --replacement->second.second;
             }
+            partial =
+                found && rangeFrom >= 0 && !ignoreRanges_ && static_cast<size_t>(rangeFrom) < file->size();
             auto r = rules_.find(path);
             if (r != rules_.end() && r->second.times != 0) {
                 rule = r->second;
@@ -229,78 +279,65 @@ void FileServer::serve(int fd) {
         changed_.notify_all();
         if (!found || rule.fault == Fault::notFound) {
             const std::string answer = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found";
-            if (!sendAll(fd, answer.data(), answer.size()))
+            if (!sendAll(socket, answer.data(), answer.size()))
                 break;
             continue;
         }
         if (rule.fault == Fault::endless) {
             const std::string endlessHead = "HTTP/1.1 200 OK\r\nContent-Length: 1000000000000\r\n\r\n";
-            bool sending = sendAll(fd, endlessHead.data(), endlessHead.size());
+            bool sending = sendAll(socket, endlessHead.data(), endlessHead.size());
             for (uint64_t n = 0; sending; ++n) {
                 const std::string line = "0123456789abcdef0123456789abcdef 1 1 f" + std::to_string(n) + "\n";
-                sending = sendAll(fd, line.data(), line.size());
+                sending = sendAll(socket, line.data(), line.size());
             }
             break;
         }
+        const size_t offset = partial ? static_cast<size_t>(rangeFrom) : 0;
+        const std::string_view body = std::string_view(*file).substr(offset);
         const std::string answerHead =
-            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+            partial ? "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(body.size()) +
+                          "\r\nContent-Range: bytes " + std::to_string(offset) + "-" +
+                          std::to_string(file->size() - 1) + "/" + std::to_string(file->size()) + "\r\n\r\n"
+                    : "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
         if (rule.fault == Fault::dripHead || rule.fault == Fault::dripBody) {
             const bool slowHead = rule.fault == Fault::dripHead;
-            const bool headSent =
-                slowHead ? drip(fd, answerHead, 1) : sendAll(fd, answerHead.data(), answerHead.size());
-            const bool bodySent = headSent && (slowHead ? sendAll(fd, body.data(), body.size())
-                                                        : drip(fd, body, std::max<size_t>(rule.offset, 1)));
+            const bool headSent = slowHead ? drip(socket, answerHead, 1)
+                                           : sendAll(socket, answerHead.data(), answerHead.size());
+            const bool bodySent =
+                headSent && (slowHead ? sendAll(socket, body.data(), body.size())
+                                      : drip(socket, body, std::max<size_t>(rule.offset, 1)));
             if (!bodySent)
                 break;
             continue;
         }
-        if (!sendAll(fd, answerHead.data(), answerHead.size()))
+        if (!sendAll(socket, answerHead.data(), answerHead.size()))
             break;
         if (rule.fault == Fault::cut) {
-            sendAll(fd, body.data(), std::min(rule.offset, body.size()));
+            sendAll(socket, body.data(), std::min(rule.offset, body.size()));
             break;
         }
         if (rule.fault == Fault::silent) {
             const size_t first = std::min(rule.offset, body.size());
-            if (!sendAll(fd, body.data(), first) || !waitWhileSilent(fd))
+            if (!sendAll(socket, body.data(), first) || !waitWhileSilent(socket, pending))
                 break;
-            if (!sendAll(fd, body.data() + first, body.size() - first))
+            if (!sendAll(socket, body.data() + first, body.size() - first))
                 break;
             continue;
         }
-        if (!sendAll(fd, body.data(), body.size()))
+        if (!sendBody(socket, body.data(), body.size(), connectionBytes))
             break;
         if (closeAfter || rule.fault == Fault::closeAfter)
             break;
     }
 done:
     std::lock_guard<std::mutex> guard(mutex_);
-    for (auto it = openFds_.begin(); it != openFds_.end(); ++it) {
-        if (*it == fd) {
-            openFds_.erase(it);
+    for (auto it = open_.begin(); it != open_.end(); ++it) {
+        if (*it == &socket) {
+            open_.erase(it);
             break;
         }
     }
-    ::close(fd);
-}
-
-TempDir::TempDir() {
-    char name[] = "/tmp/moravo-update-XXXXXX";
-    if (mkdtemp(name) != nullptr)
-        path_ = name;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    if (!path_.empty())
-        fs::remove_all(path_, ec);
-}
-
-std::string TempDir::write(const std::string& relative, const std::string& bytes) const {
-    const fs::path file = fs::path(path_) / relative;
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-    return file.string();
+    connection.reset();
 }
 
 std::string readFile(const std::string& path) {
@@ -310,26 +347,41 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-namespace {
-
-std::string runFilter(const std::string& command, const std::string& bytes) {
-    TempDir scratch;
-    const std::string input = scratch.write("in", bytes);
-    const std::string output = scratch.path() + "/out";
-    const std::string line = command + " <'" + input + "' >'" + output + "'";
-    if (std::system(line.c_str()) != 0)
+std::string deflated(const std::string& bytes, int level) {
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    std::string packed(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+                  static_cast<uLong>(bytes.size()), level) != Z_OK)
         std::abort();
-    return readFile(output);
+    packed.resize(size);
+    return packed;
 }
 
-} // namespace
-
-std::string pigzCompress(const std::string& bytes, int level) {
-    return runFilter("pigz -z -c -" + std::to_string(level), bytes);
+std::string inflated(const std::string& packed) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
+        return std::string();
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    stream.avail_in = static_cast<uInt>(packed.size());
+    std::string bytes;
+    int result = Z_OK;
+    while (result == Z_OK) {
+        char piece[16384];
+        stream.next_out = reinterpret_cast<Bytef*>(piece);
+        stream.avail_out = sizeof piece;
+        result = inflate(&stream, Z_NO_FLUSH);
+        bytes.append(piece, sizeof piece - stream.avail_out);
+    }
+    inflateEnd(&stream);
+    return result == Z_STREAM_END ? bytes : std::string();
 }
 
-std::string md5sumOf(const std::string& bytes) {
-    return runFilter("md5sum", bytes).substr(0, 32);
+std::string launcherProgram() {
+    return std::string("MoravoTown") + platform::executableSuffix();
+}
+
+std::string md5Of(const std::string& bytes) {
+    return nettest::referenceMd5(bytes);
 }
 
 CurrentDir::CurrentDir(const std::string& path) : previous_(fs::current_path().string()) {

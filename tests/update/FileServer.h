@@ -1,17 +1,23 @@
 #pragma once
+#include "net/Socket.h"
+#include "tests/common/TempDir.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace updatetest {
 
 /// An HTTP/1.1 file server on 127.0.0.1 (a free port): answers GET with
-/// "Content-Length" and keeps connections alive, one thread per connection.
-/// Paths can be given faults to play a broken or hostile server.
+/// "Content-Length" and keeps connections alive, one thread per connection;
+/// "Range: bytes=N-" is answered with 206 unless ranges are ignored. Paths
+/// can be given faults to play a broken or hostile server.
 class FileServer {
 public:
     enum class Fault {
@@ -30,7 +36,7 @@ public:
     FileServer(const FileServer&) = delete;
     FileServer& operator=(const FileServer&) = delete;
 
-    uint16_t port() const { return port_; }
+    uint16_t port() const { return listener_.port(); }
 
     void put(const std::string& path, const std::string& bytes);
     void remove(const std::string& path);
@@ -42,11 +48,22 @@ public:
     void setReplacement(const std::string& path, const std::string& bytes, int times);
     /// Every connection is closed after its answer, without saying so.
     void closeEveryConnection(bool yes);
+    /// Every connection is closed once it has sent `bytes` bytes of bodies
+    /// (0: never), in the middle of a body if need be.
+    void cutEveryConnectionAfter(size_t bytes);
+    /// Range requests are answered with the whole file (200).
+    void ignoreRanges(bool yes);
 
     /// GETs received for a path (a decoded request path).
     int gets(const std::string& path);
     std::vector<std::string> requested();
+    /// The offsets asked for by the Range requests of a path, in order.
+    std::vector<int64_t> rangesAsked(const std::string& path);
+    /// Body bytes sent so far, over every connection.
+    uint64_t bodyBytesSent();
     int connections();
+    /// Blocks until the path has been asked for `count` times.
+    void waitForGets(const std::string& path, int count = 1);
     /// Blocks until a silent fault has been reached `count` times.
     void waitForSilence(int count = 1);
     /// Lets every silent answer continue with the rest of its body.
@@ -59,26 +76,34 @@ private:
         int times = -1;
     };
 
-    void acceptLoop();
-    void serve(int fd);
-    bool sendAll(int fd, const char* data, size_t length);
-    // Sends `piece` bytes every 20 ms; false once the client or server went.
-    bool drip(int fd, const std::string& bytes, size_t piece);
-    // Waits for a release; false when the server stops or the client left.
-    bool waitWhileSilent(int fd);
+    using Socket = INet::TCP::Socket;
 
-    int listenFd_ = -1;
-    uint16_t port_ = 0;
+    void acceptLoop();
+    void serve(std::unique_ptr<Socket> socket);
+    // Sends body bytes, counted, up to the connection's cut; false when the
+    // connection was cut or failed.
+    bool sendBody(Socket& socket, const char* data, size_t length, size_t& connectionBytes);
+    // Sends `piece` bytes every 20 ms; false once the client or server went.
+    bool drip(Socket& socket, std::string_view bytes, size_t piece);
+    // Waits for a release; false when the server stops or the client left.
+    // Bytes the client sends meanwhile are kept in `pending`.
+    bool waitWhileSilent(Socket& socket, std::string& pending);
+
+    INet::TCP::Listener listener_;
     std::thread acceptor_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::map<std::string, std::string> files_;
+    std::map<std::string, std::shared_ptr<const std::string>> files_;
     std::map<std::string, Rule> rules_;
     std::map<std::string, std::pair<std::string, int>> replacements_;
     std::map<std::string, int> gets_;
+    std::map<std::string, std::vector<int64_t>> ranges_;
+    uint64_t bodyBytes_ = 0;
+    size_t cutAfter_ = 0;
+    bool ignoreRanges_ = false;
     std::vector<std::string> requested_;
     std::vector<std::thread> workers_;
-    std::vector<int> openFds_;
+    std::vector<Socket*> open_;
     int connections_ = 0;
     int silences_ = 0;
     bool released_ = false;
@@ -86,26 +111,22 @@ private:
     bool stopping_ = false;
 };
 
-/// zlib stream of `bytes` made by pigz (not by the launcher's code).
-std::string pigzCompress(const std::string& bytes, int level = 9);
+/// zlib stream of `bytes` made by zlib's own deflate (not by the launcher's
+/// code).
+std::string deflated(const std::string& bytes, int level = 9);
 
-/// MD5 of the bytes, computed by md5sum.
-std::string md5sumOf(const std::string& bytes);
+/// The bytes of a zlib stream, by zlib's own inflate; empty when it is not
+/// one.
+std::string inflated(const std::string& packed);
 
-/// A private scratch directory, removed at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    /// Writes a file below the directory (its folders made); answers its path.
-    std::string write(const std::string& relative, const std::string& bytes) const;
+/// MD5 of the bytes, computed without the launcher's own MD5.
+std::string md5Of(const std::string& bytes);
 
-private:
-    std::string path_;
-};
+using testkit::TempDir;
+
+/// The launcher's program as this system names it ("MoravoTown", or
+/// "MoravoTown.exe" on Windows): one of the files the updater stages.
+std::string launcherProgram();
 
 std::string readFile(const std::string& path);
 

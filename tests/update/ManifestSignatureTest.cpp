@@ -4,13 +4,13 @@
 #include "update/ManifestSignature.h"
 #include "net/Base64.h"
 #include "net/Ed25519.h"
+#include "platform/PrivateFile.h"
 #include "tests/update/FileServer.h"
 #include "update/PublicationSigning.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using updatetest::readFile;
@@ -206,9 +206,7 @@ TEST(PublicationSigning, KeyFilesAreOwnerOnlyAndNeverOverwrittenUnlessAsked) {
     const std::string path = dir.path() + "/signing.pem";
     std::string publicKey, error;
     ASSERT_TRUE(createSigningKey(path, false, publicKey, error)) << error;
-    struct stat info {};
-    ASSERT_EQ(stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_TRUE(platform::isPrivateFile(path));
     Ed25519PrivateKey key;
     ASSERT_TRUE(loadSigningKey(path, key, error)) << error;
     EXPECT_EQ(key.publicKey().base64(), publicKey);
@@ -224,8 +222,7 @@ TEST(PublicationSigning, KeyFilesAreOwnerOnlyAndNeverOverwrittenUnlessAsked) {
     ASSERT_TRUE(createSigningKey(path, true, second, error)) << error;
     EXPECT_NE(second, publicKey);
     EXPECT_NE(readFile(path), before);
-    ASSERT_EQ(stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_TRUE(platform::isPrivateFile(path));
     EXPECT_FALSE(fs::exists(path + ".moravo-part"));
 
     EXPECT_FALSE(loadSigningKey(dir.path() + "/none.pem", key, error));

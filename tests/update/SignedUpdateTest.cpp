@@ -1,6 +1,6 @@
 // The update engine with a public key: a signed publication goes in, and
 // every forgery, replay and expired signature ends the run with 240 leaving
-// the installation exactly as it was. The files are compressed by pigz and
+// the installation exactly as it was. The files are compressed by zlib and
 // signed here over the bytes served, as a publisher would.
 #include "net/Base64.h"
 #include "net/Ed25519.h"
@@ -20,7 +20,7 @@
 namespace fs = std::filesystem;
 using updatetest::CurrentDir;
 using updatetest::FileServer;
-using updatetest::md5sumOf;
+using updatetest::md5Of;
 using updatetest::readFile;
 using updatetest::TempDir;
 
@@ -74,12 +74,12 @@ protected:
 
     void publish(const std::string& path, const std::string& bytes) {
         release[path] = bytes;
-        server.put("/rel/" + path + ".zz", updatetest::pigzCompress(bytes));
+        server.put("/rel/" + path + ".zz", updatetest::deflated(bytes));
     }
     std::string manifestText() const {
         std::ostringstream text;
         for (const auto& [path, bytes] : release)
-            text << md5sumOf(bytes) << " " << bytes.size() << " 0 " << path << "\n";
+            text << md5Of(bytes) << " " << bytes.size() << " 0 " << path << "\n";
         return text.str();
     }
     // The signature file of `manifest`, signed with `by`.
@@ -138,7 +138,7 @@ protected:
 TEST_F(SignedUpdateTest, ASignedPublicationUpdatesAndItsSerialIsKept) {
     publish("data/a.txt", "version 2 of a");
     publish("b.bin", std::string(50000, 'b'));
-    publish("MoravoTown", "new launcher");
+    publish(updatetest::launcherProgram(), "new launcher");
     install.write("data/a.txt", "version 1 of a");
     install.write("obsolete.txt", "x");
     serve(1700000500, now + 10);
@@ -148,11 +148,12 @@ TEST_F(SignedUpdateTest, ASignedPublicationUpdatesAndItsSerialIsKept) {
     Outcome outcome;
     run(updater, outcome);
     EXPECT_EQ(outcome.events(),
-              (std::vector<std::string>{"downloadBegin", "fileBegin MoravoTown", "fileBegin b.bin",
-                                        "fileBegin data/a.txt", "deleting obsolete.txt", "finished 1"}));
+              (std::vector<std::string>{"downloadBegin", "fileBegin " + updatetest::launcherProgram(),
+                                        "fileBegin b.bin", "fileBegin data/a.txt", "deleting obsolete.txt",
+                                        "finished 1"}));
     EXPECT_EQ(updater.signatureProblem(), SignatureProblem::none);
     EXPECT_EQ(readFile("data/a.txt"), "version 2 of a");
-    EXPECT_EQ(readFile("tmp/MoravoTown"), "new launcher");
+    EXPECT_EQ(readFile("tmp/" + updatetest::launcherProgram()), "new launcher");
     EXPECT_EQ(readFile("checklist.txt"), served);
     EXPECT_EQ(readFile("checklist.serial"), "1700000500\n");
     // The signature is asked for right after the manifest, before any file.
@@ -160,7 +161,8 @@ TEST_F(SignedUpdateTest, ASignedPublicationUpdatesAndItsSerialIsKept) {
     ASSERT_GE(requested.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(requested.begin(), requested.begin() + 3),
               (std::vector<std::string>{"/rel/current.txt", "/rel/checklist.txt", "/rel/checklist.txt.sig"}));
-    EXPECT_EQ(server.connections(), 1);
+    // The run's connection goes on in the first lane; the second has its own.
+    EXPECT_EQ(server.connections(), Updater::defaultLanes);
 
     // The serial file is neither hashed nor deleted: a scan of the
     // installation and the deletion pass leave it alone.
@@ -174,7 +176,7 @@ TEST_F(SignedUpdateTest, ASignedPublicationUpdatesAndItsSerialIsKept) {
 
 TEST_F(SignedUpdateTest, EveryRefusedManifestEndsWith240AndChangesNoByte) {
     publish("a.txt", "alpha 1");
-    publish("MoravoTown", "launcher 1");
+    publish(updatetest::launcherProgram(), "launcher 1");
     updateOnce(now - 100);
     // Version 2 is what the refused runs would have brought.
     publish("a.txt", "alpha 2");

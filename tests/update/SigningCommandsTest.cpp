@@ -4,7 +4,8 @@
 // a signed update.
 #include "net/Ed25519.h"
 #include "platform/Clock.h"
-#include "tests/common/Xvfb.h"
+#include "platform/PrivateFile.h"
+#include "tests/common/ToolRun.h"
 #include "tests/update/FileServer.h"
 #include "update/ManifestSignature.h"
 #include "update/PublicationSigning.h"
@@ -12,39 +13,29 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace fs = std::filesystem;
+using testkit::ToolRun;
 using updatetest::FileServer;
 using updatetest::readFile;
 using updatetest::TempDir;
 
 namespace {
 
-struct ToolRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-ToolRun runProgram(const std::string& program, const std::string& arguments,
+ToolRun runProgram(const std::string& program, const std::vector<std::string>& words,
                    const std::string& directory = "") {
     TempDir logs;
-    testkit::Child child;
-    const std::string line =
-        "exec '" + program + "' " + arguments + " >'" + logs.path() + "/out' 2>'" + logs.path() + "/err'";
-    if (!child.start("/bin/sh", {"-c", line}, {}, directory))
-        return {-1, "", "could not start"};
-    const int code = child.wait(60000);
-    return {code, readFile(logs.path() + "/out"), readFile(logs.path() + "/err")};
+    return testkit::runProgram(logs, program, words, directory);
 }
 
-ToolRun runTool(const std::string& arguments) {
-    return runProgram(MORAVO_BINARY_DIR "/tools/moravo-tool/moravo-tool", arguments);
+ToolRun runTool(const std::vector<std::string>& words) {
+    return runProgram(testkit::kMoravoTool, words);
 }
 
-std::string shellWord(const std::string& path) {
-    return "'" + path + "'";
+// The words of `extra` ("--sign KEY") after `words`.
+std::vector<std::string> with(std::vector<std::string> words, const std::vector<std::string>& extra) {
+    words.insert(words.end(), extra.begin(), extra.end());
+    return words;
 }
 
 size_t count(const std::string& text, const std::string& part) {
@@ -58,18 +49,18 @@ class SigningCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         keyFile = keys.path() + "/signing.pem";
-        ToolRun run = runTool("keygen " + shellWord(keyFile));
+        ToolRun run = runTool({"keygen", keyFile});
         ASSERT_EQ(run.code, 0) << run.err;
         ASSERT_EQ(run.out.size(), 45u) << run.out;
         publicKey = run.out.substr(0, 44);
     }
-    ToolRun publish(const std::string& extra = "") {
-        ToolRun run = runTool("publish " + shellWord(source.path()) + " " + shellWord(out.path()) + extra);
+    ToolRun publish(const std::vector<std::string>& extra = {}) {
+        ToolRun run = runTool(with({"publish", source.path(), out.path()}, extra));
         server.putDirectory(out.path(), "/rel");
         return run;
     }
-    ToolRun publishSigned(const std::string& extra = "") {
-        return publish(" --sign " + shellWord(keyFile) + extra);
+    ToolRun publishSigned(const std::vector<std::string>& extra = {}) {
+        return publish(with({"--sign", keyFile}, extra));
     }
     ManifestSignature served() {
         ManifestSignature signature;
@@ -85,8 +76,8 @@ protected:
         install.write("ZEP_client.xml", text);
         source.write("ZEP_client.xml", text);
     }
-    ToolRun update(const std::string& extra = "") {
-        return runTool("update " + shellWord(install.path()) + " " + location() + extra);
+    ToolRun update(const std::vector<std::string>& extra = {}) {
+        return runTool(with({"update", install.path(), location()}, extra));
     }
 
     TempDir keys, source, out, install;
@@ -98,9 +89,7 @@ protected:
 } // namespace
 
 TEST_F(SigningCommandsTest, KeygenWritesAnOwnerOnlyKeyOnceAndPrintsThePublicKey) {
-    struct stat info {};
-    ASSERT_EQ(stat(keyFile.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_TRUE(platform::isPrivateFile(keyFile));
     Ed25519PublicKey key;
     EXPECT_TRUE(key.fromBase64(publicKey)) << publicKey;
     Ed25519PrivateKey privateKey;
@@ -109,17 +98,17 @@ TEST_F(SigningCommandsTest, KeygenWritesAnOwnerOnlyKeyOnceAndPrintsThePublicKey)
     EXPECT_EQ(privateKey.publicKey().base64(), publicKey);
 
     const std::string before = readFile(keyFile);
-    ToolRun again = runTool("keygen " + shellWord(keyFile));
+    ToolRun again = runTool({"keygen", keyFile});
     EXPECT_EQ(again.code, 1);
     EXPECT_TRUE(again.out.empty());
     EXPECT_NE(again.err.find("--force"), std::string::npos) << again.err;
     EXPECT_EQ(readFile(keyFile), before);
-    ToolRun forced = runTool("keygen " + shellWord(keyFile) + " --force");
+    ToolRun forced = runTool({"keygen", keyFile, "--force"});
     EXPECT_EQ(forced.code, 0) << forced.err;
     EXPECT_NE(forced.out.substr(0, 44), publicKey);
     EXPECT_NE(readFile(keyFile), before);
-    EXPECT_EQ(runTool("keygen").code, 2);
-    EXPECT_EQ(runTool("keygen a b").code, 2);
+    EXPECT_EQ(runTool({"keygen"}).code, 2);
+    EXPECT_EQ(runTool({"keygen", "a", "b"}).code, 2);
 }
 
 TEST_F(SigningCommandsTest, PublishSignsWithGrowingSerialsAndAnExpiryInDays) {
@@ -140,7 +129,7 @@ TEST_F(SigningCommandsTest, PublishSignsWithGrowingSerialsAndAnExpiryInDays) {
 
     // Each publication has a larger serial, even within the same second.
     source.write("b.txt", "beta");
-    ASSERT_EQ(publishSigned(" --expires 7").code, 0);
+    ASSERT_EQ(publishSigned({"--expires", "7"}).code, 0);
     const ManifestSignature second = served();
     EXPECT_GT(second.serial, first.serial);
     EXPECT_TRUE(second.hasExpiry);
@@ -149,10 +138,10 @@ TEST_F(SigningCommandsTest, PublishSignsWithGrowingSerialsAndAnExpiryInDays) {
     ASSERT_EQ(publishSigned().code, 0);
     EXPECT_GT(served().serial, second.serial);
 
-    EXPECT_EQ(publish(" --expires 7").code, 2); // an expiry needs a signature
-    EXPECT_EQ(publishSigned(" --expires 0").code, 2);
-    EXPECT_EQ(publishSigned(" --expires soon").code, 2);
-    EXPECT_EQ(publish(" --sign").code, 2);
+    EXPECT_EQ(publish({"--expires", "7"}).code, 2); // an expiry needs a signature
+    EXPECT_EQ(publishSigned({"--expires", "0"}).code, 2);
+    EXPECT_EQ(publishSigned({"--expires", "soon"}).code, 2);
+    EXPECT_EQ(publish({"--sign"}).code, 2);
     // Published unsigned over a signed folder: said, since launchers with a
     // key will refuse it.
     run = publish();
@@ -188,15 +177,16 @@ TEST_F(SigningCommandsTest, UpdateTakesTheKeyOfTheInstallationAndTellsWhyItRefus
     tampered[5] ^= 0x01;
     struct Refusal {
         const char* reason;
-        std::string manifest, signature, extra;
+        std::string manifest, signature;
+        std::vector<std::string> extra;
     };
     const std::vector<Refusal> refusals = {
-        {"bad signature", tampered, readFile(out.path() + "/checklist.txt.sig"), ""},
-        {"signature missing", manifest, "", ""},
-        {"older serial (replay)", oldManifest, oldSignature, ""},
-        {"expired", manifest, expired, ""},
-        {"malformed signature file", manifest, "serial 1\n", ""},
-        {"malformed key", manifest, readFile(out.path() + "/checklist.txt.sig"), " --key AAAA"},
+        {"bad signature", tampered, readFile(out.path() + "/checklist.txt.sig"), {}},
+        {"signature missing", manifest, "", {}},
+        {"older serial (replay)", oldManifest, oldSignature, {}},
+        {"expired", manifest, expired, {}},
+        {"malformed signature file", manifest, "serial 1\n", {}},
+        {"malformed key", manifest, readFile(out.path() + "/checklist.txt.sig"), {"--key", "AAAA"}},
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(r.reason);
@@ -219,13 +209,13 @@ TEST_F(SigningCommandsTest, UpdateTakesTheKeyOfTheInstallationAndTellsWhyItRefus
     // publication, the right one takes it.
     server.putDirectory(out.path(), "/rel");
     TempDir other;
-    ToolRun second = runTool("keygen " + shellWord(other.path() + "/k.pem"));
+    ToolRun second = runTool({"keygen", other.path() + "/k.pem"});
     ASSERT_EQ(second.code, 0);
-    run = update(" --key " + second.out.substr(0, 44));
+    run = update({"--key", second.out.substr(0, 44)});
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.err.find("refused: bad signature"), std::string::npos) << run.err;
     install.write("ZEP_client.xml", "<ZEP><update url=\"x\" key=\"broken\"/></ZEP>");
-    EXPECT_EQ(update(" --key " + publicKey).code, 0);
+    EXPECT_EQ(update({"--key", publicKey}).code, 0);
 }
 
 TEST_F(SigningCommandsTest, UpdateSaysOnceThatUpdatesAreUnsigned) {
@@ -246,22 +236,23 @@ TEST_F(SigningCommandsTest, UpdateSaysOnceThatUpdatesAreUnsigned) {
 }
 
 TEST_F(SigningCommandsTest, HoplinLeavesAStagedFileSwappedAfterASignedUpdate) {
-    source.write("MoravoTown", "new launcher");
-    source.write("hoplin", "new completer");
+    const std::string launcher = updatetest::launcherProgram();
+    source.write(launcher, "new launcher");
+    source.write("SDL.dll", "new library");
     configureKey(publicKey);
     ASSERT_EQ(publishSigned().code, 0);
-    install.write("MoravoTown", "old launcher");
-    install.write("hoplin", "old completer");
+    install.write(launcher, "old launcher");
+    install.write("SDL.dll", "old library");
     ToolRun run = update();
     ASSERT_EQ(run.code, 3) << run.out << run.err; // staged for hoplin
-    install.write("tmp/MoravoTown", "a launcher nobody published");
+    install.write("tmp/" + launcher, "a launcher nobody published");
 
-    run = runProgram(MORAVO_BINARY_DIR "/hoplin/hoplin", "no-such-launcher tmp", install.path());
+    run = runProgram(MORAVO_BINARY_DIR "/hoplin/hoplin", {"no-such-launcher", "tmp"}, install.path());
     EXPECT_EQ(run.code, 1); // no launcher to start
-    const std::string log = readFile(install.path() + "/hoplin.log");
-    EXPECT_NE(log.find("#--Error Verificando MoravoTown\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("Moviendo tmp/hoplin a hoplin\n"), std::string::npos) << log;
-    EXPECT_EQ(readFile(install.path() + "/MoravoTown"), "old launcher");
-    EXPECT_EQ(readFile(install.path() + "/tmp/MoravoTown"), "a launcher nobody published");
-    EXPECT_EQ(readFile(install.path() + "/hoplin"), "new completer");
+    const std::string log = testkit::slurpText(install.path() + "/hoplin.log");
+    EXPECT_NE(log.find("#--Error Verificando " + launcher + "\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Moviendo tmp/SDL.dll a SDL.dll\n"), std::string::npos) << log;
+    EXPECT_EQ(readFile(install.path() + "/" + launcher), "old launcher");
+    EXPECT_EQ(readFile(install.path() + "/tmp/" + launcher), "a launcher nobody published");
+    EXPECT_EQ(readFile(install.path() + "/SDL.dll"), "new library");
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The update engine's test fixture: an installation in a scratch folder, a
-// loopback server whose files were compressed by pigz, and a listener that
+// loopback server whose files were compressed by zlib, and a listener that
 // records the run's story.
 #include "tests/update/FileServer.h"
 #include "update/Manifest.h"
@@ -105,13 +105,13 @@ protected:
 
     std::string location() const { return "127.0.0.1:" + std::to_string(server.port()) + "/rel"; }
 
-    // Publishes a file compressed by pigz; `packed` false leaves the packed
+    // Publishes a file compressed by zlib; `packed` false leaves the packed
     // size out of the manifest (0).
     const Published& publish(const std::string& path, const std::string& bytes, bool packed = true) {
         Published& file = release[path];
         file.bytes = bytes;
-        file.packed = updatetest::pigzCompress(bytes);
-        file.entry = ManifestEntry{md5sumOf(bytes), static_cast<int64_t>(bytes.size()),
+        file.packed = updatetest::deflated(bytes);
+        file.entry = ManifestEntry{md5Of(bytes), static_cast<int64_t>(bytes.size()),
                                    packed ? static_cast<int64_t>(file.packed.size()) : 0};
         server.put("/rel/" + path + ".zz", file.packed);
         serveManifest();
@@ -133,9 +133,14 @@ protected:
     void installCurrent(const std::string& path) { install.write(path, release.at(path).bytes); }
 
     void run(Updater& updater, int32_t attempts = 0) {
-        updater.setPause([this](uint32_t ms) { pauses.push_back(ms); });
+        updater.setPause([this](uint32_t ms) { recordPause(ms); });
         updater.prepareUpdate(&recorder, 0, attempts);
         updater.run();
+    }
+    // Pauses come from the lanes' threads.
+    void recordPause(uint32_t ms) {
+        std::lock_guard<std::mutex> guard(pauseMutex);
+        pauses.push_back(ms);
     }
     Manifest localManifest() {
         std::istringstream in(readFile("checklist.txt"));
@@ -157,6 +162,7 @@ protected:
     FileServer server;
     std::map<std::string, Published> release;
     Recorder recorder;
+    std::mutex pauseMutex;
     std::vector<uint32_t> pauses;
 };
 

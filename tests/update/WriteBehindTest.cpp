@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-using updatetest::md5sumOf;
+using updatetest::md5Of;
 using updatetest::readFile;
 using updatetest::TempDir;
 
@@ -30,7 +30,7 @@ TEST(WriteBehind, BlocksReachTheFileAndTheDigestInOrderFileAfterFile) {
         std::string digest;
         ASSERT_TRUE(writer.finish(digest));
         ASSERT_TRUE(out.commit());
-        EXPECT_EQ(digest, md5sumOf(expected));
+        EXPECT_EQ(digest, md5Of(expected));
         EXPECT_EQ(readFile(path), expected);
     }
 
@@ -50,5 +50,5 @@ TEST(WriteBehind, BlocksReachTheFileAndTheDigestInOrderFileAfterFile) {
     std::memset(writer.block(), 'y', 3);
     EXPECT_TRUE(writer.submit(3));
     EXPECT_TRUE(writer.finish(digest));
-    EXPECT_EQ(digest, md5sumOf("yyy"));
+    EXPECT_EQ(digest, md5Of("yyy"));
 }

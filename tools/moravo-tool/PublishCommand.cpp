@@ -1,9 +1,12 @@
-// moravo-tool publish SRC_DIR OUT_DIR [--sign PRIVATE_FILE [--expires DAYS]]:
-// makes OUT_DIR servable by any static HTTP/1.1 server as the update
-// location of the release in SRC_DIR; signed, OUT_DIR/checklist.txt.sig
-// is written after the manifest.
+// moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--sign PRIVATE_FILE
+// [--expires DAYS]]: makes OUT_DIR servable by any static HTTP/1.1 server as
+// the update location of the release in SRC_DIR, compressing N files at once
+// (one per core by default); signed, OUT_DIR/checklist.txt.sig is written
+// after the manifest. On a terminal a progress line follows the work.
 #include "platform/Clock.h"
+#include "platform/Console.h"
 #include "tools/moravo-tool/Command.h"
+#include "tools/moravo-tool/ConsoleListener.h"
 #include "update/PublicationSigning.h"
 #include "update/Publisher.h"
 
@@ -19,9 +22,44 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--sign PRIVATE_FILE [--expires DAYS]]\n");
+                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--sign PRIVATE_FILE [--expires "
+                 "DAYS]]\n");
     return 2;
 }
+
+// The lines of the files done and, on a terminal, a progress line below
+// them, redrawn at most ten times a second.
+class PublishDisplay {
+public:
+    explicit PublishDisplay(bool terminal) : terminal_(terminal), start_(platform::milliseconds()) {}
+
+    void line(const char* action, const std::string& path) {
+        if (drawn_)
+            std::fputs("\r\033[K", stdout);
+        drawn_ = false;
+        std::printf("%s %s\n", action, path.c_str());
+    }
+    void progress(int64_t done, int64_t total) {
+        const uint32_t now = platform::milliseconds();
+        if (!terminal_ || (drawn_ && done < total && static_cast<int32_t>(now - lastDraw_) < 100))
+            return;
+        lastDraw_ = now;
+        drawn_ = true;
+        std::printf("\r\033[K%s", progressLine(done, total, now - start_, 30).c_str());
+        std::fflush(stdout);
+    }
+    void end() {
+        if (drawn_)
+            std::fputs("\r\033[K", stdout);
+        drawn_ = false;
+    }
+
+private:
+    bool terminal_;
+    uint32_t start_;
+    uint32_t lastDraw_ = 0;
+    bool drawn_ = false;
+};
 
 } // namespace
 
@@ -29,9 +67,18 @@ int runPublish(int argc, char** argv) {
     std::vector<std::string> positional;
     std::string keyFile;
     long expiresDays = 0;
+    PublishOptions options;
     for (int i = 0; i < argc; ++i) {
         const std::string word = argv[i];
-        if (word == "--sign" && i + 1 < argc) {
+        if (word == "--jobs" && i + 1 < argc) {
+            char* end = nullptr;
+            const long jobs = std::strtol(argv[++i], &end, 10);
+            if (end == nullptr || *end != '\0' || jobs < 1 || jobs > 256) {
+                std::fprintf(stderr, "moravo-tool publish: --jobs takes a count from 1 to 256\n");
+                return 2;
+            }
+            options.jobs = static_cast<int>(jobs);
+        } else if (word == "--sign" && i + 1 < argc) {
             keyFile = argv[++i];
         } else if (word == "--expires" && i + 1 < argc) {
             char* end = nullptr;
@@ -52,15 +99,17 @@ int runPublish(int argc, char** argv) {
     const std::string& source = positional[0];
     const std::string& out = positional[1];
 
-    auto onFile = [](const char* action, const std::string& path) {
-        std::printf("%s %s\n", action, path.c_str());
-    };
+    PublishDisplay display(platform::isTerminal(stdout));
+    auto onFile = [&](const char* action, const std::string& path) { display.line(action, path); };
+    options.onProgress = [&](int64_t done, int64_t total) { display.progress(done, total); };
     PublishReport report;
     SignatureReport signature;
-    const bool ok = keyFile.empty()
-                        ? publishRelease(source, out, report, onFile)
-                        : publishSignedRelease(source, out, keyFile, static_cast<int32_t>(expiresDays),
-                                               platform::secondsSince1970(), report, signature, onFile);
+    const bool ok =
+        keyFile.empty()
+            ? publishRelease(source, out, report, onFile, options)
+            : publishSignedRelease(source, out, keyFile, static_cast<int32_t>(expiresDays),
+                                   platform::secondsSince1970(), report, signature, onFile, options);
+    display.end();
     if (!ok) {
         std::fprintf(stderr, "moravo-tool publish: %s\n", report.error.c_str());
         return 1;

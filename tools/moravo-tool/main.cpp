@@ -14,7 +14,7 @@ const Command commands[] = {
      runLogin},
     {"keygen", "PRIVATE_FILE [--force]", "makes a signing key; prints the public key for ZEP_client.xml",
      runKeygen},
-    {"publish", "SRC_DIR OUT_DIR [--sign PRIVATE_FILE [--expires DAYS]]",
+    {"publish", "SRC_DIR OUT_DIR [--jobs N] [--sign PRIVATE_FILE [--expires DAYS]]",
      "compresses a release into OUT_DIR (checklist.txt, <path>.zz, current.txt); only what changed",
      runPublish},
     {"scan", "DIR", "prints the manifest of an installation as the updater's scanner makes it", runScan},

@@ -8,7 +8,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
+#include <filesystem>
+#include <string>
 
 namespace {
 
@@ -29,8 +30,10 @@ void record(const char* format, ...) {
 }
 
 const char* here() {
-    static char directory[4096];
-    return getcwd(directory, sizeof directory) != nullptr ? directory : "?";
+    static std::string directory;
+    std::error_code ec;
+    directory = std::filesystem::current_path(ec).generic_string();
+    return ec ? "?" : directory.c_str();
 }
 
 class Recorder : public GameModule {

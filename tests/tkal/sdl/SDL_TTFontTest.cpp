@@ -14,7 +14,7 @@ using TKAL::SDL_TTFont;
 
 namespace {
 
-const char* const fontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const char* const fontPath = MORAVO_FONTS "/DejaVuSans.ttf";
 
 class SDL_TTFontTest : public ::testing::Test {
 protected:

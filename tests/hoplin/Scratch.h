@@ -1,0 +1,63 @@
+#pragma once
+// The scratch installation of the hoplin tests and its file helpers.
+#include "tests/common/TempDir.h"
+#include "tests/common/ToolRun.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace hoplintest {
+
+/// A scratch folder that is the current one for its lifetime.
+class Scratch {
+public:
+    Scratch() : previous_(std::filesystem::current_path().string()) {
+        std::filesystem::current_path(dir_.path());
+    }
+    ~Scratch() {
+        std::error_code ec;
+        std::filesystem::current_path(previous_, ec);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    const std::string& path() const { return dir_.path(); }
+
+private:
+    testkit::TempDir dir_;
+    std::string previous_;
+};
+
+inline void write(const std::string& path, const std::string& bytes) {
+    std::filesystem::path file(path);
+    if (file.has_parent_path())
+        std::filesystem::create_directories(file.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+inline std::string read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// hoplin's log, a text file: the C library of Windows ends its lines with
+/// CR LF, read here as LF.
+inline std::string logText() {
+    return testkit::slurpText("hoplin.log");
+}
+
+inline std::string enoent() {
+    return std::to_string(ENOENT);
+}
+
+// A destination that cannot be replaced: a folder holding a file, which
+// neither a deletion nor a rename can take away.
+inline void block(const std::string& path) {
+    write(path + "/held", "x");
+}
+
+} // namespace hoplintest

@@ -1,0 +1,34 @@
+#pragma once
+// What the installation scanner tells its listener, and what it lists.
+#include "update/InstallScanner.h"
+#include "update/UpdaterListener.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace updatetest {
+
+class ScanRecorder : public UScannerListener {
+public:
+    void onStage(int32_t stage) override { events.push_back("stage " + std::to_string(stage)); }
+    void onScanBegin(int32_t count) override {
+        events.push_back("begin " + std::to_string(count));
+        if (atBegin)
+            atBegin();
+    }
+    void onScanStep(const std::string& path) override { events.push_back(path); }
+
+    std::vector<std::string> events;
+    std::function<void()> atBegin;
+};
+
+inline std::vector<std::string> listed(const InstallScanner& scanner) {
+    std::vector<std::string> files;
+    EXPECT_GE(scanner.list(files), 0);
+    return files;
+}
+
+} // namespace updatetest

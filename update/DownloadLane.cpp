@@ -1,0 +1,563 @@
+// DownloadLane: the downloads of one lane.
+//   [1] the lane's thread and its loop over the queue
+//   [2] one file: its attempts, kept bytes and outcome
+//   [3] inflate, verification and the next file's request
+#include "update/DownloadLane.h"
+
+#include "net/HttpConnection.h"
+#include "net/StreamBuf.h"
+#include "net/UrlEscape.h"
+#include "platform/Thread.h"
+#include "update/Manifest.h"
+#include "update/SafePaths.h"
+#include "update/UpdateLog.h"
+#include "update/Updater.h"
+#include "update/WriteBehind.h"
+
+#ifdef MORAVO_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Compressed bytes read from the socket at a time: four areas of the stream
+// buffer, read straight from the socket: few calls per file, and still
+// progress often enough on a slow line.
+constexpr size_t inputSize = 4 * INet::StreamBuf::areaSize;
+
+// The largest zlib stream of `size` bytes (at most `largestFile`): zlib's
+// own bound for what its deflate can produce (compressBound, computed here
+// in 64 bits), and a small margin for other deflaters' block layout.
+int64_t compressedLimit(int64_t size) {
+    const int64_t zlibBound = size + (size >> 12) + (size >> 14) + (size >> 25) + 13;
+    return zlibBound + (size >> 10) + 4096;
+}
+
+// The code of a body that ended before its zlib stream did.
+constexpr int32_t cutShort = Updater::inflateFinishError - Inflater::bufferError;
+
+} // namespace
+
+struct DownloadLane::Transfer {
+    explicit Transfer(Inflater::Engine engine) : inflater(engine) {}
+
+    PendingFile out;
+    Inflater inflater;
+    ResumeFile kept;
+    bool resumable = false;
+    bool active = false;
+    // The destination could be opened (a staged file's folder may not).
+    bool destinationReady = true;
+    bool inflaterReady = true;
+    bool streamEnded = false;
+    int64_t compressed = 0;
+    int64_t written = 0;
+    // Folders made for the file, removed unless it is put in place.
+    std::vector<std::string> created;
+};
+
+// Reads compressed bytes: from the connection's body, from the bytes kept
+// by an earlier attempt, or from a body already read into memory.
+class DownloadLane::Source {
+public:
+    explicit Source(std::streambuf* body) : body_(body) {}
+    explicit Source(ResumeFile* kept) : kept_(kept) {}
+    Source(const char* bytes, size_t length) : bytes_(bytes), left_(length) {}
+    size_t read(char* into, size_t length) {
+        if (kept_ != nullptr)
+            return kept_->read(into, length);
+        if (bytes_ != nullptr) {
+            const size_t take = std::min(length, left_);
+            std::memcpy(into, bytes_, take);
+            bytes_ += take;
+            left_ -= take;
+            return take;
+        }
+        const std::streamsize got = body_->sgetn(into, static_cast<std::streamsize>(length));
+        return got > 0 ? static_cast<size_t>(got) : 0;
+    }
+    bool fromNetwork() const { return body_ != nullptr; }
+
+private:
+    std::streambuf* body_ = nullptr;
+    ResumeFile* kept_ = nullptr;
+    const char* bytes_ = nullptr;
+    size_t left_ = 0;
+};
+
+#ifdef MORAVO_HAVE_LIBDEFLATE
+void DownloadLane::DecompressorDeleter::operator()(libdeflate_decompressor* decompressor) const {
+    libdeflate_free_decompressor(decompressor);
+}
+#endif
+
+// [1] the lane's thread ----------------------------------------------------------
+
+DownloadLane::DownloadLane(std::shared_ptr<DownloadQueue> queue, const DownloadSettings& settings,
+                           const std::atomic<bool>& cancel, std::function<void(uint32_t)> wait)
+    : queue_(std::move(queue)), settings_(settings), cancel_(cancel), wait_(std::move(wait)),
+      link_(settings.location, settings.receiveTimeoutMs, cancel), writer_(std::make_unique<WriteBehind>()),
+      input_(new char[inputSize]) {}
+
+DownloadLane::~DownloadLane() = default;
+
+void DownloadLane::launch(std::unique_ptr<DownloadLane> lane) {
+    lane->queue_->laneStarted();
+    uint32_t id = 0;
+    DownloadLane* raw = lane.release();
+    if (!platform::startThread(&DownloadLane::entry, raw, id))
+        entry(raw); // without a thread of its own the lane works here
+}
+
+void DownloadLane::entry(void* raw) {
+    std::unique_ptr<DownloadLane> lane(static_cast<DownloadLane*>(raw));
+    lane->work();
+    // The lane's files and connection are closed before the run hears that
+    // it ended; the queue outlives that call.
+    std::shared_ptr<DownloadQueue> queue = lane->queue_;
+    lane.reset();
+    queue->laneEnded();
+}
+
+bool DownloadLane::stopped(size_t index) const {
+    return cancel_ || queue_->abandoned(index);
+}
+
+void DownloadLane::work() {
+    int64_t index = queue_->claim();
+    while (index >= 0) {
+        queue_->setLink(&link_, index);
+        int64_t claimed = -1;
+        if (stopped(static_cast<size_t>(index))) {
+            queue_->finish(static_cast<size_t>(index), DownloadQueue::State::cancelled);
+            // A request may have been sent ahead for it.
+            link_.drop();
+        } else {
+            download(static_cast<size_t>(index), claimed);
+        }
+        index = claimed >= 0 ? claimed : queue_->claim();
+    }
+    queue_->removeLink(&link_);
+    link_.drop();
+}
+
+std::string DownloadLane::remotePath(const std::string& path) const {
+    return urlEscape(settings_.location.basePath + "/" + path + ".zz");
+}
+
+std::string DownloadLane::keptPath(const std::string& path) const {
+    return settings_.installDir + "/" + path + ResumeFile::suffix;
+}
+
+bool DownloadLane::resumable(const ManifestEntry& entry) const {
+    return settings_.resumeThreshold > 0 && downloadSize(entry) >= settings_.resumeThreshold;
+}
+
+// [2] one file ----------------------------------------------------------------------
+
+void DownloadLane::download(size_t index, int64_t& claimed) {
+    Transfer transfer(settings_.engine);
+    int32_t error = 0;
+    const Outcome outcome = attempts(transfer, index, claimed, error);
+    // Every byte handed to the writer is written before the file is dropped.
+    std::string ignored;
+    writer_->finish(ignored);
+    bool staged = false;
+    if (outcome == Outcome::success) {
+        staged = !settings_.stagingDir.empty() && settings_.selfFiles.count(queue_->path(index)) != 0;
+    } else {
+        transfer.out.discard();
+        // Folders are made for the file but kept only once it is in place: a
+        // run that fails or is cancelled leaves no empty folder behind.
+        std::lock_guard<std::mutex> layout(queue_->layoutMutex());
+        removeCreatedDirectories(transfer.created);
+    }
+    const DownloadQueue::State state = outcome == Outcome::success   ? DownloadQueue::State::done
+                                       : outcome == Outcome::failure ? DownloadQueue::State::failed
+                                                                     : DownloadQueue::State::cancelled;
+    queue_->finish(index, state, error, staged);
+}
+
+bool DownloadLane::startTransfer(Transfer& transfer, size_t index) {
+    const std::string& path = queue_->path(index);
+    const bool staged = !settings_.stagingDir.empty() && settings_.selfFiles.count(path) != 0;
+    const std::string stagedPath = settings_.stagingDir + "/" + path;
+    const std::string destination = settings_.installDir + "/" + (staged ? stagedPath : path);
+    {
+        std::lock_guard<std::mutex> layout(queue_->layoutMutex());
+        // A staged file's folders that cannot be made fail each attempt with
+        // 48 at its first write; a destination that cannot be opened fails
+        // the file at once.
+        transfer.destinationReady =
+            !staged || makeParentDirectories(settings_.installDir, stagedPath, &transfer.created);
+        if (transfer.destinationReady && !transfer.out.open(destination)) {
+            updateLog("update: cannot open %s for writing", destination.c_str());
+            return false;
+        }
+    }
+    // A staged file takes the permissions of the installed file it will
+    // replace.
+    if (staged)
+        transfer.out.setPermissionsFrom(settings_.installDir + "/" + path);
+    transfer.out.setProgram(isLauncherProgram(path));
+    transfer.inflaterReady = transfer.inflater.init();
+    writer_->begin(&transfer.out);
+    transfer.compressed = 0;
+    transfer.written = 0;
+    transfer.streamEnded = false;
+    transfer.active = true;
+    if (transfer.resumable && !transfer.kept.isOpen())
+        transfer.kept.open(keptPath(path), queue_->entry(index));
+    return true;
+}
+
+void DownloadLane::resetTransfer(Transfer& transfer, bool keepBytes) {
+    std::string ignored;
+    writer_->finish(ignored);
+    transfer.out.discard();
+    transfer.inflater.end();
+    transfer.active = false;
+    if (keepBytes)
+        transfer.kept.close();
+    else
+        transfer.kept.remove();
+}
+
+int32_t DownloadLane::replayKept(Transfer& transfer, size_t index) {
+    const ManifestEntry& entry = queue_->entry(index);
+    if (transfer.kept.kept() > compressedLimit(entry.size))
+        return Updater::downloadError;
+    Source source(&transfer.kept);
+    const int32_t result = pump(transfer, index, source, false);
+    if (result == 0 && transfer.compressed != transfer.kept.kept())
+        return Updater::readError;
+    return result;
+}
+
+DownloadLane::Outcome DownloadLane::attempts(Transfer& transfer, size_t index, int64_t& claimed,
+                                             int32_t& error) {
+    const std::string& path = queue_->path(index);
+    const ManifestEntry& entry = queue_->entry(index);
+    const std::string remote = remotePath(path);
+    {
+        std::lock_guard<std::mutex> layout(queue_->layoutMutex());
+        if (!makeParentDirectories(settings_.installDir, path, &transfer.created)) {
+            updateLog("update: cannot make the directories of %s", path.c_str());
+            error = Updater::directoryError;
+            return Outcome::failure;
+        }
+    }
+    transfer.resumable = resumable(entry);
+    int32_t attempt = 0;
+    for (;;) {
+        if (error != 0) {
+            wait_(Updater::retryPauseMs);
+            error = 0;
+        }
+        if (stopped(index)) {
+            resetTransfer(transfer, true);
+            return Outcome::cancelled;
+        }
+        if (!transfer.active) {
+            if (!startTransfer(transfer, index)) {
+                error = Updater::writeError;
+                transfer.kept.close();
+                return Outcome::failure;
+            }
+            if (transfer.kept.kept() > 0) {
+                const int32_t replayed = replayKept(transfer, index);
+                if (replayed == Updater::cancelled) {
+                    resetTransfer(transfer, true);
+                    return Outcome::cancelled;
+                }
+                if (replayed != 0) {
+                    updateLog("update: the bytes kept for %s cannot be used; it starts over", path.c_str());
+                    resetTransfer(transfer, false);
+                    if (!startTransfer(transfer, index)) {
+                        error = Updater::writeError;
+                        return Outcome::failure;
+                    }
+                }
+            }
+        }
+        queue_->progress(index, transfer.compressed, transfer.written);
+        if (settings_.delayMs != 0)
+            wait_(settings_.delayMs);
+
+        bool keepTransfer = transfer.resumable;
+        if (transfer.streamEnded) {
+            // Every byte was kept by an earlier run: nothing to fetch.
+            error = complete(transfer, index, nullptr, claimed);
+            keepTransfer = false;
+        } else if (!link_.get(remote, transfer.compressed > 0 ? transfer.compressed : -1)) {
+            const HttpConnection* failed = link_.connection();
+            const bool answered = failed != nullptr && failed->status != 0;
+            link_.drop();
+            if (cancel_) {
+                resetTransfer(transfer, true);
+                return Outcome::cancelled;
+            }
+            error = Updater::downloadError;
+            // A server that refuses the rest of a file (its file may have
+            // changed under the same entry) gets asked for all of it next.
+            keepTransfer = transfer.resumable && !(answered && transfer.compressed > 0);
+        } else {
+            HttpConnection& connection = *link_.connection();
+            error = receive(transfer, index, connection, claimed);
+            // A body that stopped coming (a cut connection, a time-out) is
+            // continued by the next attempt from the bytes kept; any other
+            // failure starts over.
+            keepTransfer = transfer.resumable && transfer.kept.isOpen() && error == cutShort &&
+                           connection.streamBuf().truncated();
+            if (error == 0) {
+                // Bytes left after the end of the zlib stream would be read
+                // as the next response: the connection is not reused.
+                if (link_.sentAhead().empty() && connection.streamBuf().unreadBody() != 0)
+                    link_.drop();
+                else if (!connection.keepAlive)
+                    link_.drop();
+            } else {
+                // The connection may be dead or mid-body: the next attempt
+                // starts on a new one.
+                link_.drop();
+            }
+        }
+        if (error == 0 && !transfer.out.commit()) {
+            updateLog("update: cannot put %s in place", path.c_str());
+            error = Updater::writeError;
+        }
+        if (error == 0) {
+            transfer.kept.remove();
+            return Outcome::success;
+        }
+        if (error == Updater::cancelled) {
+            error = 0;
+            resetTransfer(transfer, true);
+            return Outcome::cancelled;
+        }
+        queue_->attemptFailed(index, error);
+        ++attempt;
+        if (!keepTransfer)
+            resetTransfer(transfer, false);
+        if (attempt >= settings_.maxAttempts) {
+            resetTransfer(transfer, keepTransfer);
+            return Outcome::failure;
+        }
+    }
+}
+
+// [3] inflate and verification --------------------------------------------------
+
+int32_t DownloadLane::receive(Transfer& transfer, size_t index, HttpConnection& connection,
+                              int64_t& claimed) {
+    const ManifestEntry& entry = queue_->entry(index);
+    if (connection.status == 206 && connection.rangeStart != transfer.compressed) {
+        updateLog("update: the server answered other bytes than those asked for");
+        return Updater::downloadError;
+    }
+    if (connection.status == 200 && transfer.compressed > 0) {
+        // The server sends the whole file again: it starts over.
+        resetTransfer(transfer, false);
+        if (!startTransfer(transfer, index))
+            return Updater::writeError;
+    }
+    // The packed size is only a progress figure; what bounds the body is the
+    // most any zlib stream of the file's size can take.
+    const int64_t inputLimit = compressedLimit(entry.size);
+    if (connection.contentLength > static_cast<uint64_t>(inputLimit - transfer.compressed)) {
+        updateLog("update: %llu compressed bytes offered for a file of %lld bytes",
+                  static_cast<unsigned long long>(connection.contentLength),
+                  static_cast<long long>(entry.size));
+        return Updater::downloadError;
+    }
+    if (!transfer.destinationReady)
+        return Updater::writeError;
+    if (!transfer.inflaterReady)
+        return Updater::inflateInitError;
+#ifdef MORAVO_HAVE_LIBDEFLATE
+    if (settings_.wholeBodies && !transfer.resumable && transfer.compressed == 0 &&
+        entry.size <= wholeBodyLimit)
+        return receiveWhole(transfer, index, connection, claimed);
+#endif
+    Source source(connection.input().rdbuf());
+    const int32_t result = pump(transfer, index, source, true);
+    if (result != 0)
+        return result;
+    return complete(transfer, index, &connection, claimed);
+}
+
+#ifdef MORAVO_HAVE_LIBDEFLATE
+int32_t DownloadLane::receiveWhole(Transfer& transfer, size_t index, HttpConnection& connection,
+                                   int64_t& claimed) {
+    const ManifestEntry& entry = queue_->entry(index);
+    if (decompressor_ == nullptr)
+        decompressor_.reset(libdeflate_alloc_decompressor());
+    wholeIn_.resize(static_cast<size_t>(connection.contentLength));
+    const std::streamsize got =
+        connection.input().rdbuf()->sgetn(&wholeIn_[0], static_cast<std::streamsize>(wholeIn_.size()));
+    const size_t length = got > 0 ? static_cast<size_t>(got) : 0;
+    queue_->progress(index, static_cast<int64_t>(length), 0);
+    if (stopped(index))
+        return Updater::cancelled;
+    wholeOut_.resize(static_cast<size_t>(entry.size));
+    size_t used = 0, produced = 0;
+    const bool inflated =
+        decompressor_ != nullptr &&
+        libdeflate_zlib_decompress_ex(decompressor_.get(), wholeIn_.data(), length, &wholeOut_[0],
+                                      wholeOut_.size(), &used, &produced) == LIBDEFLATE_SUCCESS;
+    if (!inflated) {
+        // The streaming inflater reads the same bytes, so that the failure
+        // gets the code it always had.
+        Source source(wholeIn_.data(), length);
+        const int32_t result = pump(transfer, index, source, true);
+        return result != 0 ? result : complete(transfer, index, &connection, claimed);
+    }
+    transfer.compressed = static_cast<int64_t>(length);
+    for (size_t at = 0; at < produced; at += WriteBehind::blockSize) {
+        const size_t piece = std::min(WriteBehind::blockSize, produced - at);
+        std::memcpy(writer_->block(), wholeOut_.data() + at, piece);
+        if (!writer_->submit(piece))
+            return Updater::writeError;
+        transfer.written += static_cast<int64_t>(piece);
+    }
+    transfer.streamEnded = true;
+    return complete(transfer, index, &connection, claimed);
+}
+#endif
+
+int32_t DownloadLane::pump(Transfer& transfer, size_t index, Source& source, bool toTheEnd) {
+    const ManifestEntry& entry = queue_->entry(index);
+    WriteBehind& writer = *writer_;
+    // The inflated bytes are hashed and written behind, while the next block
+    // is inflated.
+    unsigned char* next = reinterpret_cast<unsigned char*>(writer.block());
+    size_t room = WriteBehind::blockSize;
+    const unsigned char* in = nullptr;
+    size_t inLength = 0;
+    int32_t result = 0;
+    bool inputEnded = false;
+
+    // Output beyond the published size stops the inflate at once: a small
+    // body must not be able to fill the disk.
+    auto checkSize = [&]() -> int32_t {
+        if (transfer.written + static_cast<int64_t>(WriteBehind::blockSize - room) <= entry.size)
+            return 0;
+        updateLog("update: the file inflates beyond its %lld bytes", static_cast<long long>(entry.size));
+        return Updater::downloadError;
+    };
+    // Hands the filled part of the output block over.
+    auto drain = [&]() -> int32_t {
+        const size_t produced = WriteBehind::blockSize - room;
+        if (produced > 0) {
+            if (!writer.submit(produced))
+                return Updater::writeError;
+            transfer.written += static_cast<int64_t>(produced);
+        }
+        next = reinterpret_cast<unsigned char*>(writer.block());
+        room = WriteBehind::blockSize;
+        return 0;
+    };
+    auto inflate = [&](int32_t base) -> int32_t {
+        const int r = transfer.inflater.inflate(in, inLength, next, room);
+        if (r < 0)
+            return base - r;
+        transfer.streamEnded = r == Inflater::streamEnd;
+        return checkSize();
+    };
+
+    while (!inputEnded && !transfer.streamEnded) {
+        queue_->progress(index, transfer.compressed, transfer.written);
+        if (stopped(index)) {
+            result = Updater::cancelled;
+            break;
+        }
+        if (inLength == 0) {
+            const size_t got = source.read(input_.get(), inputSize);
+            if (got < inputSize)
+                inputEnded = true;
+            if (got == 0)
+                continue;
+            if (source.fromNetwork())
+                transfer.kept.append(input_.get(), got);
+            transfer.compressed += static_cast<int64_t>(got);
+            in = reinterpret_cast<const unsigned char*>(input_.get());
+            inLength = got;
+        }
+        if ((result = inflate(Updater::inflateInputError)) != 0)
+            break;
+        if ((room == 0 || transfer.streamEnded) && (result = drain()) != 0)
+            break;
+    }
+    if (!toTheEnd) {
+        // Kept bytes: everything read is inflated, and the stream goes on
+        // with the bytes of the network.
+        while (result == 0 && !transfer.streamEnded && inLength > 0) {
+            if ((result = inflate(Updater::inflateFinishError)) == 0)
+                result = drain();
+        }
+    }
+    // Input that ended before the zlib stream did: what the inflater still
+    // holds is taken out; a stream cut short ends in an error, never a short
+    // file.
+    while (toTheEnd && result == 0 && !transfer.streamEnded) {
+        queue_->progress(index, transfer.compressed, transfer.written);
+        if (stopped(index)) {
+            result = Updater::cancelled;
+            break;
+        }
+        if ((result = inflate(Updater::inflateFinishError)) == 0)
+            result = drain();
+    }
+    // What was inflated before a body was cut belongs to the file too when
+    // the next attempt continues it.
+    if (result == 0 || result == cutShort) {
+        const int32_t drained = drain();
+        if (result == 0)
+            result = drained;
+    }
+    return result;
+}
+
+int32_t DownloadLane::complete(Transfer& transfer, size_t index, HttpConnection* connection,
+                               int64_t& claimed) {
+    const ManifestEntry& entry = queue_->entry(index);
+    // The whole body is read: the next file's request goes out now, so that
+    // the server answers it while this file is finished and put in place.
+    if (connection != nullptr)
+        sendNextRequest(*connection, claimed);
+    int32_t result = 0;
+    std::string digest;
+    if (!writer_->finish(digest))
+        result = Updater::writeError;
+    queue_->progress(index, transfer.compressed, transfer.written);
+    if (!transfer.inflater.end() && result == 0)
+        result = Updater::inflateEndError;
+    if (result == 0 && (transfer.written != entry.size || entry.hash != digest)) {
+        updateLog("update: the file does not match its published size and digest");
+        result = Updater::downloadError;
+    }
+    return result;
+}
+
+void DownloadLane::sendNextRequest(HttpConnection& connection, int64_t& claimed) {
+    // Not with a delay before each attempt, which comes before the request.
+    if (settings_.delayMs != 0 || !connection.keepAlive || connection.streamBuf().unreadBody() != 0)
+        return;
+    if (claimed < 0)
+        claimed = queue_->claim();
+    if (claimed < 0)
+        return;
+    // A file with bytes kept from an earlier run asks only for the rest,
+    // which is known once its kept bytes are read.
+    const std::string& path = queue_->path(static_cast<size_t>(claimed));
+    std::error_code ec;
+    if (resumable(queue_->entry(static_cast<size_t>(claimed))) && fs::exists(keptPath(path), ec))
+        return;
+    link_.sendAhead(remotePath(path));
+}

@@ -1,0 +1,128 @@
+#pragma once
+#include "update/DownloadQueue.h"
+#include "update/Inflater.h"
+#include "update/PendingFile.h"
+#include "update/ResumeFile.h"
+#include "update/ServerLink.h"
+#include "update/UpdateLocation.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+class HttpConnection;
+class WriteBehind;
+#ifdef MORAVO_HAVE_LIBDEFLATE
+struct libdeflate_decompressor;
+#endif
+
+/// What every lane of a run needs to know.
+struct DownloadSettings {
+    std::string installDir;
+    /// Empty: the launcher's own files are replaced in place like any other.
+    std::string stagingDir;
+    std::set<std::string> selfFiles;
+    UpdateLocation location;
+    uint32_t receiveTimeoutMs = 0;
+    /// Waited before each attempt.
+    uint32_t delayMs = 0;
+    /// 0 and 1: one attempt per file.
+    int32_t maxAttempts = 0;
+    /// Files of this download size and larger keep their compressed bytes
+    /// while incomplete and resume.
+    int64_t resumeThreshold = 0;
+    Inflater::Engine engine = Inflater::fastest();
+    /// Small files are read whole and inflated at once, where the build has
+    /// libdeflate (faster than any streaming inflater).
+    bool wholeBodies = true;
+};
+
+/// One lane of a run's downloads, on a thread of its own: it claims files
+/// from the queue in order and fetches each over its own connection to the
+/// server (sending the next file's request before the current file is
+/// finished), inflates, hashes, verifies and puts it in place, with the
+/// attempts, pauses and codes of a single download. It never calls the
+/// listener: what the listener must hear goes to the queue.
+class DownloadLane {
+public:
+    /// `cancel` (not owned) is the run's stop flag; `wait` pauses for the
+    /// given milliseconds, or less once the run stops.
+    DownloadLane(std::shared_ptr<DownloadQueue> queue, const DownloadSettings& settings,
+                 const std::atomic<bool>& cancel, std::function<void(uint32_t)> wait);
+    ~DownloadLane();
+    DownloadLane(const DownloadLane&) = delete;
+    DownloadLane& operator=(const DownloadLane&) = delete;
+
+    /// The lane's connection, which may take over another's before the
+    /// lane starts.
+    ServerLink& link() { return link_; }
+    /// Starts the lane on a thread that owns it; when no thread can be made,
+    /// the lane does its work on the caller's thread before this returns.
+    static void launch(std::unique_ptr<DownloadLane> lane);
+
+private:
+    enum class Outcome { success, failure, cancelled };
+
+    // The download of one file, kept from attempt to attempt when the file
+    // resumes.
+    struct Transfer;
+    // Where the compressed bytes of a pass come from.
+    class Source;
+
+    static void entry(void* lane);
+    void work();
+    // Downloads one claimed file and tells the queue how it ended; `claimed`
+    // gets the next file when its request was sent ahead.
+    void download(size_t index, int64_t& claimed);
+    Outcome attempts(Transfer& transfer, size_t index, int64_t& claimed, int32_t& error);
+    // Opens the file anew (and the kept bytes, for a resumable one);
+    // false when it cannot be opened.
+    bool startTransfer(Transfer& transfer, size_t index);
+    // Drops what the transfer wrote; `keepBytes` keeps the compressed bytes
+    // for a later attempt or run.
+    void resetTransfer(Transfer& transfer, bool keepBytes);
+    // Reads and inflates a body whose head was answered.
+    int32_t receive(Transfer& transfer, size_t index, HttpConnection& connection, int64_t& claimed);
+#ifdef MORAVO_HAVE_LIBDEFLATE
+    // Largest file read and inflated whole.
+    static constexpr int64_t wholeBodyLimit = 512 * 1024;
+    // `receive` for a small file: the body read whole and inflated at once;
+    // a body that does not inflate so goes through `pump` for its code.
+    int32_t receiveWhole(Transfer& transfer, size_t index, HttpConnection& connection, int64_t& claimed);
+    struct DecompressorDeleter {
+        void operator()(libdeflate_decompressor* decompressor) const;
+    };
+    std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor_;
+    std::string wholeIn_, wholeOut_;
+#endif
+    // Inflates the bytes kept by an earlier attempt or run; 0, or a code
+    // when they cannot be used (the transfer then starts over).
+    int32_t replayKept(Transfer& transfer, size_t index);
+    // Inflates what `source` gives; with `toTheEnd`, an input that ends
+    // before the zlib stream does is an error.
+    int32_t pump(Transfer& transfer, size_t index, Source& source, bool toTheEnd);
+    // After the whole stream: sends the next file's request (on
+    // `connection`, when given), waits for the written bytes and checks the
+    // file against its entry.
+    int32_t complete(Transfer& transfer, size_t index, HttpConnection* connection, int64_t& claimed);
+    // The next job's request, sent while this file is finished.
+    void sendNextRequest(HttpConnection& connection, int64_t& claimed);
+    std::string remotePath(const std::string& path) const;
+    // Where the compressed bytes of an incomplete file are kept.
+    std::string keptPath(const std::string& path) const;
+    bool resumable(const ManifestEntry& entry) const;
+    bool stopped(size_t index) const;
+
+    std::shared_ptr<DownloadQueue> queue_;
+    DownloadSettings settings_;
+    const std::atomic<bool>& cancel_;
+    std::function<void(uint32_t)> wait_;
+    ServerLink link_;
+    std::unique_ptr<WriteBehind> writer_;
+    // Compressed input (`inputSize` bytes).
+    std::unique_ptr<char[]> input_;
+};

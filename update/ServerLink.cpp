@@ -1,0 +1,121 @@
+#include "update/ServerLink.h"
+
+#include "net/HttpConnection.h"
+#include "net/InetAddress.h"
+#include "update/UpdateLog.h"
+
+ServerLink::ServerLink(const UpdateLocation& location, uint32_t receiveTimeoutMs,
+                       const std::atomic<bool>& cancel)
+    : location_(location), receiveTimeoutMs_(receiveTimeoutMs), cancel_(cancel) {}
+
+ServerLink::~ServerLink() {
+    drop();
+}
+
+void ServerLink::setLocation(const UpdateLocation& location) {
+    drop();
+    location_ = location;
+}
+
+HttpConnection* ServerLink::ensureConnection() {
+    if (connection_ != nullptr)
+        return connection_.get();
+    InetAddress address(location_.host.c_str(), static_cast<uint16_t>(location_.port));
+    auto made = std::make_unique<HttpConnection>(address, nullptr, location_.host, receiveTimeoutMs_);
+    if (!made->connected()) {
+        updateLog("update: cannot connect to %s:%d", location_.host.c_str(), location_.port);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(mutex_);
+    connection_ = std::move(made);
+    // A stop requested while connecting found no connection to shut down.
+    if (cancel_)
+        connection_->abort();
+    return connection_.get();
+}
+
+bool ServerLink::get(const std::string& path, int64_t rangeFrom) {
+    if (!sentAhead_.empty()) {
+        const bool sent = sentAhead_ == path && rangeFrom < 0 && connection_ != nullptr;
+        sentAhead_.clear();
+        if (sent) {
+            connection_->status = 0;
+            if (connection_->readResponseHead())
+                return true;
+            if (cancel_ || connection_->status != 0)
+                return false;
+            // Closed by the server before it answered: once more, anew.
+            drop();
+            HttpConnection* fresh = ensureConnection();
+            if (fresh == nullptr)
+                return false;
+            ++requestsOnConnection_;
+            return fresh->sendGet(location_.host, path);
+        }
+        // A request whose answer would be read as the next one's.
+        drop();
+    }
+    HttpConnection* connection = ensureConnection();
+    if (connection == nullptr)
+        return false;
+    const bool reused = requestsOnConnection_ > 0;
+    ++requestsOnConnection_;
+    connection->status = 0; // stays 0 unless an answer's head arrives
+    if (connection->sendGet(location_.host, path, rangeFrom))
+        return true;
+    // A kept-alive connection that the server has closed in the meantime
+    // fails before any byte of an answer: the request goes once more on a
+    // new connection, which is no failed attempt.
+    if (reused && !cancel_ && connection->status == 0) {
+        drop();
+        connection = ensureConnection();
+        if (connection == nullptr)
+            return false;
+        ++requestsOnConnection_;
+        return connection->sendGet(location_.host, path, rangeFrom);
+    }
+    return false;
+}
+
+bool ServerLink::sendAhead(const std::string& path) {
+    if (connection_ == nullptr || !sentAhead_.empty())
+        return false;
+    if (!connection_->sendGetRequest(location_.host, path))
+        return false;
+    ++requestsOnConnection_;
+    sentAhead_ = path;
+    return true;
+}
+
+void ServerLink::drop() {
+    std::unique_ptr<HttpConnection> old;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        old = std::move(connection_);
+    }
+    requestsOnConnection_ = 0;
+    sentAhead_.clear();
+}
+
+void ServerLink::takeConnection(ServerLink& other) {
+    if (!other.sentAhead_.empty() || other.connection_ == nullptr) {
+        other.drop();
+        return;
+    }
+    drop();
+    std::unique_ptr<HttpConnection> taken;
+    {
+        std::lock_guard<std::mutex> guard(other.mutex_);
+        taken = std::move(other.connection_);
+    }
+    requestsOnConnection_ = other.requestsOnConnection_;
+    other.requestsOnConnection_ = 0;
+    std::lock_guard<std::mutex> guard(mutex_);
+    connection_ = std::move(taken);
+}
+
+void ServerLink::abort() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (connection_ != nullptr)
+        connection_->abort();
+}

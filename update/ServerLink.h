@@ -1,0 +1,62 @@
+#pragma once
+#include "update/UpdateLocation.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class HttpConnection;
+
+/// One thread's connection to the update server: made when first needed,
+/// reused while the server keeps it alive, with at most one request sent
+/// ahead of its turn. Used by one thread; `abort` may come from any.
+class ServerLink {
+public:
+    /// `cancel` (not owned) is the run's stop flag.
+    ServerLink(const UpdateLocation& location, uint32_t receiveTimeoutMs, const std::atomic<bool>& cancel);
+    ~ServerLink();
+    ServerLink(const ServerLink&) = delete;
+    ServerLink& operator=(const ServerLink&) = delete;
+
+    /// The server of the requests from now on (the connection is dropped).
+    void setLocation(const UpdateLocation& location);
+    const UpdateLocation& location() const { return location_; }
+    /// Bounds the waits of the connections made from now on.
+    void setReceiveTimeout(uint32_t ms) { receiveTimeoutMs_ = ms; }
+
+    /// GET on the connection (made when there is none): true for 200, or 206
+    /// when `rangeFrom` (0 or more) asks for the bytes from that offset on.
+    /// A request sent ahead for this path is answered instead. Without an
+    /// answer, `connection()->status` is 0.
+    bool get(const std::string& path, int64_t rangeFrom = -1);
+    /// Sends the GET of `path` now, to be answered by the next `get` of it;
+    /// false when it could not be sent (the next `get` then sends it).
+    bool sendAhead(const std::string& path);
+    /// The path of the request sent ahead; empty when none.
+    const std::string& sentAhead() const { return sentAhead_; }
+    /// The connection in use; null when there is none.
+    HttpConnection* connection() { return connection_.get(); }
+    void drop();
+    /// Takes over `other`'s idle connection (none when a request was sent
+    /// ahead on it).
+    void takeConnection(ServerLink& other);
+    /// Shuts the connection down, so that a blocked read returns at once.
+    void abort();
+
+private:
+    HttpConnection* ensureConnection();
+
+    UpdateLocation location_;
+    uint32_t receiveTimeoutMs_;
+    const std::atomic<bool>& cancel_;
+    // Only the owning thread changes it, always under the mutex, so that
+    // `abort` can reach it safely.
+    std::unique_ptr<HttpConnection> connection_;
+    std::mutex mutex_;
+    int requestsOnConnection_ = 0;
+    // The request path of a GET already sent whose answer has not been read
+    // yet; empty when none.
+    std::string sentAhead_;
+};
