@@ -79,8 +79,8 @@ std::string PlayerRun::storedValue(const std::string& name, const std::string& m
     return platform::UserStore("SoftWare\\Moravo", home + "/moravo").readString(name, missing);
 }
 
-bool PlayerRun::launch(const std::vector<std::string>& args) {
-    return launchNative(launcher, install, args);
+bool PlayerRun::launch(testkit::Child& child, const std::vector<std::string>& args) {
+    return launchNative(child, install, args);
 }
 
 bool PlayerRun::launchNative(testkit::Child& child, const std::string& directory,
@@ -108,7 +108,7 @@ void PlayerRun::useServer(int port) {
 }
 
 bool PlayerRun::startLauncher(const std::vector<std::string>& args) {
-    if (!launch(args))
+    if (!launch(launcher, args))
         return false;
     window = waitForWindow("Moravo Town", 0, 30000);
     return window != 0;

@@ -35,8 +35,8 @@ protected:
     /// Puts the installation to play in place and sets `install`: by
     /// default a copy of the Linux build's demo installation.
     virtual void placeInstallation();
-    /// Starts the launcher of `install` with `args` into `launcher`.
-    virtual bool launch(const std::vector<std::string>& args);
+    /// Starts the launcher of `install` with `args` into `child`.
+    virtual bool launch(testkit::Child& child, const std::vector<std::string>& args);
     /// Publishes version 2 of the demo into `www` as its operator does: by
     /// default the Linux build's release with its moravo-tool.
     virtual void publish(const std::string& www);

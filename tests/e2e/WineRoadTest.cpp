@@ -40,20 +40,29 @@ protected:
         return parts;
     }
 
-    // The fixed parts of the Linux launcher's window, started with `args`
-    // in a copy of the Linux build's installation.
-    std::vector<testkit::Capture> linuxParts(const std::string& view, const std::vector<std::string>& args) {
-        const std::string copy = scratch.path() + "/linux-" + view;
-        std::filesystem::copy(MORAVO_BINARY_DIR "/demo/install", copy,
-                              std::filesystem::copy_options::recursive);
-        testkit::Child native;
-        if (!launchNative(native, copy, args) || waitForWindow("Moravo Town", 0, 30000) == 0)
+    // The fixed parts of `view` in the window of the launcher started with
+    // `args`: the Windows one under Wine, or the Linux one in a copy of the
+    // Linux build's installation. Empty when no window came.
+    std::vector<testkit::Capture> partsShown(bool onLinux, const std::string& view,
+                                             const std::vector<std::string>& args) {
+        testkit::Child child;
+        bool started = false;
+        if (onLinux) {
+            const std::string copy = scratch.path() + "/linux-" + view;
+            std::filesystem::copy(MORAVO_BINARY_DIR "/demo/install", copy,
+                                  std::filesystem::copy_options::recursive);
+            started = launchNative(child, copy, args);
+        } else {
+            started = launch(child, args);
+        }
+        unsigned long shown = started ? waitForWindow("Moravo Town", 0, 30000) : 0;
+        if (shown == 0)
             return {};
         std::this_thread::sleep_for(std::chrono::seconds(1));
-        shot("linux-" + view);
+        shot(std::string(onLinux ? "linux-" : "windows-") + view);
         std::vector<testkit::Capture> parts = fixedParts(view);
-        x.requestClose(x.findWindow("Moravo Town"));
-        EXPECT_EQ(native.wait(20000), 0);
+        x.requestClose(shown);
+        EXPECT_EQ(child.wait(20000), 0);
         return parts;
     }
 };
@@ -149,18 +158,13 @@ TEST_F(WineRoad, TheWindowShowsTheLinuxLayout) {
     // parts lie where the Linux launcher draws them, in the same colours.
     for (const auto& [view, args] :
          {std::pair<std::string, std::vector<std::string>>{"login", {}}, {"main", {"-n"}}}) {
-        std::vector<testkit::Capture> expected = linuxParts(view, args);
+        std::vector<testkit::Capture> expected = partsShown(true, view, args);
         ASSERT_FALSE(expected.empty()) << "the Linux launcher showed no " << view << " panel";
-        ASSERT_TRUE(startLauncher(args));
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        shot("windows-" + view);
-        std::vector<testkit::Capture> shown = fixedParts(view);
-        ASSERT_EQ(shown.size(), expected.size());
+        std::vector<testkit::Capture> shown = partsShown(false, view, args);
+        ASSERT_EQ(shown.size(), expected.size()) << "the Windows launcher showed no " << view << " panel";
         size_t differing = 0;
         for (size_t i = 0; i < shown.size(); ++i)
             differing += near(shown[i], expected[i]) ? 0 : 1;
         EXPECT_EQ(differing, 0u) << "of " << shown.size() << " pixels of the " << view << " panel";
-        ASSERT_TRUE(x.requestClose(window));
-        EXPECT_EQ(launcher.wait(20000), 0);
     }
 }

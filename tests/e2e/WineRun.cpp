@@ -128,10 +128,10 @@ std::vector<std::string> WineRun::wineEnvironment() const {
             "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY=" + xvfb.display(), "MORAVO_DEMO_GAME_SECONDS=2"};
 }
 
-bool WineRun::launch(const std::vector<std::string>& args) {
+bool WineRun::launch(testkit::Child& child, const std::vector<std::string>& args) {
     std::vector<std::string> words = {"wine", install + "/MoravoTown.exe"};
     words.insert(words.end(), args.begin(), args.end());
-    return launcher.start("/usr/bin/env", words, wineEnvironment(), install);
+    return child.start("/usr/bin/env", words, wineEnvironment(), install);
 }
 
 int WineRun::runWine(const std::vector<std::string>& args, std::string* out, const std::string& directory,

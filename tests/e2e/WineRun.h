@@ -20,7 +20,7 @@ protected:
     /// Unpacks the Windows package into the scratch folder: the
     /// installation in `install`, the operator's folder in `operatorDir`.
     void placeInstallation() override;
-    bool launch(const std::vector<std::string>& args) override;
+    bool launch(testkit::Child& child, const std::vector<std::string>& args) override;
     /// The Windows build (its screenshots are kept there).
     std::string buildFolder() const override { return windowsBuild(); }
 
