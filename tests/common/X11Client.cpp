@@ -89,6 +89,12 @@ bool X11Client::requestClose(unsigned long window) {
     return ok != 0;
 }
 
+void X11Client::raise(unsigned long window) {
+    auto* dpy = static_cast<Display*>(display_);
+    XRaiseWindow(dpy, window);
+    XSync(dpy, False);
+}
+
 bool X11Client::geometry(unsigned long window, int& x, int& y, int& w, int& h) {
     auto* dpy = static_cast<Display*>(display_);
     XWindowAttributes attrs;

@@ -31,6 +31,9 @@ public:
     unsigned long findWindow(const std::string& title);
     /// Asks the window to close as a window manager does (WM_DELETE_WINDOW).
     bool requestClose(unsigned long window);
+    /// Puts the window above its siblings, as a window manager does for the
+    /// window a user clicks.
+    void raise(unsigned long window);
     /// Position and size of the window on the screen.
     bool geometry(unsigned long window, int& x, int& y, int& w, int& h);
 

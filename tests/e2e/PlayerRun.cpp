@@ -120,6 +120,7 @@ unsigned long PlayerRun::waitForWindow(const std::string& title, unsigned long p
         unsigned long found = x.findWindow(title);
         int w = 0, h = 0;
         if (found != 0 && found != previous && x.geometry(found, originX, originY, w, h) && w > 0) {
+            x.raise(found);
             pause(300); // the first frames are drawn
             return found;
         }
@@ -129,6 +130,11 @@ unsigned long PlayerRun::waitForWindow(const std::string& title, unsigned long p
 }
 
 void PlayerRun::click(const Rect& widget) {
+    // Another program's window may have come up above the launcher's (under
+    // Wine the console that hoplin.exe leaves): the window is raised, as a
+    // window manager does for the window a player clicks.
+    if (window != 0)
+        x.raise(window);
     // Some programs place a press where the pointer was last seen moving
     // (SDL's input under Wine among them).
     x.moveTo(originX + widget.cx(), originY + widget.cy());

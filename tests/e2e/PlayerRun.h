@@ -54,12 +54,12 @@ protected:
     /// Starts the launcher (with `args`) and waits for its window; false
     /// when none came.
     bool startLauncher(const std::vector<std::string>& args = {});
-    /// Waits for a window titled `title` other than `previous`; sets the
-    /// window origin from it. Answers its id, 0 when none came.
+    /// Waits for a window titled `title` other than `previous`, raises it
+    /// and sets the window origin from it. Answers its id, 0 when none came.
     unsigned long waitForWindow(const std::string& title, unsigned long previous, int timeoutMs);
 
-    /// A click in the middle of a widget of the window, with the pointer
-    /// brought over it first, as a hand does.
+    /// A click in the middle of a widget of the window, raised first, with
+    /// the pointer brought over it first, as a hand does.
     void click(const Rect& widget);
     /// What the window shows in `widget`'s rectangle.
     testkit::Capture grab(const Rect& widget);
