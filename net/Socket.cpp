@@ -242,6 +242,10 @@ bool Socket::setReceiveTimeout(uint32_t ms) {
     return handle_ >= 0 && ms > 0 && setTimeout(handle_, SO_RCVTIMEO, ms);
 }
 
+bool Socket::setSendTimeout(uint32_t ms) {
+    return handle_ >= 0 && ms > 0 && setTimeout(handle_, SO_SNDTIMEO, ms);
+}
+
 void Socket::close() {
     if (connected && handle_ >= 0)
         ::shutdown(static_cast<Native>(handle_), kShutBoth);

@@ -51,6 +51,9 @@ public:
     /// that waits that long answers -2. False when the system refused.
     bool setReceiveTimeout(uint32_t ms);
 
+    /// Bounds each later send to `ms` milliseconds (above 0) likewise.
+    bool setSendTimeout(uint32_t ms);
+
     /// Shuts both directions down so that a send or receive blocked in
     /// another thread returns. Safe from any thread while the object lives;
     /// it touches nothing but the system's socket.

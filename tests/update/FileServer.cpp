@@ -223,6 +223,9 @@ bool FileServer::waitWhileSilent(Socket& socket, std::string& pending) {
 
 void FileServer::serve(std::unique_ptr<Socket> connection) {
     Socket& socket = *connection;
+    // Wine can leave a blocking send waiting for ever once its client has
+    // gone; a send that moves nothing for this long gives up instead.
+    socket.setSendTimeout(5000);
     std::string pending;
     char buffer[8192];
     size_t connectionBytes = 0;
