@@ -79,10 +79,13 @@ void WineRun::SetUp() {
     prefix_ = windowsBuild() + "/wine-player";
     // The prefix is made once, under a lock. A Wine server left by an
     // earlier run is ended: this run's server and desktop must take this
-    // run's display.
+    // run's display. The run's server stays up until the end of the test
+    // (one that ends a few seconds after its last program resets a program
+    // starting at that moment).
     const std::string prepare =
         "exec 9>" + quoted(prefix_ + ".lock") + "; flock 9; [ -f " + quoted(prefix_ + "/system.reg") +
-        " ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }; wineserver -k 2>/dev/null; true";
+        " ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }; wineserver -k 2>/dev/null; wineserver -w; "
+        "wineserver -p >/dev/null 2>&1 </dev/null 9>&-; true";
     testkit::Child maker;
     ASSERT_TRUE(maker.start("/bin/sh", {"-c", prepare}, wineEnvironment()));
     ASSERT_EQ(maker.wait(180000), 0) << "the Wine prefix " << prefix_ << " could not be made";
