@@ -5,7 +5,7 @@ namespace platform {
 /// The system's component services (COM on Windows) for the calling thread
 /// while the holder lives. They are undone at its end only when this holder
 /// set them up: a thread that already had them keeps them. Elsewhere there
-/// are none to set up, and the holder does nothing.
+/// are none to set up: the holder does nothing and is not `usable`.
 class ComApartment {
 public:
     enum class Model { SingleThreaded, MultiThreaded };
@@ -19,9 +19,14 @@ public:
     /// already had them in the other model).
     bool usable() const { return usable_; }
 
+    /// Whether the thread had the services before this holder (set up by
+    /// its owner, in either model).
+    bool hadThem() const { return had_; }
+
 private:
     bool usable_ = true;
     bool owned_ = false;
+    bool had_ = false;
 };
 
 } // namespace platform

@@ -2,7 +2,7 @@
 
 namespace platform {
 
-ComApartment::ComApartment(Model) {}
+ComApartment::ComApartment(Model) : usable_(false) {}
 
 ComApartment::~ComApartment() = default;
 

@@ -6,6 +6,7 @@
 // stays (default 6; a key press or closing the window ends it sooner).
 // The same source is the Windows "Game.dll", with its exports marked.
 #include "demo/game/Exports.h"
+#include "platform/ComApartment.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>
@@ -20,9 +21,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <objbase.h>
-#endif
 
 namespace {
 
@@ -148,14 +146,10 @@ DemoGame game;
 // On Windows, whether the launcher runs the game with COM set up on its
 // thread, as a Windows game's libraries expect of their host.
 std::string comNote() {
-#ifdef _WIN32
-    HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (SUCCEEDED(result))
-        CoUninitialize();
-    return result == S_FALSE || result == RPC_E_CHANGED_MODE ? " com=ready" : " com=none";
-#else
-    return "";
-#endif
+    platform::ComApartment probe;
+    if (!probe.usable())
+        return "";
+    return probe.hadThem() ? " com=ready" : " com=none";
 }
 
 std::vector<std::string> describe(const Entries& launch) {

@@ -12,6 +12,7 @@ ComApartment::ComApartment(Model model) {
     usable_ = SUCCEEDED(result) || result == RPC_E_CHANGED_MODE;
     // S_FALSE (already set up in this model) is balanced by its own undo too.
     owned_ = SUCCEEDED(result);
+    had_ = result == S_FALSE || result == RPC_E_CHANGED_MODE;
 }
 
 ComApartment::~ComApartment() {
