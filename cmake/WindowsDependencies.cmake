@@ -1,9 +1,9 @@
 # The libraries of the Windows build, from the static prefix that
-# tools/windows/build-deps makes (MORAVO_WIN64_DEPS, read by the toolchain
+# tools/windows/build-deps makes (MORAVO_WIN32_DEPS, read by the toolchain
 # file). Each becomes an imported target of the same name as on Linux, with
 # the static link flags of its pkg-config file.
-if(NOT MORAVO_WIN64_DEPS OR NOT EXISTS "${MORAVO_WIN64_DEPS}/lib/pkgconfig")
-    message(FATAL_ERROR "MORAVO_WIN64_DEPS must name the prefix made by tools/windows/build-deps")
+if(NOT MORAVO_WIN32_DEPS OR NOT EXISTS "${MORAVO_WIN32_DEPS}/lib/pkgconfig")
+    message(FATAL_ERROR "MORAVO_WIN32_DEPS must name the prefix made by tools/windows/build-deps")
 endif()
 
 # The system's headers without their min and max macros, and without the

@@ -60,13 +60,13 @@ void pause(int ms) {
 } // namespace
 
 std::string WineRun::windowsBuild() {
-    const char* build = std::getenv("MORAVO_WIN64_BUILD");
+    const char* build = std::getenv("MORAVO_WIN32_BUILD");
     return build != nullptr ? build : "";
 }
 
 void WineRun::SetUp() {
     if (windowsBuild().empty())
-        GTEST_SKIP() << "no Windows build named in MORAVO_WIN64_BUILD";
+        GTEST_SKIP() << "no Windows build named in MORAVO_WIN32_BUILD";
     // The launcher makes its own choice of SDL drivers under Wine.
     unsetenv("SDL_VIDEODRIVER");
     unsetenv("SDL_AUDIODRIVER");
@@ -118,7 +118,7 @@ void WineRun::TearDown() {
 }
 
 void WineRun::placeInstallation() {
-    const std::string package = windowsBuild() + "/MoravoTown-demo-win64.zip";
+    const std::string package = windowsBuild() + "/MoravoTown-demo-win32.zip";
     testkit::Child unpack;
     ASSERT_TRUE(unpack.start(MORAVO_CMAKE_COMMAND, {"-E", "tar", "xf", package}, {}, scratch.path()));
     ASSERT_EQ(unpack.wait(60000), 0) << "could not unpack " << package;

@@ -1,7 +1,7 @@
 #pragma once
 // The player's run of the Windows demo installation under Wine, driven from
 // the Linux side like the Linux run: the installation is unpacked from the
-// Windows build's package (MORAVO_WIN64_BUILD names that build), Wine runs
+// Windows build's package (MORAVO_WIN32_BUILD names that build), Wine runs
 // in a prefix of that build kept for these runs, with this run's X server,
 // and the Windows processes that outlive their parents (hoplin, the
 // launcher it starts again) are adopted by the test, which so learns how
