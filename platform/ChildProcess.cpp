@@ -24,6 +24,7 @@ int runAndWait(const std::string& program, const std::vector<std::string>& words
     ChildProcess child;
     ChildProcess::Options options;
     options.wordsAsGiven = true;
+    options.elevateWhenRequired = true;
     if (!child.start(program, words, options))
         return kRunNotStarted;
     for (;;) {

@@ -23,6 +23,11 @@ struct ChildOptions {
     /// launcher and hoplin read their quoted words so). Otherwise each
     /// word is quoted so that it reaches the program as one argument.
     bool wordsAsGiven = false;
+    /// Windows only: a program whose manifest asks for an administrator
+    /// (the system then refuses to start it plainly) is started through
+    /// the system's elevation prompt instead, which the user may decline.
+    /// Its standard files and environment are then this process's.
+    bool elevateWhenRequired = false;
 };
 
 /// A program started beside this process, which its owner waits for or

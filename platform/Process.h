@@ -20,7 +20,8 @@ std::string findOnPath(const std::string& name);
 
 /// Replaces the running process with `program` (found by `findProgram`).
 /// The new process gets `program` as its argument zero and then `words`, each
-/// as one argument exactly as given: no quoting is added or removed. Buffered
+/// as one argument exactly as given, blanks, quotes and backslashes included
+/// (on Windows they are quoted into the command line for that). Buffered
 /// standard output is flushed first. Answers false only when the process
 /// could not be replaced (it never answers otherwise); `why`, when given,
 /// then gets the reason in a few words.
@@ -34,7 +35,8 @@ constexpr int kRunNotStarted = -1;
 constexpr int kRunAbnormalEnd = -2;
 
 /// Starts `program` (found by `findProgram`) with argument zero `program` and
-/// then `words`, and waits for it to end. While it runs, `pump` (when set) is
+/// then `words`, and waits for it to end. An installer that needs an
+/// administrator is started through the system's elevation prompt. While it runs, `pump` (when set) is
 /// called about every `pumpPeriodMs` milliseconds on the calling thread, so a
 /// window can keep answering its events. Answers the exit status (0-255),
 /// `kRunNotStarted` or `kRunAbnormalEnd`.

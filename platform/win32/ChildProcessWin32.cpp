@@ -1,8 +1,11 @@
 #include "platform/ChildProcess.h"
 
+#include "platform/win32/CommandLineQuoting.h"
+
 #include <windows.h>
 
 #include <cstring>
+#include <shellapi.h>
 
 namespace platform {
 
@@ -43,32 +46,10 @@ bool standardHandle(const std::string& file, DWORD own, bool writing, Handle& ha
     return handle.valid();
 }
 
-// A word quoted by the rules the run-time library splits a command line
-// with, so that it arrives as one argument exactly.
-std::string quoted(const std::string& word) {
-    if (!word.empty() && word.find_first_of(" \t\n\v\"") == std::string::npos)
-        return word;
-    std::string out = "\"";
-    size_t backslashes = 0;
-    for (char c : word) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        // Backslashes double only where a quote follows them.
-        out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        backslashes = 0;
-        out.push_back(c);
-    }
-    out.append(backslashes * 2, '\\');
-    out.push_back('"');
-    return out;
-}
-
 std::string commandLine(const std::string& program, const std::vector<std::string>& words, bool asGiven) {
-    std::string line = asGiven ? program : quoted(program);
+    std::string line = quotedProgramName(program);
     for (const std::string& word : words)
-        line += " " + (asGiven ? word : quoted(word));
+        line += " " + (asGiven ? word : quotedArgument(word));
     return line;
 }
 
@@ -99,6 +80,27 @@ std::string environmentWith(const std::vector<std::string>& settings) {
         block.append(setting).push_back('\0');
     block.push_back('\0');
     return block;
+}
+
+// Starts `path` through the shell's "runas" verb, which shows the system's
+// elevation prompt; null when it was not started (the user declined, or no
+// process came of it).
+HANDLE startElevated(const std::string& path, const std::vector<std::string>& words,
+                     const ChildOptions& options) {
+    std::string parameters;
+    for (const std::string& word : words)
+        parameters += (parameters.empty() ? "" : " ") + (options.wordsAsGiven ? word : quotedArgument(word));
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = "runas";
+    info.lpFile = path.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.lpDirectory = options.directory.empty() ? nullptr : options.directory.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&info))
+        return nullptr;
+    return info.hProcess;
 }
 
 } // namespace
@@ -135,9 +137,18 @@ bool ChildProcess::spawn(const std::string& path, const std::string& program,
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, redirected ? TRUE : FALSE, 0,
                         environment.empty() ? nullptr : &environment[0],
-                        options.directory.empty() ? nullptr : options.directory.c_str(), &startup, &process))
-        return false;
-    CloseHandle(process.hThread);
+                        options.directory.empty() ? nullptr : options.directory.c_str(), &startup, &process)) {
+        // A program marked for administrators is refused here; the shell
+        // can start it after asking the user.
+        if (GetLastError() != ERROR_ELEVATION_REQUIRED || !options.elevateWhenRequired)
+            return false;
+        process.hProcess = startElevated(path, words, options);
+        if (process.hProcess == nullptr)
+            return false;
+        process.dwProcessId = GetProcessId(process.hProcess);
+    } else {
+        CloseHandle(process.hThread);
+    }
     process_ = reinterpret_cast<intptr_t>(process.hProcess);
     id_ = static_cast<int>(process.dwProcessId);
     ended_ = false;

@@ -1,5 +1,7 @@
 #include "platform/Process.h"
 
+#include "platform/win32/CommandLineQuoting.h"
+
 #include <windows.h>
 
 #include <cerrno>
@@ -84,16 +86,19 @@ bool replaceProcess(const std::string& program, const std::vector<std::string>& 
             *why = "no such program";
         return false;
     }
-    std::vector<const char*> argv;
-    argv.push_back(program.c_str());
+    // The run-time library joins the words with blanks into the new
+    // process's command line, so each is quoted here to be read back whole:
+    // a folder such as "C:\\Program Files (x86)\\Moravo" stays one word.
+    std::vector<std::string> quoted{quotedProgramName(program)};
     for (const std::string& word : words)
+        quoted.push_back(quotedArgument(word));
+    std::vector<const char*> argv;
+    for (const std::string& word : quoted)
         argv.push_back(word.c_str());
     argv.push_back(nullptr);
     // Output still buffered in this process would be lost when it ends.
     fflush(nullptr);
-    // The run-time library starts the program and ends this process; the
-    // words reach it joined by blanks, as the program's own splitter reads
-    // them.
+    // The run-time library starts the program and ends this process.
     _execv(path.c_str(), argv.data());
     if (why != nullptr)
         *why = std::strerror(errno);
