@@ -9,7 +9,7 @@ public:
     /// Without a certificate file: a client context that requires TLS 1.2 or
     /// newer and verifies every server, against the certificates of the PEM
     /// file `caFile` when one is named, else against the system's trusted
-    /// certificates. With a certificate file: a context for an endpoint that
+    /// certificates (on Windows those of its "ROOT" certificate store). With a certificate file: a context for an endpoint that
     /// presents that certificate, its key read from `keyFile` or, when that
     /// is null, from the certificate file. Any step that fails leaves the
     /// context null.

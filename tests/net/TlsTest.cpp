@@ -6,7 +6,7 @@
 #include "tests/common/TempDir.h"
 #include "tests/net/LoopbackServer.h"
 #include "tests/net/TestPki.h"
-#include "tests/net/TestRequests.h"
+#include "tests/net/TlsLogin.h"
 
 #include <gtest/gtest.h>
 
@@ -24,27 +24,9 @@ protected:
         ASSERT_TRUE(TestPki::writePem(ca.cert, caFile));
     }
 
-    // Answers every request with a fixed XML answer.
-    static LoopbackServer::Handler answering() {
-        return [](ServerConnection& connection) {
-            std::string head, body;
-            while (connection.readRequest(head, body))
-                connection.send(xmlResponse("<ZEPCMD Res=\"0\"/>", "x-tarvelle-key: KEY\r\n"));
-        };
-    }
-
-    // Runs one login-like request against the server; answers its code.
-    uint32_t login(LoopbackServer& server, const std::string& host, const std::string& trusted) {
-        Journal journal;
-        WebPortal portal;
-        portal.setTimeout(5000);
-        EXPECT_TRUE(portal.setServer(host, server.port(), true, trusted));
-        EXPECT_TRUE(portal.start());
-        portal.post(std::make_unique<CredentialsRequest>(journal, "600123456", "s3cret-password"));
-        journal.waitFor(1);
-        EXPECT_TRUE(portal.stop(10000));
-        uint32_t id = 0;
-        return portal.pollResult(id);
+    static LoopbackServer::Handler answering() { return answeringLogins(); }
+    static uint32_t login(LoopbackServer& server, const std::string& host, const std::string& trusted) {
+        return tlsLogin(server, host, trusted);
     }
 
     Identity ca = TestPki::authority("Test Authority");
