@@ -19,6 +19,10 @@ void sleepMilliseconds(uint32_t ms) {
     }
 }
 
+void beginPreciseTiming() {}
+
+void endPreciseTiming() {}
+
 } // namespace platform
 
 namespace platform {

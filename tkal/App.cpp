@@ -32,6 +32,7 @@ void setFramePeriod(uint32_t ms) {
 LoopClock::~LoopClock() = default;
 
 int runLoop(App& app, LoopClock& clock) {
+    clock.framesBegin();
     uint32_t t = clock.now();
     if (app.frame(t, 0)) {
         uint32_t gameTime = 0;
@@ -48,6 +49,9 @@ int runLoop(App& app, LoopClock& clock) {
                 break;
         }
     }
+    // What follows the loop (the game itself, started from exit) runs at
+    // the system's own timer pace.
+    clock.framesEnd();
     return app.exit(0);
 }
 

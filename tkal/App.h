@@ -35,6 +35,11 @@ public:
     virtual ~LoopClock();
     virtual uint32_t now() = 0;
     virtual void sleep(uint32_t ms) = 0;
+    /// Called before the first frame and after the last one (before `exit`),
+    /// so that a clock can keep the system's timer fine only while frames
+    /// are paced.
+    virtual void framesBegin() {}
+    virtual void framesEnd() {}
 };
 
 /// Runs `app` at the fixed frame period until `frame` answers false, then

@@ -14,6 +14,14 @@ void sleepMilliseconds(uint32_t ms) {
     Sleep(ms);
 }
 
+void beginPreciseTiming() {
+    timeBeginPeriod(1);
+}
+
+void endPreciseTiming() {
+    timeEndPeriod(1);
+}
+
 int64_t secondsSince1970() {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);

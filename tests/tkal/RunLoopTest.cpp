@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -16,8 +17,11 @@ public:
         sleeps.push_back(ms);
         t += ms;
     }
+    void framesBegin() override { marks.push_back("begin at " + std::to_string(t)); }
+    void framesEnd() override { marks.push_back("end at " + std::to_string(t)); }
     uint32_t t = 0;
     std::vector<uint32_t> sleeps;
+    std::vector<std::string> marks;
 };
 
 class CountingApp : public TKAL::App {
@@ -26,6 +30,7 @@ public:
     int init(int, char**) override { return 0; }
     int exit(int code) override {
         exitCalls.push_back(code);
+        marksAtExit = clock.marks;
         return 42;
     }
     bool frame(uint32_t now, uint32_t gameTime) override {
@@ -41,6 +46,7 @@ public:
     size_t frames = 0;
     std::vector<uint32_t> nows, gameTimes;
     std::vector<int> exitCalls;
+    std::vector<std::string> marksAtExit;
 };
 
 } // namespace
@@ -56,6 +62,9 @@ TEST(RunLoop, SlowFrameIsNotCaughtUpAndGameTimeGrowsByThePeriod) {
     EXPECT_EQ(clock.sleeps, (std::vector<uint32_t>{30, 35}));
     EXPECT_EQ(app.gameTimes, (std::vector<uint32_t>{0, 40, 80, 120}));
     EXPECT_EQ(app.nows, (std::vector<uint32_t>{1000, 1040, 1095, 1135}));
+    // The fine timer spans exactly the paced frames: it is let go before
+    // exit, which may run the game for hours.
+    EXPECT_EQ(app.marksAtExit, (std::vector<std::string>{"begin at 1000", "end at 1135"}));
 }
 
 TEST(RunLoop, PacingSurvivesTheClockWrapping) {
