@@ -4,6 +4,13 @@
 
 namespace platform {
 
+/// Creates the file `path`, which must not exist yet, and opens it for
+/// writing in binary mode. Anything already at the name, a link included,
+/// makes the call fail, so a link planted there is never written through.
+/// Null on failure, with errno telling why (EEXIST when the name is taken).
+/// Every system's C run-time accepts this, unlike fopen's "x" mode.
+std::FILE* openNewFile(const std::string& path);
+
 /// Writes the stream's buffered bytes and asks the system to put the file's
 /// contents on the disk before answering, so that a rename done afterwards
 /// never exposes a file whose bytes were lost in a power cut. False when a

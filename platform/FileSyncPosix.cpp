@@ -7,6 +7,20 @@
 
 namespace platform {
 
+std::FILE* openNewFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        unlink(path.c_str());
+        errno = error;
+    }
+    return file;
+}
+
 bool syncFile(std::FILE* file) {
     if (file == nullptr || std::fflush(file) != 0)
         return false;

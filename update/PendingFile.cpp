@@ -21,9 +21,9 @@ bool PendingFile::open(const std::string& destination) {
     program_ = false;
     std::error_code ec;
     fs::remove(temporary_, ec);
-    // "x": the file must be new, so a link planted at the name after the
-    // removal makes the open fail instead of writing through it.
-    file_ = std::fopen(temporary_.c_str(), "wbx");
+    // The file must be new, so a link planted at the name after the removal
+    // makes the open fail instead of writing through it.
+    file_ = platform::openNewFile(temporary_);
     if (file_ == nullptr)
         return false;
     std::setvbuf(file_, nullptr, _IOFBF, 64 * 1024);

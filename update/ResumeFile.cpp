@@ -1,5 +1,7 @@
 #include "update/ResumeFile.h"
 
+#include "platform/FileSync.h"
+
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -43,7 +45,7 @@ bool ResumeFile::open(const std::string& path, const ManifestEntry& entry) {
     // Anything else at the name (a file of another publication, a link, a
     // folder) is replaced; a new file is never opened through a link.
     fs::remove(path_, ec);
-    file_ = std::fopen(path_.c_str(), "wbx");
+    file_ = platform::openNewFile(path_);
     if (file_ == nullptr)
         return false;
     if (!writeHeader()) {

@@ -3,9 +3,38 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <io.h>
 
 namespace platform {
+
+std::FILE* openNewFile(const std::string& path) {
+    // CREATE_NEW fails on any name that is taken, a link or junction too.
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        errno = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? EEXIST
+                : error == ERROR_ACCESS_DENIED                              ? EACCES
+                : error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND ? ENOENT
+                                                                                  : EIO;
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        DeleteFileA(path.c_str());
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        _close(fd);
+        DeleteFileA(path.c_str());
+        errno = error;
+    }
+    return file;
+}
 
 bool syncFile(std::FILE* file) {
     if (file == nullptr || std::fflush(file) != 0)

@@ -1,8 +1,11 @@
 #include "platform/FileSync.h"
 
+#include "tests/common/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -27,4 +30,16 @@ TEST(FileSync, WriteAllGoesOnPastPartialWritesAndTellsTheError) {
 
     EXPECT_EQ(platform::writeAll(-1, "x", 1), EBADF);
     EXPECT_EQ(platform::writeAll(-1, "", 0), 0) << "nothing to write is no error";
+}
+
+TEST(FileSync, ANewFileIsNeverMadeThroughALink) {
+    testkit::TempDir scratch;
+    const std::string target = scratch.path() + "/elsewhere";
+    const std::string planted = scratch.path() + "/file.part";
+    ASSERT_EQ(symlink(target.c_str(), planted.c_str()), 0);
+    errno = 0;
+    EXPECT_EQ(platform::openNewFile(planted), nullptr);
+    EXPECT_EQ(errno, EEXIST);
+    struct stat info {};
+    EXPECT_NE(stat(target.c_str(), &info), 0) << "the link's target was not created";
 }

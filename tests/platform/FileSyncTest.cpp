@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -27,4 +28,23 @@ TEST(FileSync, AFileIsFlushedThroughAndAFileSystemByAnyPathOnIt) {
     EXPECT_TRUE(platform::syncFileSystemOf(path));
     EXPECT_FALSE(platform::syncFileSystemOf(scratch.path() + "/missing"));
     EXPECT_FALSE(platform::syncFileSystemOf(""));
+}
+
+TEST(FileSync, ANewFileIsMadeOnlyWhereTheNameIsFree) {
+    testkit::TempDir scratch;
+    const std::string path = scratch.path() + "/new.part";
+    std::FILE* file = platform::openNewFile(path);
+    ASSERT_NE(file, nullptr);
+    ASSERT_GE(std::fputs("first\n", file), 0);
+    std::fclose(file);
+
+    errno = 0;
+    EXPECT_EQ(platform::openNewFile(path), nullptr) << "an existing file is never opened again";
+    EXPECT_EQ(errno, EEXIST);
+    std::ifstream kept(path, std::ios::binary);
+    std::ostringstream text;
+    text << kept.rdbuf();
+    EXPECT_EQ(text.str(), "first\n") << "written in binary mode, and left as it was";
+
+    EXPECT_EQ(platform::openNewFile(scratch.path() + "/missing/new.part"), nullptr);
 }
