@@ -1,6 +1,7 @@
 #include "app/ConnectionFile.h"
 
 #include "net/XMLParser.h"
+#include "platform/Directory.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -33,6 +34,12 @@ bool ConnectionConfig::read(const std::string& path) {
         }
     }
     return true;
+}
+
+std::string ConnectionConfig::caPathIn(const std::string& folder) const {
+    if (caFile.empty() || platform::isAbsolutePath(caFile))
+        return caFile;
+    return (folder.empty() ? std::string(".") : folder) + platform::kPathSeparator + caFile;
 }
 
 } // namespace app

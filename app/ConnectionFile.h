@@ -23,6 +23,11 @@ struct ConnectionConfig {
     /// root element. Later elements override earlier ones; absent
     /// attributes keep the current value.
     bool read(const std::string& path = "ZEP_client.xml");
+
+    /// The `caFile` to open: an absolute path (on Windows "C:\\..." and
+    /// "\\\\server\\..." too) as it stands, a relative one inside `folder`;
+    /// empty when no file is named.
+    std::string caPathIn(const std::string& folder) const;
 };
 
 } // namespace app

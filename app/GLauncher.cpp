@@ -18,6 +18,7 @@
 #include "platform/Browser.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
+#include "platform/Directory.h"
 #include "platform/HardwareSources.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
@@ -80,6 +81,21 @@ int GLauncher::fail(const char* caption, const char* text) {
     return 77;
 }
 
+bool GLauncher::installationWritable() {
+    if (services().installationWritable())
+        return true;
+    // A standard user may not write under "Program Files": every update
+    // would fail half-way, so the player learns it before anything changes.
+    std::string folder = platform::currentDirectory();
+    std::string text = platform::utf8ToWindows1252("No se puede escribir en la carpeta del juego:\n") +
+                       platform::pathForMessage(folder.empty() ? std::string(".") : folder) +
+                       platform::utf8ToWindows1252(
+                           "\n\nAsí el juego no se puede actualizar. Descomprímalo en una carpeta suya, "
+                           "por ejemplo en Documentos, y ábralo desde allí.");
+    services().messageBox("Error", text, platform::kIconError);
+    return false;
+}
+
 void GLauncher::readGameSettings() {
     gameFiles = std::make_unique<GameFiles>(config.gameDirectory);
     // The full-screen box starts from the mode the game last started in;
@@ -130,16 +146,15 @@ int GLauncher::init(int argc, char** argv) {
         return fail("Config Error",
                     "Error iniciando la configuracion de Login\nNo se encuentra el archivo ZEP_client.xml");
 
+    if (!installationWritable())
+        return 77;
+
     // 6.
     hardware = services().survey();
 
     // 7. The web-service client and its worker.
     portal = std::make_unique<WebPortal>();
-    std::string caPath;
-    if (!connection.caFile.empty())
-        caPath = connection.caFile[0] == '/'
-                     ? connection.caFile
-                     : (dir.empty() ? std::string(".") : dir) + "/" + connection.caFile;
+    const std::string caPath = connection.caPathIn(dir);
     portal->setTimeout(config.catalogTimeoutMs());
     bool serverOk =
         portal->setServer(connection.address, static_cast<uint16_t>(connection.port), connection.tls, caPath);

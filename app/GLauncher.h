@@ -85,6 +85,9 @@ public:
 
 private:
     int fail(const char* caption, const char* text);
+    // Tells the player, and answers false, when the installation folder
+    // cannot be written.
+    bool installationWritable();
     void readGameSettings();
     void playGame();
 

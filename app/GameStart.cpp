@@ -23,14 +23,13 @@ struct ModuleSlot {
     GameModule* module = nullptr;
 };
 
+// The modules are given the directory in the system's own separators, as
+// the game's files write it.
 std::string pluginDirectory(const SettingsNode& launch) {
     std::string directory = launch.find("PathEngine").value;
     if (directory.empty())
-        return "../ViewKitSDK/plugins/";
-    for (char& c : directory)
-        if (c == '\\')
-            c = '/';
-    return directory;
+        directory = "..\\ViewKitSDK\\plugins\\";
+    return platform::nativeSeparators(directory);
 }
 
 // A module is loaded with its own directory as the current one, so that the

@@ -3,6 +3,7 @@
 #include "app/GameStart.h"
 #include "platform/Browser.h"
 #include "platform/Clock.h"
+#include "platform/Directory.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/HardwareSources.h"
 #include "platform/MessageBox.h"
@@ -45,6 +46,10 @@ uint32_t LauncherServices::now() {
 bool LauncherServices::libraryLoads(const std::string& name) {
     platform::DynamicLibrary library(name);
     return library.loaded();
+}
+
+bool LauncherServices::installationWritable() {
+    return platform::canCreateFilesIn(".");
 }
 
 int LauncherServices::runInstaller(const std::string& path) {

@@ -27,6 +27,9 @@ public:
     /// Runs an installer and waits for it, keeping the window's events
     /// drained meanwhile; answers its exit status or a negative failure.
     virtual int runInstaller(const std::string& path);
+    /// Whether files can be created in the installation folder (the
+    /// current directory), which the updater and the game's settings need.
+    virtual bool installationWritable();
 };
 
 } // namespace app

@@ -3,6 +3,21 @@
 
 namespace platform {
 
+/// The character that separates folders in this system's paths.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+/// `path` with every "/" and "\\" written as this system writes them.
+inline std::string nativeSeparators(std::string path) {
+    for (char& c : path)
+        if (c == '/' || c == '\\')
+            c = kPathSeparator;
+    return path;
+}
+
 /// The process's current directory as a full path, or the empty text when
 /// the system cannot tell it (it was removed, or its path is too long).
 std::string currentDirectory();
@@ -11,5 +26,22 @@ std::string currentDirectory();
 /// directory of the whole process; false when it is not an enterable
 /// directory, and then nothing changes.
 bool changeDirectory(const std::string& path);
+
+/// Whether `path` names a place without the help of a current directory:
+/// "/..." on POSIX; on Windows "C:\\...", "C:/...", "\\\\server\\share\\..."
+/// and "\\..." (the root of the current drive).
+bool isAbsolutePath(const std::string& path);
+
+/// Whether this process may create files in the folder `path`, found by
+/// creating a hidden probe file there and removing it at once (nothing is
+/// left behind). Asking the system for the folder's rights would not do:
+/// access lists, read-only volumes and a Windows standard user under
+/// "Program Files" all show only when a file is made.
+bool canCreateFilesIn(const std::string& path);
+
+/// `path` as this system's file functions spell it (the 8-bit code page of
+/// Windows, UTF-8 elsewhere), converted to the Windows-1252 code page of
+/// message boxes.
+std::string pathForMessage(const std::string& path);
 
 } // namespace platform

@@ -7,7 +7,7 @@
 namespace platform {
 
 int openWebPage(const std::string& url) {
-    HINSTANCE result = ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    HINSTANCE result = ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -19,6 +20,45 @@ std::string currentDirectory() {
 
 bool changeDirectory(const std::string& path) {
     return !path.empty() && SetCurrentDirectoryA(path.c_str()) != 0;
+}
+
+bool isAbsolutePath(const std::string& path) {
+    auto separator = [](char c) { return c == '\\' || c == '/'; };
+    if (!path.empty() && separator(path[0]))
+        return true;
+    // "C:name" is relative to drive C's current folder: not absolute.
+    const bool letter = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    return letter && path[1] == ':' && separator(path[2]);
+}
+
+bool canCreateFilesIn(const std::string& path) {
+    const std::string probe = (path.empty() ? std::string(".") : path) + "\\.moravo-write-probe-" +
+                              std::to_string(GetCurrentProcessId());
+    // The system removes the probe when its handle closes, even if this
+    // process is killed first.
+    HANDLE handle = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(handle);
+    return true;
+}
+
+std::string pathForMessage(const std::string& path) {
+    // The system's 8-bit code page may not be Windows-1252 (Central or
+    // Eastern European systems): through UTF-16 to get there.
+    const int wide = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    if (wide <= 0)
+        return path;
+    std::wstring text(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &text[0], wide);
+    const int size = WideCharToMultiByte(1252, 0, text.data(), wide, nullptr, 0, "?", nullptr);
+    if (size <= 0)
+        return path;
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(1252, 0, text.data(), wide, &out[0], size, "?", nullptr);
+    return out;
 }
 
 } // namespace platform

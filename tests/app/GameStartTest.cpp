@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,13 @@ namespace {
 const char* const kEngine[] = {"VScene", "VRender", "VPhysics", "VGPU", "VImage", "VSystem"};
 const char* const kIdentifiers[] = {"", "VnSCENE", "VnRENDER", "VnPHYSICS", "VnGPU", "VnIMAGE", "VnSystem"};
 const char* const kNames[] = {"Game", "VScene", "VRender", "VPhysics", "VGPU", "VImage", "VSystem"};
+
+// A directory as the modules are told it: in the system's own separators
+// ("..\\ViewKitSDK\\plugins\\" on Windows).
+std::string native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', platform::kPathSeparator);
+    return path;
+}
 
 class NoDesktop : public platform::DialogHost {
 public:
@@ -120,7 +128,7 @@ TEST_F(GameStart, LoadsWiresLaunchesAndUnloadsInTableOrder) {
     addLoad(expected, "Game", game);
     for (const char* name : kEngine)
         addLoad(expected, name, plugins);
-    addWiring(expected, {0, 1, 2, 3, 4, 5, 6}, "../ViewKitSDK/plugins/");
+    addWiring(expected, {0, 1, 2, 3, 4, 5, 6}, native("../ViewKitSDK/plugins/"));
     expected.push_back("Game Launch " + game);
     for (const char* name : kNames) {
         expected.push_back(std::string(name) + " release");
@@ -148,7 +156,7 @@ TEST_F(GameStart, RelativeGameDirectoryAndPluginDirectoryFromLaunchFile) {
     addLoad(expected, "Game", game);
     addLoad(expected, "VScene", engine);
     addLoad(expected, "VSystem", engine);
-    addWiring(expected, {0, 1, 6}, "../engine dir/mods/");
+    addWiring(expected, {0, 1, 6}, native("../engine dir/mods/"));
     expected.push_back("Game Launch " + game);
     for (const char* name : {"Game", "VScene", "VSystem"}) {
         expected.push_back(std::string(name) + " release");
@@ -170,7 +178,7 @@ TEST_F(GameStart, ModulesThatDoNotLoadOrLackExportsAreLeftOut) {
     addLoad(expected, "VRender", plugins);
     expected.push_back("VImage load " + plugins); // loads, but has no interface
     addLoad(expected, "VSystem", plugins);
-    addWiring(expected, {0, 1, 2, 6}, "../ViewKitSDK/plugins/");
+    addWiring(expected, {0, 1, 2, 6}, native("../ViewKitSDK/plugins/"));
     expected.push_back("Game Launch " + game);
     for (const char* name : {"Game", "VScene", "VRender"}) {
         expected.push_back(std::string(name) + " release");

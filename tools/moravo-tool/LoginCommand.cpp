@@ -33,11 +33,8 @@ int runLogin(int argc, char** argv) {
         std::fprintf(stderr, "moravo-tool: cannot read the connection file %s\n", configFile.c_str());
         return 2;
     }
-    std::string ca = connection.caFile;
-    if (!ca.empty() && ca[0] != '/') {
-        size_t slash = configFile.find_last_of('/');
-        ca = (slash == std::string::npos ? std::string(".") : configFile.substr(0, slash)) + "/" + ca;
-    }
+    const size_t slash = configFile.find_last_of("/\\");
+    const std::string ca = connection.caPathIn(slash == std::string::npos ? "" : configFile.substr(0, slash));
     app::LauncherConfig config;
     const uint32_t timeoutMs = static_cast<uint32_t>(config.catalogTimeout) * 1000u;
 
