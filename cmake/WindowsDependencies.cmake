@@ -36,6 +36,8 @@ moravo_static_package(EXPAT expat)
 # A static Expat declares its functions without the DLL import marks.
 target_compile_definitions(PkgConfig::EXPAT INTERFACE XML_STATIC)
 
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsResources.cmake)
+
 # The tests run under Wine, through a wrapper that keeps the Wine prefix and
 # the X server of a run in the build folder.
 configure_file(${CMAKE_SOURCE_DIR}/tools/windows/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
