@@ -27,11 +27,11 @@
 #include "props/RCacheS.h"
 #include "tkal/Canvas.h"
 #include "tkal/Display.h"
+#include "tkal/sdl/SDL_Files.h"
 #include "tkal/sdl/SDL_Loaders.h"
 #include "tkal/sdl/SDL_Modes.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
 
 #include <cstring>
 
@@ -176,7 +176,7 @@ int GLauncher::init(int argc, char** argv) {
     // 9. Centred, with the application's icon.
     G2::Toolkit& tk = G2::toolkit();
     tk.windowFlags |= G2::WindowCentred;
-    if (SDL_Surface* icon = IMG_Load((cache.base() + "/AppIcon.png").c_str())) {
+    if (SDL_Surface* icon = TKAL::loadImageFile(cache.base() + "/AppIcon.png")) {
         SDL_WM_SetIcon(icon, nullptr);
         SDL_FreeSurface(icon);
     }

@@ -3,11 +3,11 @@
 #include "props/Properties.h"
 #include "props/RCache.h"
 #include "tkal/sdl/SDL_DisplayCopies.h"
+#include "tkal/sdl/SDL_Files.h"
 #include "tkal/sdl/SDL_Image.h"
 #include "tkal/sdl/SDL_PFrame.h"
 #include "tkal/sdl/SDL_TTFont.h"
 
-#include <SDL_image.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -43,11 +43,7 @@ void Loader_SDL_Surface::release(void* resource) {
 }
 
 void* Loader_SDL_Surface::loadFile(RCache&, const std::string& path, const std::string&, int&) {
-    SDL_RWops* stream = SDL_RWFromFile(path.c_str(), "rb");
-    if (stream == nullptr)
-        return nullptr;
-    SDL_Surface* surface = IMG_Load_RW(stream, 0);
-    SDL_RWclose(stream);
+    SDL_Surface* surface = loadImageFile(path);
     SDL_DisplayCopies::instance().adopt(surface);
     return surface;
 }
