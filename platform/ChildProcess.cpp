@@ -24,7 +24,7 @@ int runAndWait(const std::string& program, const std::vector<std::string>& words
     ChildProcess child;
     ChildProcess::Options options;
     options.wordsAsGiven = true;
-    options.elevateWhenRequired = true;
+    options.elevation = ChildOptions::Elevation::whenRequired;
     if (!child.start(program, words, options))
         return kRunNotStarted;
     for (;;) {

@@ -23,11 +23,13 @@ struct ChildOptions {
     /// launcher and hoplin read their quoted words so). Otherwise each
     /// word is quoted so that it reaches the program as one argument.
     bool wordsAsGiven = false;
-    /// Windows only: a program whose manifest asks for an administrator
-    /// (the system then refuses to start it plainly) is started through
-    /// the system's elevation prompt instead, which the user may decline.
-    /// Its standard files and environment are then this process's.
-    bool elevateWhenRequired = false;
+    /// Windows only: whether the program is started through the system's
+    /// elevation prompt, which the user may decline. `whenRequired`: only
+    /// when the system refuses to start it plainly because its manifest asks
+    /// for an administrator. Started so, its standard files and environment
+    /// are this process's.
+    enum class Elevation { never, whenRequired, always };
+    Elevation elevation = Elevation::never;
 };
 
 /// A program started beside this process, which its owner waits for or

@@ -11,6 +11,9 @@ namespace platform {
 
 namespace {
 
+// ERROR_ELEVATION_REQUIRED, which mingw's headers lack.
+constexpr DWORD kElevationRequired = 740;
+
 // Holds a kernel handle and closes it.
 class Handle {
 public:
@@ -135,19 +138,25 @@ bool ChildProcess::spawn(const std::string& path, const std::string& program,
     std::string environment =
         options.environment.empty() ? std::string() : environmentWith(options.environment);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, redirected ? TRUE : FALSE, 0,
-                        environment.empty() ? nullptr : &environment[0],
-                        options.directory.empty() ? nullptr : options.directory.c_str(), &startup, &process)) {
-        // A program marked for administrators is refused here; the shell
-        // can start it after asking the user.
-        if (GetLastError() != ERROR_ELEVATION_REQUIRED || !options.elevateWhenRequired)
+    const bool plain = options.elevation != ChildOptions::Elevation::always &&
+                       CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, redirected ? TRUE : FALSE, 0,
+                                      environment.empty() ? nullptr : &environment[0],
+                                      options.directory.empty() ? nullptr : options.directory.c_str(), &startup,
+                                      &process);
+    if (plain) {
+        CloseHandle(process.hThread);
+    } else {
+        // A program marked for administrators is refused by CreateProcess;
+        // the shell can start it after asking the user.
+        const bool elevate = options.elevation == ChildOptions::Elevation::always ||
+                             (options.elevation == ChildOptions::Elevation::whenRequired &&
+                              GetLastError() == kElevationRequired);
+        if (!elevate)
             return false;
         process.hProcess = startElevated(path, words, options);
         if (process.hProcess == nullptr)
             return false;
         process.dwProcessId = GetProcessId(process.hProcess);
-    } else {
-        CloseHandle(process.hThread);
     }
     process_ = reinterpret_cast<intptr_t>(process.hProcess);
     id_ = static_cast<int>(process.dwProcessId);

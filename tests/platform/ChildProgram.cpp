@@ -1,4 +1,5 @@
-// A child for the process tests. "wait" waits until it is killed. A number
+// A child for the process tests. "wait" waits until it is killed; "count"
+// ends with the number of its arguments (its name included). A number
 // as the first word: it prints its current folder, the words after the
 // number each in brackets, and MORAVO_CHILD, copies its standard input to
 // standard error, and ends with that number.
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
         for (;;)
             std::this_thread::sleep_for(std::chrono::seconds(1));
     }
+    if (std::string(argv[1]) == "count")
+        return argc;
     std::printf("%s\n", std::filesystem::current_path().string().c_str());
     for (int i = 2; i < argc; ++i)
         std::printf("[%s]\n", argv[i]);

@@ -1,3 +1,4 @@
+#include "platform/ChildProcess.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/FileSync.h"
 #include "platform/PrivateFile.h"
@@ -55,4 +56,19 @@ TEST(WindowsFiles, PrivateFilesAreMadeOnceOrReplacedWhole) {
     EXPECT_TRUE(platform::syncFile(file));
     std::fclose(file);
     EXPECT_TRUE(platform::syncFileSystemOf(dir.path()));
+}
+
+TEST(WindowsProcess, AnInstallerForAdministratorsIsStartedAndWaitedFor) {
+    // Windows refuses to start such a program plainly for a standard user
+    // and the shell's elevation prompt starts it instead; Wine, whose user
+    // is an administrator, starts it at once. Either way it is waited for.
+    int pumped = 0;
+    EXPECT_EQ(platform::runAndWait(ADMIN_CHILD, {"7"}, [&] { ++pumped; }, 1), 7);
+
+    // Through the prompt itself, the words arrive whole.
+    platform::ChildProcess child;
+    platform::ChildProcess::Options options;
+    options.elevation = platform::ChildProcess::Options::Elevation::always;
+    ASSERT_TRUE(child.start(ADMIN_CHILD, {"count", "two words", "\"quoted\" and \\"}, options));
+    EXPECT_EQ(child.wait(platform::ChildProcess::kForever), 4);
 }
