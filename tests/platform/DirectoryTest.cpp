@@ -31,3 +31,26 @@ TEST(Directory, ChangesAndTellsTheCurrentDirectory) {
     ASSERT_TRUE(platform::changeDirectory(start));
     EXPECT_EQ(platform::currentDirectory(), start);
 }
+
+TEST(Directory, AFolderIsWritableOnlyWhereAFileCanBeMadeAndTheProbeLeavesNothing) {
+    testkit::TempDir scratch;
+    EXPECT_TRUE(platform::canCreateFilesIn(scratch.path()));
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
+    EXPECT_FALSE(platform::canCreateFilesIn(scratch.path() + "/missing"));
+    scratch.write("file", "x");
+    EXPECT_FALSE(platform::canCreateFilesIn(scratch.path() + "/file"));
+}
+
+TEST(Directory, AbsolutePathsAreTheSystemsOwn) {
+    const bool windows = platform::kPathSeparator == '\\';
+    EXPECT_TRUE(platform::isAbsolutePath("/etc/ca.pem"));
+    EXPECT_FALSE(platform::isAbsolutePath("certs/ca.pem"));
+    EXPECT_FALSE(platform::isAbsolutePath(""));
+    // Windows also roots a path at a drive letter or a server.
+    EXPECT_EQ(platform::isAbsolutePath("C:\\Moravo\\ca.pem"), windows);
+    EXPECT_EQ(platform::isAbsolutePath("c:/Moravo/ca.pem"), windows);
+    EXPECT_EQ(platform::isAbsolutePath("\\\\server\\share\\ca.pem"), windows);
+    EXPECT_FALSE(platform::isAbsolutePath("C:ca.pem")) << "relative to drive C's current folder";
+    EXPECT_EQ(platform::nativeSeparators("../ViewKitSDK/plugins\\"),
+              windows ? "..\\ViewKitSDK\\plugins\\" : "../ViewKitSDK/plugins/");
+}

@@ -1,5 +1,7 @@
 #include "platform/HardwareSources.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 // The processor count and name (the registry's processor key) and the
@@ -10,4 +12,16 @@ TEST(WindowsHardwareSources, TellTheProcessorAndMemory) {
     EXPECT_GT(sources->processorCount(), 0u);
     EXPECT_FALSE(sources->processorName().empty());
     EXPECT_GT(sources->physicalMemoryBytes(), 0u);
+}
+
+TEST(WindowsHardwareSources, A32BitProcessCountsTheProcessorsOfThe64BitSystem) {
+    // The programs are 32-bit; on 64-bit Windows (and a 64-bit Wine prefix)
+    // they run emulated, and the survey asks for the native system's count.
+    BOOL emulated = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &emulated));
+    EXPECT_TRUE(emulated);
+    SYSTEM_INFO native{};
+    GetNativeSystemInfo(&native);
+    EXPECT_EQ(native.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_AMD64);
+    EXPECT_EQ(platform::systemHardwareSources()->processorCount(), native.dwNumberOfProcessors);
 }
