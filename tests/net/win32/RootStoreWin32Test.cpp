@@ -1,6 +1,7 @@
 // Without a "ca" file the launcher trusts what Windows trusts: the
 // authorities of the system's "ROOT" certificate store.
 #include "net/SslContext.h"
+#include "platform/TrustedCertificates.h"
 
 #include "tests/net/LoopbackServer.h"
 #include "tests/net/TestPki.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
 #include <random>
 
 using namespace nettest;
@@ -21,28 +23,50 @@ namespace {
 
 // Puts a certificate in the user's "ROOT" store through the certificate
 // API, as an installer or an administrator would, and takes it out again.
+// The store is closed after each change, which writes it through to the
+// registry (Wine keeps a change in the open store until then).
 class RootStoreEntry {
 public:
     explicit RootStoreEntry(X509* certificate) {
         unsigned char* der = nullptr;
         const int length = i2d_X509(certificate, &der);
-        store_ = CertOpenSystemStoreA(0, "ROOT");
-        if (store_ != nullptr && length > 0)
-            CertAddEncodedCertificateToStore(store_, X509_ASN_ENCODING, der, static_cast<DWORD>(length),
-                                             CERT_STORE_ADD_NEW, &added_);
+        if (length > 0)
+            encoded_.assign(reinterpret_cast<const char*>(der), static_cast<size_t>(length));
         OPENSSL_free(der);
+        HCERTSTORE store = CertOpenSystemStoreA(0, "ROOT");
+        added_ = store != nullptr && !encoded_.empty() &&
+                 CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, bytes(), size(), CERT_STORE_ADD_NEW,
+                                                  nullptr);
+        if (store != nullptr)
+            CertCloseStore(store, 0);
     }
     ~RootStoreEntry() {
-        if (added_ != nullptr)
-            CertDeleteCertificateFromStore(added_); // frees the context too
-        if (store_ != nullptr)
-            CertCloseStore(store_, 0);
+        if (!added_)
+            return;
+        // Deleted from the user's own physical store, where it was added.
+        HCERTSTORE store =
+            CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "ROOT");
+        PCCERT_CONTEXT mine = CertCreateCertificateContext(X509_ASN_ENCODING, bytes(), size());
+        PCCERT_CONTEXT found = store != nullptr && mine != nullptr
+                                   ? CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING,
+                                                                mine, nullptr)
+                                   : nullptr;
+        if (found != nullptr)
+            CertDeleteCertificateFromStore(found); // frees the found context too
+        if (mine != nullptr)
+            CertFreeCertificateContext(mine);
+        if (store != nullptr)
+            CertCloseStore(store, 0);
     }
-    bool added() const { return added_ != nullptr; }
+    bool added() const { return added_; }
+    const std::string& encoded() const { return encoded_; }
 
 private:
-    HCERTSTORE store_ = nullptr;
-    PCCERT_CONTEXT added_ = nullptr;
+    const BYTE* bytes() const { return reinterpret_cast<const BYTE*>(encoded_.data()); }
+    DWORD size() const { return static_cast<DWORD>(encoded_.size()); }
+
+    std::string encoded_;
+    bool added_ = false;
 };
 
 } // namespace
@@ -59,6 +83,8 @@ TEST(RootStore, AnAuthorityTheSystemTrustsIsEnoughWithoutACaFile) {
     {
         RootStoreEntry entry(authority.cert.get());
         ASSERT_TRUE(entry.added());
+        const std::vector<std::string> roots = platform::systemRootCertificates();
+        EXPECT_NE(std::find(roots.begin(), roots.end(), entry.encoded()), roots.end());
         EXPECT_EQ(tlsLogin(loopback, "localhost", ""), 0u);
         EXPECT_EQ(tlsLogin(loopback, "127.0.0.1", ""), 0u);
     }
