@@ -38,6 +38,17 @@ target_compile_definitions(PkgConfig::EXPAT INTERFACE XML_STATIC)
 
 include(${CMAKE_CURRENT_LIST_DIR}/WindowsResources.cmake)
 
+# The game's libraries run inside the launcher's process. A process marked
+# large-address-aware hands out addresses above 2 GiB, which a library
+# written for an ordinary 32-bit host may take for negative numbers; unless
+# the game is known to be safe with them, the programs keep to 2 GiB.
+option(MORAVO_LARGE_ADDRESS_AWARE "Mark the Windows programs large-address-aware (4 GiB on 64-bit Windows)" OFF)
+if(MORAVO_LARGE_ADDRESS_AWARE)
+    add_link_options(-Wl,--large-address-aware)
+else()
+    add_link_options(-Wl,--disable-large-address-aware)
+endif()
+
 # The tests run under Wine, through a wrapper that keeps the Wine prefix and
 # the X server of a run in the build folder.
 configure_file(${CMAKE_SOURCE_DIR}/tools/windows/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
