@@ -215,7 +215,7 @@ TEST_F(GameStart, WithoutTheGameTheEngineIsWiredButNothingRuns) {
     app::startGame(game);
     std::vector<std::string> log = calls();
     EXPECT_EQ(log.size(), 6u * 3 + 6u * 7 + 6u * 2);
-    EXPECT_EQ(log.at(18), "VScene setOption 9cbeb859 ../ViewKitSDK/plugins/");
+    EXPECT_EQ(log.at(18), "VScene setOption 9cbeb859 " + native("../ViewKitSDK/plugins/"));
     EXPECT_EQ(log.at(19), "VScene attach 'VnSCENE' @VScene");
     EXPECT_EQ(desktop.shown, "");
 }

@@ -42,6 +42,7 @@ public:
         installers.push_back(path);
         return 0;
     }
+    bool installationWritable() override { return writable; }
 
     app::HardwareInfo hardware;
     std::vector<std::string> boxes;
@@ -53,6 +54,7 @@ public:
     std::vector<std::string> games;
     std::vector<std::string> installers;
     std::vector<std::string> libraries;
+    bool writable = true;
     uint32_t clock = 5000;
 };
 

@@ -10,12 +10,14 @@
 #include "g2/Game.h"
 #include "g2/LabelWidget.h"
 #include "g2/ProgressWidget.h"
+#include "platform/CodePage.h"
 #include "platform/Directory.h"
 #include "platform/MessageBox.h"
 #include "tests/app/LoginService.h"
 #include "tests/net/LoopbackServer.h"
 
 #include <filesystem>
+#include <map>
 
 using apptest::LauncherTest;
 using nettest::LoopbackServer;
@@ -41,6 +43,39 @@ TEST_F(LauncherTest, MissingConnectionFileShowsOneBoxAndEndsWith77WithoutAWindow
     EXPECT_EQ(services.styles[0], unsigned(platform::kIconError));
     EXPECT_EQ(SDL_GetVideoSurface(), nullptr);
     EXPECT_EQ(launcher->exit(77), 77);
+    finished = true;
+}
+
+TEST_F(LauncherTest, AnInstallationFolderThatCannotBeWrittenIsToldBeforeAnythingChanges) {
+    // The folder's rights are the platform's to tell (tests run as root, whom
+    // no mode bit stops): here it answers that files cannot be made.
+    install = std::make_unique<apptest::TestInstall>();
+    ASSERT_TRUE(platform::changeDirectory(install->dir()));
+    auto snapshot = [&] {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(install->dir()))
+            if (entry.is_regular_file())
+                files[entry.path().generic_string()] = apptest::readFile(entry.path().string());
+        return files;
+    };
+    const auto before = snapshot();
+    services.writable = false;
+    app::setProgramPath(install->dir() + "/MoravoTown");
+    launcher = std::make_unique<app::GLauncher>();
+    launcher->setServices(&services);
+    char path[] = "MoravoTown";
+    char* argv[] = {path, nullptr};
+    EXPECT_EQ(launcher->init(1, argv), 77);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    const std::string folder = platform::utf8ToWindows1252(platform::currentDirectory());
+    EXPECT_EQ(services.boxes[0], "Error|No se puede escribir en la carpeta del juego:\n" + folder +
+                                     platform::utf8ToWindows1252("\n\nAsí el juego no se puede actualizar. "
+                                                                 "Descomprímalo en una carpeta suya, por "
+                                                                 "ejemplo en Documentos, y ábralo desde allí."));
+    EXPECT_EQ(SDL_GetVideoSurface(), nullptr) << "no window was opened";
+    EXPECT_EQ(launcher->exit(77), 77);
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_TRUE(std::filesystem::is_empty(home->path())) << "no stored value was written";
     finished = true;
 }
 

@@ -22,17 +22,7 @@
 #include <sstream>
 
 using apptest::LauncherTest;
-
-namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-} // namespace
+using apptest::readFile;
 
 TEST_F(LauncherTest, DashNShowsTheUpdateCompleteAndNeverAutoplays) {
     ASSERT_EQ(start(1, {"-n"}), 0);

@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace apptest {
 
@@ -105,6 +107,13 @@ TestInstall::TestInstall(int port, bool tls) {
     write("Game.moravo/Config.txt", configText());
     write("Game.moravo/Launch.txt",
           ".Render\n{\n\t.ID Preset2 \n\t.Screen Window \n\t.Display { 800 600 60 }\n}\n");
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 } // namespace apptest

@@ -33,4 +33,7 @@ private:
     bool tls_ = false;
 };
 
+/// The whole content of the file at `path` (empty when it cannot be read).
+std::string readFile(const std::string& path);
+
 } // namespace apptest

@@ -198,11 +198,13 @@ void PlayerRun::checkGameStart() {
     EXPECT_EQ(std::atof(setting(launch, "Render.LODDis").c_str()), 8.0);
     EXPECT_NE(testkit::slurp(file("Game.moravo/game.log")).find("Launch ID=User Screen=Full"),
               std::string::npos);
-    // Every engine module learnt the plug-in directory and all seven modules.
+    // Every engine module learnt the plug-in directory (in the system's own
+    // separators) and all seven modules.
     const std::string calls = testkit::slurp(file("Game.moravo/plugins/calls.log"));
+    const std::string plugins = std::string("plugins") + separator();
     for (const char* module : {"VScene", "VRender", "VPhysics", "VGPU", "VImage", "VSystem"}) {
         std::string m(module);
-        EXPECT_EQ(occurrences(calls, m + " setOption 9cbeb859 plugins/\n"), 1u) << calls;
+        EXPECT_EQ(occurrences(calls, m + " setOption 9cbeb859 " + plugins + "\n"), 1u) << calls;
         EXPECT_EQ(occurrences(calls, m + " attach "), 7u) << m;
         EXPECT_EQ(occurrences(calls, m + " release\n"), 1u) << m;
     }

@@ -117,6 +117,9 @@ protected:
     std::string shotFolder() const;
     /// The build whose installation this run plays.
     virtual std::string buildFolder() const;
+    /// The separator of the launcher's system, in the paths it hands the
+    /// game.
+    virtual char separator() const { return '/'; }
 
     testkit::Xvfb xvfb;
     testkit::X11Client x;

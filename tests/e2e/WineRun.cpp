@@ -118,12 +118,16 @@ void WineRun::TearDown() {
 }
 
 void WineRun::placeInstallation() {
+    // Unpacked where players put games: a folder whose path holds a blank
+    // and a letter outside ASCII, which every hand-off has to carry whole.
+    const std::string folder = scratch.path() + "/Juegos de Peña";
+    std::filesystem::create_directories(folder);
     const std::string package = windowsBuild() + "/MoravoTown-demo-win32.zip";
     testkit::Child unpack;
-    ASSERT_TRUE(unpack.start(MORAVO_CMAKE_COMMAND, {"-E", "tar", "xf", package}, {}, scratch.path()));
+    ASSERT_TRUE(unpack.start(MORAVO_CMAKE_COMMAND, {"-E", "tar", "xf", package}, {}, folder));
     ASSERT_EQ(unpack.wait(60000), 0) << "could not unpack " << package;
-    install = scratch.path() + "/MoravoTown";
-    operatorDir = scratch.path() + "/operator";
+    install = folder + "/MoravoTown";
+    operatorDir = folder + "/operator";
 }
 
 std::vector<std::string> WineRun::wineEnvironment() const {

@@ -23,6 +23,7 @@ protected:
     bool launch(testkit::Child& child, const std::vector<std::string>& args) override;
     /// The Windows build (its screenshots are kept there).
     std::string buildFolder() const override { return windowsBuild(); }
+    char separator() const override { return '\\'; }
 
     /// Runs `args` under Wine (a Windows program's path, or a Wine tool
     /// such as "reg") in `directory` and waits; answers the exit code, with

@@ -1,6 +1,8 @@
 #include "props/AbstractTree.h"
 #include "platform/Process.h"
 
+#include "tests/common/Wine.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -120,7 +122,12 @@ TEST(AbstractTree, TimeItemsPrintInLocalTime) {
     {
         ZoneSetting utc("UTC0");
         v.time = 0xFFFFFFFFu; // the last second a 32-bit stamp holds
-        EXPECT_EQ(textOf(AbstractTree::typeTime, v), "2106-02-07 06:28:15");
+        // A 32-bit program under Wine gets its local time from Wine's 32-bit
+        // half, whose host clock ends in 2038; Windows' own run-time goes on
+        // to the year 3000.
+        if (!(testkit::underWine() && sizeof(void*) == 4)) {
+            EXPECT_EQ(textOf(AbstractTree::typeTime, v), "2106-02-07 06:28:15");
+        }
     }
 }
 
