@@ -16,6 +16,7 @@
 #include "g2/ScrollWidget.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
+#include "tests/app/LoginService.h"
 
 #include <filesystem>
 #include <fstream>
@@ -23,6 +24,7 @@
 
 using apptest::LauncherTest;
 using apptest::readFile;
+using nettest::LoopbackServer;
 
 TEST_F(LauncherTest, DashNShowsTheUpdateCompleteAndNeverAutoplays) {
     ASSERT_EQ(start(1, {"-n"}), 0);
@@ -159,6 +161,38 @@ TEST_F(LauncherTest, TheGamesLastScreenModeIsChosenAtStartAndKeptByJugar) {
     std::string launch = readFile(install->dir() + "/Game.moravo/Launch.txt");
     EXPECT_NE(launch.find(".Display {  1024 768 60  }"), std::string::npos) << launch;
     EXPECT_NE(launch.find(".Screen Full"), std::string::npos) << launch;
+}
+
+TEST_F(LauncherTest, UnderXvfbTheGamesScreenSizeStaysChosenFromInitToTheMainScene) {
+    // What the launcher's survey finds on Xvfb -screen 0 1280x1024x24: SDL
+    // lists that one size. The game last ran at it.
+    services.hardware.resolutions = {{1280, 1024}};
+    installFiles.emplace_back(
+        "Game.moravo/Launch.txt",
+        ".Render\n{\n\t.ID Preset2\n\t.Screen Window\n\t.Display { 1280 1024 60 }\n}\n");
+    LoopbackServer server(apptest::loginService("0"));
+    ASSERT_EQ(start(server.port()), 0);
+    auto shown = [&] {
+        const int row = launcher->videoModes.rowOfEntry(win().videoRow);
+        EXPECT_GE(row, 0);
+        const app::Resolution mode =
+            row >= 0 ? launcher->videoModes.resolutions[size_t(launcher->videoModes.modeRows[size_t(row)])]
+                     : app::Resolution{0, 0};
+        EXPECT_EQ(std::to_string(mode.first) + "x" + std::to_string(mode.second),
+                  win().videoBox->label()->text());
+        return win().videoBox->label()->text();
+    };
+    EXPECT_EQ(launcher->videoList.count(), 1u);
+    EXPECT_EQ(shown(), "1280x1024"); // after init
+    frame();
+    EXPECT_EQ(shown(), "1280x1024"); // the first frame: the login panel
+    logIn("600123456", "moravo");
+    ASSERT_TRUE(frameUntil([&] { return G2::toolkit().current == launcher->mainScene.get(); }));
+    frame();
+    frame();
+    EXPECT_EQ(win().panel(), app::MainWin::MainPanel);
+    EXPECT_TRUE(win().videoBox->isVisible());
+    EXPECT_EQ(shown(), "1280x1024"); // the main panel the player sees
 }
 
 TEST_F(LauncherTest, AClassThreeMachineSeesThreeQualityRowsAndTheLastConfigures) {

@@ -15,9 +15,17 @@ std::vector<std::pair<uint32_t, uint32_t>> fullscreenModes() {
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0) {
         if (std::getenv("DISPLAY") == nullptr && std::getenv("SDL_VIDEODRIVER") == nullptr)
             return modes;
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        // A display server may refuse a connection for a moment (under
+        // load Xlib's connection fails with EAGAIN, "Couldn't open X11
+        // display"): without video the list would be empty, so a few more
+        // attempts are made before giving up.
+        for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+            if (attempt > 0)
+                SDL_Delay(20 * attempt);
+            started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        }
+        if (!started)
             return modes;
-        started = true;
     }
     SDL_PixelFormat format{};
     format.BitsPerPixel = 32;

@@ -10,7 +10,12 @@
 // button's identifier ("-" for other widgets); X, Y, W, H are in window
 // pixels; TEXT is a label's, a field's or a button's text. The rectangles
 // come from the launcher's own layout code and do not depend on the
-// machine (a fixed capable machine is surveyed).
+// machine (a fixed capable machine is surveyed), except that the screen
+// sizes are those the launcher's own survey finds on this display when it
+// finds any: the video-mode selector then starts where the launcher's would
+// ("Launch.txt"'s size or the nearest offered), and its open list has as
+// many rows. Without a display (or with SDL's dummy driver) the fixed
+// machine's sizes are used.
 #include "app/GLauncher.h"
 #include "app/MainWin.h"
 #include "app/ProcessEntry.h"
@@ -31,15 +36,20 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tool {
 
 namespace {
 
 // A machine that meets every requirement, so that no panel depends on the
-// one the tool runs on.
+// one the tool runs on; its screen sizes are `displayModes` (the display's)
+// unless there are none.
 class FixedMachine : public app::LauncherServices {
 public:
+    explicit FixedMachine(std::vector<app::Resolution> displayModes)
+        : displayModes_(std::move(displayModes)) {}
     app::HardwareInfo survey() override {
         app::HardwareInfo h;
         h.cores = 4;
@@ -50,8 +60,13 @@ public:
         h.videoMemoryBytes = 1ull << 30;
         h.psMajor = h.vsMajor = 5;
         h.resolutions = {{800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}};
+        if (!displayModes_.empty())
+            h.resolutions = displayModes_;
         return h;
     }
+
+private:
+    std::vector<app::Resolution> displayModes_;
 };
 
 std::string textOf(G2::Node* node) {
@@ -121,6 +136,9 @@ int runWidgets(int argc, char** argv) {
         std::fprintf(stderr, "moravo-tool: no installation at %s\n", argc == 1 ? argv[0] : ".");
         return 2;
     }
+    // The screen sizes the launcher would offer here, asked for before SDL
+    // is started off-screen (the dummy driver offers none).
+    std::vector<app::Resolution> displayModes = app::LauncherServices().survey().resolutions;
     // Off-screen: nothing is shown, the windows are only laid out.
     platform::setEnvironment("SDL_VIDEODRIVER", "dummy");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
@@ -128,7 +146,7 @@ int runWidgets(int argc, char** argv) {
         return 1;
     }
     app::setProgramPath(dir + "/MoravoTown");
-    FixedMachine machine;
+    FixedMachine machine(std::move(displayModes));
     app::GLauncher launcher;
     launcher.setServices(&machine);
     std::string program = dir + "/MoravoTown";
