@@ -7,30 +7,31 @@
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
 
-std::string logPath() {
+// Kept as a path, never as narrow text: the plug-in directory may lie under
+// a folder such as "Juegos de Peña", whose narrow spelling differs between
+// the C run-time and the file-system library on Windows.
+std::filesystem::path logPath() {
     std::error_code ec;
     std::filesystem::path here = std::filesystem::current_path(ec);
-    return (ec ? std::filesystem::path(".") : here).append("calls.log").string();
+    return (ec ? std::filesystem::path(".") : here) / "calls.log";
 }
 
 // Fixed when the module is loaded, while the plug-in directory is current.
-const std::string calls = logPath();
+const std::filesystem::path calls = logPath();
 
 void record(const char* format, ...) {
-    FILE* log = std::fopen(calls.c_str(), "ab"); // the same lines on every platform
-    if (log == nullptr)
-        return;
-    std::fprintf(log, "%s ", MODULE_NAME);
+    char line[512];
     va_list args;
     va_start(args, format);
-    std::vfprintf(log, format, args);
+    std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    std::fputc('\n', log);
-    std::fclose(log);
+    // The same lines on every platform: binary, "\n" ends each.
+    std::ofstream(calls, std::ios::binary | std::ios::app) << MODULE_NAME << ' ' << line << '\n';
 }
 
 class Engine : public GameModule {
