@@ -54,6 +54,16 @@ int LauncherTest::start(int port, std::vector<std::string> words) {
     return launcher->init(static_cast<int>(argvWords.size()), argv.data());
 }
 
+int LauncherTest::startInstalled() {
+    EXPECT_TRUE(platform::changeDirectory(install->dir()));
+    app::setProgramPath(install->dir() + "/MoravoTown");
+    launcher = std::make_unique<app::GLauncher>();
+    launcher->setServices(&services);
+    char path[] = "MoravoTown";
+    char* argv[] = {path, nullptr};
+    return launcher->init(1, argv);
+}
+
 bool LauncherTest::frame(uint32_t step) {
     services.clock += step;
     return launcher->frame(services.clock, services.clock);

@@ -69,6 +69,10 @@ protected:
     /// Builds the installation for a service on `port` and starts the
     /// launcher with `words` after the program path; answers init's result.
     int start(int port = 1, std::vector<std::string> words = {});
+    /// Starts the launcher in the installation the test made in `install`
+    /// as it stands, with only the program's name as its words; answers
+    /// init's result.
+    int startInstalled();
     /// One frame, `step` ms after the previous one.
     bool frame(uint32_t step = 40);
     /// Frames until `done` holds, for at most `limitMs` of real time; the

@@ -29,13 +29,7 @@ TEST_F(LauncherTest, MissingConnectionFileShowsOneBoxAndEndsWith77WithoutAWindow
     install = std::make_unique<apptest::TestInstall>();
     std::filesystem::remove(install->dir() + "/ZEP_client.xml");
     // start() writes a fresh installation: remove the file from that one.
-    ASSERT_TRUE(platform::changeDirectory(install->dir()));
-    app::setProgramPath(install->dir() + "/MoravoTown");
-    launcher = std::make_unique<app::GLauncher>();
-    launcher->setServices(&services);
-    char path[] = "MoravoTown";
-    char* argv[] = {path, nullptr};
-    EXPECT_EQ(launcher->init(1, argv), 77);
+    EXPECT_EQ(startInstalled(), 77);
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(
         services.boxes[0],
@@ -50,7 +44,6 @@ TEST_F(LauncherTest, AnInstallationFolderThatCannotBeWrittenIsToldBeforeAnything
     // The folder's rights are the platform's to tell (tests run as root, whom
     // no mode bit stops): here it answers that files cannot be made.
     install = std::make_unique<apptest::TestInstall>();
-    ASSERT_TRUE(platform::changeDirectory(install->dir()));
     auto snapshot = [&] {
         std::map<std::string, std::string> files;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(install->dir()))
@@ -60,12 +53,7 @@ TEST_F(LauncherTest, AnInstallationFolderThatCannotBeWrittenIsToldBeforeAnything
     };
     const auto before = snapshot();
     services.writable = false;
-    app::setProgramPath(install->dir() + "/MoravoTown");
-    launcher = std::make_unique<app::GLauncher>();
-    launcher->setServices(&services);
-    char path[] = "MoravoTown";
-    char* argv[] = {path, nullptr};
-    EXPECT_EQ(launcher->init(1, argv), 77);
+    EXPECT_EQ(startInstalled(), 77);
     ASSERT_EQ(services.boxes.size(), 1u);
     const std::string folder = platform::utf8ToWindows1252(platform::currentDirectory());
     EXPECT_EQ(services.boxes[0], "Error|No se puede escribir en la carpeta del juego:\n" + folder +
@@ -82,13 +70,7 @@ TEST_F(LauncherTest, AnInstallationFolderThatCannotBeWrittenIsToldBeforeAnything
 TEST_F(LauncherTest, BrokenLayoutFileIsReportedNotThrown) {
     install = std::make_unique<apptest::TestInstall>();
     install->write("res/res.txt", "font1 = TTFont : { file = x\n");
-    ASSERT_TRUE(platform::changeDirectory(install->dir()));
-    app::setProgramPath(install->dir() + "/MoravoTown");
-    launcher = std::make_unique<app::GLauncher>();
-    launcher->setServices(&services);
-    char path[] = "MoravoTown";
-    char* argv[] = {path, nullptr};
-    EXPECT_EQ(launcher->init(1, argv), 77);
+    EXPECT_EQ(startInstalled(), 77);
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0].substr(0, 13), "Config Error|");
     EXPECT_NE(services.boxes[0].find("res.txt"), std::string::npos);
@@ -334,13 +316,7 @@ TEST_F(LauncherTest, AWebServiceClientThatCannotBeMadeIsALoginError) {
     install = std::make_unique<apptest::TestInstall>();
     install->write("ZEP_client.xml",
                    "<ZEP><server address=\"127.0.0.1\" port=\"1\" ssl=\"1\" ca=\"nowhere.pem\"/></ZEP>");
-    ASSERT_TRUE(platform::changeDirectory(install->dir()));
-    app::setProgramPath(install->dir() + "/MoravoTown");
-    launcher = std::make_unique<app::GLauncher>();
-    launcher->setServices(&services);
-    char path[] = "MoravoTown";
-    char* argv[] = {path, nullptr};
-    EXPECT_EQ(launcher->init(1, argv), 77);
+    EXPECT_EQ(startInstalled(), 77);
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0], "Login Error|Error iniciando el sistema de Login");
     finished = true;

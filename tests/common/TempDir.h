@@ -3,6 +3,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace testkit {
 
@@ -47,6 +48,19 @@ public:
 private:
     std::string path_;
 };
+
+/// The lines of the file at `path`, without their ends (Windows' C library
+/// ends them with CR LF).
+inline std::vector<std::string> linesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 /// Puts the file `from` at `to` as a link, or as a copy where the file
 /// system has no links (Windows); false when neither could be made.

@@ -10,22 +10,6 @@
 
 using platform::ChildProcess;
 
-namespace {
-
-// The file's lines; the C library of Windows ends them with CR LF.
-std::vector<std::string> linesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-} // namespace
-
 TEST(ChildProcess, WordsEnvironmentFolderAndStreamsReachTheProgram) {
     testkit::TempDir scratch;
     ChildProcess::Options options;
@@ -39,12 +23,12 @@ TEST(ChildProcess, WordsEnvironmentFolderAndStreamsReachTheProgram) {
     EXPECT_EQ(child.wait(ChildProcess::kForever), 7);
     EXPECT_FALSE(child.running());
 
-    std::vector<std::string> out = linesOf(options.output);
+    std::vector<std::string> out = testkit::linesOf(options.output);
     ASSERT_EQ(out.size(), 6u);
     EXPECT_TRUE(std::filesystem::equivalent(out[0], scratch.path())) << out[0];
     EXPECT_EQ(std::vector<std::string>(out.begin() + 1, out.end()),
               (std::vector<std::string>{"[a b]", "[\"quoted\"]", "[back\\slash\\]", "[]", "two words"}));
-    EXPECT_EQ(linesOf(options.error), std::vector<std::string>{"from the input"});
+    EXPECT_EQ(testkit::linesOf(options.error), std::vector<std::string>{"from the input"});
 }
 
 TEST(ChildProcess, AProgramThatRunsOnIsWaitedForAtMostTheLimitAndCanBeKilled) {

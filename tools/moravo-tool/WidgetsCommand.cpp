@@ -121,6 +121,40 @@ void popup(G2::ComboBoxWidget* menu) {
                 menu->id, x, y - height, menu->w, height, rows, list->itemHeight, list->border);
 }
 
+// Prints every view of the launcher's windows: the panels of the main
+// window, its credits, its drop-down lists, the custom preset's panel and
+// the settings window.
+void printViews(app::GLauncher& launcher) {
+    app::MainWin& win = *launcher.mainWin;
+    const struct {
+        const char* view;
+        app::MainWin::Panel panel;
+    } panels[] = {{"login", app::MainWin::LoginPanel},
+                  {"wait", app::MainWin::WaitPanel},
+                  {"requirements", app::MainWin::RequirementsPanel},
+                  {"main", app::MainWin::MainPanel}};
+    for (const auto& p : panels) {
+        win.showPanel(p.panel);
+        show(p.view, *launcher.mainLayer, &win);
+        if (p.panel == app::MainWin::WaitPanel) {
+            // The answer's message replaces the bar.
+            win.waitBar->setVisible(false);
+            show("wait-message", *launcher.mainLayer, &win);
+            win.waitBar->setVisible(true);
+        }
+    }
+    show("credits", *launcher.secondLayer, win.creditsLayer());
+    popup(win.qualityBox);
+    popup(win.videoBox);
+    // The custom preset shows "Configurar" in place of the video modes.
+    bool videoShown = win.videoBox->isVisible();
+    win.videoBox->setVisible(!videoShown);
+    win.configureButton->setVisible(videoShown);
+    show("main-custom", *launcher.mainLayer, &win);
+    show("settings", *launcher.mainLayer, launcher.userSetWin.get());
+    launcher.mainLayer->setRoot(&win);
+}
+
 } // namespace
 
 int runWidgets(int argc, char** argv) {
@@ -157,34 +191,7 @@ int runWidgets(int argc, char** argv) {
         return 1;
     }
 
-    app::MainWin& win = *launcher.mainWin;
-    const struct {
-        const char* view;
-        app::MainWin::Panel panel;
-    } panels[] = {{"login", app::MainWin::LoginPanel},
-                  {"wait", app::MainWin::WaitPanel},
-                  {"requirements", app::MainWin::RequirementsPanel},
-                  {"main", app::MainWin::MainPanel}};
-    for (const auto& p : panels) {
-        win.showPanel(p.panel);
-        show(p.view, *launcher.mainLayer, &win);
-        if (p.panel == app::MainWin::WaitPanel) {
-            // The answer's message replaces the bar.
-            win.waitBar->setVisible(false);
-            show("wait-message", *launcher.mainLayer, &win);
-            win.waitBar->setVisible(true);
-        }
-    }
-    show("credits", *launcher.secondLayer, win.creditsLayer());
-    popup(win.qualityBox);
-    popup(win.videoBox);
-    // The custom preset shows "Configurar" in place of the video modes.
-    bool videoShown = win.videoBox->isVisible();
-    win.videoBox->setVisible(!videoShown);
-    win.configureButton->setVisible(videoShown);
-    show("main-custom", *launcher.mainLayer, &win);
-    show("settings", *launcher.mainLayer, launcher.userSetWin.get());
-    launcher.mainLayer->setRoot(&win);
+    printViews(launcher);
     return launcher.exit(0);
 }
 

@@ -13,22 +13,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-// The lines the child program printed; its last one is MORAVO_CHILD's value.
-std::vector<std::string> linesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-} // namespace
-
 TEST(HandOff, EveryWordArrivesWholeThroughTheRunTimeExec) {
     testkit::TempDir scratch;
     // The program handed to lives where players install: a folder with a
@@ -67,7 +51,7 @@ TEST(HandOff, EveryWordArrivesWholeThroughTheRunTimeExec) {
     // the same output, its last line once it is done.
     std::vector<std::string> lines;
     const uint32_t start = platform::milliseconds();
-    while ((lines = linesOf(options.output)).empty() || lines.back() != "done") {
+    while ((lines = testkit::linesOf(options.output)).empty() || lines.back() != "done") {
         ASSERT_LT(platform::milliseconds() - start, 30000u) << "the handed-to program never finished";
         platform::sleepMilliseconds(50);
     }
