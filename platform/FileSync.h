@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -27,6 +29,24 @@ int writeAll(int fd, const void* data, size_t size);
 /// many files were written costs far less than a flush of each. False when
 /// `path` cannot be opened or the flush failed.
 bool syncFileSystemOf(const std::string& path);
+
+/// Puts on the disk the contents of the files `paths` (full paths, each
+/// inside the folder `root`), which were written and put in place since the
+/// last call, before anything that vouches for them is written: after a
+/// power cut none of them is found empty or half written. Done the cheapest
+/// way each system offers: one flush of `root`'s whole file system on
+/// Linux; on Windows, where a folder's flush does not reach the files'
+/// contents, each file is flushed, then `root`. False when a flush failed.
+bool syncFiles(const std::string& root, const std::vector<std::string>& paths);
+
+/// Hears each `syncFiles` call with files to flush, before the flush: for
+/// tests, which cannot watch a disk's cache. Set it before the threads that
+/// flush start; an empty function removes it.
+using FileSyncObserver = std::function<void(const std::string& root, const std::vector<std::string>& paths)>;
+inline FileSyncObserver& fileSyncObserver() {
+    static FileSyncObserver observer;
+    return observer;
+}
 
 /// Puts the file `from` in the place of `to` in one step: whoever looks at
 /// `to` sees the old file or the new one, never none, even when the process

@@ -57,6 +57,14 @@ bool syncFileSystemOf(const std::string& path) {
     return ok;
 }
 
+bool syncFiles(const std::string& root, const std::vector<std::string>& paths) {
+    if (paths.empty())
+        return true;
+    if (fileSyncObserver())
+        fileSyncObserver()(root, paths);
+    return syncFileSystemOf(root);
+}
+
 int replaceFile(const std::string& from, const std::string& to) {
     // rename replaces its target atomically on this system.
     if (std::rename(from.c_str(), to.c_str()) == 0)

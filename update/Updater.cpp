@@ -1,6 +1,6 @@
 // Updater: one update run.
 //   [1] construction and configuration
-//   [2] stopping: the cancel flag, the interruptible wait, the connection
+//   [2] stopping: the cancel flag, the connections
 //   [3] the run, steps in order
 //   [4] the location check, the local and the published manifest
 //   [5] the downloads, reported in manifest order
@@ -134,11 +134,7 @@ bool Updater::startUpdate(UpdaterListener* listener, uint32_t delayMs, int32_t m
 // [2] stopping ----------------------------------------------------------------
 
 void Updater::requestStop() {
-    {
-        std::lock_guard<std::mutex> guard(stopMutex_);
-        cancel_ = true;
-    }
-    stopRequested_.notify_all();
+    cancel_ = true;
     link_.abort();
     std::lock_guard<std::mutex> guard(downloadsMutex_);
     if (downloads_ != nullptr)
@@ -148,15 +144,6 @@ void Updater::requestStop() {
 void Updater::setReceiveTimeout(uint32_t ms) {
     receiveTimeout_ = ms;
     link_.setReceiveTimeout(ms);
-}
-
-void Updater::wait(uint32_t ms) {
-    if (pause_) {
-        pause_(ms);
-        return;
-    }
-    std::unique_lock<std::mutex> guard(stopMutex_);
-    stopRequested_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return cancel_.load(); });
 }
 
 // [3] the run -------------------------------------------------------------------
@@ -172,10 +159,10 @@ bool Updater::writeLocalManifest(const Manifest& manifest) {
     // The manifest vouches for the files it lists, so their bytes must reach
     // the disk before it does: after a power cut a listed file is never
     // empty or half written.
-    if (unsynced_) {
-        if (!platform::syncFileSystemOf(installDir_))
+    if (!unsynced_.empty()) {
+        if (!platform::syncFiles(installDir_, unsynced_))
             updateLog("update: cannot flush the installation's files to disk");
-        unsynced_ = false;
+        unsynced_.clear();
     }
     if (!writeManifest(localManifestPath_, manifest)) {
         updateLog("update: cannot write %s", localManifestPath_.c_str());
@@ -234,8 +221,6 @@ bool Updater::updateFiles() {
     }
     std::set<std::string> done;
     const Downloads outcome = wanted.empty() ? Downloads::complete : download(wanted, done);
-    if (!done.empty())
-        unsynced_ = true;
     if (outcome == Downloads::cancelled) {
         const Manifest known = knownManifest(done);
         endCancelled(&known);
@@ -440,8 +425,12 @@ Updater::Downloads Updater::download(const std::vector<const std::string*>& want
     settings.wholeBodies = engine_ == Inflater::fastest();
     const size_t lanes = std::min(static_cast<size_t>(lanes_), wanted.size());
     for (size_t i = 0; i < lanes; ++i) {
-        auto lane =
-            std::make_unique<DownloadLane>(queue, settings, cancel_, [this](uint32_t ms) { wait(ms); });
+        // A lane's pause ends early when its file is abandoned, not only
+        // when the run stops; a test's own pause stands in for both.
+        DownloadLane::Pause pause;
+        if (pause_)
+            pause = pause_;
+        auto lane = std::make_unique<DownloadLane>(queue, settings, cancel_, std::move(pause));
         // The run's own connection goes on in the first lane.
         if (i == 0)
             lane->link().takeConnection(link_);
@@ -501,9 +490,11 @@ Updater::Downloads Updater::download(const std::vector<const std::string*>& want
     for (size_t index = 0; index < queue->size(); ++index) {
         if (queue->state(index) != DownloadQueue::State::done)
             continue;
-        done.insert(queue->path(index));
+        const std::string& path = queue->path(index);
+        done.insert(path);
         if (queue->staged(index))
             ++stagedCount_;
+        unsynced_.push_back(installDir_ + "/" + (queue->staged(index) ? stagingDir_ + "/" + path : path));
     }
     return outcome;
 }

@@ -168,13 +168,13 @@ private:
     // published file (see the class comment).
     Manifest knownManifest(const std::set<std::string>& done) const;
     void endCancelled(const Manifest* partial);
-    void wait(uint32_t ms);
 
     std::atomic<bool> cancel_{false};
     UpdateLocation location_;
     std::string installDir_ = ".";
-    // Files were put in place since the disk was last asked to keep them.
-    bool unsynced_ = false;
+    // The files (full paths) put in place since the disk was last asked to
+    // keep them.
+    std::vector<std::string> unsynced_;
     std::string manifestName_ = "checklist.txt";
     std::string localManifestPath_;
     std::string stagingDir_;
@@ -208,8 +208,6 @@ private:
     std::shared_ptr<DownloadQueue> downloads_;
     std::mutex downloadsMutex_;
 
-    std::mutex stopMutex_;
-    std::condition_variable stopRequested_;
     Pause pause_;
     uint32_t receiveTimeout_ = receiveTimeoutMs;
     int lanes_ = defaultLanes;

@@ -73,6 +73,34 @@ bool syncFileSystemOf(const std::string& path) {
     return ok;
 }
 
+namespace {
+
+// Flushes one file's contents and metadata; a file that is gone (removed
+// since) has nothing left to keep.
+bool flushFile(const std::string& path) {
+    HANDLE handle =
+        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    const bool ok = FlushFileBuffers(handle) != 0;
+    CloseHandle(handle);
+    return ok;
+}
+
+} // namespace
+
+bool syncFiles(const std::string& root, const std::vector<std::string>& paths) {
+    if (paths.empty())
+        return true;
+    if (fileSyncObserver())
+        fileSyncObserver()(root, paths);
+    bool ok = true;
+    for (const std::string& path : paths)
+        ok = flushFile(path) && ok;
+    return syncFileSystemOf(root) && ok;
+}
+
 int replaceFile(const std::string& from, const std::string& to) {
     // One step on the volume, on the disk before the call answers.
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

@@ -28,6 +28,11 @@ TEST(FileSync, AFileIsFlushedThroughAndAFileSystemByAnyPathOnIt) {
     EXPECT_TRUE(platform::syncFileSystemOf(path));
     EXPECT_FALSE(platform::syncFileSystemOf(scratch.path() + "/missing"));
     EXPECT_FALSE(platform::syncFileSystemOf(""));
+
+    // A batch of files put in place: one removed since has nothing to keep.
+    EXPECT_TRUE(platform::syncFiles(scratch.path(), {path, scratch.path() + "/removed since"}));
+    EXPECT_TRUE(platform::syncFiles(scratch.path() + "/missing", {}));
+    EXPECT_FALSE(platform::syncFiles(scratch.path() + "/missing", {path}));
 }
 
 TEST(FileSync, ANewFileIsMadeOnlyWhereTheNameIsFree) {

@@ -1,6 +1,7 @@
 // The update engine against a loopback server whose files were compressed by
 // zlib: what is downloaded, staged, deleted and written, the listener's
 // calls, retries and every failure path.
+#include "platform/FileSync.h"
 #include "tests/update/UpdaterFixture.h"
 
 #include <algorithm>
@@ -203,6 +204,30 @@ TEST_F(UpdaterTest, LauncherFilesAreStagedAndNothingUnderTmpIsDeleted) {
     EXPECT_EQ(quiet.all().back(), "finished 0");
     EXPECT_EQ(quiet.count("deleting gone.txt"), 0u);
     EXPECT_TRUE(fs::exists("gone.txt"));
+}
+
+TEST_F(UpdaterTest, EveryFilePutInPlaceIsFlushedBeforeTheManifestVouchesForIt) {
+    publish("a", "one");
+    publish("sub/b", "two");
+    publish(launcherProgram(), "new program");
+    publish("same", "kept");
+    installCurrent("same");
+    std::vector<std::string> flushed;
+    bool manifestAtFlush = true;
+    platform::fileSyncObserver() = [&](const std::string&, const std::vector<std::string>& paths) {
+        for (const std::string& path : paths)
+            flushed.push_back(fs::path(path).lexically_normal().generic_string());
+        manifestAtFlush = fs::exists("checklist.txt");
+    };
+    Updater updater(location());
+    updater.enableSelfFiles();
+    run(updater);
+    platform::fileSyncObserver() = nullptr;
+    EXPECT_EQ(recorder.all().back(), "finished 1");
+    std::sort(flushed.begin(), flushed.end());
+    EXPECT_EQ(flushed, (std::vector<std::string>{"a", "sub/b", "tmp/" + launcherProgram()}));
+    EXPECT_FALSE(manifestAtFlush) << "the files were flushed before the new manifest was written";
+    EXPECT_TRUE(fs::exists("checklist.txt"));
 }
 
 TEST_F(UpdaterTest, CancellingDuringADownloadWritesThePartialManifest) {
