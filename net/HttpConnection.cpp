@@ -10,14 +10,15 @@
 namespace {
 
 std::unique_ptr<INet::TCP::Socket> makeSocket(const InetAddress& address, const SslContext* context,
-                                              const std::string& host, uint32_t timeoutMs) {
+                                              const std::string& host, uint32_t timeoutMs,
+                                              const std::atomic<bool>* cancel) {
     // A TLS connection without usable trust is never made, not even as far
     // as the TCP connect.
     if (context != nullptr && !context->valid())
         return std::make_unique<INet::TCP::Socket>(InetAddress(), true);
     if (context != nullptr)
         return std::make_unique<INet::TCP::SSLSocket>(*context, address, true, host, timeoutMs);
-    return std::make_unique<INet::TCP::Socket>(address, true, timeoutMs);
+    return std::make_unique<INet::TCP::Socket>(address, true, timeoutMs, cancel);
 }
 
 bool isTrimmed(char c) {
@@ -101,8 +102,8 @@ int readLine(std::streambuf& source, std::string& line) {
 } // namespace
 
 HttpConnection::HttpConnection(const InetAddress& address, const SslContext* context, const std::string& host,
-                               uint32_t timeoutMs)
-    : socket_(makeSocket(address, context, host, timeoutMs)), timeoutMs_(timeoutMs), buffer_(socket_.get()),
+                               uint32_t timeoutMs, const std::atomic<bool>* cancel)
+    : socket_(makeSocket(address, context, host, timeoutMs, cancel)), timeoutMs_(timeoutMs), buffer_(socket_.get()),
       out_(&buffer_), in_(&buffer_) {}
 
 HttpConnection::HttpConnection(std::unique_ptr<INet::TCP::Socket> socket)

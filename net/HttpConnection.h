@@ -4,6 +4,7 @@
 #include "net/SslContext.h"
 #include "net/StreamBuf.h"
 
+#include <atomic>
 #include <cstdint>
 #include <istream>
 #include <map>
@@ -32,9 +33,10 @@ public:
     /// a response head must then arrive whole within `timeoutMs` of being
     /// awaited, and a body must bring `minBodyBytesPerTimeout` bytes in
     /// every `timeoutMs`, so that a server that drips cannot hold the
-    /// connection for ever. Nothing is sent.
+    /// connection for ever. Nothing is sent. `cancel` (not owned; may be
+    /// null), once true, ends a plain connect still under way.
     HttpConnection(const InetAddress& address, const SslContext* context, const std::string& host = {},
-                   uint32_t timeoutMs = 0);
+                   uint32_t timeoutMs = 0, const std::atomic<bool>* cancel = nullptr);
     /// Works over a socket the caller made (a test double, for instance).
     explicit HttpConnection(std::unique_ptr<INet::TCP::Socket> socket);
     HttpConnection(const HttpConnection&) = delete;

@@ -1,10 +1,13 @@
 #include "net/InetAddress.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 #ifdef _WIN32
 #include <ws2tcpip.h>
-
-#include <mutex>
 #else
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -31,20 +34,86 @@ bool startsWithDigit(const char* text) {
     return text[0] >= '0' && text[0] <= '9';
 }
 
+bool systemLookup(const std::string& name, in_addr& address);
+
+HostLookup& lookupInUse() {
+    static HostLookup lookup;
+    return lookup;
+}
+
+bool lookUp(const std::string& name, in_addr& address) {
+    const HostLookup& replaced = lookupInUse();
+    return replaced ? replaced(name, address) : systemLookup(name, address);
+}
+
+// A dotted address, or false when `name` is not one.
+bool dotted(const std::string& name, in_addr& address, bool& valid) {
+    if (!startsWithDigit(name.c_str()))
+        return false;
+    const uint32_t value = inet_addr(name.c_str());
+    valid = value != INADDR_NONE;
+    if (valid)
+        address.s_addr = value;
+    return true;
+}
+
+// What a lookup running on a thread of its own leaves for its caller, who
+// may have gone.
+struct PendingLookup {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    bool found = false;
+    in_addr address{};
+};
+
 } // namespace
+
+void setHostLookup(HostLookup lookup) {
+    lookupInUse() = std::move(lookup);
+}
 
 bool resolveHost(const std::string& host, in_addr& address) {
     ensureWinsock();
     const std::string name = host.empty() ? std::string("localhost") : host;
-    if (startsWithDigit(name.c_str())) {
-        uint32_t value = inet_addr(name.c_str());
-        if (value == INADDR_NONE)
-            return false;
-        address.s_addr = value;
-        return true;
-    }
-    // getaddrinfo rather than the older lookup: the web-service worker and
-    // the updater may resolve at the same time, and it keeps no shared state.
+    bool valid = false;
+    if (dotted(name, address, valid))
+        return valid;
+    return lookUp(name, address);
+}
+
+bool resolveHost(const std::string& host, in_addr& address, const std::atomic<bool>& cancel) {
+    ensureWinsock();
+    const std::string name = host.empty() ? std::string("localhost") : host;
+    bool valid = false;
+    if (dotted(name, address, valid))
+        return valid;
+    auto pending = std::make_shared<PendingLookup>();
+    std::thread([pending, name] {
+        in_addr found{};
+        const bool ok = lookUp(name, found);
+        {
+            std::lock_guard<std::mutex> guard(pending->mutex);
+            pending->done = true;
+            pending->found = ok;
+            pending->address = found;
+        }
+        pending->ended.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> guard(pending->mutex);
+    while (!pending->done && !cancel)
+        pending->ended.wait_for(guard, std::chrono::milliseconds(50));
+    if (!pending->done || !pending->found)
+        return false;
+    address = pending->address;
+    return true;
+}
+
+namespace {
+
+// getaddrinfo rather than the older lookup: the web-service worker and the
+// updater may resolve at the same time, and it keeps no shared state.
+bool systemLookup(const std::string& name, in_addr& address) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -59,6 +128,8 @@ bool resolveHost(const std::string& host, in_addr& address) {
     freeaddrinfo(found);
     return ok;
 }
+
+} // namespace
 
 void InetAddress::set(const char* host, uint16_t port) {
     std::memset(&address_, 0, sizeof address_);
@@ -75,4 +146,13 @@ void InetAddress::set(const char* host, uint16_t port) {
         }
     }
     address_.sin_port = htons(port);
+}
+
+bool InetAddress::resolve(const std::string& host, uint16_t port, const std::atomic<bool>& cancel) {
+    set(nullptr, port);
+    in_addr found{};
+    if (!resolveHost(host, found, cancel))
+        return false;
+    address_.sin_addr = found;
+    return true;
 }

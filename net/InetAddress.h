@@ -1,5 +1,7 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #ifdef _WIN32
 #include <winsock2.h>
@@ -16,6 +18,18 @@ void ensureWinsock();
 /// lookup. Answers false when there is no address.
 bool resolveHost(const std::string& host, in_addr& address);
 
+/// `resolveHost` that `cancel` (not owned) can end: a name is looked up on a
+/// thread of its own, which is left to finish alone when the flag turns
+/// true first (the system's lookup cannot be interrupted); then false.
+bool resolveHost(const std::string& host, in_addr& address, const std::atomic<bool>& cancel);
+
+/// The lookup of a name (never a dotted address) that `resolveHost` uses.
+using HostLookup = std::function<bool(const std::string& name, in_addr& address)>;
+/// Replaces the system's lookup (tests hold one to see it cancelled); an
+/// empty function brings the system's back. Set it before the threads that
+/// look names up start.
+void setHostLookup(HostLookup lookup);
+
 /// An IPv4 socket address (family, port and address in network byte order),
 /// passed to connect as it stands.
 class InetAddress {
@@ -27,6 +41,9 @@ public:
     /// a dotted form that is not valid also leaves 0.0.0.0, which the socket
     /// layer refuses to connect to.
     void set(const char* host, uint16_t port);
+    /// `set` with a lookup that `cancel` can end; false (and 0.0.0.0) when
+    /// the host has no address or the flag turned true first.
+    bool resolve(const std::string& host, uint16_t port, const std::atomic<bool>& cancel);
 
     const sockaddr_in& address() const { return address_; }
     uint16_t port() const { return ntohs(address_.sin_port); }

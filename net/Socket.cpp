@@ -2,6 +2,8 @@
 // receiving; the client socket; the listener.
 #include "net/Socket.h"
 
+#include <algorithm>
+
 #ifdef _WIN32
 #include <winsock2.h>
 #else
@@ -60,6 +62,27 @@ intptr_t openNative() {
     return made == INVALID_SOCKET ? -1 : static_cast<intptr_t>(made);
 }
 
+// Waits at most `ms` for a connect under way to end: 1 when it is made, -1
+// when it failed, 0 when the time ran out.
+int waitConnect(intptr_t handle, uint32_t ms) {
+    auto native = static_cast<Native>(handle);
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(native, &writable);
+    FD_SET(native, &failed);
+    timeval limit{static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
+    const int ready = ::select(0, nullptr, &writable, &failed, &limit);
+    if (ready == 0)
+        return 0;
+    return ready > 0 && FD_ISSET(native, &writable) ? 1 : -1;
+}
+
+bool connectStarted() {
+    return WSAGetLastError() == WSAEWOULDBLOCK;
+}
+
 // Winsock's connect ignores the send time-out: a connect with a limit waits
 // for the socket to become writable, at most that long.
 bool connectNative(intptr_t handle, const sockaddr_in& raw, bool blocking, uint32_t timeoutMs) {
@@ -68,20 +91,12 @@ bool connectNative(intptr_t handle, const sockaddr_in& raw, bool blocking, uint3
     if (timeoutMs == 0 || !blocking) {
         if (::connect(native, address, sizeof raw) == 0)
             return true;
-        return !blocking && WSAGetLastError() == WSAEWOULDBLOCK;
+        return !blocking && connectStarted();
     }
     setBlocking(handle, false);
     bool done = ::connect(native, address, sizeof raw) == 0;
-    if (!done && WSAGetLastError() == WSAEWOULDBLOCK) {
-        fd_set writable;
-        fd_set failed;
-        FD_ZERO(&writable);
-        FD_ZERO(&failed);
-        FD_SET(native, &writable);
-        FD_SET(native, &failed);
-        timeval limit{static_cast<long>(timeoutMs / 1000), static_cast<long>((timeoutMs % 1000) * 1000)};
-        done = ::select(0, nullptr, &writable, &failed, &limit) > 0 && FD_ISSET(native, &writable);
-    }
+    if (!done && connectStarted())
+        done = waitConnect(handle, timeoutMs) > 0;
     setBlocking(handle, true);
     return done;
 }
@@ -133,11 +148,36 @@ intptr_t openNative() {
     return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
 }
 
+void setBlocking(intptr_t handle, bool blocking) {
+    const int flags = fcntl(static_cast<Native>(handle), F_GETFL, 0);
+    fcntl(static_cast<Native>(handle), F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK);
+}
+
+// Waits at most `ms` for a connect under way to end: 1 when it is made, -1
+// when it failed, 0 when the time ran out.
+int waitConnect(intptr_t handle, uint32_t ms) {
+    pollfd watch{static_cast<Native>(handle), POLLOUT, 0};
+    int ready;
+    do {
+        ready = ::poll(&watch, 1, static_cast<int>(ms));
+    } while (ready < 0 && errno == EINTR);
+    if (ready == 0)
+        return 0;
+    int error = 0;
+    socklen_t size = sizeof error;
+    return ready > 0 && getsockopt(static_cast<Native>(handle), SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
+                   error == 0
+               ? 1
+               : -1;
+}
+
+bool connectStarted() {
+    return errno == EINPROGRESS;
+}
+
 bool connectNative(intptr_t handle, const sockaddr_in& raw, bool blocking, uint32_t) {
-    if (!blocking) {
-        int flags = fcntl(static_cast<Native>(handle), F_GETFL, 0);
-        fcntl(static_cast<Native>(handle), F_SETFL, flags | O_NONBLOCK);
-    }
+    if (!blocking)
+        setBlocking(handle, false);
     int rc;
     do {
         rc = ::connect(static_cast<Native>(handle), reinterpret_cast<const sockaddr*>(&raw), sizeof raw);
@@ -168,6 +208,28 @@ using AddressLength = socklen_t;
 void setTimeouts(intptr_t handle, uint32_t timeoutMs) {
     setTimeout(handle, SO_RCVTIMEO, timeoutMs);
     setTimeout(handle, SO_SNDTIMEO, timeoutMs);
+}
+
+// A connect that `cancel` can end: started without blocking, then waited for
+// in short slices that look at the flag, and at `timeoutMs` (0: no limit).
+bool connectCancellable(intptr_t handle, const sockaddr_in& raw, uint32_t timeoutMs,
+                        const std::atomic<bool>& cancel) {
+    setBlocking(handle, false);
+    bool done =
+        ::connect(static_cast<Native>(handle), reinterpret_cast<const sockaddr*>(&raw), sizeof raw) == 0;
+    if (!done && connectStarted()) {
+        uint32_t waited = 0;
+        int state = 0;
+        while (state == 0 && !cancel && (timeoutMs == 0 || waited < timeoutMs)) {
+            const uint32_t slice =
+                timeoutMs == 0 ? Socket::cancelPollMs : std::min(Socket::cancelPollMs, timeoutMs - waited);
+            state = waitConnect(handle, slice);
+            waited += slice;
+        }
+        done = state > 0;
+    }
+    setBlocking(handle, true);
+    return done;
 }
 
 int32_t socketResult(long result) {
@@ -202,7 +264,7 @@ int32_t receiveBytes(intptr_t handle, void* data, int32_t length) {
 
 // [SECTION] the client socket
 
-Socket::Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs) {
+Socket::Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs, const std::atomic<bool>* cancel) {
     if (address.ip() == htonl(INADDR_ANY))
         return;
     handle_ = openNative();
@@ -210,7 +272,10 @@ Socket::Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs) {
         return;
     if (timeoutMs > 0)
         setTimeouts(handle_, timeoutMs);
-    if (!connectNative(handle_, address.address(), blocking, timeoutMs)) {
+    const bool made = blocking && cancel != nullptr
+                          ? connectCancellable(handle_, address.address(), timeoutMs, *cancel)
+                          : connectNative(handle_, address.address(), blocking, timeoutMs);
+    if (!made) {
         closeNative(handle_);
         handle_ = -1;
     }

@@ -1,6 +1,7 @@
 #pragma once
 #include "net/InetAddress.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -31,8 +32,13 @@ class Socket : public INet::Socket {
 public:
     /// Connects at once. `timeoutMs` above 0 bounds connect, every send and
     /// every receive. The any-address 0.0.0.0 (what a failed name lookup
-    /// leaves) is never connected to.
-    Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs = 0);
+    /// leaves) is never connected to. `cancel` (not owned; may be null), once
+    /// true, ends a blocking connect within about `cancelPollMs` as a failed
+    /// one: a server that never answers cannot hold up a stop.
+    Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs = 0,
+           const std::atomic<bool>* cancel = nullptr);
+    /// How often a cancellable connect looks at its flag.
+    static constexpr uint32_t cancelPollMs = 50;
     ~Socket() override;
 
     virtual int32_t read(void* buffer, int32_t length);

@@ -20,8 +20,14 @@ void ServerLink::setLocation(const UpdateLocation& location) {
 HttpConnection* ServerLink::ensureConnection() {
     if (connection_ != nullptr)
         return connection_.get();
-    InetAddress address(location_.host.c_str(), static_cast<uint16_t>(location_.port));
-    auto made = std::make_unique<HttpConnection>(address, nullptr, location_.host, receiveTimeoutMs_);
+    // The lookup and the connect end as soon as the run is stopped: a name
+    // server or an update server that never answers cannot hold it up.
+    InetAddress address;
+    if (!address.resolve(location_.host, static_cast<uint16_t>(location_.port), cancel_)) {
+        updateLog("update: cannot find the address of %s", location_.host.c_str());
+        return nullptr;
+    }
+    auto made = std::make_unique<HttpConnection>(address, nullptr, location_.host, receiveTimeoutMs_, &cancel_);
     if (!made->connected()) {
         updateLog("update: cannot connect to %s:%d", location_.host.c_str(), location_.port);
         return nullptr;
