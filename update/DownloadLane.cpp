@@ -100,8 +100,8 @@ void DownloadLane::DecompressorDeleter::operator()(libdeflate_decompressor* deco
 // [1] the lane's thread ----------------------------------------------------------
 
 DownloadLane::DownloadLane(std::shared_ptr<DownloadQueue> queue, const DownloadSettings& settings,
-                           const std::atomic<bool>& cancel, std::function<void(uint32_t)> wait)
-    : queue_(std::move(queue)), settings_(settings), cancel_(cancel), wait_(std::move(wait)),
+                           const std::atomic<bool>& cancel, Pause pause)
+    : queue_(std::move(queue)), settings_(settings), cancel_(cancel), wait_(std::move(pause)),
       link_(settings.location, settings.receiveTimeoutMs, cancel), writer_(std::make_unique<WriteBehind>()),
       input_(new char[inputSize]) {}
 
@@ -123,6 +123,13 @@ void DownloadLane::entry(void* raw) {
     std::shared_ptr<DownloadQueue> queue = lane->queue_;
     lane.reset();
     queue->laneEnded();
+}
+
+void DownloadLane::pause(size_t index, uint32_t ms) {
+    if (wait_)
+        wait_(ms);
+    else
+        queue_->pause(index, ms);
 }
 
 bool DownloadLane::stopped(size_t index) const {
@@ -257,7 +264,7 @@ DownloadLane::Outcome DownloadLane::attempts(Transfer& transfer, size_t index, i
     int32_t attempt = 0;
     for (;;) {
         if (error != 0) {
-            wait_(Updater::retryPauseMs);
+            pause(index, Updater::retryPauseMs);
             error = 0;
         }
         if (stopped(index)) {
@@ -288,7 +295,7 @@ DownloadLane::Outcome DownloadLane::attempts(Transfer& transfer, size_t index, i
         }
         queue_->progress(index, transfer.compressed, transfer.written);
         if (settings_.delayMs != 0)
-            wait_(settings_.delayMs);
+            pause(index, settings_.delayMs);
 
         bool keepTransfer = transfer.resumable;
         if (transfer.streamEnded) {

@@ -49,10 +49,14 @@ struct DownloadSettings {
 /// listener: what the listener must hear goes to the queue.
 class DownloadLane {
 public:
-    /// `cancel` (not owned) is the run's stop flag; `wait` pauses for the
-    /// given milliseconds, or less once the run stops.
+    /// Stands in for the lane's pauses (tests record them); empty, a pause
+    /// lasts the given milliseconds, or less once the lane's file is
+    /// abandoned or the run stops.
+    using Pause = std::function<void(uint32_t ms)>;
+
+    /// `cancel` (not owned) is the run's stop flag.
     DownloadLane(std::shared_ptr<DownloadQueue> queue, const DownloadSettings& settings,
-                 const std::atomic<bool>& cancel, std::function<void(uint32_t)> wait);
+                 const std::atomic<bool>& cancel, Pause pause);
     ~DownloadLane();
     DownloadLane(const DownloadLane&) = delete;
     DownloadLane& operator=(const DownloadLane&) = delete;
@@ -116,11 +120,13 @@ private:
     std::string keptPath(const std::string& path) const;
     bool resumable(const ManifestEntry& entry) const;
     bool stopped(size_t index) const;
+    // Waits `ms`, or less once the file of `index` is abandoned.
+    void pause(size_t index, uint32_t ms);
 
     std::shared_ptr<DownloadQueue> queue_;
     DownloadSettings settings_;
     const std::atomic<bool>& cancel_;
-    std::function<void(uint32_t)> wait_;
+    Pause wait_;
     ServerLink link_;
     std::unique_ptr<WriteBehind> writer_;
     // Compressed input (`inputSize` bytes).

@@ -18,6 +18,11 @@ bool DownloadQueue::abandoned(size_t index) const {
     return stopped_ || index > lastWanted_;
 }
 
+void DownloadQueue::pause(size_t index, uint32_t ms) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    changed_.wait_for(guard, std::chrono::milliseconds(ms), [&] { return abandoned(index); });
+}
+
 void DownloadQueue::progress(size_t index, int64_t compressed, int64_t written) {
     // No wake-up: the run looks at the progress a few times a second, and a
     // wake-up per block read would cost more than the block's inflate.

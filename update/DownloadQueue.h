@@ -57,6 +57,8 @@ public:
     /// True once the job's outcome no longer matters: the run stops, or a
     /// file before it failed.
     bool abandoned(size_t index) const;
+    /// Waits `ms` milliseconds, or less once the job is abandoned.
+    void pause(size_t index, uint32_t ms);
     void progress(size_t index, int64_t compressed, int64_t written);
     void attemptFailed(size_t index, int32_t code);
     /// The job ended. A failed job ends the run at it: no later job is

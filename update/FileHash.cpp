@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-int32_t hashFile(const std::string& path, std::string& digest, int64_t& size) {
+int32_t hashFile(const std::string& path, std::string& digest, int64_t& size, const std::atomic<bool>* stop) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr)
         return InstallScanner::openFailed;
@@ -17,6 +17,10 @@ int32_t hashFile(const std::string& path, std::string& digest, int64_t& size) {
     int64_t total = 0;
     size_t got;
     while ((got = std::fread(block.get(), 1, blockSize, file)) > 0) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+            std::fclose(file);
+            return InstallScanner::hashStopped;
+        }
         md5.update(block.get(), got);
         total += static_cast<int64_t>(got);
     }

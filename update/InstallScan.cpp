@@ -27,10 +27,13 @@ struct HashResult {
 // state is shared so that a helper finishing after the scan never touches
 // freed memory.
 struct HashWork {
-    explicit HashWork(std::vector<std::string> files)
-        : paths(std::move(files)), results(paths.size()), ready(paths.size(), false) {}
+    HashWork(std::vector<std::string> files, const std::atomic<bool>* stopFlag)
+        : paths(std::move(files)), stop(stopFlag), results(paths.size()), ready(paths.size(), false) {}
 
     const std::vector<std::string> paths;
+    // The scan's stop flag (not owned; may be null): it outlives the work,
+    // since the scan waits for its helpers before returning.
+    const std::atomic<bool>* const stop;
     std::atomic<size_t> next{0};
     std::atomic<bool> stopping{false};
     std::mutex mutex;
@@ -47,7 +50,7 @@ struct HashWork {
         if (index >= paths.size())
             return false;
         HashResult result;
-        result.error = hashFile(paths[index], result.digest, result.size);
+        result.error = hashFile(paths[index], result.digest, result.size, stop);
         std::lock_guard<std::mutex> guard(mutex);
         results[index] = std::move(result);
         ready[index] = true;
@@ -109,7 +112,7 @@ bool InstallScanner::scan(Manifest& manifest, UScannerListener* listener) {
         listener_->onStage(2);
     }
     const size_t count = paths.size();
-    auto work = std::make_shared<HashWork>(std::move(paths));
+    auto work = std::make_shared<HashWork>(std::move(paths), stop_);
     int helpers = helperThreads_ < 0 ? defaultHelpers() : helperThreads_;
     if (static_cast<size_t>(helpers) + 1 > count)
         helpers = count > 1 ? static_cast<int>(count - 1) : 0;
@@ -137,6 +140,10 @@ bool InstallScanner::scan(Manifest& manifest, UScannerListener* listener) {
         if (listener_ != nullptr)
             listener_->onScanStep(path);
         HashResult result = work->take(i);
+        if (result.error == hashStopped) {
+            ok = false;
+            break;
+        }
         if (result.error != 0) {
             error_ = result.error;
             ok = false;

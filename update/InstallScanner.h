@@ -18,6 +18,8 @@ public:
     /// File hash failures, reported as the scan's `error`.
     static constexpr int32_t readFailed = 16385;
     static constexpr int32_t openFailed = 16386;
+    /// `hashFile` answers this when its stop flag turned true mid-file.
+    static constexpr int32_t hashStopped = -1;
 
     /// Scans `base`; a '/' is appended unless it already ends in '/' or '\\'.
     explicit InstallScanner(const std::string& base);
@@ -50,8 +52,8 @@ public:
     /// How many threads besides the caller's hash files during `scan`; by
     /// default one fewer than the machine has cores, at most three.
     void setHelperThreads(int count) { helperThreads_ = count < 0 ? 0 : count; }
-    /// A flag (not owned) that, once true, ends `scan` before its next file
-    /// with false and `error` 0.
+    /// A flag (not owned) that, once true, ends `scan` with false and
+    /// `error` 0, within a block of the file being hashed.
     void setStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
 
 private:
@@ -68,5 +70,8 @@ private:
 };
 
 /// MD5 of a file's bytes as 32 hex characters, and its length. Answers 0, or
-/// `InstallScanner::openFailed` / `readFailed`.
-int32_t hashFile(const std::string& path, std::string& digest, int64_t& size);
+/// `InstallScanner::openFailed` / `readFailed`, or `hashStopped` when `stop`
+/// (not owned; may be null) turned true before the end, which it looks at
+/// between blocks: a file of gigabytes never holds up a stop.
+int32_t hashFile(const std::string& path, std::string& digest, int64_t& size,
+                 const std::atomic<bool>* stop = nullptr);
