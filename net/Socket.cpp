@@ -88,6 +88,8 @@ bool connectStarted() {
 bool connectNative(intptr_t handle, const sockaddr_in& raw, bool blocking, uint32_t timeoutMs) {
     auto native = static_cast<Native>(handle);
     const auto* address = reinterpret_cast<const sockaddr*>(&raw);
+    if (!blocking)
+        setBlocking(handle, false);
     if (timeoutMs == 0 || !blocking) {
         if (::connect(native, address, sizeof raw) == 0)
             return true;
