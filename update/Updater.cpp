@@ -257,8 +257,11 @@ bool Updater::updateFiles() {
     if (removeObsolete)
         deleteObsolete();
     // Every published file is current now, so the local manifest takes the
-    // published values (packed sizes included).
-    writeLocalManifest(published_);
+    // published values (packed sizes included). One that cannot be written
+    // (a full disk, a read-only file) fails the run: the old one is gone
+    // already, and the next run must scan the installation.
+    if (!writeLocalManifest(published_))
+        error_ = writeError;
     return true;
 }
 
