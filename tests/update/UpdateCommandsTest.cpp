@@ -185,6 +185,12 @@ TEST_F(UpdateCommandTest, StagedLauncherFilesAndFailuresGiveTheirExitCodes) {
     ToolRun run = update();
     EXPECT_EQ(run.code, 3) << run.out;
     EXPECT_EQ(readFile(install.path() + "/tmp/" + updatetest::launcherProgram()), "new program");
+    // What waits for hoplin is named so, not as a file that differs.
+    ToolRun verify = runTool({"verify", install.path()});
+    EXPECT_EQ(verify.code, 3) << verify.out;
+    EXPECT_NE(verify.out.find("staged " + updatetest::launcherProgram() + "\n"), std::string::npos)
+        << verify.out;
+    EXPECT_NE(verify.out.find("0 missing, 0 differ, 1 staged for hoplin\n"), std::string::npos) << verify.out;
 
     server.setFault("/rel/a.txt.zz", FileServer::Fault::notFound);
     fs::remove(install.path() + "/checklist.txt");
