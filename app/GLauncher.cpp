@@ -30,6 +30,7 @@
 #include "tkal/sdl/SDL_Files.h"
 #include "tkal/sdl/SDL_Loaders.h"
 #include "tkal/sdl/SDL_Modes.h"
+#include "update/UpdateTexts.h"
 
 #include <SDL.h>
 
@@ -96,6 +97,18 @@ bool GLauncher::installationWritable() {
     return false;
 }
 
+bool GLauncher::lockInstallation() {
+    platform::FileLock::Status status = platform::FileLock::Status::unavailable;
+    installationLock_ = services().lockInstallation(status);
+    // A lock file that cannot be made (a link planted at its name) leaves
+    // the run as it was before there was a lock.
+    if (status != platform::FileLock::Status::busy)
+        return true;
+    services().messageBox("Aviso", platform::utf8ToWindows1252(installationInUseText),
+                          platform::kIconWarning);
+    return false;
+}
+
 void GLauncher::readGameSettings() {
     gameFiles = std::make_unique<GameFiles>(config.gameDirectory);
     // The full-screen box starts from the mode the game last started in;
@@ -147,6 +160,10 @@ int GLauncher::init(int argc, char** argv) {
                     "Error iniciando la configuracion de Login\nNo se encuentra el archivo ZEP_client.xml");
 
     if (!installationWritable())
+        return 77;
+    // One launcher per installation, refused before anything is written: two
+    // would update the same files at once.
+    if (!lockInstallation())
         return 77;
 
     // 6.

@@ -88,10 +88,15 @@ private:
     // Tells the player, and answers false, when the installation folder
     // cannot be written.
     bool installationWritable();
+    // Takes the installation's lock; tells the player, and answers false,
+    // when another launcher or update holds it.
+    bool lockInstallation();
     void readGameSettings();
     void playGame();
 
     LauncherServices* services_;
+    // Held from `init` to the end of the process (or the hand-off's exec).
+    std::unique_ptr<platform::FileLock> installationLock_;
     bool shutDown_ = false;
 };
 

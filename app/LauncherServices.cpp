@@ -11,6 +11,7 @@
 #include "platform/ProgramPath.h"
 #include "tkal/Input.h"
 #include "tkal/sdl/SDL_Modes.h"
+#include "update/InstallationLock.h"
 
 namespace app {
 
@@ -50,6 +51,10 @@ bool LauncherServices::libraryLoads(const std::string& name) {
 
 bool LauncherServices::installationWritable() {
     return platform::canCreateFilesIn(".");
+}
+
+std::unique_ptr<platform::FileLock> LauncherServices::lockInstallation(platform::FileLock::Status& status) {
+    return ::lockInstallation(".", status);
 }
 
 int LauncherServices::runInstaller(const std::string& path) {

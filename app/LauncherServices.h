@@ -1,7 +1,9 @@
 #pragma once
 #include "app/HardwareInfo.h"
+#include "platform/FileLock.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace app {
@@ -30,6 +32,10 @@ public:
     /// Whether files can be created in the installation folder (the
     /// current directory), which the updater and the game's settings need.
     virtual bool installationWritable();
+    /// Takes the lock that keeps a second launcher or update off the
+    /// installation (the current directory) for the rest of the run;
+    /// `status` tells how it went.
+    virtual std::unique_ptr<platform::FileLock> lockInstallation(platform::FileLock::Status& status);
 };
 
 } // namespace app

@@ -4,12 +4,14 @@
 #include "platform/FileSync.h"
 #include "platform/Process.h"
 #include "update/InstallScanner.h"
+#include "update/InstallationLock.h"
 #include "update/Manifest.h"
 #include "update/SafePaths.h"
 
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -73,6 +75,25 @@ void forgetUnmoved(const std::vector<std::string>& unmoved) {
         writeManifest("checklist.txt", local);
 }
 
+// The launcher that handed over held the installation's lock until its
+// process ended, and another launcher or update may hold it now: it is
+// waited for as a held file is, five attempts a second apart. False when it
+// stays taken. A lock that cannot be had at all (a folder that cannot be
+// written) stops nothing: the moves tell what they can do.
+bool lockForMoves(Log& log, const Pause& pause, std::unique_ptr<platform::FileLock>& lock) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        platform::FileLock::Status status = platform::FileLock::Status::unavailable;
+        lock = lockInstallation(".", status);
+        if (status != platform::FileLock::Status::busy)
+            return true;
+        log.write(std::string("#--Error Bloqueando ") + lockFileName + " Reintento - " +
+                  std::to_string(attempt) + "\n");
+        if (attempt < 4)
+            pause(1000);
+    }
+    return false;
+}
+
 } // namespace
 
 Settings readSettings(int argc, const char* const* argv) {
@@ -100,6 +121,15 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
     }
     log.write("Iniciando HOPLINDATE\n");
     log.write(std::to_string(files.size()) + " Arcvhivos en " + settings.staging + "\n");
+
+    // Held until this returns, so that the launcher started next can take
+    // it: another updater never sees the files half moved, and its files
+    // are never moved while it writes them.
+    std::unique_ptr<platform::FileLock> lock;
+    if (!lockForMoves(log, pause, lock)) {
+        log.write("lanzando \"" + settings.program + "\"\nFinalizado HOPLINDATE\n");
+        return 0;
+    }
 
     // An installation that takes signed updates (the updater keeps the
     // accepted serial beside the manifest) moves only what the updater

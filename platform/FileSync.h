@@ -56,4 +56,10 @@ inline FileSyncObserver& fileSyncObserver() {
 /// the system forbids replacing it, and so on).
 int replaceFile(const std::string& from, const std::string& to);
 
+/// For tests: `held` (null removes it) is asked by `replaceFile` about each
+/// destination, and one it answers true for is refused with EACCES, as
+/// Windows refuses a file that another program holds open (POSIX renames
+/// over open files, so there such a file can only be played).
+void setHeldFileHook(bool (*held)(const std::string& path));
+
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/FileSync.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -65,7 +66,17 @@ bool syncFiles(const std::string& root, const std::vector<std::string>& paths) {
     return syncFileSystemOf(root);
 }
 
+namespace {
+std::atomic<bool (*)(const std::string&)> heldFileHook{nullptr};
+} // namespace
+
+void setHeldFileHook(bool (*held)(const std::string& path)) {
+    heldFileHook.store(held);
+}
+
 int replaceFile(const std::string& from, const std::string& to) {
+    if (auto held = heldFileHook.load(); held != nullptr && held(to))
+        return EACCES;
     // rename replaces its target atomically on this system.
     if (std::rename(from.c_str(), to.c_str()) == 0)
         return 0;

@@ -260,6 +260,8 @@ DownloadLane::Outcome DownloadLane::attempts(Transfer& transfer, size_t index, i
             return Outcome::failure;
         }
     }
+    if (std::optional<Outcome> settled = installVerified(transfer.out, index, error))
+        return *settled;
     transfer.resumable = resumable(entry);
     int32_t attempt = 0;
     for (;;) {
@@ -335,13 +337,9 @@ DownloadLane::Outcome DownloadLane::attempts(Transfer& transfer, size_t index, i
                 link_.drop();
             }
         }
-        if (error == 0 && !transfer.out.commit()) {
-            updateLog("update: cannot put %s in place", path.c_str());
-            error = Updater::writeError;
-        }
         if (error == 0) {
-            transfer.kept.remove();
-            return Outcome::success;
+            if (std::optional<Outcome> settled = putInPlace(transfer.out, transfer.kept, index, error))
+                return *settled;
         }
         if (error == Updater::cancelled) {
             error = 0;
@@ -565,6 +563,9 @@ void DownloadLane::sendNextRequest(HttpConnection& connection, int64_t& claimed)
     const std::string& path = queue_->path(static_cast<size_t>(claimed));
     std::error_code ec;
     if (resumable(queue_->entry(static_cast<size_t>(claimed))) && fs::exists(keptPath(path), ec))
+        return;
+    // Nor is a file asked for that an earlier run verified and kept.
+    if (fs::exists(destinationPath(path) + PendingFile::suffix, ec))
         return;
     link_.sendAhead(remotePath(path));
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -103,6 +104,22 @@ private:
     std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor_;
     std::string wholeIn_, wholeOut_;
 #endif
+    // Puts the verified file `out` in place (`finish` and rename): an
+    // answer when that settles the file, none when its bytes could not all
+    // be written (`error` 48; another attempt may follow). `kept` holds the
+    // file's compressed bytes, no longer needed once it is settled.
+    std::optional<Outcome> putInPlace(PendingFile& out, ResumeFile& kept, size_t index, int32_t& error);
+    // A file an earlier run verified but could not put in place (its
+    // destination was held) is put in place now without being fetched; no
+    // answer when there is none.
+    std::optional<Outcome> installVerified(PendingFile& out, size_t index, int32_t& error);
+    // Renames the finished file over its destination, trying again while
+    // the destination is held; a destination still held keeps the file for
+    // the next run and fails it with 48.
+    Outcome settle(PendingFile& out, ResumeFile* kept, size_t index, int32_t& error);
+    // The full path a file is written to (below the staging folder for the
+    // launcher's own files).
+    std::string destinationPath(const std::string& path) const;
     // Inflates the bytes kept by an earlier attempt or run; 0, or a code
     // when they cannot be used (the transfer then starts over).
     int32_t replayKept(Transfer& transfer, size_t index);

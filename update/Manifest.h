@@ -79,6 +79,11 @@ std::string trimmed(const std::string& text);
 /// never scanned, deleted or published.
 constexpr const char* serialFileName = "checklist.serial";
 
+/// The file beside the local manifest that updaters lock so that only one
+/// at a time changes the installation (see InstallationLock.h). Never
+/// scanned, deleted or published either.
+constexpr const char* lockFileName = "checklist.lock";
+
 /// Patterns every update excludes, in the order they are added.
 const std::vector<std::string>& builtInExcludes();
 

@@ -3,6 +3,7 @@
 #include "platform/FileSync.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -45,21 +46,46 @@ bool PendingFile::write(const void* data, size_t length) {
 }
 
 bool PendingFile::commit(bool durable) {
-    if (file_ == nullptr)
+    if (!finish(durable))
         return false;
+    if (replace() == 0)
+        return true;
+    discard();
+    return false;
+}
+
+bool PendingFile::finish(bool durable) {
+    if (file_ == nullptr)
+        return finished_;
     bool ok = !failed_;
     if (durable)
         ok = platform::syncFile(file_) && ok;
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
-    if (ok) {
-        applyPermissions();
-        ok = platform::replaceFile(temporary_, destination_) == 0;
-    }
     std::error_code ec;
-    if (!ok)
+    if (!ok) {
         fs::remove(temporary_, ec);
-    return ok;
+        return false;
+    }
+    applyPermissions();
+    finished_ = true;
+    return true;
+}
+
+int PendingFile::replace() {
+    if (!finished_)
+        return EINVAL;
+    const int failure = platform::replaceFile(temporary_, destination_);
+    if (failure == 0)
+        finished_ = false;
+    return failure;
+}
+
+void PendingFile::adopt(const std::string& destination) {
+    discard();
+    destination_ = destination;
+    temporary_ = destination + suffix;
+    finished_ = true;
 }
 
 void PendingFile::applyPermissions() {
@@ -92,10 +118,12 @@ void PendingFile::applyPermissions() {
 }
 
 void PendingFile::discard() {
-    if (file_ == nullptr)
+    if (file_ == nullptr && !finished_)
         return;
-    std::fclose(file_);
+    if (file_ != nullptr)
+        std::fclose(file_);
     file_ = nullptr;
+    finished_ = false;
     std::error_code ec;
     fs::remove(temporary_, ec);
 }

@@ -39,6 +39,23 @@ public:
     /// Closes and removes the temporary file.
     void discard();
 
+    // `commit` in steps, for a caller that tries the rename again while the
+    // destination is held, and may keep the finished file for later.
+
+    /// `commit` up to the rename: false (and the temporary file removed)
+    /// when its bytes could not all be written.
+    bool finish(bool durable = false);
+    /// Renames the finished temporary file over the destination; answers 0
+    /// or the system's error number, and the file stays finished then.
+    int replace();
+    /// True between a `finish` (or `adopt`) and the rename.
+    bool finished() const { return finished_; }
+    /// Leaves the finished temporary file where it is, for a later run.
+    void keep() { finished_ = false; }
+    /// Takes the temporary file of `destination` that an earlier run
+    /// finished and kept, as if this object had just finished it.
+    void adopt(const std::string& destination);
+
 private:
     void applyPermissions();
 
@@ -51,4 +68,6 @@ private:
     size_t headLength_ = 0;
     bool program_ = false;
     bool failed_ = false;
+    // Closed, complete and not yet renamed.
+    bool finished_ = false;
 };

@@ -106,3 +106,14 @@ void ResumeFile::remove() {
         fs::remove(path_, ec);
     kept_ = 0;
 }
+
+bool ResumeFile::belongsTo(const std::string& path, const ManifestEntry& entry) {
+    const std::string header = headerOf(entry);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    std::string head(header.size(), '\0');
+    const bool same = std::fread(&head[0], 1, head.size(), file) == head.size() && head == header;
+    std::fclose(file);
+    return same;
+}

@@ -38,6 +38,8 @@ public:
     void close();
     /// Closes and deletes the file.
     void remove();
+    /// True when the file at `path` keeps bytes for the download of `entry`.
+    static bool belongsTo(const std::string& path, const ManifestEntry& entry);
 
 private:
     bool writeHeader();

@@ -22,6 +22,11 @@ bool errorOffersRetry(int32_t code);
 /// The status text of a completed update.
 constexpr const char* finishedText = "Actualización completada.";
 
+/// Why a second launcher (or update) does not start while another one
+/// holds the installation (see InstallationLock.h).
+constexpr const char* installationInUseText =
+    "El lanzador ya se está ejecutando.\nCiérrelo antes de abrirlo otra vez.";
+
 /// The status text while the installation is hashed: the percentage first.
 std::string scanProgressText(int32_t percent);
 

@@ -15,6 +15,7 @@
 #include "update/DownloadLane.h"
 #include "update/DownloadQueue.h"
 #include "update/InstallScanner.h"
+#include "update/Leftovers.h"
 #include "update/ManifestSignature.h"
 #include "update/UpdateLog.h"
 #include "update/UpdaterListener.h"
@@ -214,11 +215,16 @@ bool Updater::updateFiles() {
                                clamp32(neededSize_));
 
     std::vector<const std::string*> wanted;
+    // What earlier runs left behind goes, but for what these downloads use.
+    LeftoverRules leftovers{installDir_, stagingDir_, selfFiles_, resumeThreshold_, {}};
     for (const auto& [path, entry] : published_) {
         auto local = local_.find(path);
-        if (local == local_.end() || local->second.hash != entry.hash)
+        if (local == local_.end() || local->second.hash != entry.hash) {
             wanted.push_back(&path);
+            leftovers.wanted[path] = entry;
+        }
     }
+    removeLeftovers(leftovers);
     std::set<std::string> done;
     const Downloads outcome = wanted.empty() ? Downloads::complete : download(wanted, done);
     if (outcome == Downloads::cancelled) {
@@ -236,8 +242,11 @@ bool Updater::updateFiles() {
     if (removeObsolete)
         deleteObsolete();
     // Every published file is current now, so the local manifest takes the
-    // published values (packed sizes included).
-    writeLocalManifest(published_);
+    // published values (packed sizes included). One that cannot be written
+    // (a full disk, a read-only file) fails the run: the old one is gone
+    // already, and the next run must scan the installation.
+    if (!writeLocalManifest(published_))
+        error_ = writeError;
     return true;
 }
 

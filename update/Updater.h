@@ -35,7 +35,9 @@ class UpdaterListener;
 /// bytes that arrived and continues from them, in a later attempt or a
 /// later run. A run that fails or is cancelled writes a local manifest of
 /// the files it put in place and, for the others, the entries of the old
-/// one, which still describe them.
+/// one, which still describe them. A verified file whose destination another
+/// program holds open stays beside it, and the next run puts it in place
+/// without fetching it again.
 ///
 /// With a public key (`requireSignature`) the published manifest is
 /// accepted only with a good signature of that key, a serial not below the
@@ -62,6 +64,10 @@ public:
 
     /// Pause after a failed download attempt.
     static constexpr uint32_t retryPauseMs = 3000;
+    /// How long a verified file keeps trying to replace a destination that
+    /// another program holds open, and its first pause (the pauses double).
+    static constexpr uint32_t heldFileRetryMs = 10000;
+    static constexpr uint32_t heldFileFirstPauseMs = 100;
     /// A connection that delivers no byte for this long fails the attempt.
     static constexpr uint32_t receiveTimeoutMs = 30000;
     /// Files downloaded at once (each over a connection of its own).

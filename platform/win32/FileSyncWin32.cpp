@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <io.h>
@@ -88,6 +89,8 @@ bool flushFile(const std::string& path) {
     return ok;
 }
 
+std::atomic<bool (*)(const std::string&)> heldFileHook{nullptr};
+
 } // namespace
 
 bool syncFiles(const std::string& root, const std::vector<std::string>& paths) {
@@ -101,7 +104,13 @@ bool syncFiles(const std::string& root, const std::vector<std::string>& paths) {
     return syncFileSystemOf(root) && ok;
 }
 
+void setHeldFileHook(bool (*held)(const std::string& path)) {
+    heldFileHook.store(held);
+}
+
 int replaceFile(const std::string& from, const std::string& to) {
+    if (auto held = heldFileHook.load(); held != nullptr && held(to))
+        return EACCES;
     // One step on the volume, on the disk before the call answers.
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;

@@ -15,6 +15,8 @@
 #include "platform/MessageBox.h"
 #include "tests/app/LoginService.h"
 #include "tests/net/LoopbackServer.h"
+#include "update/InstallationLock.h"
+#include "update/UpdateTexts.h"
 
 #include <filesystem>
 #include <map>
@@ -64,6 +66,21 @@ TEST_F(LauncherTest, AnInstallationFolderThatCannotBeWrittenIsToldBeforeAnything
     EXPECT_EQ(launcher->exit(77), 77);
     EXPECT_EQ(snapshot(), before);
     EXPECT_TRUE(std::filesystem::is_empty(home->path())) << "no stored value was written";
+    finished = true;
+}
+
+TEST_F(LauncherTest, ALauncherStartedWhileAnotherWorksInTheInstallationIsRefused) {
+    install = std::make_unique<apptest::TestInstall>();
+    // Another launcher, or an operator's update, holds the installation.
+    platform::FileLock::Status status = platform::FileLock::Status::unavailable;
+    std::unique_ptr<platform::FileLock> other = lockInstallation(install->dir(), status);
+    ASSERT_EQ(status, platform::FileLock::Status::held);
+    EXPECT_EQ(startInstalled(), 77);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0], "Aviso|" + platform::utf8ToWindows1252(installationInUseText));
+    EXPECT_EQ(services.styles[0], unsigned(platform::kIconWarning));
+    EXPECT_EQ(SDL_GetVideoSurface(), nullptr) << "no window was opened";
+    EXPECT_EQ(launcher->exit(77), 77);
     finished = true;
 }
 

@@ -3,6 +3,7 @@
 #include "hoplin/Completer.h"
 #include "net/Md5.h"
 #include "tests/hoplin/Scratch.h"
+#include "update/InstallationLock.h"
 
 #include <gtest/gtest.h>
 
@@ -153,6 +154,47 @@ TEST(Hoplin, ASignedInstallationMovesOnlyTheStagedFilesThatMatchTheLocalManifest
     write("tmp/MoravoTown", "new launcher");
     EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {}), 0);
     EXPECT_NE(logText().find("#--Error Verificando MoravoTown\n"), std::string::npos);
+}
+
+TEST(Hoplin, TheInstallationLockIsWaitedForAndWhileAnotherHoldsItNothingMoves) {
+    Scratch dir;
+    const std::string manifest = Md5::hex("new") + " 3 0 launcher.exe\n";
+    write("checklist.txt", manifest);
+    write("tmp/launcher.exe", "new");
+    // The launcher that handed over, still ending, or another updater.
+    platform::FileLock::Status status = platform::FileLock::Status::unavailable;
+    std::unique_ptr<platform::FileLock> other = lockInstallation(".", status);
+    ASSERT_EQ(status, platform::FileLock::Status::held);
+    std::vector<uint32_t> pauses;
+    EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr,
+                                     [&](uint32_t ms) {
+                                         pauses.push_back(ms);
+                                         if (pauses.size() == 2)
+                                             other.reset();
+                                     }),
+              1);
+    EXPECT_EQ(pauses, (std::vector<uint32_t>{1000, 1000}));
+    EXPECT_EQ(read("launcher.exe"), "new");
+    EXPECT_NE(logText().find("1 Arcvhivos en tmp\n"
+                             "#--Error Bloqueando checklist.lock Reintento - 0\n"
+                             "#--Error Bloqueando checklist.lock Reintento - 1\n"
+                             "#--Error Borrando launcher.exe"),
+              std::string::npos)
+        << logText();
+
+    // Held for good: five attempts, and neither the files nor the manifest
+    // of the updater at work are touched.
+    write("tmp/launcher.exe", "newer");
+    other = lockInstallation(".", status);
+    ASSERT_EQ(status, platform::FileLock::Status::held);
+    pauses.clear();
+    EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [&](uint32_t ms) { pauses.push_back(ms); }),
+              0);
+    EXPECT_EQ(pauses, std::vector<uint32_t>(4, 1000));
+    EXPECT_EQ(read("tmp/launcher.exe"), "newer");
+    EXPECT_EQ(read("launcher.exe"), "new");
+    EXPECT_EQ(read("checklist.txt"), manifest);
+    EXPECT_NE(logText().find("Reintento - 4\nlanzando \"launcher.exe\"\n"), std::string::npos) << logText();
 }
 
 TEST(Hoplin, SettingsDefaultsAndQuotedWords) {

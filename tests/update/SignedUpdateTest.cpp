@@ -322,3 +322,25 @@ TEST_F(SignedUpdateTest, WithoutAKeyTheSignatureIsNeverAskedForNorASerialWritten
     EXPECT_FALSE(fs::exists("checklist.serial"));
     EXPECT_EQ(readFile("a.txt"), "alpha");
 }
+
+TEST_F(SignedUpdateTest, AManifestThatCannotBeWrittenFailsTheRunWith48AndKeepsNoSerial) {
+    publish("a.txt", "alpha");
+    serve(5000);
+    // A folder in the manifest's place stands for a full disk or a file that
+    // cannot be replaced.
+    install.write("checklist.txt/in-the-way", "x");
+    std::unique_ptr<Updater> holder;
+    Outcome outcome;
+    run(*configured(holder, publicKey), outcome);
+    EXPECT_EQ(outcome.events(), (std::vector<std::string>{"downloadBegin", "fileBegin a.txt", "error 48"}));
+    EXPECT_EQ(readFile("a.txt"), "alpha");
+    EXPECT_FALSE(fs::exists("checklist.serial")) << "the serial goes only with a manifest written";
+
+    fs::remove_all("checklist.txt");
+    Outcome again;
+    std::unique_ptr<Updater> second;
+    run(*configured(second, publicKey), again);
+    EXPECT_EQ(again.events().back(), "finished 0");
+    EXPECT_EQ(readFile("checklist.txt"), served);
+    EXPECT_EQ(readFile("checklist.serial"), "5000\n");
+}

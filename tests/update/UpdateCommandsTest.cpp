@@ -4,6 +4,7 @@
 #include "tests/update/FileServer.h"
 #include "tools/moravo-tool/ConsoleListener.h"
 #include "update/Manifest.h"
+#include "update/UpdateTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -184,6 +185,12 @@ TEST_F(UpdateCommandTest, StagedLauncherFilesAndFailuresGiveTheirExitCodes) {
     ToolRun run = update();
     EXPECT_EQ(run.code, 3) << run.out;
     EXPECT_EQ(readFile(install.path() + "/tmp/" + updatetest::launcherProgram()), "new program");
+    // What waits for hoplin is named so, not as a file that differs.
+    ToolRun verify = runTool({"verify", install.path()});
+    EXPECT_EQ(verify.code, 3) << verify.out;
+    EXPECT_NE(verify.out.find("staged " + updatetest::launcherProgram() + "\n"), std::string::npos)
+        << verify.out;
+    EXPECT_NE(verify.out.find("0 missing, 0 differ, 1 staged for hoplin\n"), std::string::npos) << verify.out;
 
     server.setFault("/rel/a.txt.zz", FileServer::Fault::notFound);
     fs::remove(install.path() + "/checklist.txt");
@@ -247,6 +254,32 @@ TEST_F(UpdateCommandTest, AnUpdateKilledMidDownloadLeavesEveryFileOldOrNew) {
     for (const auto& entry : fs::recursive_directory_iterator(install.path()))
         EXPECT_EQ(entry.path().string().find(".moravo-part"), std::string::npos) << entry.path();
     server.release();
+}
+
+TEST_F(UpdateCommandTest, ASecondUpdateOfTheSameInstallationIsRefusedWhileTheFirstRuns) {
+    source.write("a.bin", sample(20000, 'a'));
+    source.write("b.txt", "b");
+    publishRelease();
+    server.setFault("/rel/a.bin.zz", FileServer::Fault::silent, 100, 1);
+    TempDir logs;
+    platform::ChildOptions quiet;
+    quiet.output = logs.path() + "/out";
+    quiet.error = logs.path() + "/err";
+    testkit::Child first;
+    ASSERT_TRUE(first.start(testkit::kMoravoTool, {"update", install.path(), location()}, {}, "", quiet));
+    server.waitForSilence();
+
+    // The second is refused before it asks the server for anything.
+    ToolRun second = update();
+    EXPECT_EQ(second.code, 1);
+    EXPECT_EQ(second.err, std::string("moravo-tool update: ") + installationInUseText + "\n");
+    EXPECT_EQ(server.gets("/rel/checklist.txt"), 1);
+
+    server.release();
+    ASSERT_EQ(first.wait(60000), 0) << testkit::slurpText(quiet.error);
+    ToolRun verify = runTool({"verify", install.path()});
+    EXPECT_EQ(verify.code, 0) << verify.out;
+    EXPECT_EQ(update().code, 0) << "the lock went with the first run";
 }
 
 TEST(ConsoleProgress, TheBarShowsBytesSpeedAndTimeLeft) {

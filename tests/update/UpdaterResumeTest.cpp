@@ -1,8 +1,9 @@
 // Large files that resume: a connection that breaks mid-file is continued
 // with a Range request from the compressed bytes kept beside the file, in
 // the next attempt or the next run, and never from bytes of another
-// publication.
+// publication; the other leftovers of earlier runs go.
 #include "tests/update/UpdaterFixture.h"
+#include "update/PendingFile.h"
 #include "update/ResumeFile.h"
 
 #include <filesystem>
@@ -106,4 +107,33 @@ TEST_F(UpdaterTest, AnInterruptedRunResumesInTheNextOneUnlessThePublicationChang
     EXPECT_EQ(third.all().back(), "finished 0");
     EXPECT_EQ(readFile("big.bin"), release["big.bin"].bytes);
     EXPECT_EQ(server.rangesAsked("/rel/big.bin.zz").size(), 1u); // still only the first run's
+}
+
+TEST_F(UpdaterTest, LeftoversOfEarlierRunsGoEverywhereButTheBytesAWantedFileResumesFrom) {
+    const Published& big = publish("big.bin", bytesOf(400000, 9));
+    publish("small.txt", "small");
+    // Bytes an earlier run kept for this very publication of big.bin.
+    const ManifestEntry& entry = big.entry;
+    install.write(keptName, "moravo-resume 1 " + entry.hash + " " + std::to_string(entry.size) + " " +
+                                std::to_string(entry.packedSize) + "\n" + big.packed.substr(0, 60000));
+    // What killed and failed runs left, in an excluded folder too.
+    const std::vector<std::string> stale = {
+        std::string("saves/slot1.dat") + PendingFile::suffix,
+        std::string("saves/x.bin") + ResumeFile::suffix,
+        std::string("tmp/MoravoTown") + PendingFile::suffix,
+        std::string("gone.bin") + ResumeFile::suffix,
+    };
+    for (const std::string& path : stale)
+        install.write(path, "left behind");
+    install.write("saves/slot1.dat", "the player's own");
+    Updater updater(location());
+    updater.addExclude("saves");
+    updater.setResumeThreshold(threshold);
+    run(updater);
+    ASSERT_EQ(recorder.all().back(), "finished 0");
+    for (const std::string& path : stale)
+        EXPECT_FALSE(fs::exists(path)) << path;
+    EXPECT_EQ(readFile("saves/slot1.dat"), "the player's own");
+    EXPECT_EQ(readFile("big.bin"), big.bytes);
+    EXPECT_EQ(server.rangesAsked("/rel/big.bin.zz"), std::vector<int64_t>{60000});
 }

@@ -10,6 +10,8 @@
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/ConsoleListener.h"
 #include "tools/moravo-tool/InstallationCommon.h"
+#include "update/InstallationLock.h"
+#include "update/UpdateTexts.h"
 #include "update/Updater.h"
 
 #include <csignal>
@@ -36,6 +38,19 @@ bool stagingHoldsFiles() {
     std::error_code ec;
     return fs::symlink_status("tmp", ec).type() == fs::file_type::directory &&
            InstallScanner("tmp/").list(staged) > 0;
+}
+
+// The installation's lock, held for the run: a launcher or another update
+// working in the installation would have its files changed under it. Null,
+// after saying why, when the run must not start.
+std::unique_ptr<platform::FileLock> lockForUpdate(const std::string& dir) {
+    platform::FileLock::Status status = platform::FileLock::Status::unavailable;
+    std::unique_ptr<platform::FileLock> lock = lockInstallation(".", status);
+    if (status == platform::FileLock::Status::busy)
+        std::fprintf(stderr, "moravo-tool update: %s\n", installationInUseText);
+    else if (!lock)
+        std::fprintf(stderr, "moravo-tool update: cannot lock %s/%s\n", dir.c_str(), lockFileName);
+    return lock;
 }
 
 } // namespace
@@ -73,6 +88,10 @@ int runUpdate(int argc, char** argv) {
         std::fprintf(stderr, "moravo-tool update: cannot enter %s\n", positional[0].c_str());
         return 2;
     }
+
+    std::unique_ptr<platform::FileLock> lock = lockForUpdate(positional[0]);
+    if (!lock)
+        return 1;
 
     // The launcher's own connection file decides, as it does for the
     // launcher; one that exists but cannot be read might hide a key.

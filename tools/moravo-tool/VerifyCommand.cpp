@@ -1,5 +1,6 @@
 // moravo-tool verify DIR: compares an installation with its checklist.txt
-// and lists each file that is missing or differs (digest or size).
+// and lists each file that is missing or differs (digest or size), or that
+// waits staged in tmp/ for hoplin.
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/InstallationCommon.h"
 
@@ -15,6 +16,14 @@ bool isExecutable(const std::string& path) {
     std::error_code ec;
     const auto permissions = std::filesystem::status(path, ec).permissions();
     return !ec && (permissions & std::filesystem::perms::owner_exec) != std::filesystem::perms::none;
+}
+
+// True when the staging folder holds the file the manifest lists: the
+// update put it there for hoplin to move into place.
+bool isStaged(const std::string& dir, const std::string& path, const ManifestEntry& entry) {
+    std::string digest;
+    int64_t size = 0;
+    return hashFile(dir + "/tmp/" + path, digest, size) == 0 && digest == entry.hash && size == entry.size;
 }
 
 } // namespace
@@ -41,13 +50,18 @@ int runVerify(int argc, char** argv) {
         printError(scanner.error(), "");
         return 1;
     }
-    int missing = 0, differing = 0, unrunnable = 0;
+    int missing = 0, differing = 0, unrunnable = 0, staged = 0;
     for (const auto& [path, entry] : expected) {
         auto actual = found.find(path);
-        if (actual == found.end()) {
+        const bool matches =
+            actual != found.end() && actual->second.hash == entry.hash && actual->second.size == entry.size;
+        if (!matches && isStaged(dir, path, entry)) {
+            std::printf("staged %s\n", path.c_str());
+            ++staged;
+        } else if (actual == found.end()) {
             std::printf("missing %s\n", path.c_str());
             ++missing;
-        } else if (actual->second.hash != entry.hash || actual->second.size != entry.size) {
+        } else if (!matches) {
             std::printf("differs %s\n", path.c_str());
             ++differing;
         } else if (isLauncherProgram(path) && !isExecutable(dir + "/" + path)) {
@@ -60,8 +74,14 @@ int runVerify(int argc, char** argv) {
     std::printf("%zu files listed: %d missing, %d differ", expected.size(), missing, differing);
     if (unrunnable > 0)
         std::printf(", %d not executable", unrunnable);
+    if (staged > 0)
+        std::printf(", %d staged for hoplin", staged);
     std::printf("\n");
-    return missing + differing + unrunnable == 0 ? 0 : 1;
+    // Staged files alone are an update that hoplin has still to complete,
+    // as moravo-tool update tells with the same code.
+    if (missing + differing + unrunnable != 0)
+        return 1;
+    return staged != 0 ? 3 : 0;
 }
 
 } // namespace tool

@@ -64,6 +64,12 @@ public:
             h.resolutions = displayModes_;
         return h;
     }
+    // Laying the windows out changes nothing in the installation, so a
+    // launcher running there does not stand in the way.
+    std::unique_ptr<platform::FileLock> lockInstallation(platform::FileLock::Status& status) override {
+        status = platform::FileLock::Status::held;
+        return nullptr;
+    }
 
 private:
     std::vector<app::Resolution> displayModes_;

@@ -19,7 +19,9 @@ const Command commands[] = {
      runPublish},
     {"scan", "DIR", "prints the manifest of an installation as the updater's scanner makes it", runScan},
     {"verify", "DIR",
-     "compares an installation with its checklist.txt; exit 1 when files are missing or differ", runVerify},
+     "compares an installation with its checklist.txt; exit 1 when files are missing or differ, 3 when "
+     "files wait staged for hoplin",
+     runVerify},
     {"update", "DIR LOCATION [--repair] [--retries N] [--key KEY]",
      "updates DIR from host[:port][/path]; exit 0 done, 3 files staged for hoplin, 1 failed", runUpdate},
     {"widgets", "[INSTALLATION]",

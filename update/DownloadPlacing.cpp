@@ -1,0 +1,79 @@
+// DownloadLane: a verified file put in place, also over a destination that
+// another program holds open, and the verified file an earlier run kept.
+#include "update/DownloadLane.h"
+
+#include "update/InstallScanner.h"
+#include "update/Leftovers.h"
+#include "update/UpdateLog.h"
+#include "update/Updater.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+std::string DownloadLane::destinationPath(const std::string& path) const {
+    return settings_.installDir + "/" + downloadDestination(path, settings_.stagingDir, settings_.selfFiles);
+}
+
+std::optional<DownloadLane::Outcome> DownloadLane::putInPlace(PendingFile& out, ResumeFile& kept,
+                                                              size_t index, int32_t& error) {
+    if (!out.finish()) {
+        updateLog("update: cannot put %s in place", queue_->path(index).c_str());
+        error = Updater::writeError;
+        return std::nullopt;
+    }
+    return settle(out, &kept, index, error);
+}
+
+std::optional<DownloadLane::Outcome> DownloadLane::installVerified(PendingFile& out, size_t index,
+                                                                   int32_t& error) {
+    const std::string& path = queue_->path(index);
+    const ManifestEntry& entry = queue_->entry(index);
+    const std::string destination = destinationPath(path);
+    const std::string verified = destination + PendingFile::suffix;
+    std::error_code ec;
+    if (fs::symlink_status(verified, ec).type() != fs::file_type::regular)
+        return std::nullopt;
+    // Anything else left at the name is replaced when the download opens
+    // its temporary file.
+    std::string digest;
+    int64_t size = 0;
+    if (hashFile(verified, digest, size) != 0 || size != entry.size || digest != entry.hash)
+        return std::nullopt;
+    updateLog("update: %s was verified by an earlier run; it is put in place", path.c_str());
+    out.adopt(destination);
+    queue_->progress(index, 0, entry.size);
+    return settle(out, nullptr, index, error);
+}
+
+DownloadLane::Outcome DownloadLane::settle(PendingFile& out, ResumeFile* kept, size_t index, int32_t& error) {
+    // The game, an antivirus scan or another program may hold the
+    // destination open, and Windows does not replace a file held so: the
+    // rename is tried again, the pauses doubling, for a while.
+    uint32_t waited = 0;
+    uint32_t pause = Updater::heldFileFirstPauseMs;
+    while (out.replace() != 0) {
+        if (waited >= Updater::heldFileRetryMs || stopped(index))
+            break;
+        const uint32_t step = std::min(pause, Updater::heldFileRetryMs - waited);
+        wait_(step);
+        waited += step;
+        pause *= 2;
+    }
+    // Once the file is in place, or kept whole for the next run (which puts
+    // it in place without fetching it again), its compressed bytes are no
+    // longer needed.
+    if (kept != nullptr)
+        kept->remove();
+    if (!out.finished())
+        return Outcome::success;
+    out.keep();
+    if (stopped(index))
+        return Outcome::cancelled;
+    updateLog("update: %s is held by another program; its verified copy waits for the next run",
+              queue_->path(index).c_str());
+    error = Updater::writeError;
+    queue_->attemptFailed(index, error);
+    return Outcome::failure;
+}
