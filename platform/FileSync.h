@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <string>
 
+// Paths are spelt in UTF-8, as for the functions of platform/FileSystem.h.
+
 namespace platform {
 
 /// Creates the file `path`, which must not exist yet, and opens it for
