@@ -2,17 +2,15 @@
 
 #include "platform/Clock.h"
 #include "platform/FileSync.h"
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "update/InstallScanner.h"
 #include "update/Manifest.h"
 #include "update/SafePaths.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <fstream>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace hoplin {
 
@@ -87,10 +85,9 @@ Settings readSettings(int argc, const char* const* argv) {
 int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pause,
                    const std::function<void()>& afterChange) {
     std::vector<std::string> files;
-    std::error_code ec;
-    // A staging directory that is a link could hand over files from
-    // anywhere: it is taken as empty.
-    if (fs::symlink_status(settings.staging, ec).type() != fs::file_type::symlink)
+    // A staging directory that is a link or junction could hand over files
+    // from anywhere: it is taken as empty.
+    if (platform::fileKind(settings.staging) == platform::FileKind::directory)
         InstallScanner(settings.staging + "/").list(files);
 
     Log log;
@@ -104,7 +101,7 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
     // An installation that takes signed updates (the updater keeps the
     // accepted serial beside the manifest) moves only what the updater
     // verified and listed: a staged file changed since then stays staged.
-    const bool verify = fs::symlink_status(serialFileName, ec).type() != fs::file_type::not_found;
+    const bool verify = platform::fileKind(serialFileName) != platform::FileKind::missing;
     Manifest expected;
     if (verify) {
         std::ifstream in("checklist.txt", std::ios::binary);
@@ -132,7 +129,7 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
             // so that the installed file is there, old or new, at every
             // moment, even when this process is killed. The log still tells
             // the two parts: the old file gone, the new one in place.
-            const bool installed = fs::symlink_status(path, ec).type() != fs::file_type::not_found;
+            const bool installed = platform::fileKind(path) != platform::FileKind::missing;
             const int moveError = platform::replaceFile(source, path);
             if (moveError == 0 && afterChange)
                 afterChange();

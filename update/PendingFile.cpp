@@ -1,6 +1,7 @@
 #include "update/PendingFile.h"
 
 #include "platform/FileSync.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,7 +21,7 @@ bool PendingFile::open(const std::string& destination) {
     headLength_ = 0;
     program_ = false;
     std::error_code ec;
-    fs::remove(temporary_, ec);
+    fs::remove(platform::filePath(temporary_), ec);
     // The file must be new, so a link planted at the name after the removal
     // makes the open fail instead of writing through it.
     file_ = platform::openNewFile(temporary_);
@@ -58,15 +59,15 @@ bool PendingFile::commit(bool durable) {
     }
     std::error_code ec;
     if (!ok)
-        fs::remove(temporary_, ec);
+        fs::remove(platform::filePath(temporary_), ec);
     return ok;
 }
 
 void PendingFile::applyPermissions() {
     std::error_code ec;
-    const fs::file_status replaced = fs::symlink_status(permissionsFrom_, ec);
+    const fs::file_status replaced = fs::symlink_status(platform::filePath(permissionsFrom_), ec);
     if (replaced.type() == fs::file_type::regular) {
-        fs::permissions(temporary_, replaced.permissions() & fs::perms::all, ec);
+        fs::permissions(platform::filePath(temporary_), replaced.permissions() & fs::perms::all, ec);
         return;
     }
     const bool elf = headLength_ == 4 && std::memcmp(head_,
@@ -78,7 +79,7 @@ void PendingFile::applyPermissions() {
         return;
     // The file was made with the read bits the process's file-mode mask
     // allows; it becomes executable for the same classes of users.
-    const fs::perms made = fs::symlink_status(temporary_, ec).permissions();
+    const fs::perms made = fs::symlink_status(platform::filePath(temporary_), ec).permissions();
     if (ec)
         return;
     fs::perms executable = fs::perms::none;
@@ -88,7 +89,7 @@ void PendingFile::applyPermissions() {
         executable |= fs::perms::group_exec;
     if ((made & fs::perms::others_read) != fs::perms::none)
         executable |= fs::perms::others_exec;
-    fs::permissions(temporary_, executable, fs::perm_options::add, ec);
+    fs::permissions(platform::filePath(temporary_), executable, fs::perm_options::add, ec);
 }
 
 void PendingFile::discard() {
@@ -97,5 +98,5 @@ void PendingFile::discard() {
     std::fclose(file_);
     file_ = nullptr;
     std::error_code ec;
-    fs::remove(temporary_, ec);
+    fs::remove(platform::filePath(temporary_), ec);
 }

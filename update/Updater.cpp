@@ -12,10 +12,12 @@
 #include "net/UrlEscape.h"
 #include "platform/Clock.h"
 #include "platform/FileSync.h"
+#include "platform/FileSystem.h"
 #include "update/DownloadLane.h"
 #include "update/DownloadQueue.h"
 #include "update/InstallScanner.h"
 #include "update/ManifestSignature.h"
+#include "update/SafePaths.h"
 #include "update/UpdateLog.h"
 #include "update/UpdaterListener.h"
 
@@ -212,7 +214,7 @@ void Updater::run() {
 bool Updater::updateFiles() {
     listener_->onStage(6);
     std::error_code ec;
-    fs::remove(localManifestPath_, ec);
+    fs::remove(platform::filePath(localManifestPath_), ec);
     totalDownload_ = totalSize_ = neededDownload_ = neededSize_ = doneDownload_ = doneSize_ = 0;
     for (const auto& [path, entry] : published_) {
         totalDownload_ += downloadSize(entry);
@@ -306,10 +308,9 @@ void Updater::checkLocation() {
 bool Updater::readLocalManifest() {
     localManifestPath_ = installDir_ + "/" + manifestName_;
     local_.clear();
-    std::error_code ec;
-    if (!ignoreLocalManifest && fs::symlink_status(localManifestPath_, ec).type() == fs::file_type::regular) {
+    if (!ignoreLocalManifest && platform::fileKind(localManifestPath_) == platform::FileKind::file) {
         listener_->onStage(3);
-        std::ifstream in(localManifestPath_, std::ios::binary);
+        std::ifstream in(platform::filePath(localManifestPath_), std::ios::binary);
         if (in && readManifest(in, local_))
             return true;
         local_.clear();
@@ -523,11 +524,12 @@ void Updater::deleteObsolete() {
         // nothing is.
         if (path.compare(0, stagingDir_.size(), stagingDir_) == 0)
             continue;
-        if (published_.count(path) != 0)
+        // Nor is a file reached through a link or junction that appeared
+        // since the listing.
+        if (published_.count(path) != 0 || !parentDirectoriesInside(installDir_, path))
             continue;
         listener_->onDeleting(path);
-        std::error_code ec;
-        fs::remove(installDir_ + "/" + path, ec);
+        platform::removeFile(installDir_ + "/" + path);
     }
 }
 
