@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Thread.h"
 #include "update/InstallScanner.h"
+#include "update/InstalledNames.h"
 #include "update/Manifest.h"
 #include "update/PendingFile.h"
 #include "update/SafePaths.h"
@@ -78,6 +79,44 @@ void removeEmptyDirectories(const fs::path& root) {
         if (fs::is_empty(directory, ec) && !ec)
             fs::remove(directory, ec);
     }
+}
+
+// A name that ends in a dot is never listed (the scanner takes it for "."
+// or ".."), so it is looked for on its own: on Windows it would be another
+// file, the one without the dot. Answers the first one's relative path.
+std::string findDottedName(const InstallScanner& scanner, const std::string& directory) {
+    std::vector<platform::DirectoryEntry> entries;
+    platform::listDirectory(directory, entries);
+    for (const platform::DirectoryEntry& entry : entries) {
+        const std::string full = directory + entry.name;
+        if (entry.name.back() == '.')
+            return full.substr(static_cast<size_t>(scanner.prefixLength()));
+        if (entry.kind == platform::FileKind::directory && !scanner.isExcluded(full)) {
+            const std::string found = findDottedName(scanner, full + "/");
+            if (!found.empty())
+                return found;
+        }
+    }
+    return std::string();
+}
+
+// Why the release cannot be published as it is (empty when it can): every
+// name must be one a Windows player can install, since a release published
+// anywhere is installed there.
+std::string releaseNamesProblem(const InstallScanner& scanner, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        if (const char* problem = manifestPathProblem(path))
+            return "cannot publish a file named '" + path + "': " + problem;
+    }
+    const std::string dotted = findDottedName(scanner, scanner.base());
+    if (!dotted.empty())
+        return "cannot publish a file named '" + dotted +
+               "': " + platform::windowsNameProblem(dotted.substr(dotted.rfind('/') + 1));
+    std::string first, second;
+    if (findCaseTwins(paths, first, second))
+        return "cannot publish both '" + first + "' and '" + second +
+               "': their names differ only in letter case, and Windows takes them for one file";
+    return std::string();
 }
 
 } // namespace
@@ -300,12 +339,9 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
         return false;
     }
     std::sort(paths.begin(), paths.end());
-    for (const std::string& path : paths) {
-        if (!isSafeManifestPath(path)) {
-            report.error = "cannot publish a file named '" + path + "'";
-            return false;
-        }
-    }
+    report.error = releaseNamesProblem(scanner, paths);
+    if (!report.error.empty())
+        return false;
 
     Manifest previous;
     const std::string manifestPath = outDir + "/checklist.txt";
@@ -330,7 +366,9 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
         const std::string packedPath = outDir + "/" + task.path + ".zz";
         if (old != previous.end() && old->second.size == task.size && old->second.packedSize > 0 &&
             platform::fileKind(packedPath) == platform::FileKind::file &&
-            fs::file_size(platform::filePath(packedPath), ec) == static_cast<uintmax_t>(old->second.packedSize) && !ec)
+            fs::file_size(platform::filePath(packedPath), ec) ==
+                static_cast<uintmax_t>(old->second.packedSize) &&
+            !ec)
             task.previous = &old->second;
         work->order.push_back(i);
     }

@@ -16,6 +16,7 @@
 #include "update/DownloadLane.h"
 #include "update/DownloadQueue.h"
 #include "update/InstallScanner.h"
+#include "update/InstalledNames.h"
 #include "update/ManifestSignature.h"
 #include "update/SafePaths.h"
 #include "update/UpdateLog.h"
@@ -83,6 +84,36 @@ bool readBody(std::istream& in, size_t limit, std::string& bytes) {
             return false;
         bytes.append(block, static_cast<size_t>(got));
     }
+}
+
+// A path from the network as the log may show it.
+std::string printable(const std::string& path) {
+    std::string text = path;
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    }
+    return text;
+}
+
+// Why the entries of a published manifest refuse it; empty when they do not.
+// The paths come from the network: one that could name a file outside the
+// installation, or another file than it says on Windows, refuses the whole
+// manifest before anything is written or deleted.
+std::string entriesProblem(const Manifest& published) {
+    for (const auto& [path, entry] : published) {
+        if (const char* problem = manifestPathProblem(path))
+            return std::string(problem) + ": " + printable(path);
+        if (!isDigest(entry.hash))
+            return "a digest that is not 32 hex digits";
+        if (entry.size > Updater::largestFile || entry.packedSize > Updater::largestFile)
+            return "a file larger than 1 TiB";
+    }
+    // Two lanes would write one file, and one of the two would be deleted.
+    std::string first, second;
+    if (findCaseTwins(published, first, second))
+        return "two paths that differ only in letter case: " + printable(first) + " and " + printable(second);
+    return std::string();
 }
 
 } // namespace
@@ -382,32 +413,24 @@ bool Updater::fetchPublishedManifest() {
         std::istringstream in(bytes);
         read = readManifest(in, published_, &end);
     }
-    const char* problem = nullptr;
+    std::string problem;
     if (end == ManifestEnd::tooLarge)
         problem = "more bytes or entries than a manifest may have";
     else if (!read || end == ManifestEnd::cutLine)
         problem = "a malformed or over-long line";
     else if (published_.empty())
         problem = "no entry (the whole installation would be obsolete)";
-    for (const auto& [path, entry] : published_) {
-        if (problem != nullptr)
-            break;
-        // The paths come from the network: one that could name a file outside
-        // the installation refuses the whole manifest before anything is
-        // written or deleted.
-        if (!isSafeManifestPath(path))
-            problem = "a path that leaves the installation";
-        else if (!isDigest(entry.hash))
-            problem = "a digest that is not 32 hex digits";
-        else if (entry.size > largestFile || entry.packedSize > largestFile)
-            problem = "a file larger than 1 TiB";
-    }
-    if (problem != nullptr) {
-        updateLog("update: the published manifest is refused: %s", problem);
+    else
+        problem = entriesProblem(published_);
+    if (!problem.empty()) {
+        updateLog("update: the published manifest is refused: %s", problem.c_str());
         published_.clear();
         error_ = manifestError;
         return false;
     }
+    // Where letter case does not tell files apart, an installed file listed
+    // under another case is the published file itself.
+    spellAsPublished(local_, published_);
     return true;
 }
 

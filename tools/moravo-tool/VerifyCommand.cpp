@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/InstallationCommon.h"
+#include "update/InstalledNames.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -42,6 +43,9 @@ int runVerify(int argc, char** argv) {
         printError(scanner.error(), "");
         return 1;
     }
+    // Where letter case does not tell files apart, a file found under
+    // another case is the one listed.
+    spellAsPublished(found, expected);
     int missing = 0, differing = 0, unrunnable = 0;
     for (const auto& [path, entry] : expected) {
         auto actual = found.find(path);
