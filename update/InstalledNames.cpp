@@ -22,6 +22,11 @@ bool findTwins(const Paths& paths, PathOf pathOf, std::string& first, std::strin
     return false;
 }
 
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
 } // namespace
 
 bool findCaseTwins(const std::vector<std::string>& paths, std::string& first, std::string& second) {
@@ -50,4 +55,24 @@ void spellAsPublished(Manifest& installed, const Manifest& published) {
         respelled.emplace(twin ? *match->second : path, entry);
     }
     installed.swap(respelled);
+}
+
+ObsoleteFiles::ObsoleteFiles(const Manifest& published, const Manifest* previous)
+    : ignoreCase_(platform::namesIgnoreCase()) {
+    for (const auto& [path, entry] : published) {
+        published_.insert(key(path));
+        folders_.insert(key(folderOf(path)));
+    }
+    if (previous != nullptr) {
+        for (const auto& [path, entry] : *previous)
+            folders_.insert(key(folderOf(path)));
+    }
+}
+
+bool ObsoleteFiles::isObsolete(const std::string& path) const {
+    return published_.count(key(path)) == 0 && folders_.count(key(folderOf(path))) != 0;
+}
+
+std::string ObsoleteFiles::key(const std::string& path) const {
+    return ignoreCase_ ? platform::foldCase(path) : path;
 }

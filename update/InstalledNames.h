@@ -1,6 +1,7 @@
 #pragma once
 #include "update/Manifest.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,3 +20,26 @@ bool findCaseTwins(const Manifest& manifest, std::string& first, std::string& se
 /// published spelling, so that the file is compared, kept and listed as
 /// published. Elsewhere nothing changes.
 void spellAsPublished(Manifest& installed, const Manifest& published);
+
+/// The deletion pass's judge. An installed file is obsolete when it is not
+/// published (under any spelling that names the same file here) and lies
+/// in one of the game's folders: a folder in which the publication, or the
+/// installation's previous manifest, lists a file. A folder where neither
+/// lists any is the player's (a folder they made, or a link to their own
+/// files that the system shows as a plain folder), and nothing in it is
+/// ever deleted, at any depth.
+class ObsoleteFiles {
+public:
+    /// `previous` (may be null: none was read) is not kept.
+    ObsoleteFiles(const Manifest& published, const Manifest* previous);
+
+    /// `path` is relative to the installation, with '/' between folders.
+    bool isObsolete(const std::string& path) const;
+
+private:
+    std::string key(const std::string& path) const;
+
+    bool ignoreCase_;
+    std::set<std::string> published_;
+    std::set<std::string> folders_;
+};

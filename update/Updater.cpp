@@ -339,11 +339,14 @@ void Updater::checkLocation() {
 bool Updater::readLocalManifest() {
     localManifestPath_ = installDir_ + "/" + manifestName_;
     local_.clear();
+    localFromFile_ = false;
     if (!ignoreLocalManifest && platform::fileKind(localManifestPath_) == platform::FileKind::file) {
         listener_->onStage(3);
         std::ifstream in(platform::filePath(localManifestPath_), std::ios::binary);
-        if (in && readManifest(in, local_))
+        if (in && readManifest(in, local_)) {
+            localFromFile_ = true;
             return true;
+        }
         local_.clear();
     }
     listener_->onStage(4);
@@ -541,6 +544,9 @@ void Updater::deleteObsolete() {
     std::vector<std::string> files;
     if (scanner.list(files) < 0)
         updateLog("update: part of the installation could not be listed");
+    // Only the previous manifest that was read tells the game's folders: one
+    // made by a scan lists the player's files too.
+    const ObsoleteFiles obsolete(published_, localFromFile_ ? &local_ : nullptr);
     for (const std::string& path : files) {
         // Nothing below the staging directory, nor anything whose name merely
         // starts with its name, is ever deleted; without a staging directory
@@ -549,7 +555,7 @@ void Updater::deleteObsolete() {
             continue;
         // Nor is a file reached through a link or junction that appeared
         // since the listing.
-        if (published_.count(path) != 0 || !parentDirectoriesInside(installDir_, path))
+        if (!obsolete.isObsolete(path) || !parentDirectoriesInside(installDir_, path))
             continue;
         listener_->onDeleting(path);
         platform::removeFile(installDir_ + "/" + path);
