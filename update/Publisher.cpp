@@ -4,8 +4,8 @@
 #include "platform/FileSystem.h"
 #include "platform/Thread.h"
 #include "update/InstallScanner.h"
-#include "update/InstalledNames.h"
 #include "update/Manifest.h"
+#include "update/ManifestRules.h"
 #include "update/PendingFile.h"
 #include "update/SafePaths.h"
 

@@ -16,7 +16,7 @@
 #include "update/DownloadLane.h"
 #include "update/DownloadQueue.h"
 #include "update/InstallScanner.h"
-#include "update/InstalledNames.h"
+#include "update/ManifestRules.h"
 #include "update/ManifestSignature.h"
 #include "update/SafePaths.h"
 #include "update/UpdateLog.h"
@@ -40,16 +40,6 @@ int32_t clamp32(int64_t value) {
     if (value < std::numeric_limits<int32_t>::min())
         return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
-}
-
-bool isDigest(const std::string& text) {
-    if (text.size() != 32)
-        return false;
-    for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
 }
 
 // The listener used when the caller gives none.
@@ -84,36 +74,6 @@ bool readBody(std::istream& in, size_t limit, std::string& bytes) {
             return false;
         bytes.append(block, static_cast<size_t>(got));
     }
-}
-
-// A path from the network as the log may show it.
-std::string printable(const std::string& path) {
-    std::string text = path;
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    }
-    return text;
-}
-
-// Why the entries of a published manifest refuse it; empty when they do not.
-// The paths come from the network: one that could name a file outside the
-// installation, or another file than it says on Windows, refuses the whole
-// manifest before anything is written or deleted.
-std::string entriesProblem(const Manifest& published) {
-    for (const auto& [path, entry] : published) {
-        if (const char* problem = manifestPathProblem(path))
-            return std::string(problem) + ": " + printable(path);
-        if (!isDigest(entry.hash))
-            return "a digest that is not 32 hex digits";
-        if (entry.size > Updater::largestFile || entry.packedSize > Updater::largestFile)
-            return "a file larger than 1 TiB";
-    }
-    // Two lanes would write one file, and one of the two would be deleted.
-    std::string first, second;
-    if (findCaseTwins(published, first, second))
-        return "two paths that differ only in letter case: " + printable(first) + " and " + printable(second);
-    return std::string();
 }
 
 } // namespace
@@ -424,7 +384,7 @@ bool Updater::fetchPublishedManifest() {
     else if (published_.empty())
         problem = "no entry (the whole installation would be obsolete)";
     else
-        problem = entriesProblem(published_);
+        problem = publishedEntriesProblem(published_, largestFile);
     if (!problem.empty()) {
         updateLog("update: the published manifest is refused: %s", problem.c_str());
         published_.clear();

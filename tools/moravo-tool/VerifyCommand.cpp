@@ -3,7 +3,7 @@
 #include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/InstallationCommon.h"
-#include "update/InstalledNames.h"
+#include "update/ManifestRules.h"
 
 #include <cstdio>
 #include <filesystem>

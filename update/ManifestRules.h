@@ -5,15 +5,24 @@
 #include <string>
 #include <vector>
 
-// How the installation's paths are matched with a manifest's: where this
-// system's file systems take names that differ only in letter case for one
-// file (Windows), such paths are one file here too.
+// What a published manifest may list, and how the installation's paths are
+// matched with a manifest's: where this system's file systems take names
+// that differ only in letter case for one file (Windows), such paths are one
+// file here too.
 
 /// Finds two paths that differ only in letter case (`first` sorts before
 /// `second`); false when there are none. Such a pair is one file on
 /// Windows, whichever system looks.
 bool findCaseTwins(const std::vector<std::string>& paths, std::string& first, std::string& second);
 bool findCaseTwins(const Manifest& manifest, std::string& first, std::string& second);
+
+/// Why the entries of a published manifest refuse it; empty when they do
+/// not. The paths come from the network: one that `manifestPathProblem`
+/// refuses (the text names it), a digest that is not 32 lower-case hex
+/// digits, a size over `largestFile`, or two paths that differ only in
+/// letter case (two lanes would write one file, and the deletion pass would
+/// remove it) refuse the whole manifest before anything is written.
+std::string publishedEntriesProblem(const Manifest& published, int64_t largestFile);
 
 /// Where names ignore case: every entry of `installed` whose path is
 /// published under another letter case (and not under its own) takes the

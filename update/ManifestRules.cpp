@@ -1,4 +1,4 @@
-#include "update/InstalledNames.h"
+#include "update/ManifestRules.h"
 
 #include "platform/FileSystem.h"
 
@@ -22,6 +22,26 @@ bool findTwins(const Paths& paths, PathOf pathOf, std::string& first, std::strin
     return false;
 }
 
+bool isDigest(const std::string& text) {
+    if (text.size() != 32)
+        return false;
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+// A path from the network as the log may show it.
+std::string printable(const std::string& path) {
+    std::string text = path;
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    }
+    return text;
+}
+
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -38,6 +58,21 @@ bool findCaseTwins(const Manifest& manifest, std::string& first, std::string& se
     return findTwins(
         manifest, [](const Manifest::value_type& entry) -> const std::string& { return entry.first; }, first,
         second);
+}
+
+std::string publishedEntriesProblem(const Manifest& published, int64_t largestFile) {
+    for (const auto& [path, entry] : published) {
+        if (const char* problem = manifestPathProblem(path))
+            return std::string(problem) + ": " + printable(path);
+        if (!isDigest(entry.hash))
+            return "a digest that is not 32 hex digits";
+        if (entry.size > largestFile || entry.packedSize > largestFile)
+            return "a file larger than 1 TiB";
+    }
+    std::string first, second;
+    if (findCaseTwins(published, first, second))
+        return "two paths that differ only in letter case: " + printable(first) + " and " + printable(second);
+    return std::string();
 }
 
 void spellAsPublished(Manifest& installed, const Manifest& published) {
