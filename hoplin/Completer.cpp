@@ -77,8 +77,10 @@ Settings readSettings(int argc, const char* const* argv) {
     Settings settings;
     if (argc > 1 && argv[1] != nullptr)
         settings.program = unquoted(argv[1]);
+    // The staged files' names are UTF-8, as all the updater's are; the
+    // program's path stays in the system's spelling, for its start.
     if (argc > 2 && argv[2] != nullptr)
-        settings.staging = unquoted(argv[2]);
+        settings.staging = platform::utf8FromSystemPath(unquoted(argv[2]));
     return settings;
 }
 

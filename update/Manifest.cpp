@@ -140,10 +140,11 @@ bool endsWith(const std::string& text, const std::string& tail) {
 // a published file of such a name would be taken for one of them (and
 // deleted with it), in any letter case where Windows installs it.
 bool isWorkingName(const std::string& component, bool atRoot) {
+    static const std::string part = platform::foldCase(PendingFile::suffix);
+    static const std::string resume = platform::foldCase(ResumeFile::suffix);
+    static const std::string serial = platform::foldCase(serialFileName);
     const std::string name = platform::foldCase(component);
-    return endsWith(name, platform::foldCase(PendingFile::suffix)) ||
-           endsWith(name, platform::foldCase(ResumeFile::suffix)) ||
-           (atRoot && name == platform::foldCase(serialFileName));
+    return endsWith(name, part) || endsWith(name, resume) || (atRoot && name == serial);
 }
 
 } // namespace

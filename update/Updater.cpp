@@ -513,8 +513,8 @@ void Updater::deleteObsolete() {
         // nothing is.
         if (path.compare(0, stagingDir_.size(), stagingDir_) == 0)
             continue;
-        // Nor is a file reached through a link or junction that appeared
-        // since the listing.
+        // Nor is a published file, one in a folder of the player's, or one
+        // reached through a link or junction made since the listing.
         if (!obsolete.isObsolete(path) || !parentDirectoriesInside(installDir_, path))
             continue;
         listener_->onDeleting(path);
