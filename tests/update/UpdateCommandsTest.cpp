@@ -1,5 +1,6 @@
 // The operator's commands, run as the built moravo-tool in child processes:
 // publish, scan, verify and update, a killed update, and the progress line.
+#include "platform/FileSystem.h"
 #include "tests/common/ToolRun.h"
 #include "tests/update/FileServer.h"
 #include "tools/moravo-tool/ConsoleListener.h"
@@ -112,6 +113,12 @@ TEST(ScanAndVerifyCommands, PrintTheScannersManifestAndListWhatDiffers) {
     EXPECT_EQ(verify.code, 1);
     EXPECT_NE(verify.out.find("differs a.txt\n"), std::string::npos) << verify.out;
     EXPECT_NE(verify.out.find("missing sub/b.bin\n"), std::string::npos) << verify.out;
+
+    // Where letter case does not tell files apart, a file listed in another
+    // case is the one found.
+    install.write("checklist.txt", md5Of("ALPHA") + " 5 0 A.TXT\n");
+    verify = runTool({"verify", install.path()});
+    EXPECT_EQ(verify.code, platform::namesIgnoreCase() ? 0 : 1) << verify.out;
 
     EXPECT_EQ(runTool({"verify", install.path() + "/nothing-here"}).code, 2);
 }
