@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/FileSync.h"
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "update/InstallScanner.h"
 #include "update/InstallationLock.h"
@@ -9,12 +10,9 @@
 #include "update/SafePaths.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace hoplin {
 
@@ -100,18 +98,19 @@ Settings readSettings(int argc, const char* const* argv) {
     Settings settings;
     if (argc > 1 && argv[1] != nullptr)
         settings.program = unquoted(argv[1]);
+    // The staged files' names are UTF-8, as all the updater's are; the
+    // program's path stays in the system's spelling, for its start.
     if (argc > 2 && argv[2] != nullptr)
-        settings.staging = unquoted(argv[2]);
+        settings.staging = platform::utf8FromSystemPath(unquoted(argv[2]));
     return settings;
 }
 
 int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pause,
                    const std::function<void()>& afterChange) {
     std::vector<std::string> files;
-    std::error_code ec;
-    // A staging directory that is a link could hand over files from
-    // anywhere: it is taken as empty.
-    if (fs::symlink_status(settings.staging, ec).type() != fs::file_type::symlink)
+    // A staging directory that is a link or junction could hand over files
+    // from anywhere: it is taken as empty.
+    if (platform::fileKind(settings.staging) == platform::FileKind::directory)
         InstallScanner(settings.staging + "/").list(files);
 
     Log log;
@@ -134,7 +133,7 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
     // An installation that takes signed updates (the updater keeps the
     // accepted serial beside the manifest) moves only what the updater
     // verified and listed: a staged file changed since then stays staged.
-    const bool verify = fs::symlink_status(serialFileName, ec).type() != fs::file_type::not_found;
+    const bool verify = platform::fileKind(serialFileName) != platform::FileKind::missing;
     Manifest expected;
     if (verify) {
         std::ifstream in("checklist.txt", std::ios::binary);
@@ -162,7 +161,7 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
             // so that the installed file is there, old or new, at every
             // moment, even when this process is killed. The log still tells
             // the two parts: the old file gone, the new one in place.
-            const bool installed = fs::symlink_status(path, ec).type() != fs::file_type::not_found;
+            const bool installed = platform::fileKind(path) != platform::FileKind::missing;
             const int moveError = platform::replaceFile(source, path);
             if (moveError == 0 && afterChange)
                 afterChange();

@@ -25,7 +25,7 @@ using Pause = std::function<void(uint32_t ms)>;
 /// of the same relative path in the current directory, creating missing
 /// directories, with five attempts a second apart; writes "hoplin.log" and
 /// the one console line to `console`. A destination that would leave the
-/// current directory (through a symbolic link) is refused and the file
+/// current directory (through a link or junction) is refused and the file
 /// stays staged. In an installation that takes signed updates (a serial
 /// file beside "checklist.txt") a file whose digest and size differ from its
 /// entry in "checklist.txt", or that has none, is not moved either. Each

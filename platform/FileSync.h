@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+// Paths are spelt in UTF-8, as for the functions of platform/FileSystem.h.
+
 namespace platform {
 
 /// Creates the file `path`, which must not exist yet, and opens it for

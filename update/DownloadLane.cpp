@@ -7,6 +7,7 @@
 #include "net/HttpConnection.h"
 #include "net/StreamBuf.h"
 #include "net/UrlEscape.h"
+#include "platform/FileSystem.h"
 #include "platform/Thread.h"
 #include "update/Manifest.h"
 #include "update/SafePaths.h"
@@ -562,7 +563,8 @@ void DownloadLane::sendNextRequest(HttpConnection& connection, int64_t& claimed)
     // which is known once its kept bytes are read.
     const std::string& path = queue_->path(static_cast<size_t>(claimed));
     std::error_code ec;
-    if (resumable(queue_->entry(static_cast<size_t>(claimed))) && fs::exists(keptPath(path), ec))
+    if (resumable(queue_->entry(static_cast<size_t>(claimed))) &&
+        fs::exists(platform::filePath(keptPath(path)), ec))
         return;
     // Nor is a file asked for that an earlier run verified and kept.
     if (fs::exists(destinationPath(path) + PendingFile::suffix, ec))

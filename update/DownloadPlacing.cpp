@@ -1,5 +1,6 @@
 // DownloadLane: a verified file put in place, also over a destination that
 // another program holds open, and the verified file an earlier run kept.
+#include "platform/FileSystem.h"
 #include "update/DownloadLane.h"
 
 #include "update/InstallScanner.h"
@@ -8,9 +9,6 @@
 #include "update/Updater.h"
 
 #include <algorithm>
-#include <filesystem>
-
-namespace fs = std::filesystem;
 
 std::string DownloadLane::destinationPath(const std::string& path) const {
     return settings_.installDir + "/" + downloadDestination(path, settings_.stagingDir, settings_.selfFiles);
@@ -32,8 +30,7 @@ std::optional<DownloadLane::Outcome> DownloadLane::installVerified(PendingFile& 
     const ManifestEntry& entry = queue_->entry(index);
     const std::string destination = destinationPath(path);
     const std::string verified = destination + PendingFile::suffix;
-    std::error_code ec;
-    if (fs::symlink_status(verified, ec).type() != fs::file_type::regular)
+    if (platform::fileKind(verified) != platform::FileKind::file)
         return std::nullopt;
     // Anything else left at the name is replaced when the download opens
     // its temporary file.

@@ -1,12 +1,13 @@
 // The digest of one file, shared by the scan and the self-update completer.
 #include "net/Md5.h"
+#include "platform/FileSystem.h"
 #include "update/InstallScanner.h"
 
 #include <cstdio>
 #include <memory>
 
 int32_t hashFile(const std::string& path, std::string& digest, int64_t& size, const std::atomic<bool>* stop) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = platform::openFile(path, "rb");
     if (file == nullptr)
         return InstallScanner::openFailed;
     // Large reads: the block size changes nothing but the number of calls.

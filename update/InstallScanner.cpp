@@ -3,10 +3,9 @@
 // a few digests, FileHash.cpp) links nothing more.
 #include "update/InstallScanner.h"
 
-#include <algorithm>
-#include <filesystem>
+#include "platform/FileSystem.h"
 
-namespace fs = std::filesystem;
+#include <algorithm>
 
 InstallScanner::InstallScanner(const std::string& base) : base_(base) {
     if (base_.empty() || (base_.back() != '/' && base_.back() != '\\'))
@@ -43,32 +42,22 @@ bool InstallScanner::isExcluded(const std::string& fullPath) const {
 }
 
 bool InstallScanner::enumerate(const std::string& directory, std::vector<std::string>& fullPaths) const {
-    std::error_code ec;
-    fs::directory_iterator it(directory, ec);
-    if (ec)
+    std::vector<platform::DirectoryEntry> entries;
+    if (!platform::listDirectory(directory, entries))
         return false;
     // Names are taken in byte order so that listings, logs and manifests
     // come out the same on every run.
-    std::vector<std::pair<std::string, fs::file_type>> entries;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec)
-            return false;
-        std::error_code statusError;
-        fs::file_status status = it->symlink_status(statusError);
-        entries.emplace_back(it->path().filename().string(),
-                             statusError ? fs::file_type::unknown : status.type());
-    }
-    if (ec)
-        return false;
-    std::sort(entries.begin(), entries.end());
-    for (const auto& [name, type] : entries) {
-        const std::string full = directory + name;
+    std::sort(
+        entries.begin(), entries.end(),
+        [](const platform::DirectoryEntry& a, const platform::DirectoryEntry& b) { return a.name < b.name; });
+    for (const platform::DirectoryEntry& entry : entries) {
+        const std::string full = directory + entry.name;
         if (isExcluded(full))
             continue;
-        if (type == fs::file_type::directory) {
+        if (entry.kind == platform::FileKind::directory) {
             if (!enumerate(full + "/", fullPaths))
                 return false;
-        } else if (type == fs::file_type::regular) {
+        } else if (entry.kind == platform::FileKind::file) {
             fullPaths.push_back(full);
         }
     }
@@ -76,8 +65,7 @@ bool InstallScanner::enumerate(const std::string& directory, std::vector<std::st
 }
 
 int32_t InstallScanner::list(std::vector<std::string>& out) const {
-    std::error_code ec;
-    if (fs::symlink_status(base_, ec).type() == fs::file_type::not_found)
+    if (platform::fileKind(base_) == platform::FileKind::missing)
         return 0;
     std::vector<std::string> full;
     bool ok = enumerate(base_, full);

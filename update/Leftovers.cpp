@@ -1,5 +1,6 @@
 #include "update/Leftovers.h"
 
+#include "platform/FileSystem.h"
 #include "update/InstallScanner.h"
 #include "update/PendingFile.h"
 #include "update/ResumeFile.h"
@@ -37,7 +38,7 @@ bool stillUsed(const LeftoverRules& rules, const std::map<std::string, const Man
     if (destination == destinations.end())
         return false;
     std::error_code ec;
-    const auto size = fs::file_size(full, ec);
+    const auto size = fs::file_size(platform::filePath(full), ec);
     return !ec && static_cast<int64_t>(size) == destination->second->size;
 }
 
@@ -64,8 +65,7 @@ int removeLeftovers(const LeftoverRules& rules) {
             continue;
         if (stillUsed(rules, destinations, relative))
             continue;
-        std::error_code ec;
-        if (fs::remove(rules.installDir + "/" + relative, ec))
+        if (platform::removeFile(rules.installDir + "/" + relative))
             ++removed;
     }
     if (removed > 0)

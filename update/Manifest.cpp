@@ -1,7 +1,9 @@
 #include "update/Manifest.h"
 
+#include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "update/PendingFile.h"
+#include "update/ResumeFile.h"
 
 #include <limits>
 
@@ -128,12 +130,32 @@ bool writeManifest(const std::string& path, const Manifest& manifest) {
     return file.commit(true);
 }
 
-bool isSafeManifestPath(const std::string& path) {
+namespace {
+
+bool endsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The names of the files the updater writes beside the installation's own:
+// a published file of such a name would be taken for one of them (and
+// deleted with it), in any letter case where Windows installs it.
+bool isWorkingName(const std::string& component, bool atRoot) {
+    static const std::string part = platform::foldCase(PendingFile::suffix);
+    static const std::string resume = platform::foldCase(ResumeFile::suffix);
+    static const std::string serial = platform::foldCase(serialFileName);
+    const std::string name = platform::foldCase(component);
+    return endsWith(name, part) || endsWith(name, resume) || (atRoot && name == serial);
+}
+
+} // namespace
+
+const char* manifestPathProblem(const std::string& path) {
+    static const char* const leaves = "a path that leaves the installation";
     if (path.empty() || path.front() == '/')
-        return false;
+        return leaves;
     if (path.size() >= 2 && path[1] == ':' &&
         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
-        return false;
+        return leaves;
     size_t start = 0;
     for (;;) {
         size_t end = path.find('/', start);
@@ -141,15 +163,23 @@ bool isSafeManifestPath(const std::string& path) {
             end = path.size();
         const std::string component = path.substr(start, end - start);
         if (component.empty() || component == "." || component == "..")
-            return false;
+            return leaves;
         for (unsigned char c : component) {
             if (c < 0x20 || c == 0x7F || c == '\\')
-                return false;
+                return leaves;
         }
+        if (const char* problem = platform::windowsNameProblem(component))
+            return problem;
+        if (isWorkingName(component, start == 0))
+            return "a name the updater keeps for its own files";
         if (end == path.size())
-            return true;
+            return nullptr;
         start = end + 1;
     }
+}
+
+bool isSafeManifestPath(const std::string& path) {
+    return manifestPathProblem(path) == nullptr;
 }
 
 const std::vector<std::string>& builtInExcludes() {

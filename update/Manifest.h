@@ -64,10 +64,19 @@ bool readManifest(std::istream& in, Manifest& manifest, ManifestEnd* end = nullp
 /// file cannot be written (nothing at `path` changes then).
 bool writeManifest(const std::string& path, const Manifest& manifest);
 
-/// True for a path that can only name a file inside the installation: not
-/// empty, relative, no drive letter, no backslash, no component that is
-/// empty, "." or "..", and no NUL or other control character. Paths of a
-/// published manifest come from the network and must pass this test.
+/// Why `path` cannot be a path of a published manifest, or null when it
+/// can. A path must name a file inside the installation (not empty,
+/// relative, no drive letter, no backslash, no component that is empty, "."
+/// or "..", no NUL or other control character), by a name that Windows
+/// holds as a plain file (no device name, colon, forbidden character, or
+/// trailing dot or blank in any component) and that is not one of the
+/// updater's own working names ("*.moravo-part", "*.moravo-resume",
+/// "checklist.serial"), in any letter case. The publisher and the updater
+/// both apply it, on every system. The answer is a static text.
+const char* manifestPathProblem(const std::string& path);
+
+/// True when `manifestPathProblem` finds nothing. Paths of a published
+/// manifest come from the network and must pass this test.
 bool isSafeManifestPath(const std::string& path);
 
 /// The text between the first and last character that is not a blank, tab,

@@ -2,6 +2,7 @@
 
 #include "net/Base64.h"
 #include "net/Ed25519.h"
+#include "platform/FileSystem.h"
 #include "update/PendingFile.h"
 
 #include <filesystem>
@@ -166,13 +167,10 @@ SignatureProblem checkManifestSignature(const std::string& text, const std::stri
 }
 
 SerialState readAcceptedSerial(const std::string& path, int64_t& serial) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::error_code ec;
-        return std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found
-                   ? SerialState::missing
-                   : SerialState::unreadable;
-    }
+    std::ifstream in(platform::filePath(path), std::ios::binary);
+    if (!in)
+        return platform::fileKind(path) == platform::FileKind::missing ? SerialState::missing
+                                                                       : SerialState::unreadable;
     char bytes[64];
     in.read(bytes, sizeof bytes);
     std::string text(bytes, static_cast<size_t>(in.gcount()));

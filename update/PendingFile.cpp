@@ -1,6 +1,7 @@
 #include "update/PendingFile.h"
 
 #include "platform/FileSync.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,7 +22,7 @@ bool PendingFile::open(const std::string& destination) {
     headLength_ = 0;
     program_ = false;
     std::error_code ec;
-    fs::remove(temporary_, ec);
+    fs::remove(platform::filePath(temporary_), ec);
     // The file must be new, so a link planted at the name after the removal
     // makes the open fail instead of writing through it.
     file_ = platform::openNewFile(temporary_);
@@ -64,7 +65,7 @@ bool PendingFile::finish(bool durable) {
     file_ = nullptr;
     std::error_code ec;
     if (!ok) {
-        fs::remove(temporary_, ec);
+        fs::remove(platform::filePath(temporary_), ec);
         return false;
     }
     applyPermissions();
@@ -90,9 +91,9 @@ void PendingFile::adopt(const std::string& destination) {
 
 void PendingFile::applyPermissions() {
     std::error_code ec;
-    const fs::file_status replaced = fs::symlink_status(permissionsFrom_, ec);
+    const fs::file_status replaced = fs::symlink_status(platform::filePath(permissionsFrom_), ec);
     if (replaced.type() == fs::file_type::regular) {
-        fs::permissions(temporary_, replaced.permissions() & fs::perms::all, ec);
+        fs::permissions(platform::filePath(temporary_), replaced.permissions() & fs::perms::all, ec);
         return;
     }
     const bool elf = headLength_ == 4 && std::memcmp(head_,
@@ -104,7 +105,7 @@ void PendingFile::applyPermissions() {
         return;
     // The file was made with the read bits the process's file-mode mask
     // allows; it becomes executable for the same classes of users.
-    const fs::perms made = fs::symlink_status(temporary_, ec).permissions();
+    const fs::perms made = fs::symlink_status(platform::filePath(temporary_), ec).permissions();
     if (ec)
         return;
     fs::perms executable = fs::perms::none;
@@ -114,7 +115,7 @@ void PendingFile::applyPermissions() {
         executable |= fs::perms::group_exec;
     if ((made & fs::perms::others_read) != fs::perms::none)
         executable |= fs::perms::others_exec;
-    fs::permissions(temporary_, executable, fs::perm_options::add, ec);
+    fs::permissions(platform::filePath(temporary_), executable, fs::perm_options::add, ec);
 }
 
 void PendingFile::discard() {
@@ -125,5 +126,5 @@ void PendingFile::discard() {
     file_ = nullptr;
     finished_ = false;
     std::error_code ec;
-    fs::remove(temporary_, ec);
+    fs::remove(platform::filePath(temporary_), ec);
 }

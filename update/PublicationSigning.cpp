@@ -1,6 +1,7 @@
 #include "update/PublicationSigning.h"
 
 #include "net/Ed25519.h"
+#include "platform/FileSystem.h"
 #include "platform/PrivateFile.h"
 #include "update/ManifestSignature.h"
 #include "update/PendingFile.h"
@@ -17,7 +18,7 @@ namespace {
 // Reads at most `limit` bytes; false when the file cannot be read or is
 // longer.
 bool readSmallFile(const std::string& path, size_t limit, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::filePath(path), std::ios::binary);
     if (!in)
         return false;
     bytes.assign(limit + 1, '\0');
@@ -29,7 +30,7 @@ bool readSmallFile(const std::string& path, size_t limit, std::string& bytes) {
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::filePath(path), std::ios::binary);
     if (!in)
         return false;
     std::ostringstream text;
@@ -40,10 +41,10 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
 
 bool isWithin(const std::string& inner, const std::string& outer) {
     std::error_code ec;
-    const fs::path a = fs::weakly_canonical(inner, ec);
+    const fs::path a = fs::weakly_canonical(platform::filePath(inner), ec);
     if (ec)
         return false;
-    const fs::path b = fs::weakly_canonical(outer, ec);
+    const fs::path b = fs::weakly_canonical(platform::filePath(outer), ec);
     if (ec)
         return false;
     auto i = a.begin();
@@ -60,8 +61,7 @@ bool isWithin(const std::string& inner, const std::string& outer) {
 // is none; false when one is there and cannot be read.
 bool previousSerial(const std::string& signaturePath, int64_t& serial, std::string& error) {
     serial = -1;
-    std::error_code ec;
-    if (fs::symlink_status(signaturePath, ec).type() == fs::file_type::not_found)
+    if (platform::fileKind(signaturePath) == platform::FileKind::missing)
         return true;
     std::string text;
     ManifestSignature previous;

@@ -1,9 +1,11 @@
 #include "update/Publisher.h"
 
 #include "net/Md5.h"
+#include "platform/FileSystem.h"
 #include "platform/Thread.h"
 #include "update/InstallScanner.h"
 #include "update/Manifest.h"
+#include "update/ManifestRules.h"
 #include "update/PendingFile.h"
 #include "update/SafePaths.h"
 
@@ -77,6 +79,44 @@ void removeEmptyDirectories(const fs::path& root) {
         if (fs::is_empty(directory, ec) && !ec)
             fs::remove(directory, ec);
     }
+}
+
+// A name that ends in a dot is never listed (the scanner takes it for "."
+// or ".."), so it is looked for on its own: on Windows it would be another
+// file, the one without the dot. Answers the first one's relative path.
+std::string findDottedName(const InstallScanner& scanner, const std::string& directory) {
+    std::vector<platform::DirectoryEntry> entries;
+    platform::listDirectory(directory, entries);
+    for (const platform::DirectoryEntry& entry : entries) {
+        const std::string full = directory + entry.name;
+        if (entry.name.back() == '.')
+            return full.substr(static_cast<size_t>(scanner.prefixLength()));
+        if (entry.kind == platform::FileKind::directory && !scanner.isExcluded(full)) {
+            const std::string found = findDottedName(scanner, full + "/");
+            if (!found.empty())
+                return found;
+        }
+    }
+    return std::string();
+}
+
+// Why the release cannot be published as it is (empty when it can): every
+// name must be one a Windows player can install, since a release published
+// anywhere is installed there.
+std::string releaseNamesProblem(const InstallScanner& scanner, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        if (const char* problem = manifestPathProblem(path))
+            return "cannot publish a file named '" + path + "': " + problem;
+    }
+    const std::string dotted = findDottedName(scanner, scanner.base());
+    if (!dotted.empty())
+        return "cannot publish a file named '" + dotted +
+               "': " + platform::windowsNameProblem(dotted.substr(dotted.rfind('/') + 1));
+    std::string first, second;
+    if (findCaseTwins(paths, first, second))
+        return "cannot publish both '" + first + "' and '" + second +
+               "': their names differ only in letter case, and Windows takes them for one file";
+    return std::string();
 }
 
 } // namespace
@@ -153,7 +193,7 @@ int64_t deflateWhole(std::ifstream& in, int64_t expected, PendingFile& out, Md5&
 
 int64_t compressFile(const std::string& source, const std::string& destination, std::string& digest,
                      int64_t& size) {
-    std::ifstream in(source, std::ios::binary);
+    std::ifstream in(platform::filePath(source), std::ios::binary);
     if (!in)
         return -1;
     PendingFile out;
@@ -164,7 +204,7 @@ int64_t compressFile(const std::string& source, const std::string& destination, 
     int64_t packed = -1;
 #ifdef MORAVO_HAVE_LIBDEFLATE
     std::error_code ec;
-    const auto expected = fs::file_size(source, ec);
+    const auto expected = fs::file_size(platform::filePath(source), ec);
     if (!ec && static_cast<int64_t>(expected) <= wholeFileLimit)
         packed = deflateWhole(in, static_cast<int64_t>(expected), out, md5, size);
     else
@@ -274,17 +314,17 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
                     const PublishOptions& options) {
     report = PublishReport();
     std::error_code ec;
-    if (fs::symlink_status(sourceDir, ec).type() != fs::file_type::directory) {
+    if (platform::fileKind(sourceDir) != platform::FileKind::directory) {
         report.error = "the release folder " + sourceDir + " is not a directory";
         return false;
     }
-    fs::create_directories(outDir, ec);
-    if (fs::symlink_status(outDir, ec).type() != fs::file_type::directory) {
+    fs::create_directories(platform::filePath(outDir), ec);
+    if (platform::fileKind(outDir) != platform::FileKind::directory) {
         report.error = "cannot make the output folder " + outDir;
         return false;
     }
-    const fs::path source = fs::weakly_canonical(sourceDir, ec);
-    const fs::path out = fs::weakly_canonical(outDir, ec);
+    const fs::path source = fs::weakly_canonical(platform::filePath(sourceDir), ec);
+    const fs::path out = fs::weakly_canonical(platform::filePath(outDir), ec);
     if (isInside(out, source) || isInside(source, out)) {
         report.error = "the release and output folders must not contain one another";
         return false;
@@ -299,17 +339,14 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
         return false;
     }
     std::sort(paths.begin(), paths.end());
-    for (const std::string& path : paths) {
-        if (!isSafeManifestPath(path)) {
-            report.error = "cannot publish a file named '" + path + "'";
-            return false;
-        }
-    }
+    report.error = releaseNamesProblem(scanner, paths);
+    if (!report.error.empty())
+        return false;
 
     Manifest previous;
     const std::string manifestPath = outDir + "/checklist.txt";
     {
-        std::ifstream in(manifestPath, std::ios::binary);
+        std::ifstream in(platform::filePath(manifestPath), std::ios::binary);
         if (in && !readManifest(in, previous))
             previous.clear();
     }
@@ -322,14 +359,16 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
     for (size_t i = 0; i < paths.size(); ++i) {
         PublishTask& task = work->tasks[i];
         task.path = paths[i];
-        const auto size = fs::file_size(sourceDir + "/" + task.path, ec);
+        const auto size = fs::file_size(platform::filePath(sourceDir + "/" + task.path), ec);
         task.size = ec ? 0 : static_cast<int64_t>(size);
         total += task.size;
         auto old = previous.find(task.path);
         const std::string packedPath = outDir + "/" + task.path + ".zz";
         if (old != previous.end() && old->second.size == task.size && old->second.packedSize > 0 &&
-            fs::symlink_status(packedPath, ec).type() == fs::file_type::regular &&
-            fs::file_size(packedPath, ec) == static_cast<uintmax_t>(old->second.packedSize) && !ec)
+            platform::fileKind(packedPath) == platform::FileKind::file &&
+            fs::file_size(platform::filePath(packedPath), ec) ==
+                static_cast<uintmax_t>(old->second.packedSize) &&
+            !ec)
             task.previous = &old->second;
         work->order.push_back(i);
     }
@@ -421,8 +460,8 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
         return false;
     }
     const std::string current = outDir + "/current.txt";
-    if (fs::symlink_status(current, ec).type() == fs::file_type::not_found)
-        std::ofstream(current, std::ios::binary);
+    if (platform::fileKind(current) == platform::FileKind::missing)
+        std::ofstream(platform::filePath(current), std::ios::binary);
 
     // Only now that the new manifest is served are the old files removed.
     std::vector<std::string> served;
@@ -435,12 +474,12 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
             stale = true;
         if (!stale)
             continue;
-        if (fs::remove(outDir + "/" + path, ec) && endsWith(path, ".zz")) {
+        if (platform::removeFile(outDir + "/" + path) && endsWith(path, ".zz")) {
             ++report.removed;
             if (onFile)
                 onFile("removed", path);
         }
     }
-    removeEmptyDirectories(outDir);
+    removeEmptyDirectories(platform::filePath(outDir));
     return true;
 }

@@ -1,6 +1,7 @@
 #include "update/ResumeFile.h"
 
 #include "platform/FileSync.h"
+#include "platform/FileSystem.h"
 
 #include <filesystem>
 
@@ -27,13 +28,13 @@ bool ResumeFile::open(const std::string& path, const ManifestEntry& entry) {
     readAt_ = 0;
     reading_ = false;
     std::error_code ec;
-    const fs::file_status status = fs::symlink_status(path_, ec);
-    if (status.type() == fs::file_type::regular) {
-        file_ = std::fopen(path_.c_str(), "r+b");
+    const fs::path name = platform::filePath(path_);
+    if (platform::fileKind(path_) == platform::FileKind::file) {
+        file_ = platform::openFile(path_, "r+b");
         if (file_ != nullptr) {
             std::string head(header_.size(), '\0');
             const bool same = std::fread(&head[0], 1, head.size(), file_) == head.size() && head == header_;
-            const auto size = fs::file_size(path_, ec);
+            const auto size = fs::file_size(name, ec);
             if (same && !ec && std::fseek(file_, 0, SEEK_END) == 0) {
                 kept_ = static_cast<int64_t>(size - header_.size());
                 return true;
@@ -44,7 +45,7 @@ bool ResumeFile::open(const std::string& path, const ManifestEntry& entry) {
     }
     // Anything else at the name (a file of another publication, a link, a
     // folder) is replaced; a new file is never opened through a link.
-    fs::remove(path_, ec);
+    fs::remove(name, ec);
     file_ = platform::openNewFile(path_);
     if (file_ == nullptr)
         return false;
@@ -103,13 +104,13 @@ void ResumeFile::remove() {
     close();
     std::error_code ec;
     if (!path_.empty())
-        fs::remove(path_, ec);
+        fs::remove(platform::filePath(path_), ec);
     kept_ = 0;
 }
 
 bool ResumeFile::belongsTo(const std::string& path, const ManifestEntry& entry) {
     const std::string header = headerOf(entry);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = platform::openFile(path, "rb");
     if (file == nullptr)
         return false;
     std::string head(header.size(), '\0');

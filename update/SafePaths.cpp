@@ -1,8 +1,6 @@
 #include "update/SafePaths.h"
 
-#include <filesystem>
-
-namespace fs = std::filesystem;
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -16,14 +14,13 @@ bool walkParents(const std::string& root, const std::string& relativePath, bool 
         if (slash == std::string::npos)
             return true;
         current += "/" + relativePath.substr(start, slash - start);
-        std::error_code ec;
-        fs::file_type type = fs::symlink_status(current, ec).type();
-        if (type == fs::file_type::not_found) {
-            if (!create || !fs::create_directory(current, ec) || ec)
+        const platform::FileKind kind = platform::fileKind(current);
+        if (kind == platform::FileKind::missing) {
+            if (!create || !platform::makeDirectory(current))
                 return false;
             if (created != nullptr)
                 created->push_back(current);
-        } else if (type != fs::file_type::directory) {
+        } else if (kind != platform::FileKind::directory) {
             return false;
         }
         start = slash + 1;
@@ -38,10 +35,9 @@ bool makeParentDirectories(const std::string& root, const std::string& relativeP
 }
 
 void removeCreatedDirectories(const std::vector<std::string>& created) {
-    std::error_code ec;
-    // remove takes only an empty directory; one that holds anything stays.
+    // Only an empty directory goes; one that holds anything stays.
     for (auto directory = created.rbegin(); directory != created.rend(); ++directory)
-        fs::remove(*directory, ec);
+        platform::removeEmptyDirectory(*directory);
 }
 
 bool parentDirectoriesInside(const std::string& root, const std::string& relativePath) {

@@ -4,8 +4,9 @@
 
 /// Creates the missing directories above `relativePath` inside `root` (the
 /// root itself is trusted and must exist), one component at a time. A
-/// component that exists must be a real directory: a symbolic link, even one
-/// to a directory, or any other kind of file makes the call fail, so that
+/// component that exists must be a real directory: a symbolic link or a
+/// junction, even one to a directory, or any other kind of file makes the
+/// call fail, so that
 /// nothing placed at the path can ever land outside `root`. `created`, when
 /// given, gets the directories the call made, outermost first.
 bool makeParentDirectories(const std::string& root, const std::string& relativePath,
@@ -17,5 +18,5 @@ bool makeParentDirectories(const std::string& root, const std::string& relativeP
 void removeCreatedDirectories(const std::vector<std::string>& created);
 
 /// True when every directory above `relativePath` inside `root` exists and is
-/// a real directory (no symbolic link among them).
+/// a real directory (no link or junction among them).
 bool parentDirectoriesInside(const std::string& root, const std::string& relativePath);

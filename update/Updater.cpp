@@ -12,11 +12,14 @@
 #include "net/UrlEscape.h"
 #include "platform/Clock.h"
 #include "platform/FileSync.h"
+#include "platform/FileSystem.h"
 #include "update/DownloadLane.h"
 #include "update/DownloadQueue.h"
 #include "update/InstallScanner.h"
 #include "update/Leftovers.h"
+#include "update/ManifestRules.h"
 #include "update/ManifestSignature.h"
+#include "update/SafePaths.h"
 #include "update/UpdateLog.h"
 #include "update/UpdaterListener.h"
 
@@ -38,16 +41,6 @@ int32_t clamp32(int64_t value) {
     if (value < std::numeric_limits<int32_t>::min())
         return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
-}
-
-bool isDigest(const std::string& text) {
-    if (text.size() != 32)
-        return false;
-    for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
 }
 
 // The listener used when the caller gives none.
@@ -200,7 +193,7 @@ void Updater::run() {
 bool Updater::updateFiles() {
     listener_->onStage(6);
     std::error_code ec;
-    fs::remove(localManifestPath_, ec);
+    fs::remove(platform::filePath(localManifestPath_), ec);
     totalDownload_ = totalSize_ = neededDownload_ = neededSize_ = doneDownload_ = doneSize_ = 0;
     for (const auto& [path, entry] : published_) {
         totalDownload_ += downloadSize(entry);
@@ -300,12 +293,14 @@ void Updater::checkLocation() {
 bool Updater::readLocalManifest() {
     localManifestPath_ = installDir_ + "/" + manifestName_;
     local_.clear();
-    std::error_code ec;
-    if (!ignoreLocalManifest && fs::symlink_status(localManifestPath_, ec).type() == fs::file_type::regular) {
+    localFromFile_ = false;
+    if (!ignoreLocalManifest && platform::fileKind(localManifestPath_) == platform::FileKind::file) {
         listener_->onStage(3);
-        std::ifstream in(localManifestPath_, std::ios::binary);
-        if (in && readManifest(in, local_))
+        std::ifstream in(platform::filePath(localManifestPath_), std::ios::binary);
+        if (in && readManifest(in, local_)) {
+            localFromFile_ = true;
             return true;
+        }
         local_.clear();
     }
     listener_->onStage(4);
@@ -375,32 +370,24 @@ bool Updater::fetchPublishedManifest() {
         std::istringstream in(bytes);
         read = readManifest(in, published_, &end);
     }
-    const char* problem = nullptr;
+    std::string problem;
     if (end == ManifestEnd::tooLarge)
         problem = "more bytes or entries than a manifest may have";
     else if (!read || end == ManifestEnd::cutLine)
         problem = "a malformed or over-long line";
     else if (published_.empty())
         problem = "no entry (the whole installation would be obsolete)";
-    for (const auto& [path, entry] : published_) {
-        if (problem != nullptr)
-            break;
-        // The paths come from the network: one that could name a file outside
-        // the installation refuses the whole manifest before anything is
-        // written or deleted.
-        if (!isSafeManifestPath(path))
-            problem = "a path that leaves the installation";
-        else if (!isDigest(entry.hash))
-            problem = "a digest that is not 32 hex digits";
-        else if (entry.size > largestFile || entry.packedSize > largestFile)
-            problem = "a file larger than 1 TiB";
-    }
-    if (problem != nullptr) {
-        updateLog("update: the published manifest is refused: %s", problem);
+    else
+        problem = publishedEntriesProblem(published_, largestFile);
+    if (!problem.empty()) {
+        updateLog("update: the published manifest is refused: %s", problem.c_str());
         published_.clear();
         error_ = manifestError;
         return false;
     }
+    // Where letter case does not tell files apart, an installed file listed
+    // under another case is the published file itself.
+    spellAsPublished(local_, published_);
     return true;
 }
 
@@ -517,17 +504,21 @@ void Updater::deleteObsolete() {
     std::vector<std::string> files;
     if (scanner.list(files) < 0)
         updateLog("update: part of the installation could not be listed");
+    // Only the previous manifest that was read tells the game's folders: one
+    // made by a scan lists the player's files too.
+    const ObsoleteFiles obsolete(published_, localFromFile_ ? &local_ : nullptr);
     for (const std::string& path : files) {
         // Nothing below the staging directory, nor anything whose name merely
         // starts with its name, is ever deleted; without a staging directory
         // nothing is.
         if (path.compare(0, stagingDir_.size(), stagingDir_) == 0)
             continue;
-        if (published_.count(path) != 0)
+        // Nor is a published file, one in a folder of the player's, or one
+        // reached through a link or junction made since the listing.
+        if (!obsolete.isObsolete(path) || !parentDirectoriesInside(installDir_, path))
             continue;
         listener_->onDeleting(path);
-        std::error_code ec;
-        fs::remove(installDir_ + "/" + path, ec);
+        platform::removeFile(installDir_ + "/" + path);
     }
 }
 

@@ -117,7 +117,8 @@ public:
     /// The run; every listener call is made from here.
     void run() override;
 
-    /// Deletes installed files that the published manifest does not list.
+    /// Deletes installed files that the published manifest does not list,
+    /// in the game's folders only (see `ObsoleteFiles`).
     bool removeObsolete = false;
     /// Scans the installation even when a local manifest exists (repair).
     bool ignoreLocalManifest = false;
@@ -194,6 +195,8 @@ private:
     int32_t maxAttempts_ = 0;
     uint32_t delayMs_ = 0;
     Manifest local_;
+    // `local_` is the manifest the installation had (not a scan).
+    bool localFromFile_ = false;
     Manifest published_;
 
     bool signatureRequired_ = false;

@@ -1,5 +1,7 @@
 #include "platform/FileLock.h"
 
+#include "platform/win32/WidePath.h"
+
 #include <windows.h>
 
 namespace platform {
@@ -12,7 +14,7 @@ HANDLE openForLock(const std::string& path, DWORD access) {
     // it, and the lock ends with this process. Without FILE_SHARE_DELETE the
     // file cannot be deleted or renamed while it is held. A link or junction
     // at the name is opened itself, not followed, and refused below.
-    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+    return CreateFileW(widePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 

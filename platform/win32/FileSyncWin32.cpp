@@ -1,4 +1,5 @@
 #include "platform/FileSync.h"
+#include "platform/win32/WidePath.h"
 
 #include <windows.h>
 
@@ -11,8 +12,8 @@ namespace platform {
 
 std::FILE* openNewFile(const std::string& path) {
     // CREATE_NEW fails on any name that is taken, a link or junction too.
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileW(widePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         errno = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? EEXIST
@@ -24,14 +25,14 @@ std::FILE* openNewFile(const std::string& path) {
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     if (fd < 0) {
         CloseHandle(handle);
-        DeleteFileA(path.c_str());
+        DeleteFileW(widePath(path).c_str());
         return nullptr;
     }
     std::FILE* file = _fdopen(fd, "wb");
     if (file == nullptr) {
         const int error = errno;
         _close(fd);
-        DeleteFileA(path.c_str());
+        DeleteFileW(widePath(path).c_str());
         errno = error;
     }
     return file;
@@ -64,9 +65,9 @@ bool syncFileSystemOf(const std::string& path) {
     // Flushing a whole volume needs an administrator; the folder or file
     // itself can be flushed by its owner, which puts its own metadata on the
     // disk (NTFS writes the file data it names through the same journal).
-    HANDLE handle =
-        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = CreateFileW(widePath(path).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     bool ok = FlushFileBuffers(handle) != 0;
@@ -80,7 +81,7 @@ namespace {
 // since) has nothing left to keep.
 bool flushFile(const std::string& path) {
     HANDLE handle =
-        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        CreateFileW(widePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return GetLastError() == ERROR_FILE_NOT_FOUND;
@@ -112,7 +113,8 @@ int replaceFile(const std::string& from, const std::string& to) {
     if (auto held = heldFileHook.load(); held != nullptr && held(to))
         return EACCES;
     // One step on the volume, on the disk before the call answers.
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(widePath(from).c_str(), widePath(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     switch (GetLastError()) {
     case ERROR_FILE_NOT_FOUND:

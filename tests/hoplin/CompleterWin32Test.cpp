@@ -1,9 +1,12 @@
 // hoplin.exe as the launcher runs it on Windows: it moves the staged files
 // over the installed ones and starts the launcher again with "-n".
+#include "hoplin/Completer.h"
 #include "platform/Clock.h"
 #include "platform/Directory.h"
 #include "platform/Process.h"
+#include "tests/common/Links.h"
 #include "tests/common/TempDir.h"
+#include "tests/hoplin/Scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -80,4 +83,30 @@ TEST_F(HoplinRun, ADestinationHeldOpenIsRetriedUntilItIsReleased) {
     release.join();
     EXPECT_EQ(code, 0);
     expectCompleted();
+}
+
+// [mend] The Windows system's C++ library never reports a link, so that
+// hoplin once moved files through a junction; the platform's listing takes
+// every reparse point (a Unix link under Wine too) for one.
+TEST(Hoplin, AFolderThatIsALinkIsNeverMovedThrough) {
+    // The scratch folders' own clean-up may follow the links, so each check
+    // is made while they stand.
+    testkit::TempDir outside;
+    const std::string there = "../" + fs::path(outside.path()).filename().string();
+    {
+        hoplintest::Scratch dir;
+        hoplintest::write(outside.path() + "/victim.txt", "precious");
+        ASSERT_TRUE(testkit::linkFolder(there, dir.path() + "/res"));
+        hoplintest::write("tmp/res/victim.txt", "staged");
+        hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {});
+        EXPECT_EQ(fileText(outside.path() + "/victim.txt"), "precious");
+        EXPECT_NE(hoplintest::logText().find("#--Destino rechazado res/victim.txt\n"), std::string::npos);
+    }
+    // A staging folder that is a link hands nothing over.
+    hoplintest::Scratch dir;
+    hoplintest::write(outside.path() + "/stolen.txt", "x");
+    ASSERT_TRUE(testkit::linkFolder(there, dir.path() + "/tmp"));
+    hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {});
+    EXPECT_FALSE(fs::exists("stolen.txt"));
+    EXPECT_NE(hoplintest::logText().find("0 Arcvhivos en tmp\n"), std::string::npos);
 }

@@ -1,5 +1,6 @@
 #include "tests/update/FileServer.h"
 
+#include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "tests/net/ReferenceMd5.h"
 
@@ -74,10 +75,12 @@ void FileServer::remove(const std::string& path) {
 }
 
 void FileServer::putDirectory(const std::string& dir, const std::string& prefix) {
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    // Names are UTF-8 on every system, as the publisher writes them.
+    const fs::path root = platform::filePath(dir);
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
         if (entry.is_regular_file())
-            put(prefix + "/" + fs::relative(entry.path(), dir).generic_string(),
-                readFile(entry.path().string()));
+            put(prefix + "/" + fs::relative(entry.path(), root).generic_u8string(),
+                readFile(entry.path().u8string()));
     }
 }
 
@@ -344,7 +347,7 @@ done:
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::filePath(path), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();

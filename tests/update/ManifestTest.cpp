@@ -127,10 +127,15 @@ TEST(Manifest, WrittenManifestReadsBackTheSameAndReplacesTheOldFileWhole) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "/none"));
 }
 
-TEST(Manifest, PathsThatCouldLeaveTheInstallationAreRefused) {
-    for (const char* good :
-         {"a", "res/skin/panel.png", "two words.txt", "a..b", ".hidden/x", "x.", "ñandú/ü.txt"})
+TEST(Manifest, PathsThatCouldLeaveTheInstallationOrNameAnotherFileOnWindowsAreRefused) {
+    for (const char* good : {"a", "res/skin/panel.png", "two words.txt", "a..b", ".hidden/x", "ñandú/ü.txt",
+                             "console.txt", "sub/checklist.serial", "x.moravo-part.txt"})
         EXPECT_TRUE(isSafeManifestPath(good)) << good;
+    // Names Windows takes for another file, a device or a stream, and the
+    // updater's own working files in any letter case.
+    for (const char* bad : {"x.", "dir /x", "good.txt:stream", "CON", "sub/Com1.dat", "x.moravo-part",
+                            "sub/X.Moravo-Resume", "CheckList.Serial"})
+        EXPECT_NE(manifestPathProblem(bad), nullptr) << bad;
     for (const std::string& bad :
          {std::string(""), std::string("/etc/passwd"), std::string("C:/Windows/x.dll"), std::string("c:x"),
           std::string("../up"), std::string("a/../../up"), std::string("a/.."), std::string("./a"),

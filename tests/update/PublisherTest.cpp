@@ -59,3 +59,15 @@ TEST(Publisher, TheOutputIsByteForByteTheSameWithOneThreadOrFour) {
     EXPECT_EQ(progress.back().first, second.bytes);
     EXPECT_EQ(progress.back().second, second.bytes);
 }
+
+// [mend] A file named as one of the updater's working files, in any letter
+// case, would be taken for one and deleted with it on the players' machines.
+TEST(Publisher, AReleaseNamingTheUpdatersOwnFilesIsRefused) {
+    TempDir source, out;
+    source.write("game.dat", "x");
+    source.write("sub/game.dat.Moravo-Part", "x");
+    PublishReport report;
+    EXPECT_FALSE(publishRelease(source.path(), out.path(), report));
+    EXPECT_NE(report.error.find("'sub/game.dat.Moravo-Part'"), std::string::npos) << report.error;
+    EXPECT_FALSE(fs::exists(out.path() + "/checklist.txt"));
+}

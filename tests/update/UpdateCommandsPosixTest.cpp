@@ -1,4 +1,4 @@
-// moravo-tool on POSIX systems: a file name Windows cannot have, and a
+// moravo-tool on POSIX systems: file names Windows cannot have, and a
 // launcher program without its execute bit.
 #include "tests/common/ToolRun.h"
 #include "tests/update/FileServer.h"
@@ -11,13 +11,26 @@ namespace fs = std::filesystem;
 using updatetest::md5Of;
 using updatetest::TempDir;
 
+// [mend] What is published here is installed on Windows: a name that is
+// another file, a device or a stream there is refused with its name.
 TEST(PublishCommand, ANameTheUpdaterWouldRefuseIsNeverPublished) {
+    for (const char* bad :
+         {"bad\\name.txt", "sub/CON.txt", "nul", "lpt1.log", "a:b", "MoravoTown.exe.", "dir/x.", "blank "}) {
+        TempDir source, out, logs;
+        source.write("good.txt", "x");
+        source.write(bad, "x");
+        testkit::ToolRun run = testkit::runTool(logs, {"publish", source.path(), out.path()});
+        EXPECT_EQ(run.code, 1) << bad;
+        EXPECT_NE(run.err.find(std::string("'") + bad), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(out.path() + "/checklist.txt")) << bad;
+    }
+    // Windows would take the two for one file.
     TempDir source, out, logs;
-    source.write("good.txt", "x");
-    source.write("bad\\name.txt", "x");
+    source.write("Data/x.pak", "one");
+    source.write("data/X.pak", "two");
     testkit::ToolRun run = testkit::runTool(logs, {"publish", source.path(), out.path()});
     EXPECT_EQ(run.code, 1);
-    EXPECT_NE(run.err.find("bad\\name.txt"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("'Data/x.pak' and 'data/X.pak'"), std::string::npos) << run.err;
 }
 
 TEST(ScanAndVerifyCommands, ALauncherProgramThatCannotBeStartedIsReported) {

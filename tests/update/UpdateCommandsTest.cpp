@@ -1,5 +1,6 @@
 // The operator's commands, run as the built moravo-tool in child processes:
 // publish, scan, verify and update, a killed update, and the progress line.
+#include "platform/FileSystem.h"
 #include "tests/common/ToolRun.h"
 #include "tests/update/FileServer.h"
 #include "tools/moravo-tool/ConsoleListener.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -112,6 +114,12 @@ TEST(ScanAndVerifyCommands, PrintTheScannersManifestAndListWhatDiffers) {
     EXPECT_EQ(verify.code, 1);
     EXPECT_NE(verify.out.find("differs a.txt\n"), std::string::npos) << verify.out;
     EXPECT_NE(verify.out.find("missing sub/b.bin\n"), std::string::npos) << verify.out;
+
+    // Where letter case does not tell files apart, a file listed in another
+    // case is the one found.
+    install.write("checklist.txt", md5Of("ALPHA") + " 5 0 A.TXT\n");
+    verify = runTool({"verify", install.path()});
+    EXPECT_EQ(verify.code, platform::namesIgnoreCase() ? 0 : 1) << verify.out;
 
     EXPECT_EQ(runTool({"verify", install.path() + "/nothing-here"}).code, 2);
 }
@@ -280,6 +288,29 @@ TEST_F(UpdateCommandTest, ASecondUpdateOfTheSameInstallationIsRefusedWhileTheFir
     ToolRun verify = runTool({"verify", install.path()});
     EXPECT_EQ(verify.code, 0) << verify.out;
     EXPECT_EQ(update().code, 0) << "the lock went with the first run";
+}
+
+// [mend] On Windows too, a name beyond ASCII keeps one spelling (UTF-8, as
+// the manifests have it) from the release to the installation, its scan and
+// its check; it used to be written under a garbled name and fetched again by
+// every update.
+TEST_F(UpdateCommandTest, ANonAsciiNameIsInstalledScannedAndVerifiedUnderOneSpelling) {
+    const std::string name = "m\xC3\xBAsica/canci\xC3\xB3n \xE2\x82\xAC.ogg";
+    fs::create_directories(fs::u8path(source.path() + "/m\xC3\xBAsica"));
+    std::ofstream(fs::u8path(source.path() + "/" + name), std::ios::binary) << sample(3000, 'm');
+    publishRelease();
+    EXPECT_EQ(manifestAt(out.path() + "/checklist.txt").count(name), 1u);
+    ToolRun run = update();
+    ASSERT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_EQ(readFile(install.path() + "/" + name), sample(3000, 'm'));
+
+    ToolRun scan = runTool({"scan", install.path()});
+    EXPECT_NE(scan.out.find(" 3000 0 " + name + "\n"), std::string::npos) << scan.out;
+    ToolRun verify = runTool({"verify", install.path()});
+    EXPECT_EQ(verify.code, 0) << verify.out;
+    run = update({"--repair"});
+    EXPECT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_EQ(run.out.find("download "), std::string::npos) << run.out;
 }
 
 TEST(ConsoleProgress, TheBarShowsBytesSpeedAndTimeLeft) {

@@ -303,7 +303,8 @@ TEST_F(UpdaterTest, AnUnreachableServerOrAMalformedManifestEndsBeforeAnythingCha
     EXPECT_EQ(readFile("checklist.txt"), "0123456789abcdef0123456789abcdef 1 0 kept\n");
 }
 
-// [mend] Paths from the network are untrusted.
+// [mend] Paths from the network are untrusted, and must name on Windows the
+// file they name elsewhere.
 TEST_F(UpdaterTest, HostileManifestPathsRefuseTheWholeManifest) {
     TempDir outside;
     const std::string victim = outside.write("victim.txt", "precious");
@@ -317,7 +318,11 @@ TEST_F(UpdaterTest, HostileManifestPathsRefuseTheWholeManifest) {
           std::string("./good.txt"), std::string("a//b"), std::string("a\\..\\b"),
           std::string("a\x01"
                       "b"),
-          std::string("sub/")}) {
+          std::string("sub/"),
+          // A device, a name Windows takes for another file, one of the
+          // updater's working files, and the good file in another case.
+          std::string("sub/nul.txt"), std::string("MoravoTown.exe."), std::string("good.txt.moravo-resume"),
+          std::string("GOOD.txt")}) {
         std::string text = good.entry.hash + " 4 " + std::to_string(good.entry.packedSize) + " good.txt\n" +
                            good.entry.hash + " 4 " + std::to_string(good.entry.packedSize) + " " + bad + "\n";
         server.put("/rel/checklist.txt", text);

@@ -1,5 +1,6 @@
 #include "tools/moravo-tool/InstallationCommon.h"
 
+#include "platform/FileSystem.h"
 #include "update/Manifest.h"
 #include "update/UpdateTexts.h"
 
@@ -12,7 +13,7 @@ InstallScanner installationScanner(const std::string& dir) {
     InstallScanner scanner(dir, "checklist.txt");
     for (const std::string& pattern : builtInExcludes())
         scanner.addExclude(pattern);
-    std::ifstream excludes(dir + "/excludes.txt", std::ios::binary);
+    std::ifstream excludes(platform::filePath(dir + "/excludes.txt"), std::ios::binary);
     if (excludes) {
         for (const std::string& pattern : readExcludeLines(excludes))
             scanner.addExclude(pattern);

@@ -5,8 +5,8 @@
 
 namespace tool {
 
-/// A scanner of the installation `dir` that skips what the updater skips:
-/// "checklist.txt", the built-in patterns and the lines of its
+/// A scanner of the installation `dir` (UTF-8) that skips what the updater
+/// skips: "checklist.txt", the built-in patterns and the lines of its
 /// "excludes.txt".
 InstallScanner installationScanner(const std::string& dir);
 

@@ -5,6 +5,7 @@
 // after the manifest. On a terminal a progress line follows the work.
 #include "platform/Clock.h"
 #include "platform/Console.h"
+#include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/ConsoleListener.h"
 #include "update/PublicationSigning.h"
@@ -79,7 +80,7 @@ int runPublish(int argc, char** argv) {
             }
             options.jobs = static_cast<int>(jobs);
         } else if (word == "--sign" && i + 1 < argc) {
-            keyFile = argv[++i];
+            keyFile = platform::utf8FromSystemPath(argv[++i]);
         } else if (word == "--expires" && i + 1 < argc) {
             char* end = nullptr;
             expiresDays = std::strtol(argv[++i], &end, 10);
@@ -91,7 +92,7 @@ int runPublish(int argc, char** argv) {
         } else if (word.compare(0, 2, "--") == 0) {
             return usage();
         } else {
-            positional.push_back(word);
+            positional.push_back(platform::utf8FromSystemPath(word));
         }
     }
     if (positional.size() != 2 || (expiresDays != 0 && keyFile.empty()))
@@ -124,7 +125,7 @@ int runPublish(int argc, char** argv) {
         std::printf("\n");
     } else {
         std::error_code ec;
-        if (std::filesystem::exists(out + "/checklist.txt.sig", ec))
+        if (std::filesystem::exists(platform::filePath(out + "/checklist.txt.sig"), ec))
             std::fprintf(
                 stderr,
                 "moravo-tool publish: %s/checklist.txt.sig is left from a signed publication and does "

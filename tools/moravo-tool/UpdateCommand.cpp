@@ -7,6 +7,7 @@
 #include "app/UpdaterSetup.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
+#include "platform/Directory.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/ConsoleListener.h"
 #include "tools/moravo-tool/InstallationCommon.h"
@@ -82,9 +83,7 @@ int runUpdate(int argc, char** argv) {
         std::fprintf(stderr, "usage: moravo-tool update DIR LOCATION [--repair] [--retries N] [--key KEY]\n");
         return 2;
     }
-    std::error_code ec;
-    fs::current_path(positional[0], ec);
-    if (ec) {
+    if (!platform::changeDirectory(positional[0])) {
         std::fprintf(stderr, "moravo-tool update: cannot enter %s\n", positional[0].c_str());
         return 2;
     }
@@ -96,6 +95,7 @@ int runUpdate(int argc, char** argv) {
     // The launcher's own connection file decides, as it does for the
     // launcher; one that exists but cannot be read might hide a key.
     std::optional<app::ConnectionConfig> connection;
+    std::error_code ec;
     if (fs::exists("ZEP_client.xml", ec)) {
         connection.emplace();
         if (!connection->read("ZEP_client.xml")) {

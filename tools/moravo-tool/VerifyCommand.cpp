@@ -1,8 +1,10 @@
 // moravo-tool verify DIR: compares an installation with its checklist.txt
 // and lists each file that is missing or differs (digest or size), or that
 // waits staged in tmp/ for hoplin.
+#include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/InstallationCommon.h"
+#include "update/ManifestRules.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -14,7 +16,7 @@ namespace {
 
 bool isExecutable(const std::string& path) {
     std::error_code ec;
-    const auto permissions = std::filesystem::status(path, ec).permissions();
+    const auto permissions = std::filesystem::status(platform::filePath(path), ec).permissions();
     return !ec && (permissions & std::filesystem::perms::owner_exec) != std::filesystem::perms::none;
 }
 
@@ -33,9 +35,9 @@ int runVerify(int argc, char** argv) {
         std::fprintf(stderr, "usage: moravo-tool verify DIR\n");
         return 2;
     }
-    const std::string dir = argv[0];
+    const std::string dir = platform::utf8FromSystemPath(argv[0]);
     Manifest expected;
-    std::ifstream in(dir + "/checklist.txt", std::ios::binary);
+    std::ifstream in(platform::filePath(dir + "/checklist.txt"), std::ios::binary);
     if (!in) {
         std::fprintf(stderr, "moravo-tool verify: %s/checklist.txt cannot be read\n", dir.c_str());
         return 2;
@@ -50,6 +52,9 @@ int runVerify(int argc, char** argv) {
         printError(scanner.error(), "");
         return 1;
     }
+    // Where letter case does not tell files apart, a file found under
+    // another case is the one listed.
+    spellAsPublished(found, expected);
     int missing = 0, differing = 0, unrunnable = 0, staged = 0;
     for (const auto& [path, entry] : expected) {
         auto actual = found.find(path);

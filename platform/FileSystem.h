@@ -1,0 +1,77 @@
+#pragma once
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The installation's files as the updater, the scanner and the self-update
+// completer see them. Every path given to these functions is spelt in UTF-8,
+// as the manifests spell it, on every system: on Windows they use the wide
+// calls, since the narrow ones read a name in the system's 8-bit code page
+// and the standard library reads it as Latin-1. (A path that is not UTF-8
+// there is taken in the 8-bit code page, so that a program's own path,
+// which the system gives in it, still names the same place.)
+
+namespace platform {
+
+/// What a name in a folder is. A symbolic link, a junction or any other
+/// reparse point is a `link`, whatever it points to: it is never followed.
+enum class FileKind { missing, file, directory, link, other };
+
+/// One entry of a folder: its name (no "." or "..") and what it is.
+struct DirectoryEntry {
+    std::string name;
+    FileKind kind = FileKind::other;
+};
+
+/// What the name `path` is, without following a link at its end. A name
+/// whose state cannot be read (no access) is `other`, never `missing`.
+FileKind fileKind(const std::string& path);
+
+/// Appends the entries of the folder `path` to `entries`, in the system's
+/// order; false when the folder cannot be listed (it is missing, a link,
+/// or unreadable).
+bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries);
+
+/// Creates the folder `path`, whose parent exists; false when it cannot be
+/// made or the name is taken.
+bool makeDirectory(const std::string& path);
+
+/// Removes the file (or the link itself) at `path`, never a folder; false
+/// when nothing was removed.
+bool removeFile(const std::string& path);
+
+/// Removes the folder `path` when it is empty; false otherwise.
+bool removeEmptyDirectory(const std::string& path);
+
+/// Opens the file `path` with a C run-time `mode` ("rb", "r+b", "w", ...).
+std::FILE* openFile(const std::string& path, const char* mode);
+
+/// `path` as the standard library's path type, for its streams and its
+/// file-system functions.
+std::filesystem::path filePath(const std::string& path);
+
+/// `path` given in the spelling of the system's narrow functions (a
+/// program's arguments: Windows' 8-bit code page), in UTF-8.
+std::string utf8FromSystemPath(const std::string& path);
+
+/// True where names that differ only in letter case name one file (Windows).
+bool namesIgnoreCase();
+
+/// `name` (UTF-8) with every letter in the case under which Windows' file
+/// systems compare names: two names are one file there when their folded
+/// forms are equal. On Windows the system's own table folds; elsewhere a
+/// table of the Latin, Greek and Cyrillic letters, so that a publisher on
+/// any system sees the names a Windows player cannot tell apart.
+std::string foldCase(const std::string& name);
+
+/// Why Windows cannot hold `name` (one component of a path, UTF-8) as a
+/// plain file or folder, or null when it can: a reserved device name
+/// ("CON", "nul.txt", "COM1", in any case, with or without an extension),
+/// a character Windows forbids in names (":" would name an alternate data
+/// stream), or a trailing dot or blank (which Windows drops, so that the
+/// name is another file's). The same on every system, since what is
+/// published anywhere is installed on Windows.
+const char* windowsNameProblem(const std::string& name);
+
+} // namespace platform

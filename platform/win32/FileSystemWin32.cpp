@@ -1,0 +1,145 @@
+// The installation's files on Windows: wide calls on UTF-8 paths, reparse
+// points (symbolic links, junctions, mount points) taken as links, and names
+// compared without regard to letter case.
+#include "platform/FileSystem.h"
+#include "platform/win32/WidePath.h"
+
+#include <windows.h>
+
+#include <memory>
+
+namespace platform {
+
+namespace {
+
+std::wstring wideOf(const std::string& text, UINT codePage, DWORD flags) {
+    const int length =
+        MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return wide;
+}
+
+FileKind kindOf(DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return FileKind::link;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return FileKind::directory;
+    // Devices and the like never show in a listing of a folder.
+    return FileKind::file;
+}
+
+struct FindCloser {
+    void operator()(HANDLE handle) const { FindClose(handle); }
+};
+
+} // namespace
+
+std::wstring widePath(const std::string& path) {
+    if (path.empty())
+        return std::wstring();
+    // MB_ERR_INVALID_CHARS: text that is not UTF-8 fails here and is read in
+    // the 8-bit code page instead.
+    std::wstring wide = wideOf(path, CP_UTF8, MB_ERR_INVALID_CHARS);
+    if (wide.empty())
+        wide = wideOf(path, CP_ACP, 0);
+    for (wchar_t& c : wide) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    return wide;
+}
+
+std::string utf8Of(const wchar_t* text, size_t length) {
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string();
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+FileKind fileKind(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(widePath(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return kindOf(attributes);
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME
+               ? FileKind::missing
+               : FileKind::other;
+}
+
+bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) {
+    // A junction or link at `path` is never listed through.
+    if (fileKind(path) != FileKind::directory)
+        return false;
+    std::wstring pattern = widePath(path);
+    if (!pattern.empty() && pattern.back() != L'\\')
+        pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW found;
+    std::unique_ptr<void, FindCloser> find(
+        FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    if (find.get() == INVALID_HANDLE_VALUE) {
+        find.release();
+        // A folder with no entry at all (a drive's root) answers so.
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        entries.push_back({utf8Of(name.data(), name.size()), kindOf(found.dwFileAttributes)});
+    } while (FindNextFileW(find.get(), &found));
+    return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+bool makeDirectory(const std::string& path) {
+    return CreateDirectoryW(widePath(path).c_str(), nullptr) != 0;
+}
+
+bool removeFile(const std::string& path) {
+    // DeleteFileW removes a link itself, never what it points to.
+    return fileKind(path) != FileKind::directory && DeleteFileW(widePath(path).c_str()) != 0;
+}
+
+bool removeEmptyDirectory(const std::string& path) {
+    return RemoveDirectoryW(widePath(path).c_str()) != 0;
+}
+
+std::FILE* openFile(const std::string& path, const char* mode) {
+    const std::wstring wideMode = wideOf(mode, CP_ACP, 0);
+    return _wfopen(widePath(path).c_str(), wideMode.c_str());
+}
+
+std::filesystem::path filePath(const std::string& path) {
+    return std::filesystem::path(widePath(path));
+}
+
+std::string utf8FromSystemPath(const std::string& path) {
+    const std::wstring wide = wideOf(path, CP_ACP, 0);
+    return utf8Of(wide.data(), wide.size());
+}
+
+bool namesIgnoreCase() {
+    return true;
+}
+
+std::string foldCase(const std::string& name) {
+    std::wstring wide = wideOf(name, CP_UTF8, 0);
+    if (wide.empty())
+        return name;
+    // The invariant locale's upper case is the table NTFS compares by.
+    std::wstring upper(wide.size(), L'\0');
+    const int length = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide.data(),
+                                    static_cast<int>(wide.size()), &upper[0], static_cast<int>(upper.size()));
+    if (length <= 0)
+        return name;
+    upper.resize(static_cast<size_t>(length));
+    return utf8Of(upper.data(), upper.size());
+}
+
+} // namespace platform
