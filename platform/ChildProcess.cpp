@@ -1,6 +1,6 @@
 // What child processes do the same everywhere: the start's checks, and
 // runAndWait, a child waited for in steps with the caller's pump between
-// them. The system's spawning is in ChildProcessPosix.cpp or
+// them. The system's spawning is in posix/ChildProcessPosix.cpp or
 // win32/ChildProcessWin32.cpp.
 #include "platform/ChildProcess.h"
 

@@ -1,5 +1,5 @@
 // The holder's life, the same on every system; the system's loading,
-// unloading and lookup are in DynamicLibraryPosix.cpp or
+// unloading and lookup are in posix/DynamicLibraryPosix.cpp or
 // win32/DynamicLibraryWin32.cpp.
 #include "platform/DynamicLibrary.h"
 

@@ -1,5 +1,5 @@
 // The thread identifiers and the start record, the same on every system;
-// the native start is in ThreadPosix.cpp or win32/ThreadWin32.cpp.
+// the native start is in posix/ThreadPosix.cpp or win32/ThreadWin32.cpp.
 #include "platform/ThreadStart.h"
 
 #include <atomic>
