@@ -1,6 +1,6 @@
 #pragma once
 // The demo installation's artwork: every picture of its "res" folder.
-#include "tools/demo-art/Paint.h"
+#include "demo/art/Paint.h"
 
 #include <string>
 

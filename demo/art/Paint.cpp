@@ -1,4 +1,4 @@
-#include "tools/demo-art/Paint.h"
+#include "demo/art/Paint.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>

@@ -3,7 +3,7 @@
 //                                   DejaVu fonts found in FONTS
 //   demo-art pack FILE VERSION KIB  a data pack of KIB kibibytes whose bytes
 //                                   depend on VERSION only
-#include "tools/demo-art/Art.h"
+#include "demo/art/Art.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>

@@ -1,7 +1,7 @@
 // The looks of the controls. Every picture is cut into nine pieces by the
 // layout file (corners kept, edges and middle repeated), so the middle rows
 // and columns of each are kept uniform where the control may grow.
-#include "tools/demo-art/Art.h"
+#include "demo/art/Art.h"
 
 #include <functional>
 

@@ -4,7 +4,7 @@
 //   [scenes]   the four views
 //   [credits]  the credits roll
 //   [write]    saving every picture
-#include "tools/demo-art/Art.h"
+#include "demo/art/Art.h"
 
 #include <SDL_ttf.h>
 
