@@ -6,7 +6,7 @@
 // failed attempt is skipped.
 //   ResumeBench
 #include "bench/BenchKit.h"
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
 #include "update/Publisher.h"
 #include "update/Updater.h"
 #include "update/UpdaterListener.h"

@@ -14,7 +14,7 @@
 #include "platform/Directory.h"
 #include "platform/MessageBox.h"
 #include "tests/app/LoginService.h"
-#include "tests/net/LoopbackServer.h"
+#include "tests/common/LoopbackServer.h"
 #include "update/InstallationLock.h"
 #include "update/UpdateTexts.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // A stand-in web service on loopback for the launcher's tests.
-#include "tests/net/LoopbackServer.h"
+#include "tests/common/LoopbackServer.h"
 
 #include <string>
 

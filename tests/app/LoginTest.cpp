@@ -4,7 +4,7 @@
 
 #include "net/XMLParser.h"
 #include "tests/app/LoginService.h"
-#include "tests/net/LoopbackServer.h"
+#include "tests/common/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 

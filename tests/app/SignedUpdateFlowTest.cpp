@@ -10,8 +10,8 @@
 #include "g2/Game.h"
 #include "g2/LabelWidget.h"
 #include "net/Ed25519.h"
-#include "tests/net/LoopbackServer.h"
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
+#include "tests/common/LoopbackServer.h"
 #include "update/PublicationSigning.h"
 #include "update/Publisher.h"
 

@@ -1,7 +1,7 @@
 // Runs "moravo-tool survey" and "login" as support staff would.
 #include "tests/app/LoginService.h"
+#include "tests/common/LoopbackServer.h"
 #include "tests/common/ToolRun.h"
-#include "tests/net/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include "g2/LabelWidget.h"
 #include "g2/ProgressWidget.h"
 #include "tests/app/LoginService.h"
-#include "tests/net/LoopbackServer.h"
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
+#include "tests/common/LoopbackServer.h"
 #include "update/Publisher.h"
 #include "update/Updater.h"
 

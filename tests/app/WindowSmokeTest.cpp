@@ -4,10 +4,10 @@
 // the window ends the program with code 0.
 #include "tests/app/LoginService.h"
 #include "tests/app/TestInstall.h"
+#include "tests/common/LoopbackServer.h"
 #include "tests/common/ToolRun.h"
 #include "tests/common/X11Client.h"
 #include "tests/common/Xvfb.h"
-#include "tests/net/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 

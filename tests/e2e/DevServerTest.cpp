@@ -9,7 +9,7 @@
 #include "net/Md5.h"
 #include "net/WebPortal.h"
 #include "tests/common/TempDir.h"
-#include "tests/net/TestPki.h"
+#include "tests/common/TestPki.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // response-head reader, then reads the body it allows.
 
 #include "net/HttpConnection.h"
-#include "tests/net/FakeSocket.h"
+#include "tests/common/FakeSocket.h"
 
 #include <cstddef>
 #include <cstdint>

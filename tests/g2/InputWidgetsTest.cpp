@@ -5,7 +5,7 @@
 #include "g2/ListWidget.h"
 #include "g2/ScrollWidget.h"
 #include "g2/Styles.h"
-#include "tests/tkal/sdl/Surfaces.h"
+#include "tests/common/Surfaces.h"
 #include "tkal/sdl/SDL_Canvas.h"
 
 using g2test::GameTest;

@@ -2,9 +2,9 @@
 
 #include "g2/Styles.h"
 #include "props/RCacheS.h"
+#include "tests/common/Surfaces.h"
 #include "tests/common/TempDir.h"
 #include "tests/g2/Fakes.h"
-#include "tests/tkal/sdl/Surfaces.h"
 #include "tkal/sdl/SDL_Canvas.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "net/HttpConnection.h"
 
-#include "tests/net/FakeSocket.h"
-#include "tests/net/LoopbackServer.h"
+#include "tests/common/FakeSocket.h"
+#include "tests/common/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 

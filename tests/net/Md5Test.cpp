@@ -1,6 +1,6 @@
 #include "net/Md5.h"
 #include "net/UrlEscape.h"
-#include "tests/net/ReferenceMd5.h"
+#include "tests/common/ReferenceMd5.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "net/Socket.h"
 #include "net/InetAddress.h"
 
-#include "tests/net/LoopbackServer.h"
+#include "tests/common/LoopbackServer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "net/StreamBuf.h"
 
-#include "tests/net/FakeSocket.h"
+#include "tests/common/FakeSocket.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 // A login over TLS against a loopback server, as the launcher makes it.
-#include "tests/net/LoopbackServer.h"
+#include "tests/common/LoopbackServer.h"
 #include "tests/net/TestRequests.h"
 
 #include <gtest/gtest.h>

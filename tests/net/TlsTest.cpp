@@ -3,9 +3,9 @@
 #include "net/SslContext.h"
 #include "net/WebPortal.h"
 
+#include "tests/common/LoopbackServer.h"
 #include "tests/common/TempDir.h"
-#include "tests/net/LoopbackServer.h"
-#include "tests/net/TestPki.h"
+#include "tests/common/TestPki.h"
 #include "tests/net/TlsLogin.h"
 
 #include <gtest/gtest.h>

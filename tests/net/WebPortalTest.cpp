@@ -2,7 +2,7 @@
 
 #include "net/Md5.h"
 #include "support/XLog2.h"
-#include "tests/net/LoopbackServer.h"
+#include "tests/common/LoopbackServer.h"
 #include "tests/net/TestRequests.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The installation scanner on POSIX file systems: links, and a file that
 // turns into a folder, which opens there and fails only when read.
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
 #include "tests/update/ScanRecorder.h"
 #include "update/InstallScanner.h"
 

@@ -1,6 +1,6 @@
 // The installation scanner: exclude rules, hashing and the listener's order.
 #include "update/InstallScanner.h"
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
 #include "tests/update/ScanRecorder.h"
 
 #include <gtest/gtest.h>

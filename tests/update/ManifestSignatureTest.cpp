@@ -5,7 +5,7 @@
 #include "net/Base64.h"
 #include "net/Ed25519.h"
 #include "platform/PrivateFile.h"
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
 #include "update/PublicationSigning.h"
 
 #include <gtest/gtest.h>

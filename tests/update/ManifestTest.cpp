@@ -1,7 +1,7 @@
 // Manifest text format, path checks, update locations, exclude files and
 // the status texts.
 #include "update/Manifest.h"
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
 #include "update/UpdateLocation.h"
 #include "update/UpdateTexts.h"
 

@@ -1,7 +1,7 @@
 // The publisher on several threads: the same output whatever their number,
 // and the progress it tells.
 #include "update/Publisher.h"
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
 #include "tests/update/UpdaterFixture.h"
 
 #include <gtest/gtest.h>

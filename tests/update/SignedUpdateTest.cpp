@@ -4,7 +4,7 @@
 // signed here over the bytes served, as a publisher would.
 #include "net/Base64.h"
 #include "net/Ed25519.h"
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
 #include "update/Manifest.h"
 #include "update/ManifestSignature.h"
 #include "update/Updater.h"

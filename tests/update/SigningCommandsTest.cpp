@@ -5,8 +5,8 @@
 #include "net/Ed25519.h"
 #include "platform/Clock.h"
 #include "platform/PrivateFile.h"
+#include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
-#include "tests/update/FileServer.h"
 #include "update/ManifestSignature.h"
 #include "update/PublicationSigning.h"
 

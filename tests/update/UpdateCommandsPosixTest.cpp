@@ -1,7 +1,7 @@
 // moravo-tool on POSIX systems: file names Windows cannot have, and a
 // launcher program without its execute bit.
+#include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
-#include "tests/update/FileServer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The operator's commands, run as the built moravo-tool in child processes:
 // publish, scan, verify and update, a killed update, and the progress line.
 #include "platform/FileSystem.h"
+#include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
-#include "tests/update/FileServer.h"
 #include "tools/moravo-tool/ConsoleListener.h"
 #include "update/Manifest.h"
 #include "update/UpdateTexts.h"

@@ -2,7 +2,7 @@
 // The update engine's test fixture: an installation in a scratch folder, a
 // loopback server whose files were compressed by zlib, and a listener that
 // records the run's story.
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
 #include "update/Manifest.h"
 #include "update/Updater.h"
 #include "update/UpdaterListener.h"

@@ -1,7 +1,7 @@
 // The write-behind: every block handed over reaches the file in order and
 // the digest, and a failed write is reported at the end of the file.
 #include "update/WriteBehind.h"
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
 #include "update/PendingFile.h"
 
 #include <gtest/gtest.h>

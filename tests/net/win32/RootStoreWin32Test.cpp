@@ -3,8 +3,8 @@
 #include "net/SslContext.h"
 #include "platform/TrustedCertificates.h"
 
-#include "tests/net/LoopbackServer.h"
-#include "tests/net/TestPki.h"
+#include "tests/common/LoopbackServer.h"
+#include "tests/common/TestPki.h"
 #include "tests/net/TlsLogin.h"
 
 #include <windows.h>

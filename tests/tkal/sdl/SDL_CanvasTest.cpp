@@ -1,6 +1,6 @@
 #include "tkal/sdl/SDL_Canvas.h"
 
-#include "tests/tkal/sdl/Surfaces.h"
+#include "tests/common/Surfaces.h"
 #include "tkal/sdl/SDL_Display.h"
 #include "tkal/sdl/SDL_Image.h"
 

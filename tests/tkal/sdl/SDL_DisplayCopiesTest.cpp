@@ -1,8 +1,8 @@
 #include "tkal/sdl/SDL_DisplayCopies.h"
 
 #include "props/RCacheS.h"
+#include "tests/common/Surfaces.h"
 #include "tests/common/TempDir.h"
-#include "tests/tkal/sdl/Surfaces.h"
 #include "tkal/sdl/SDL_Canvas.h"
 #include "tkal/sdl/SDL_Display.h"
 #include "tkal/sdl/SDL_Image.h"

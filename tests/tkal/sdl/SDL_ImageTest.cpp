@@ -1,6 +1,6 @@
 #include "tkal/sdl/SDL_Image.h"
 
-#include "tests/tkal/sdl/Surfaces.h"
+#include "tests/common/Surfaces.h"
 
 #include <gtest/gtest.h>
 

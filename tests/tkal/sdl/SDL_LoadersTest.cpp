@@ -1,8 +1,8 @@
 #include "tkal/sdl/SDL_Loaders.h"
 
 #include "props/RCacheS.h"
+#include "tests/common/Surfaces.h"
 #include "tests/common/TempDir.h"
-#include "tests/tkal/sdl/Surfaces.h"
 #include "tkal/sdl/SDL_Image.h"
 #include "tkal/sdl/SDL_PFrame.h"
 #include "tkal/sdl/SDL_TTFont.h"

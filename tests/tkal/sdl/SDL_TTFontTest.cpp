@@ -1,7 +1,7 @@
 #include "tkal/sdl/SDL_TTFont.h"
 
 #include "support/Utf.h"
-#include "tests/tkal/sdl/Surfaces.h"
+#include "tests/common/Surfaces.h"
 #include "tkal/sdl/SDL_Canvas.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "tests/net/LoopbackServer.h"
+#include "tests/common/LoopbackServer.h"
 
 #include "net/SSLSocket.h"
 

@@ -1,4 +1,4 @@
-#include "tests/net/TestPki.h"
+#include "tests/common/TestPki.h"
 
 #include <cstdio>
 #include <openssl/evp.h>

@@ -1,8 +1,8 @@
-#include "tests/update/FileServer.h"
+#include "tests/common/FileServer.h"
 
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
-#include "tests/net/ReferenceMd5.h"
+#include "tests/common/ReferenceMd5.h"
 
 #include <cstdlib>
 #include <filesystem>

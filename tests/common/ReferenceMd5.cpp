@@ -1,4 +1,4 @@
-#include "tests/net/ReferenceMd5.h"
+#include "tests/common/ReferenceMd5.h"
 
 #include <openssl/evp.h>
 
