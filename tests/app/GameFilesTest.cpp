@@ -1,22 +1,17 @@
 #include "app/GameFiles.h"
 
+#include "tests/common/Files.h"
 #include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 using app::GameFiles;
 using app::SettingsNode;
 
 namespace {
-
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 SettingsNode readTree(const std::string& path) {
     SettingsNode root;
@@ -116,16 +111,16 @@ TEST(GameFiles, UserSetFromTooFewPresetsHoldsOnlyTheName) {
     std::vector<std::string> menu;
     EXPECT_EQ(files.readPresets("Low", menu), 1);
     EXPECT_EQ(menu, (std::vector<std::string>{"1. Muy bajo", "2. Bajo", "6. Personal"}));
-    EXPECT_EQ(readBytes(dir.path() + "/UserSet.txt"), " \r\n"
-                                                      "\t.Render \r\n"
-                                                      "\t{\r\n"
-                                                      "\t \r\n"
-                                                      "\t\t.User \r\n"
-                                                      "\t\t{\r\n"
-                                                      "\t\t \r\n"
-                                                      "\t\t\t.Name {  \"6. Personal\"  }\r\n"
-                                                      "\t\t}\r\n"
-                                                      "\t}");
+    EXPECT_EQ(testkit::readFile(dir.path() + "/UserSet.txt"), " \r\n"
+                                                              "\t.Render \r\n"
+                                                              "\t{\r\n"
+                                                              "\t \r\n"
+                                                              "\t\t.User \r\n"
+                                                              "\t\t{\r\n"
+                                                              "\t\t \r\n"
+                                                              "\t\t\t.Name {  \"6. Personal\"  }\r\n"
+                                                              "\t\t}\r\n"
+                                                              "\t}");
 
     // Without "Config.txt" at all the same file is made.
     testkit::TempDir bare;
@@ -133,7 +128,8 @@ TEST(GameFiles, UserSetFromTooFewPresetsHoldsOnlyTheName) {
     menu.clear();
     EXPECT_EQ(nothing.readPresets("Low", menu), -1);
     EXPECT_EQ(menu, (std::vector<std::string>{"6. Personal"}));
-    EXPECT_EQ(readBytes(bare.path() + "/UserSet.txt"), readBytes(dir.path() + "/UserSet.txt"));
+    EXPECT_EQ(testkit::readFile(bare.path() + "/UserSet.txt"),
+              testkit::readFile(dir.path() + "/UserSet.txt"));
 }
 
 TEST(GameFiles, ExistingUserSetIsReadNotRewritten) {
@@ -147,7 +143,7 @@ TEST(GameFiles, ExistingUserSetIsReadNotRewritten) {
     std::vector<std::string> menu;
     files.readPresets("x", menu);
     EXPECT_EQ(menu, (std::vector<std::string>{"1. Muy bajo", "2. Bajo", "3. Medio", "Mine", "Otro"}));
-    EXPECT_EQ(readBytes(dir.path() + "/UserSet.txt"), userSet);
+    EXPECT_EQ(testkit::readFile(dir.path() + "/UserSet.txt"), userSet);
 
     app::UserSettings settings = files.readUserSettings();
     EXPECT_EQ(settings.width, 1366);
@@ -177,22 +173,22 @@ TEST(GameFiles, WritingTheUserSettingsFillsMissingEntries) {
     settings.lodDistance = 12.5f;
     settings.lodCity = false;
     ASSERT_TRUE(files.writeUserSettings(settings));
-    EXPECT_EQ(readBytes(dir.path() + "/UserSet.txt"), " \r\n"
-                                                      "\t.Render \r\n"
-                                                      "\t{\r\n"
-                                                      "\t \r\n"
-                                                      "\t\t.User \r\n"
-                                                      "\t\t{\r\n"
-                                                      "\t\t \r\n"
-                                                      "\t\t\t.Name {  \"6. Personal\"  }\r\n"
-                                                      "\t\t\t.Antialiasing {  4  }\r\n"
-                                                      "\t\t\t.Display {  1024 768 75  }\r\n"
-                                                      "\t\t\t.ShadowSize {  2048  }\r\n"
-                                                      "\t\t\t.PostProcess {  1  }\r\n"
-                                                      "\t\t\t.LODCity {  0  }\r\n"
-                                                      "\t\t\t.LODDis {  12.500000  }\r\n"
-                                                      "\t\t}\r\n"
-                                                      "\t}");
+    EXPECT_EQ(testkit::readFile(dir.path() + "/UserSet.txt"), " \r\n"
+                                                              "\t.Render \r\n"
+                                                              "\t{\r\n"
+                                                              "\t \r\n"
+                                                              "\t\t.User \r\n"
+                                                              "\t\t{\r\n"
+                                                              "\t\t \r\n"
+                                                              "\t\t\t.Name {  \"6. Personal\"  }\r\n"
+                                                              "\t\t\t.Antialiasing {  4  }\r\n"
+                                                              "\t\t\t.Display {  1024 768 75  }\r\n"
+                                                              "\t\t\t.ShadowSize {  2048  }\r\n"
+                                                              "\t\t\t.PostProcess {  1  }\r\n"
+                                                              "\t\t\t.LODCity {  0  }\r\n"
+                                                              "\t\t\t.LODDis {  12.500000  }\r\n"
+                                                              "\t\t}\r\n"
+                                                              "\t}");
 
     GameFiles again(dir.path());
     again.readPresets("", menu);
@@ -237,12 +233,12 @@ TEST(GameFiles, LaunchFileAtPlayMergesThePresetIntoTheStartUpTree) {
     EXPECT_EQ(display.child(1).value, "1024");
     EXPECT_EQ(display.child(2).value, "60");
     // Saving the same choice again gives the same file.
-    std::string saved = readBytes(dir.path() + "/Launch.txt");
+    std::string saved = testkit::readFile(dir.path() + "/Launch.txt");
     GameFiles next(dir.path());
     next.readLaunchFile(width, height, full);
     next.readPresets("", menu);
     ASSERT_TRUE(next.writeLaunchFile(3, 1280, 1024, true, 1600.0f / 1200.0f));
-    EXPECT_EQ(readBytes(dir.path() + "/Launch.txt"), saved);
+    EXPECT_EQ(testkit::readFile(dir.path() + "/Launch.txt"), saved);
     // The preset tree of "Config.txt" is not renamed by the write.
     menu.clear();
     EXPECT_EQ(files.readPresets("High", menu), 3);
@@ -253,19 +249,19 @@ TEST(GameFiles, LaunchFileAtPlayMergesThePresetIntoTheStartUpTree) {
     fresh.readLaunchFile(width, height, full);
     fresh.readPresets("", menu);
     ASSERT_TRUE(fresh.writeLaunchFile(0, 640, 480, false, 16.0f / 9.0f));
-    EXPECT_EQ(readBytes(dir.path() + "/Launch.txt"), " \r\n"
-                                                     "\t.Render \r\n"
-                                                     "\t{\r\n"
-                                                     "\t \r\n"
-                                                     "\t\t.Name {  \"1. Muy bajo\"  }\r\n"
-                                                     "\t\t.Display {  640 480 60  }\r\n"
-                                                     "\t\t.ShadowSize {  0  }\r\n"
-                                                     "\t\t.Antialiasing {  0  }\r\n"
-                                                     "\t\t.ID Lowest \r\n"
-                                                     "\t\t.Screen Window \r\n"
-                                                     "\t\t.Aspect 1.77778 \r\n"
-                                                     "\t\t.Track Habitacion \r\n"
-                                                     "\t}");
+    EXPECT_EQ(testkit::readFile(dir.path() + "/Launch.txt"), " \r\n"
+                                                             "\t.Render \r\n"
+                                                             "\t{\r\n"
+                                                             "\t \r\n"
+                                                             "\t\t.Name {  \"1. Muy bajo\"  }\r\n"
+                                                             "\t\t.Display {  640 480 60  }\r\n"
+                                                             "\t\t.ShadowSize {  0  }\r\n"
+                                                             "\t\t.Antialiasing {  0  }\r\n"
+                                                             "\t\t.ID Lowest \r\n"
+                                                             "\t\t.Screen Window \r\n"
+                                                             "\t\t.Aspect 1.77778 \r\n"
+                                                             "\t\t.Track Habitacion \r\n"
+                                                             "\t}");
 }
 
 TEST(GameFiles, LaunchFileForTheCustomPresetUsesUserSet) {

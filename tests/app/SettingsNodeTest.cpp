@@ -1,11 +1,11 @@
 #include "app/SettingsNode.h"
 
+#include "tests/common/Files.h"
 #include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 
 using app::SettingsNode;
 
@@ -37,11 +37,6 @@ size_t depth(const SettingsNode& node) {
     for (size_t i = 0; i < node.count(); ++i)
         deepest = std::max(deepest, depth(node.child(i)));
     return deepest + 1;
-}
-
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 } // namespace
@@ -238,7 +233,7 @@ TEST(SettingsWriter, FilesStoreCarriageReturnsAndReadBack) {
     root.add("Name", "").add("", "1. Bajo");
     std::string path = dir.path() + "/Launch.txt";
     ASSERT_TRUE(app::writeSettingsFile(path, root));
-    EXPECT_EQ(readBytes(path), " \r\n\t.Track Habitacion \r\n\t.Name {  \"1. Bajo\"  }");
+    EXPECT_EQ(testkit::readFile(path), " \r\n\t.Track Habitacion \r\n\t.Name {  \"1. Bajo\"  }");
 
     SettingsNode back;
     app::readSettingsFile(path, back);

@@ -11,6 +11,7 @@
 #include "g2/LabelWidget.h"
 #include "net/Ed25519.h"
 #include "tests/common/FileServer.h"
+#include "tests/common/Files.h"
 #include "tests/common/LoopbackServer.h"
 #include "update/PublicationSigning.h"
 #include "update/Publisher.h"
@@ -24,21 +25,10 @@
 
 namespace fs = std::filesystem;
 using apptest::LauncherTest;
+using testkit::readFile;
+using testkit::writeFile;
 
 namespace {
-
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void put(const std::string& path, const std::string& bytes) {
-    if (fs::path(path).has_parent_path())
-        fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 nettest::LoopbackServer::Handler acceptingService() {
     return [](nettest::ServerConnection& connection) {
@@ -54,8 +44,8 @@ protected:
     // public half goes into "ZEP_client.xml".
     void publishSigned() {
         const std::string src = release.path();
-        put(src + "/data/changed.txt", "version 2\n");
-        put(src + "/data/new.txt", "added by version 2\n");
+        writeFile(src + "/data/changed.txt", "version 2\n");
+        writeFile(src + "/data/new.txt", "added by version 2\n");
         PublishReport report;
         ASSERT_TRUE(publishRelease(src, published.path(), report)) << report.error;
         std::string publicKey, error;
@@ -73,7 +63,7 @@ protected:
         launcher->config.autoplayTime = 0; // Play is looked at, not pressed
         install->writeConnection(web.port(), "127.0.0.1:" + std::to_string(server.port()) + "/release",
                                  updateKey);
-        put(install->dir() + "/data/changed.txt", "version 1\n");
+        writeFile(install->dir() + "/data/changed.txt", "version 1\n");
         ASSERT_TRUE(launcher->connection.read("ZEP_client.xml"));
         frame();
         win().userField->setText("600");
@@ -106,23 +96,23 @@ TEST_F(SignedUpdateFlowTest, ASignedUpdateGoesInWithTheKeyOfTheConnectionFile) {
     loginAndWait();
     EXPECT_FALSE(win().playButton->isInert());
     EXPECT_EQ(win().statusLabel->text(), "Actualizaci\xC3\xB3n completada.");
-    EXPECT_EQ(contents("data/changed.txt"), "version 2\n");
-    EXPECT_EQ(contents("data/new.txt"), "added by version 2\n");
-    EXPECT_EQ(contents("checklist.serial"), "1700000000\n");
+    EXPECT_EQ(readFile("data/changed.txt"), "version 2\n");
+    EXPECT_EQ(readFile("data/new.txt"), "added by version 2\n");
+    EXPECT_EQ(readFile("checklist.serial"), "1700000000\n");
     EXPECT_EQ(server.gets("/release/checklist.txt.sig"), 1);
 }
 
 TEST_F(SignedUpdateFlowTest, ATamperedUpdateShowsTheManifestErrorAndChangesNothing) {
     publishSigned();
     // One byte of the published manifest changed on the way.
-    std::string manifest = contents(published.path() + "/checklist.txt");
+    std::string manifest = readFile(published.path() + "/checklist.txt");
     manifest[manifest.size() / 2] ^= 0x01;
     server.put("/release/checklist.txt", manifest);
     loginAndWait();
     EXPECT_TRUE(win().retryButton->isVisible());
     EXPECT_TRUE(win().playButton->isInert());
     EXPECT_EQ(win().statusLabel->text(), "Error leyendo informacion de actualizaci\xC3\xB3n.");
-    EXPECT_EQ(contents("data/changed.txt"), "version 1\n");
+    EXPECT_EQ(readFile("data/changed.txt"), "version 1\n");
     EXPECT_FALSE(fs::exists("data/new.txt"));
     EXPECT_FALSE(fs::exists("checklist.serial"));
     EXPECT_EQ(server.gets("/release/data/new.txt.zz"), 0);
@@ -134,6 +124,6 @@ TEST_F(SignedUpdateFlowTest, AKeyThatIsNoKeyFailsTheUpdateInsteadOfGoingUnsigned
     loginAndWait();
     EXPECT_TRUE(win().retryButton->isVisible());
     EXPECT_EQ(win().statusLabel->text(), "Error leyendo informacion de actualizaci\xC3\xB3n.");
-    EXPECT_EQ(contents("data/changed.txt"), "version 1\n");
+    EXPECT_EQ(readFile("data/changed.txt"), "version 1\n");
     EXPECT_EQ(server.gets("/release/checklist.txt"), 0);
 }

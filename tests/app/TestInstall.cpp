@@ -109,11 +109,4 @@ TestInstall::TestInstall(int port, bool tls) {
           ".Render\n{\n\t.ID Preset2 \n\t.Screen Window \n\t.Display { 800 600 60 }\n}\n");
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 } // namespace apptest

@@ -2,6 +2,7 @@
 // A complete launcher installation made at test time in a scratch folder:
 // "res/" with a layout file, bitmaps and fonts, "ZEP_client.xml" naming a
 // loopback service, and the game's settings files.
+#include "tests/common/Files.h"
 #include "tests/common/TempDir.h"
 
 #include <optional>
@@ -33,7 +34,6 @@ private:
     bool tls_ = false;
 };
 
-/// The whole content of the file at `path` (empty when it cannot be read).
-std::string readFile(const std::string& path);
+using testkit::readFile;
 
 } // namespace apptest

@@ -64,16 +64,16 @@ TEST(WidgetsCommand, OnXvfbTheVideoSelectorStartsOnTheGamesSizeAsTheLauncherDoes
     streams.error = dir.path() + "/survey.err";
     testkit::Child survey;
     ASSERT_TRUE(survey.start(testkit::kMoravoTool, {"survey"}, display, "", streams));
-    ASSERT_EQ(survey.wait(60000), 0) << testkit::slurpText(streams.error);
-    EXPECT_NE(testkit::slurpText(streams.output).find("resolutions: 1280x1024\n"), std::string::npos)
-        << testkit::slurpText(streams.output);
+    ASSERT_EQ(survey.wait(60000), 0) << testkit::readText(streams.error);
+    EXPECT_NE(testkit::readText(streams.output).find("resolutions: 1280x1024\n"), std::string::npos)
+        << testkit::readText(streams.output);
 
     streams.output = dir.path() + "/widgets.out";
     streams.error = dir.path() + "/widgets.err";
     testkit::Child widgets;
     ASSERT_TRUE(widgets.start(testkit::kMoravoTool, {"widgets", install}, display, "", streams));
-    ASSERT_EQ(widgets.wait(60000), 0) << testkit::slurpText(streams.error);
-    const std::string out = testkit::slurpText(streams.output);
+    ASSERT_EQ(widgets.wait(60000), 0) << testkit::readText(streams.error);
+    const std::string out = testkit::readText(streams.output);
     EXPECT_EQ(textOf(out, "main", "1009"), "1280x1024");
     EXPECT_EQ(textOf(out, "popup", "1009").rfind("rows=1 ", 0), 0u) << out; // its open list: that size alone
 }

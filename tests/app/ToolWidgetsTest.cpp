@@ -37,7 +37,7 @@ std::vector<Placed> placed(const std::string& output) {
 
 // Width and height of a PNG file, from its header.
 std::pair<int, int> pngSize(const std::string& path) {
-    std::string bytes = testkit::slurp(path);
+    std::string bytes = testkit::readFile(path);
     auto be32 = [&bytes](size_t at) {
         return int(uint8_t(bytes[at])) << 24 | int(uint8_t(bytes[at + 1])) << 16 |
                int(uint8_t(bytes[at + 2])) << 8 | int(uint8_t(bytes[at + 3]));

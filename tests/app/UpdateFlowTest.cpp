@@ -10,6 +10,7 @@
 #include "g2/ProgressWidget.h"
 #include "tests/app/LoginService.h"
 #include "tests/common/FileServer.h"
+#include "tests/common/Files.h"
 #include "tests/common/LoopbackServer.h"
 #include "update/Publisher.h"
 #include "update/Updater.h"
@@ -21,21 +22,10 @@
 
 namespace fs = std::filesystem;
 using apptest::LauncherTest;
+using testkit::readFile;
+using testkit::writeFile;
 
 namespace {
-
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void put(const std::string& path, const std::string& bytes) {
-    if (fs::path(path).has_parent_path())
-        fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // A release next to the installation: version 2 changes one file, adds one
 // and drops one; `withLauncher` also ships a new launcher program.
@@ -43,11 +33,11 @@ class UpdateFlowTest : public LauncherTest {
 protected:
     void publish(bool withLauncher) {
         const std::string src = release.path();
-        put(src + "/data/changed.txt", "version 2 of a file that changes\n");
-        put(src + "/data/new.txt", "a file that version 2 adds\n");
-        put(src + "/data/same.txt", std::string(100000, 's'));
+        writeFile(src + "/data/changed.txt", "version 2 of a file that changes\n");
+        writeFile(src + "/data/new.txt", "a file that version 2 adds\n");
+        writeFile(src + "/data/same.txt", std::string(100000, 's'));
         if (withLauncher)
-            put(src + "/" + updatetest::launcherProgram(), "a new launcher\n");
+            writeFile(src + "/" + updatetest::launcherProgram(), "a new launcher\n");
         PublishReport report;
         ASSERT_TRUE(publishRelease(src, published.path(), report)) << report.error;
         server.putDirectory(published.path(), "/release");
@@ -57,9 +47,9 @@ protected:
         ASSERT_EQ(start(web.port()), 0);
         launcher->config.autoplayTime = 0; // the tests press Play themselves
         install->writeConnection(web.port(), "127.0.0.1:" + std::to_string(server.port()) + "/release");
-        put(install->dir() + "/data/changed.txt", "version 1\n");
-        put(install->dir() + "/data/same.txt", std::string(100000, 's'));
-        put(install->dir() + "/data/old.txt", "a file that version 2 no longer has\n");
+        writeFile(install->dir() + "/data/changed.txt", "version 1\n");
+        writeFile(install->dir() + "/data/same.txt", std::string(100000, 's'));
+        writeFile(install->dir() + "/data/old.txt", "a file that version 2 no longer has\n");
         // The connection file is read at start: read it again for the new address.
         ASSERT_TRUE(launcher->connection.read("ZEP_client.xml"));
         if (beforeLogin)
@@ -99,8 +89,8 @@ TEST_F(UpdateFlowTest, TheInstallationIsBroughtToTheNewVersionAndPlayOpens) {
     EXPECT_EQ(win().statusLabel->text(), "Actualizaci\xC3\xB3n completada.");
     EXPECT_EQ(win().mainBar->value(), 100);
     EXPECT_FALSE(win().playButton->isInert());
-    EXPECT_EQ(contents("data/changed.txt"), "version 2 of a file that changes\n");
-    EXPECT_EQ(contents("data/new.txt"), "a file that version 2 adds\n");
+    EXPECT_EQ(readFile("data/changed.txt"), "version 2 of a file that changes\n");
+    EXPECT_EQ(readFile("data/new.txt"), "a file that version 2 adds\n");
     EXPECT_FALSE(fs::exists("data/old.txt"));
     EXPECT_TRUE(fs::exists("checklist.txt"));
     EXPECT_TRUE(frame());                                   // no hand-off: the loop goes on
@@ -114,7 +104,7 @@ TEST_F(UpdateFlowTest, ANewLauncherIsStagedAndHoplinTakesOver) {
     if (!ended) {
         EXPECT_FALSE(frame()); // the hand-off ends the loop
     }
-    EXPECT_EQ(contents("tmp/" + updatetest::launcherProgram()), "a new launcher\n");
+    EXPECT_EQ(readFile("tmp/" + updatetest::launcherProgram()), "a new launcher\n");
     EXPECT_EQ(finish(), 0);
     ASSERT_EQ(services.handOffs.size(), 1u);
     EXPECT_TRUE(services.games.empty());
@@ -132,7 +122,7 @@ TEST_F(UpdateFlowTest, AFailedUpdateOffersRetryAndTheRetrySucceeds) {
     EXPECT_EQ(win().statusLabel->text(), "Reintentando...");
     ASSERT_TRUE(frameUntil([&] { return settled() && !win().playButton->isInert(); }));
     EXPECT_FALSE(win().retryButton->isVisible());
-    EXPECT_EQ(contents("data/new.txt"), "a file that version 2 adds\n");
+    EXPECT_EQ(readFile("data/new.txt"), "a file that version 2 adds\n");
 }
 
 TEST_F(UpdateFlowTest, CancelDuringASilentDownloadEndsAtOnce) {
@@ -147,21 +137,21 @@ TEST_F(UpdateFlowTest, CancelDuringASilentDownloadEndsAtOnce) {
     EXPECT_EQ(finish(), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
     EXPECT_EQ(launcher->mainScene->updater, nullptr);
-    EXPECT_EQ(contents("data/changed.txt"), "version 1\n"); // left as it was
+    EXPECT_EQ(readFile("data/changed.txt"), "version 1\n"); // left as it was
     server.release();
 }
 
 TEST_F(UpdateFlowTest, TheDeletionPassKeepsWhatTheLauncherWritesItselfAndWhatItIsToldToKeep) {
     publish(false);
     beforeLogin = [&] {
-        put("Game.moravo/UserSet.txt", ".Render { .User { } }\n");
-        put("hoplin.log", "Completando la Actualizacion\n");
+        writeFile("Game.moravo/UserSet.txt", ".Render { .User { } }\n");
+        writeFile("hoplin.log", "Completando la Actualizacion\n");
         // The certificates the connection file names, and a pattern written
         // with blanks around it.
-        put("certs/own-ca.pem", "-----BEGIN CERTIFICATE-----\n");
+        writeFile("certs/own-ca.pem", "-----BEGIN CERTIFICATE-----\n");
         launcher->connection.caFile = "./certs/own-ca.pem";
-        put("excludes.txt", "  mods/mine.dat \t\r\n");
-        put("mods/mine.dat", "the player's own file\n");
+        writeFile("excludes.txt", "  mods/mine.dat \t\r\n");
+        writeFile("mods/mine.dat", "the player's own file\n");
     };
     loginAndWait();
     ASSERT_TRUE(frameUntil([&] { return settled(); }));

@@ -106,7 +106,7 @@ TEST(MoravoTownWindow, WithoutAWorkingDisplayItSaysWhyAndEndsWith33) {
                                            " " MORAVO_BINARY_DIR "/app/MoravoTown >" + out + " 2>" + err +
                                            " </dev/null"},
                                 {leakOptions()}, scratch.path()));
-        return testkit::ToolRun{child.wait(15000), testkit::slurp(out), testkit::slurp(err)};
+        return testkit::ToolRun{child.wait(15000), testkit::readFile(out), testkit::readFile(err)};
     };
     testkit::ToolRun deadX = run("DISPLAY=:4095"); // a display that does not answer
     EXPECT_EQ(deadX.code, 33);

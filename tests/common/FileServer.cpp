@@ -346,13 +346,6 @@ done:
     connection.reset();
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(platform::filePath(path), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string deflated(const std::string& bytes, int level) {
     uLongf size = compressBound(static_cast<uLong>(bytes.size()));
     std::string packed(size, '\0');

@@ -1,5 +1,6 @@
 #pragma once
 #include "net/Socket.h"
+#include "tests/common/Files.h"
 #include "tests/common/TempDir.h"
 
 #include <condition_variable>
@@ -122,13 +123,12 @@ std::string inflated(const std::string& packed);
 /// MD5 of the bytes, computed without the launcher's own MD5.
 std::string md5Of(const std::string& bytes);
 
+using testkit::readFile;
 using testkit::TempDir;
 
 /// The launcher's program as this system names it ("MoravoTown", or
 /// "MoravoTown.exe" on Windows): one of the files the updater stages.
 std::string launcherProgram();
-
-std::string readFile(const std::string& path);
 
 /// Changes the current directory for a scope.
 class CurrentDir {

@@ -35,6 +35,8 @@ public:
     }
 
     const std::string& path() const { return path_; }
+    /// The path of `name` inside the directory.
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     /// Writes `bytes` to the file `name` inside the directory (its folders
     /// made); answers its path.
     std::string write(const std::string& name, const std::string& bytes) const {

@@ -1,11 +1,10 @@
 #pragma once
 // Runs the programs of the build as an operator would, catching their output.
 #include "tests/common/Child.h"
+#include "tests/common/Files.h"
 #include "tests/common/TempDir.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,22 +15,6 @@ struct ToolRun {
     std::string out;
     std::string err;
 };
-
-inline std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-/// A text file's bytes with its line ends as LF: the C library of Windows
-/// writes text streams with CR LF.
-inline std::string slurpText(const std::string& path) {
-    std::string text = slurp(path);
-    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-        text.erase(at, 1);
-    return text;
-}
 
 /// The moravo-tool of the build.
 constexpr const char* kMoravoTool = MORAVO_BINARY_DIR "/tools/moravo-tool/moravo-tool";
@@ -54,7 +37,7 @@ inline ToolRun runProgram(const TempDir& scratch, const std::string& program,
     if (!child.start(program, words, {leakOptions}, directory, streams))
         return {-1, "", "could not start"};
     int code = child.wait(timeoutMs);
-    return {code, slurpText(streams.output), slurpText(streams.error)};
+    return {code, readText(streams.output), readText(streams.error)};
 }
 
 /// Runs the built moravo-tool with `words`, as `runProgram` does.

@@ -25,7 +25,7 @@ bool DevServer::start(const std::string& scratch, const Options& options) {
         return false;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline && child_.alive()) {
-        std::istringstream ports(testkit::slurp(portFile));
+        std::istringstream ports(testkit::readFile(portFile));
         std::string kind;
         int number = 0;
         while (ports >> kind >> number)
@@ -43,7 +43,7 @@ void DevServer::stop() {
 }
 
 std::string DevServer::log() const {
-    return testkit::slurp(logFile_);
+    return testkit::readFile(logFile_);
 }
 
 bool DevServer::waitForLog(const std::string& text, int timeoutMs) const {

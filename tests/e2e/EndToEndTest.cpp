@@ -32,9 +32,9 @@ TEST_F(PlayerRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     // launcher again, straight into the main scene.
     window = waitForWindow("Moravo Town", 0, 30000);
     ASSERT_NE(window, 0u) << "the launcher did not come back; hoplin.log:\n"
-                          << testkit::slurp(file("hoplin.log"));
-    EXPECT_NE(testkit::slurp(file("hoplin.log")).find("Finalizado"), std::string::npos);
-    EXPECT_EQ(testkit::slurp(file("launcher_v.txt")), testkit::slurp(release + "/launcher_v.txt"));
+                          << testkit::readFile(file("hoplin.log"));
+    EXPECT_NE(testkit::readFile(file("hoplin.log")).find("Finalizado"), std::string::npos);
+    EXPECT_EQ(testkit::readFile(file("launcher_v.txt")), testkit::readFile(release + "/launcher_v.txt"));
     EXPECT_FALSE(fs::exists(file("tmp/launcher_v.txt")));
     ASSERT_TRUE(waitForText(widgets.byText("main", "LabelWidget", "Iniciando..."), updated));
     shot("back-without-login");

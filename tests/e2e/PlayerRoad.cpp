@@ -196,11 +196,11 @@ void PlayerRun::checkGameStart() {
         EXPECT_EQ(setting(custom, std::string("Render.User.") + entry), value) << entry;
     }
     EXPECT_EQ(std::atof(setting(launch, "Render.LODDis").c_str()), 8.0);
-    EXPECT_NE(testkit::slurp(file("Game.moravo/game.log")).find("Launch ID=User Screen=Full"),
+    EXPECT_NE(testkit::readFile(file("Game.moravo/game.log")).find("Launch ID=User Screen=Full"),
               std::string::npos);
     // Every engine module learnt the plug-in directory (in the system's own
     // separators) and all seven modules.
-    const std::string calls = testkit::slurp(file("Game.moravo/plugins/calls.log"));
+    const std::string calls = testkit::readFile(file("Game.moravo/plugins/calls.log"));
     const std::string plugins = std::string("plugins") + separator();
     for (const char* module : {"VScene", "VRender", "VPhysics", "VGPU", "VImage", "VSystem"}) {
         std::string m(module);
@@ -212,8 +212,8 @@ void PlayerRun::checkGameStart() {
 
 void PlayerRun::checkVersion2(const std::string& release) {
     // Changed, new and dropped files.
-    EXPECT_EQ(testkit::slurp(file("Game.moravo/data/news.txt")),
-              testkit::slurp(release + "/Game.moravo/data/news.txt"));
+    EXPECT_EQ(testkit::readFile(file("Game.moravo/data/news.txt")),
+              testkit::readFile(release + "/Game.moravo/data/news.txt"));
     EXPECT_TRUE(std::filesystem::exists(file("Game.moravo/data/harbour.txt")));
     EXPECT_FALSE(std::filesystem::exists(file("Game.moravo/data/event-carnaval.txt")));
 }
@@ -226,7 +226,7 @@ void PlayerRun::checkCredentialsHandedOver() {
 
 void PlayerRun::checkServed(const DevServer& server, const std::string& fetched) {
     const char* served = std::getenv("MORAVO_E2E_SERVER_LOG");
-    const std::string log = prepared() && served != nullptr ? testkit::slurp(served) : server.log();
+    const std::string log = prepared() && served != nullptr ? testkit::readFile(served) : server.log();
     EXPECT_NE(log.find("loginlauncher Res=0 600123456"), std::string::npos) << log;
     EXPECT_NE(log.find("GET " + fetched + " 200"), std::string::npos) << log;
 }

@@ -89,12 +89,12 @@ TEST_F(WineRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     // Windows keeps locked while it runs; hoplin starts it again.
     EXPECT_EQ(launcher.wait(30000), 0);
     window = waitForWindow("Moravo Town", 0, 60000);
-    const std::string moves = testkit::slurp(file("hoplin.log"));
+    const std::string moves = testkit::readFile(file("hoplin.log"));
     ASSERT_NE(window, 0u) << "the launcher did not come back; hoplin.log:\n" << moves;
     EXPECT_NE(moves.find("Moviendo tmp/MoravoTown.exe a MoravoTown.exe"), std::string::npos) << moves;
     EXPECT_NE(moves.find("Finalizado HOPLINDATE"), std::string::npos) << moves;
     for (const std::string self : {"MoravoTown.exe", "launcher_v.txt"}) {
-        EXPECT_EQ(testkit::slurp(file(self)), testkit::slurp(release + "/" + self)) << self;
+        EXPECT_EQ(testkit::readFile(file(self)), testkit::readFile(release + "/" + self)) << self;
         EXPECT_FALSE(fs::exists(file("tmp/" + self))) << self;
     }
     ASSERT_TRUE(waitForText(widgets.byText("main", "LabelWidget", "Iniciando..."), updated));
@@ -105,7 +105,7 @@ TEST_F(WineRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     EXPECT_EQ(waitForRelaunched(30000), 0);
 
     checkGameStart();
-    EXPECT_NE(testkit::slurp(file("Game.moravo/game.log")).find(" com=ready"), std::string::npos)
+    EXPECT_NE(testkit::readFile(file("Game.moravo/game.log")).find(" com=ready"), std::string::npos)
         << "the game ran without COM";
     checkCredentialsHandedOver(); // through Wine's registry
     checkVersion2(release);
@@ -122,7 +122,7 @@ TEST_F(WineRoad, AStoppedServerDoesNotAnswer) {
 
 TEST_F(WineRoad, AMissingDirectXLibraryOffersTheInstallerAndNoGameStarts) {
     std::ofstream(file("DirectX.txt"), std::ios::app) << "d3dx9_99.dll\r\n";
-    const std::string launch = testkit::slurp(file("Game.moravo/Launch.txt"));
+    const std::string launch = testkit::readFile(file("Game.moravo/Launch.txt"));
     ASSERT_TRUE(startLauncher({"-n"}));
     ASSERT_TRUE(waitForText(widgets.byText("main", "LabelWidget", "Iniciando..."), updated));
     click(widgets.byId("main", 1002));
@@ -149,7 +149,7 @@ TEST_F(WineRoad, AMissingDirectXLibraryOffersTheInstallerAndNoGameStarts) {
     ASSERT_TRUE(x.requestClose(window));
     EXPECT_EQ(launcher.wait(20000), 0);
     EXPECT_FALSE(std::filesystem::exists(file("Game.moravo/game.log")));
-    EXPECT_EQ(testkit::slurp(file("Game.moravo/Launch.txt")), launch);
+    EXPECT_EQ(testkit::readFile(file("Game.moravo/Launch.txt")), launch);
     EXPECT_EQ(storedValue("stack", "none"), "none");
 }
 

@@ -37,14 +37,14 @@ std::vector<Adopted> adopted() {
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
         // "pid (name) state ppid ...": the name may hold blanks and brackets.
-        const std::string stat = testkit::slurp(entry.path().string() + "/stat");
+        const std::string stat = testkit::readFile(entry.path().string() + "/stat");
         size_t close = stat.rfind(')');
         char state = 0;
         int parent = 0;
         if (close == std::string::npos ||
             std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) != 2 || parent != getpid())
             continue;
-        std::string line = testkit::slurp(entry.path().string() + "/cmdline");
+        std::string line = testkit::readFile(entry.path().string() + "/cmdline");
         for (char& c : line)
             if (c == '\0')
                 c = ' ';
@@ -153,7 +153,7 @@ int WineRun::runWine(const std::vector<std::string>& args, std::string* out, con
         return -1;
     int code = child.wait(timeoutMs);
     if (out != nullptr)
-        *out = testkit::slurp(output);
+        *out = testkit::readFile(output);
     return code;
 }
 

@@ -22,17 +22,17 @@ TEST(Hoplin, OnlyRegularFilesMoveAndNeverThroughALinkOutOfTheDirectory) {
     char outsideName[] = "/tmp/moravo-hoplin-out-XXXXXX";
     ASSERT_NE(mkdtemp(outsideName), nullptr);
     const std::string outside = outsideName;
-    write(outside + "/victim.txt", "precious");
-    write("tmp/res/skin.png", "staged");
-    write("tmp/plain.txt", "fine");
+    writeFile(outside + "/victim.txt", "precious");
+    writeFile("tmp/res/skin.png", "staged");
+    writeFile("tmp/plain.txt", "fine");
     fs::create_directory_symlink(outside, "res");
     fs::create_symlink(outside + "/victim.txt", "tmp/evil-link");
     fs::create_directory_symlink(outside, "tmp/evil-dir");
     hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {});
-    EXPECT_EQ(read(outside + "/victim.txt"), "precious");
+    EXPECT_EQ(readFile(outside + "/victim.txt"), "precious");
     EXPECT_FALSE(fs::exists(outside + "/skin.png"));
-    EXPECT_EQ(read("tmp/res/skin.png"), "staged");
-    EXPECT_EQ(read("plain.txt"), "fine");
+    EXPECT_EQ(readFile("tmp/res/skin.png"), "staged");
+    EXPECT_EQ(readFile("plain.txt"), "fine");
     EXPECT_FALSE(fs::exists("evil-link"));
     EXPECT_FALSE(fs::exists("evil-dir"));
     const std::string log = logText();
@@ -44,7 +44,7 @@ TEST(Hoplin, OnlyRegularFilesMoveAndNeverThroughALinkOutOfTheDirectory) {
     Scratch second;
     char elsewhere[] = "/tmp/moravo-hoplin-out-XXXXXX";
     ASSERT_NE(mkdtemp(elsewhere), nullptr);
-    write(std::string(elsewhere) + "/stolen.txt", "x");
+    writeFile(std::string(elsewhere) + "/stolen.txt", "x");
     fs::create_directory_symlink(elsewhere, "tmp");
     hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {});
     EXPECT_TRUE(fs::exists(std::string(elsewhere) + "/stolen.txt"));
@@ -57,12 +57,12 @@ TEST(Hoplin, TheProgramMovesTheFilesThenBecomesTheLauncherWithDashN) {
     // "launcher.exe"; the launcher here records the words it was given.
     Scratch dir;
     fs::copy_file(RECORD_WORDS_EXE, "launcher.exe");
-    write("tmp/data/new.txt", "moved");
+    writeFile("tmp/data/new.txt", "moved");
     testkit::Child child;
     ASSERT_TRUE(child.start(HOPLIN_EXE, {}, {}, dir.path()));
     EXPECT_EQ(child.wait(10000), 0);
-    EXPECT_EQ(read("words.txt"), "launcher.exe\n-n\n");
-    EXPECT_EQ(read("data/new.txt"), "moved");
+    EXPECT_EQ(readFile("words.txt"), "launcher.exe\n-n\n");
+    EXPECT_EQ(readFile("data/new.txt"), "moved");
 
     // The launcher's own path, in quotes as the launcher passes it.
     fs::rename("launcher.exe", "MoravoTown");
@@ -70,12 +70,12 @@ TEST(Hoplin, TheProgramMovesTheFilesThenBecomesTheLauncherWithDashN) {
     testkit::Child named;
     ASSERT_TRUE(named.start(HOPLIN_EXE, {"\"" + dir.path() + "/MoravoTown\"", "\"tmp\""}, {}, dir.path()));
     EXPECT_EQ(named.wait(10000), 0);
-    EXPECT_EQ(read("words.txt"), dir.path() + "/MoravoTown\n-n\n");
+    EXPECT_EQ(readFile("words.txt"), dir.path() + "/MoravoTown\n-n\n");
     EXPECT_NE(logText().find("lanzando \"" + dir.path() + "/MoravoTown\"\n"), std::string::npos);
 
     // A launcher that cannot be started: hoplin says why in its log (and on
     // standard error) and ends with 1.
-    write("plain", "not a program");
+    writeFile("plain", "not a program");
     for (const auto& [program, why] :
          {std::pair<std::string, std::string>{"no-such-launcher", "no such program"},
           {"./plain", "the file is not an executable program"}}) {
@@ -95,14 +95,14 @@ TEST(Hoplin, KilledBetweenItsStepsItLeavesEveryInstalledFileOldOrNew) {
     const std::map<std::string, std::pair<std::string, std::string>> files = {
         {"MoravoTown", {"old launcher", "new launcher"}}, {"res/arialbd.ttf", {"old font", "new font"}}};
     auto oldOrNew = [&](const std::string& path) {
-        const std::string now = read(path);
+        const std::string now = readFile(path);
         return now == files.at(path).first || now == files.at(path).second;
     };
     for (int killAt = 1; killAt <= 2; ++killAt) {
         Scratch dir;
         for (const auto& [path, versions] : files) {
-            write(path, versions.first);
-            write("tmp/" + path, versions.second);
+            writeFile(path, versions.first);
+            writeFile("tmp/" + path, versions.second);
         }
         fs::permissions("tmp/MoravoTown", fs::perms(0750));
         const pid_t child = fork();
@@ -129,7 +129,7 @@ TEST(Hoplin, KilledBetweenItsStepsItLeavesEveryInstalledFileOldOrNew) {
             EXPECT_TRUE(oldOrNew(path)) << path << " after a kill at " << killAt;
         hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {});
         for (const auto& [path, versions] : files)
-            EXPECT_EQ(read(path), versions.second);
+            EXPECT_EQ(readFile(path), versions.second);
         EXPECT_EQ(fs::status("MoravoTown").permissions() & fs::perms::all, fs::perms(0750));
     }
 }

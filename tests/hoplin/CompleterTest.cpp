@@ -16,10 +16,10 @@ using namespace hoplintest;
 
 TEST(Hoplin, TwoStagedFilesAreMovedAndLogged) {
     Scratch dir;
-    write("tmp/launcher.exe", "new launcher");
-    write("tmp/SDL.dll", "new library");
-    write("launcher.exe", "old launcher");
-    write("SDL.dll", "old library");
+    writeFile("tmp/launcher.exe", "new launcher");
+    writeFile("tmp/SDL.dll", "new library");
+    writeFile("launcher.exe", "old launcher");
+    writeFile("SDL.dll", "old library");
     std::vector<uint32_t> pauses;
     hoplin::Settings settings;
     settings.program = "/opt/game/launcher.exe";
@@ -33,8 +33,8 @@ TEST(Hoplin, TwoStagedFilesAreMovedAndLogged) {
                          "Moviendo tmp/launcher.exe a launcher.exe\n"
                          "lanzando \"/opt/game/launcher.exe\"\n"
                          "Finalizado HOPLINDATE\n");
-    EXPECT_EQ(read("launcher.exe"), "new launcher");
-    EXPECT_EQ(read("SDL.dll"), "new library");
+    EXPECT_EQ(readFile("launcher.exe"), "new launcher");
+    EXPECT_EQ(readFile("SDL.dll"), "new library");
     EXPECT_TRUE(pauses.empty());
     // The staging folder stays, empty.
     EXPECT_TRUE(fs::is_directory("tmp"));
@@ -48,7 +48,7 @@ TEST(Hoplin, TwoStagedFilesAreMovedAndLogged) {
 
 TEST(Hoplin, AStagedFileWithoutAnInstalledCopyAndAMissingFolder) {
     Scratch dir;
-    write("tmp/res/new/arialbd.ttf", "font");
+    writeFile("tmp/res/new/arialbd.ttf", "font");
     hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) { FAIL() << "no pause expected"; });
     EXPECT_EQ(logText(), "Iniciando HOPLINDATE\n"
                          "1 Arcvhivos en tmp\n"
@@ -58,12 +58,12 @@ TEST(Hoplin, AStagedFileWithoutAnInstalledCopyAndAMissingFolder) {
                              "Moviendo tmp/res/new/arialbd.ttf a res/new/arialbd.ttf\n"
                              "lanzando \"launcher.exe\"\n"
                              "Finalizado HOPLINDATE\n");
-    EXPECT_EQ(read("res/new/arialbd.ttf"), "font");
+    EXPECT_EQ(readFile("res/new/arialbd.ttf"), "font");
 }
 
 TEST(Hoplin, ADestinationHeldForTwoAndAHalfSecondsIsReplacedOnAttemptThree) {
     Scratch dir;
-    write("tmp/launcher.exe", "new");
+    writeFile("tmp/launcher.exe", "new");
     block("launcher.exe");
     // The pauses stand for the clock: the destination is freed during the
     // third one, 2.5 s after the first attempt.
@@ -74,7 +74,7 @@ TEST(Hoplin, ADestinationHeldForTwoAndAHalfSecondsIsReplacedOnAttemptThree) {
             fs::remove_all("launcher.exe");
     });
     EXPECT_EQ(pauses, (std::vector<uint32_t>{1000, 1000, 1000}));
-    EXPECT_EQ(read("launcher.exe"), "new");
+    EXPECT_EQ(readFile("launcher.exe"), "new");
     std::istringstream log(logText());
     std::vector<std::string> lines;
     for (std::string line; std::getline(log, line);)
@@ -93,10 +93,10 @@ TEST(Hoplin, ADestinationHeldForTwoAndAHalfSecondsIsReplacedOnAttemptThree) {
 
 TEST(Hoplin, AFileThatCannotBeMovedInFiveAttemptsStaysStagedAndTheRestGoesOn) {
     Scratch dir;
-    write("checklist.txt", Md5::hex("new a") + " 5 0 a.dll\n" + Md5::hex("new b") + " 5 0 b.dll\n" +
-                               Md5::hex("c") + " 1 0 c.dat\n");
-    write("tmp/a.dll", "new a");
-    write("tmp/b.dll", "new b");
+    writeFile("checklist.txt", Md5::hex("new a") + " 5 0 a.dll\n" + Md5::hex("new b") + " 5 0 b.dll\n" +
+                                   Md5::hex("c") + " 1 0 c.dat\n");
+    writeFile("tmp/a.dll", "new a");
+    writeFile("tmp/b.dll", "new b");
     block("a.dll");
     std::vector<uint32_t> pauses;
     EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [&](uint32_t ms) { pauses.push_back(ms); }),
@@ -105,10 +105,10 @@ TEST(Hoplin, AFileThatCannotBeMovedInFiveAttemptsStaysStagedAndTheRestGoesOn) {
     const std::string log = logText();
     EXPECT_NE(log.find("Reintento - 4\n"), std::string::npos);
     EXPECT_EQ(log.find("Reintento - 5"), std::string::npos);
-    EXPECT_EQ(read("tmp/a.dll"), "new a");
-    EXPECT_EQ(read("b.dll"), "new b");
+    EXPECT_EQ(readFile("tmp/a.dll"), "new a");
+    EXPECT_EQ(readFile("b.dll"), "new b");
     EXPECT_NE(log.find("lanzando"), std::string::npos);
-    EXPECT_EQ(read("checklist.txt"), Md5::hex("new b") + " 5 0 b.dll\n" + Md5::hex("c") + " 1 0 c.dat\n")
+    EXPECT_EQ(readFile("checklist.txt"), Md5::hex("new b") + " 5 0 b.dll\n" + Md5::hex("c") + " 1 0 c.dat\n")
         << "the file left behind is fetched again by the next update";
 }
 
@@ -119,14 +119,14 @@ TEST(Hoplin, ASignedInstallationMovesOnlyTheStagedFilesThatMatchTheLocalManifest
     };
     // What the updater verified and listed, and what lies staged now: one
     // file as listed, one swapped since, one of the wrong size, one unlisted.
-    write("checklist.txt", line("new launcher", "MoravoTown", 12) + line("new library", "SDL.dll", 11) +
-                               line("font", "res/arialbd.ttf", 99) + line("data", "data.pak", 4));
-    write("checklist.serial", "1700000000\n");
-    write("tmp/MoravoTown", "new launcher");
-    write("tmp/SDL.dll", "evil library");
-    write("tmp/res/arialbd.ttf", "font");
-    write("tmp/unlisted.dll", "who put this here");
-    write("SDL.dll", "old library");
+    writeFile("checklist.txt", line("new launcher", "MoravoTown", 12) + line("new library", "SDL.dll", 11) +
+                                   line("font", "res/arialbd.ttf", 99) + line("data", "data.pak", 4));
+    writeFile("checklist.serial", "1700000000\n");
+    writeFile("tmp/MoravoTown", "new launcher");
+    writeFile("tmp/SDL.dll", "evil library");
+    writeFile("tmp/res/arialbd.ttf", "font");
+    writeFile("tmp/unlisted.dll", "who put this here");
+    writeFile("SDL.dll", "old library");
     EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) { FAIL() << "no retry"; }), 1);
     EXPECT_EQ(logText(), "Iniciando HOPLINDATE\n"
                          "4 Arcvhivos en tmp\n"
@@ -139,19 +139,19 @@ TEST(Hoplin, ASignedInstallationMovesOnlyTheStagedFilesThatMatchTheLocalManifest
                              "#--Error Verificando unlisted.dll\n"
                              "lanzando \"launcher.exe\"\n"
                              "Finalizado HOPLINDATE\n");
-    EXPECT_EQ(read("MoravoTown"), "new launcher");
-    EXPECT_EQ(read("SDL.dll"), "old library");
-    EXPECT_EQ(read("tmp/SDL.dll"), "evil library");
-    EXPECT_EQ(read("tmp/res/arialbd.ttf"), "font");
+    EXPECT_EQ(readFile("MoravoTown"), "new launcher");
+    EXPECT_EQ(readFile("SDL.dll"), "old library");
+    EXPECT_EQ(readFile("tmp/SDL.dll"), "evil library");
+    EXPECT_EQ(readFile("tmp/res/arialbd.ttf"), "font");
     EXPECT_FALSE(fs::exists("res"));
-    EXPECT_EQ(read("tmp/unlisted.dll"), "who put this here");
-    EXPECT_EQ(read("checklist.txt"), line("new launcher", "MoravoTown", 12) + line("data", "data.pak", 4))
+    EXPECT_EQ(readFile("tmp/unlisted.dll"), "who put this here");
+    EXPECT_EQ(readFile("checklist.txt"), line("new launcher", "MoravoTown", 12) + line("data", "data.pak", 4))
         << "the refused files are fetched again by the next update";
 
     // Without a local manifest nothing staged can be shown to be the
     // updater's: nothing moves.
     fs::remove("checklist.txt");
-    write("tmp/MoravoTown", "new launcher");
+    writeFile("tmp/MoravoTown", "new launcher");
     EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {}), 0);
     EXPECT_NE(logText().find("#--Error Verificando MoravoTown\n"), std::string::npos);
 }
@@ -159,8 +159,8 @@ TEST(Hoplin, ASignedInstallationMovesOnlyTheStagedFilesThatMatchTheLocalManifest
 TEST(Hoplin, TheInstallationLockIsWaitedForAndWhileAnotherHoldsItNothingMoves) {
     Scratch dir;
     const std::string manifest = Md5::hex("new") + " 3 0 launcher.exe\n";
-    write("checklist.txt", manifest);
-    write("tmp/launcher.exe", "new");
+    writeFile("checklist.txt", manifest);
+    writeFile("tmp/launcher.exe", "new");
     // The launcher that handed over, still ending, or another updater.
     platform::FileLock::Status status = platform::FileLock::Status::unavailable;
     std::unique_ptr<platform::FileLock> other = lockInstallation(".", status);
@@ -174,7 +174,7 @@ TEST(Hoplin, TheInstallationLockIsWaitedForAndWhileAnotherHoldsItNothingMoves) {
                                      }),
               1);
     EXPECT_EQ(pauses, (std::vector<uint32_t>{1000, 1000}));
-    EXPECT_EQ(read("launcher.exe"), "new");
+    EXPECT_EQ(readFile("launcher.exe"), "new");
     EXPECT_NE(logText().find("1 Arcvhivos en tmp\n"
                              "#--Error Bloqueando checklist.lock Reintento - 0\n"
                              "#--Error Bloqueando checklist.lock Reintento - 1\n"
@@ -184,16 +184,16 @@ TEST(Hoplin, TheInstallationLockIsWaitedForAndWhileAnotherHoldsItNothingMoves) {
 
     // Held for good: five attempts, and neither the files nor the manifest
     // of the updater at work are touched.
-    write("tmp/launcher.exe", "newer");
+    writeFile("tmp/launcher.exe", "newer");
     other = lockInstallation(".", status);
     ASSERT_EQ(status, platform::FileLock::Status::held);
     pauses.clear();
     EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [&](uint32_t ms) { pauses.push_back(ms); }),
               0);
     EXPECT_EQ(pauses, std::vector<uint32_t>(4, 1000));
-    EXPECT_EQ(read("tmp/launcher.exe"), "newer");
-    EXPECT_EQ(read("launcher.exe"), "new");
-    EXPECT_EQ(read("checklist.txt"), manifest);
+    EXPECT_EQ(readFile("tmp/launcher.exe"), "newer");
+    EXPECT_EQ(readFile("launcher.exe"), "new");
+    EXPECT_EQ(readFile("checklist.txt"), manifest);
     EXPECT_NE(logText().find("Reintento - 4\nlanzando \"launcher.exe\"\n"), std::string::npos) << logText();
 }
 

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Directory.h"
 #include "platform/Process.h"
+#include "tests/common/Files.h"
 #include "tests/common/Links.h"
 #include "tests/common/TempDir.h"
 #include "tests/hoplin/Scratch.h"
@@ -18,13 +19,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class HoplinRun : public ::testing::Test {
 protected:
@@ -44,7 +38,7 @@ protected:
     bool waitForWords(uint32_t ms) {
         uint32_t start = platform::milliseconds();
         while (platform::milliseconds() - start < ms) {
-            if (fs::exists("words.txt") && !fileText("words.txt").empty())
+            if (fs::exists("words.txt") && !testkit::readFile("words.txt").empty())
                 return true;
             platform::sleepMilliseconds(50);
         }
@@ -53,10 +47,10 @@ protected:
 
     void expectCompleted() {
         ASSERT_TRUE(waitForWords(20000));
-        EXPECT_EQ(fileText("words.txt"), "launcher.exe\n-n\n");
-        EXPECT_EQ(fileText("launcher.exe"), fileText(RECORD_WORDS_EXE));
+        EXPECT_EQ(testkit::readFile("words.txt"), "launcher.exe\n-n\n");
+        EXPECT_EQ(testkit::readFile("launcher.exe"), testkit::readFile(RECORD_WORDS_EXE));
         EXPECT_FALSE(fs::exists("tmp/launcher.exe"));
-        EXPECT_NE(fileText("hoplin.log").find("launcher.exe"), std::string::npos);
+        EXPECT_NE(testkit::readFile("hoplin.log").find("launcher.exe"), std::string::npos);
     }
 
     testkit::TempDir dir;
@@ -95,16 +89,16 @@ TEST(Hoplin, AFolderThatIsALinkIsNeverMovedThrough) {
     const std::string there = "../" + fs::path(outside.path()).filename().string();
     {
         hoplintest::Scratch dir;
-        hoplintest::write(outside.path() + "/victim.txt", "precious");
+        hoplintest::writeFile(outside.path() + "/victim.txt", "precious");
         ASSERT_TRUE(testkit::linkFolder(there, dir.path() + "/res"));
-        hoplintest::write("tmp/res/victim.txt", "staged");
+        hoplintest::writeFile("tmp/res/victim.txt", "staged");
         hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {});
-        EXPECT_EQ(fileText(outside.path() + "/victim.txt"), "precious");
+        EXPECT_EQ(testkit::readFile(outside.path() + "/victim.txt"), "precious");
         EXPECT_NE(hoplintest::logText().find("#--Destino rechazado res/victim.txt\n"), std::string::npos);
     }
     // A staging folder that is a link hands nothing over.
     hoplintest::Scratch dir;
-    hoplintest::write(outside.path() + "/stolen.txt", "x");
+    hoplintest::writeFile(outside.path() + "/stolen.txt", "x");
     ASSERT_TRUE(testkit::linkFolder(there, dir.path() + "/tmp"));
     hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {});
     EXPECT_FALSE(fs::exists("stolen.txt"));

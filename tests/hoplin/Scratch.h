@@ -1,12 +1,10 @@
 #pragma once
 // The scratch installation of the hoplin tests and its file helpers.
+#include "tests/common/Files.h"
 #include "tests/common/TempDir.h"
-#include "tests/common/ToolRun.h"
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace hoplintest {
@@ -30,24 +28,13 @@ private:
     std::string previous_;
 };
 
-inline void write(const std::string& path, const std::string& bytes) {
-    std::filesystem::path file(path);
-    if (file.has_parent_path())
-        std::filesystem::create_directories(file.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-inline std::string read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testkit::readFile;
+using testkit::writeFile;
 
 /// hoplin's log, a text file: the C library of Windows ends its lines with
 /// CR LF, read here as LF.
 inline std::string logText() {
-    return testkit::slurpText("hoplin.log");
+    return testkit::readText("hoplin.log");
 }
 
 inline std::string enoent() {
@@ -57,7 +44,7 @@ inline std::string enoent() {
 // A destination that cannot be replaced: a folder holding a file, which
 // neither a deletion nor a rename can take away.
 inline void block(const std::string& path) {
-    write(path + "/held", "x");
+    writeFile(path + "/held", "x");
 }
 
 } // namespace hoplintest

@@ -1,7 +1,9 @@
 #include "platform/Browser.h"
 
 #include "platform/Clock.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/common/Files.h"
+#include "tests/common/TempDir.h"
+#include "tests/platform/Scoped.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +27,7 @@ bool waitForFile(const std::string& path) {
 } // namespace
 
 TEST(OpenWebPage, StartsTheOpenerWithoutWaitingOrLeavingAZombie) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     std::string seen = temp / "seen.txt";
     // The stand-in opener keeps its window open until the test lets it go,
     // which proves the call did not wait for it.
@@ -49,7 +51,7 @@ TEST(OpenWebPage, StartsTheOpenerWithoutWaitingOrLeavingAZombie) {
 }
 
 TEST(OpenWebPage, AnswersAFailureAt32OrBelowWhenTheOpenerCannotStart) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     testkit::writeFile(temp / "empty/.keep", "");
     {
         testkit::ScopedEnv path("PATH", (temp / "empty").c_str());

@@ -1,6 +1,8 @@
 #include "platform/DynamicLibrary.h"
 
-#include "tests/platform/TempFolder.h"
+#include "tests/common/Files.h"
+#include "tests/common/TempDir.h"
+#include "tests/platform/Scoped.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +28,7 @@ TEST(DynamicLibrary, ABareNameIsLoadedFromTheCurrentDirectory) {
     }
     // Elsewhere the same bare name is not found: it is neither beside the
     // program nor on the system's search path.
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     testkit::ScopedDirectory elsewhere(temp.path());
     DynamicLibrary missing("Probe.dll");
     EXPECT_FALSE(missing.loaded());
@@ -35,7 +37,7 @@ TEST(DynamicLibrary, ABareNameIsLoadedFromTheCurrentDirectory) {
 }
 
 TEST(DynamicLibrary, ABareNameIsFoundBesideTheProgramFirstThenOnTheSystemPath) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     testkit::ScopedDirectory elsewhere(temp.path());
     // A file of the same name here is not what loads: the program's folder
     // comes first.

@@ -3,7 +3,9 @@
 #include "platform/Clock.h"
 #include "platform/Process.h"
 #include "platform/ProgramPath.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/common/Files.h"
+#include "tests/common/TempDir.h"
+#include "tests/platform/Scoped.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +33,7 @@ constexpr int kChildSawNothing = 42;
 } // namespace
 
 TEST(LinuxHardwareSources, ReadsAFakeTree) {
-    testkit::TempFolder root;
+    testkit::TempDir root;
     testkit::writeFile(root / "proc/cpuinfo", kCpuInfo);
     testkit::writeFile(root / "proc/meminfo", "MemTotal:        1048576 kB\nMemFree:          512 kB\n");
     testkit::writeFile(root / "sys/devices/system/cpu/online", "0-3,6,8-9\n");
@@ -47,7 +49,7 @@ TEST(LinuxHardwareSources, ReadsAFakeTree) {
 }
 
 TEST(LinuxHardwareSources, AnEmptyOrDamagedTreeGivesZeros) {
-    testkit::TempFolder root;
+    testkit::TempDir root;
     LinuxHardwareSources empty(root.path());
     EXPECT_EQ(empty.processorCount(), 0u);
     EXPECT_EQ(empty.processorName(), "");
@@ -71,7 +73,7 @@ TEST(LinuxHardwareSources, ThisMachineHasProcessorsAndMemory) {
 }
 
 TEST(DrmVideoMemory, TheFirstCardThatTellsItsMemory) {
-    testkit::TempFolder root;
+    testkit::TempDir root;
     EXPECT_EQ(drmVideoMemoryBytes(root.path()), 0u);
     testkit::writeFile(root / "sys/class/drm/card0/device/vendor", "0x8086\n"); // no memory figure
     testkit::writeFile(root / "sys/class/drm/card0-HDMI-A-1/device/mem_info_vram_total", "1\n");

@@ -1,6 +1,8 @@
 #include "platform/MessageBox.h"
 
-#include "tests/platform/TempFolder.h"
+#include "tests/common/Files.h"
+#include "tests/common/TempDir.h"
+#include "tests/platform/Scoped.h"
 
 #include <gtest/gtest.h>
 
@@ -125,7 +127,7 @@ TEST(MessageBox, WithoutADisplayOnlyStandardErrorAndTheQuestionAnswersNo) {
 }
 
 TEST(MessageBox, SystemHostWritesStandardErrorAndRunsTheDialogFoundOnPath) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     // A stand-in zenity that records its words, one a line, and says Yes.
     testkit::writeFile(temp / "bin/zenity",
                        "#!/bin/sh\nfor w in \"$@\"; do printf '%s\\n' \"$w\"; done > \"$0.words\"\nexit 0\n",

@@ -1,6 +1,8 @@
 #include "platform/Process.h"
 
-#include "tests/platform/TempFolder.h"
+#include "tests/common/Files.h"
+#include "tests/common/TempDir.h"
+#include "tests/platform/Scoped.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +22,7 @@ const char* const kRecorder =
     "{ printf '%s\\n' \"$0\"; for w in \"$@\"; do printf '%s\\n' \"$w\"; done; } > words.txt\n";
 
 struct Folders {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     std::string work = temp / "work";
     std::string bin = temp / "bin";
     Folders() {

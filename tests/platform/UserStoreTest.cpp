@@ -1,6 +1,8 @@
 #include "platform/UserStore.h"
 
-#include "tests/platform/TempFolder.h"
+#include "tests/common/Files.h"
+#include "tests/common/TempDir.h"
+#include "tests/platform/Scoped.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +50,7 @@ int waitFor(pid_t pid) {
 } // namespace
 
 TEST(UserStore, LivesInThePerUserConfigurationFolderWithPrivateModes) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     testkit::ScopedEnv config("XDG_CONFIG_HOME", (temp / "config").c_str());
     EXPECT_EQ(platform::userStoreFolder(), temp / "config/moravo");
 
@@ -67,7 +69,7 @@ TEST(UserStore, LivesInThePerUserConfigurationFolderWithPrivateModes) {
 }
 
 TEST(UserStore, KeepsEveryByteValueExactly) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     UserStore store(kKey, temp.path());
     std::string bytes = everyByte();
     ASSERT_TRUE(store.writeString("version", bytes));
@@ -84,7 +86,7 @@ TEST(UserStore, KeepsEveryByteValueExactly) {
 }
 
 TEST(UserStore, ReadsStopAt1023Bytes) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     UserStore store(kKey, temp.path());
     std::string longValue(2000, 'x');
     longValue[1022] = 'y';
@@ -96,7 +98,7 @@ TEST(UserStore, ReadsStopAt1023Bytes) {
 }
 
 TEST(UserStore, ReplacesAndDeletesValuesWhateverTheCaseOfTheirNames) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     UserStore store(kKey, temp.path());
     ASSERT_TRUE(store.writeString("Version", "one"));
     ASSERT_TRUE(store.writeString("tempstr", "two"));
@@ -111,7 +113,7 @@ TEST(UserStore, ReplacesAndDeletesValuesWhateverTheCaseOfTheirNames) {
 }
 
 TEST(UserStore, KeyPathsCannotLeaveTheFolder) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     UserStore store("../..\\x/y", temp / "store");
     ASSERT_TRUE(store.writeString("a", "b"));
     EXPECT_EQ(store.filePath(), temp / "store/%2E%2E%2F%2E%2E%5Cx%2Fy.values");
@@ -119,7 +121,7 @@ TEST(UserStore, KeyPathsCannotLeaveTheFolder) {
 }
 
 TEST(UserStore, FailuresAnswerTheDefaultAndStoreNothing) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     testkit::writeFile(temp / "blocker", "a file where the folder should be");
     UserStore store(kKey, temp / "blocker/moravo");
     EXPECT_FALSE(store.open());
@@ -129,7 +131,7 @@ TEST(UserStore, FailuresAnswerTheDefaultAndStoreNothing) {
 }
 
 TEST(UserStore, ADamagedFileKeepsTheRecordsBeforeTheDamage) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     UserStore store(kKey, temp.path());
     ASSERT_TRUE(store.writeString("first", "1"));
     ASSERT_TRUE(store.writeString("second", "2"));
@@ -143,7 +145,7 @@ TEST(UserStore, ADamagedFileKeepsTheRecordsBeforeTheDamage) {
 }
 
 TEST(UserStore, ACrashBeforeTheRenameLeavesTheOldValues) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     UserStore store(kKey, temp.path());
     ASSERT_TRUE(store.writeString("version", "old"));
 
@@ -169,7 +171,7 @@ TEST(UserStore, ACrashBeforeTheRenameLeavesTheOldValues) {
 }
 
 TEST(UserStore, TwoProcessesWritingAtOnceLoseNoValue) {
-    testkit::TempFolder temp;
+    testkit::TempDir temp;
     const int perWriter = 40;
     pid_t writers[2];
     for (int w = 0; w < 2; ++w) {

@@ -249,7 +249,7 @@ TEST_F(SigningCommandsTest, HoplinLeavesAStagedFileSwappedAfterASignedUpdate) {
 
     run = runProgram(MORAVO_BINARY_DIR "/hoplin/hoplin", {"no-such-launcher", "tmp"}, install.path());
     EXPECT_EQ(run.code, 1); // no launcher to start
-    const std::string log = testkit::slurpText(install.path() + "/hoplin.log");
+    const std::string log = testkit::readText(install.path() + "/hoplin.log");
     EXPECT_NE(log.find("#--Error Verificando " + launcher + "\n"), std::string::npos) << log;
     EXPECT_NE(log.find("Moviendo tmp/SDL.dll a SDL.dll\n"), std::string::npos) << log;
     EXPECT_EQ(readFile(install.path() + "/" + launcher), "old launcher");

@@ -283,7 +283,7 @@ TEST_F(UpdateCommandTest, ASecondUpdateOfTheSameInstallationIsRefusedWhileTheFir
     EXPECT_EQ(server.gets("/rel/checklist.txt"), 1);
 
     server.release();
-    ASSERT_EQ(first.wait(60000), 0) << testkit::slurpText(quiet.error);
+    ASSERT_EQ(first.wait(60000), 0) << testkit::readText(quiet.error);
     ToolRun verify = runTool({"verify", install.path()});
     EXPECT_EQ(verify.code, 0) << verify.out;
     EXPECT_EQ(update().code, 0) << "the lock went with the first run";

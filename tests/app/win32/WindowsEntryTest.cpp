@@ -1,6 +1,7 @@
 #include "app/LauncherServices.h"
 #include "app/Registry.h"
 #include "platform/Process.h"
+#include "tests/common/Files.h"
 #include "tests/common/TempDir.h"
 
 #include <SDL.h>
@@ -11,17 +12,6 @@
 #include <fstream>
 #include <sstream>
 
-namespace {
-
-std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-} // namespace
-
 TEST(WindowsEntry, TheSplitterReadsTheProcessCommandLineWithItsQuotes) {
     testkit::TempDir dir;
     std::string out = dir.path() + "/words.txt";
@@ -29,7 +19,7 @@ TEST(WindowsEntry, TheSplitterReadsTheProcessCommandLineWithItsQuotes) {
     int code = platform::runAndWait(COMMAND_LINE_CHILD, {out, "\"-n\"", "\"a b\"", "\"\"", "\"a\\\"b\"",
                                                          "plain", "x", "y", "z", "rest of", "it"});
     ASSERT_EQ(code, 0);
-    EXPECT_EQ(fileText(out), "-n\na b\n\na\\\"b\nplain\nx\ny\nz rest of it\n");
+    EXPECT_EQ(testkit::readFile(out), "-n\na b\n\na\\\"b\nplain\nx\ny\nz rest of it\n");
 }
 
 TEST(WindowsEntry, TheLaunchersValuesLiveUnderTheUsersSoftWareMoravoKey) {

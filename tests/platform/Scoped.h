@@ -1,46 +1,11 @@
 #pragma once
+// What the POSIX services' tests change for a scope: the environment and
+// the current directory.
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <sys/stat.h>
 
 namespace testkit {
-
-/// A fresh folder under the system's temporary folder, removed with all its
-/// contents by the destructor.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "moravo-platform-XXXXXX").string();
-        if (mkdtemp(&pattern[0]) != nullptr)
-            path_ = pattern;
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-/// Writes `text` to `path`, making its folders; `mode` as for chmod.
-inline void writeFile(const std::string& path, const std::string& text, mode_t mode = 0644) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-    chmod(path.c_str(), mode);
-}
-
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 /// Sets an environment variable for the life of the object and puts the old
 /// value back afterwards (null: unset it).
