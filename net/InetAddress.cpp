@@ -7,10 +7,12 @@
 #include <mutex>
 #include <thread>
 #ifdef _WIN32
+#include <winsock2.h>
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #endif
 
@@ -132,20 +134,19 @@ bool systemLookup(const std::string& name, in_addr& address) {
 } // namespace
 
 void InetAddress::set(const char* host, uint16_t port) {
-    std::memset(&address_, 0, sizeof address_);
-    address_.sin_family = AF_INET;
+    ip_ = 0;
     if (host != nullptr) {
         if (!startsWithDigit(host)) {
             in_addr found{};
             if (resolveHost(host, found))
-                address_.sin_addr = found;
+                ip_ = found.s_addr;
         } else {
             uint32_t value = inet_addr(host);
             if (value != INADDR_NONE)
-                address_.sin_addr.s_addr = value;
+                ip_ = value;
         }
     }
-    address_.sin_port = htons(port);
+    port_ = port;
 }
 
 bool InetAddress::resolve(const std::string& host, uint16_t port, const std::atomic<bool>& cancel) {
@@ -153,6 +154,15 @@ bool InetAddress::resolve(const std::string& host, uint16_t port, const std::ato
     in_addr found{};
     if (!resolveHost(host, found, cancel))
         return false;
-    address_.sin_addr = found;
+    ip_ = found.s_addr;
     return true;
+}
+
+sockaddr_in InetAddress::address() const {
+    sockaddr_in raw;
+    std::memset(&raw, 0, sizeof raw);
+    raw.sin_family = AF_INET;
+    raw.sin_port = htons(port_);
+    raw.sin_addr.s_addr = ip_;
+    return raw;
 }

@@ -3,11 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <netinet/in.h>
-#endif
+
+// The socket API's address records, named here only: their fields belong to
+// the socket classes' sources, which include the system's socket headers
+// (Winsock on Windows), so that no one who merely holds an address does.
+struct in_addr;
+struct sockaddr_in;
 
 /// Starts Winsock 2 for the process once (WSAStartup); nothing elsewhere.
 /// Every socket and lookup calls it first.
@@ -30,8 +31,7 @@ using HostLookup = std::function<bool(const std::string& name, in_addr& address)
 /// look names up start.
 void setHostLookup(HostLookup lookup);
 
-/// An IPv4 socket address (family, port and address in network byte order),
-/// passed to connect as it stands.
+/// An IPv4 socket address: an address in network byte order and a port.
 class InetAddress {
 public:
     InetAddress() { set(nullptr, 0); }
@@ -45,11 +45,14 @@ public:
     /// the host has no address or the flag turned true first.
     bool resolve(const std::string& host, uint16_t port, const std::atomic<bool>& cancel);
 
-    const sockaddr_in& address() const { return address_; }
-    uint16_t port() const { return ntohs(address_.sin_port); }
+    /// The socket API's record of the address (family, port and address in
+    /// network byte order), as connect and bind take it.
+    sockaddr_in address() const;
+    uint16_t port() const { return port_; }
     /// The address in network byte order.
-    uint32_t ip() const { return address_.sin_addr.s_addr; }
+    uint32_t ip() const { return ip_; }
 
 private:
-    sockaddr_in address_{};
+    uint32_t ip_ = 0;
+    uint16_t port_ = 0;
 };

@@ -8,6 +8,14 @@
 #include <chrono>
 #include <thread>
 
+// The address records' fields, which the socket classes read.
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#endif
+
 using nettest::ClosedPort;
 using nettest::LoopbackServer;
 using nettest::ServerConnection;
