@@ -11,6 +11,7 @@
 #include "app/Registry.h"
 #include "app/Scenes.h"
 #include "app/UserSetWin.h"
+#include "app/WindowPlacement.h"
 #include "g2/ComboBoxWidget.h"
 #include "g2/StyleLoaders.h"
 #include "g2/View.h"
@@ -193,6 +194,7 @@ int GLauncher::init(int argc, char** argv) {
     // 9. Centred, with the application's icon.
     G2::Toolkit& tk = G2::toolkit();
     tk.windowFlags |= G2::WindowCentred;
+    placeWindowsThroughThePlatform();
     if (SDL_Surface* icon = TKAL::loadImageFile(cache.base() + "/AppIcon.png")) {
         SDL_WM_SetIcon(icon, nullptr);
         SDL_FreeSurface(icon);

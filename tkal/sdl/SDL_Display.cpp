@@ -7,6 +7,22 @@
 
 namespace TKAL {
 
+namespace {
+
+SDL_WindowSystem* windowSystem = nullptr;
+
+} // namespace
+
+SDL_WindowSystem::~SDL_WindowSystem() = default;
+
+void setSdlWindowSystem(SDL_WindowSystem* system) {
+    windowSystem = system;
+}
+
+SDL_WindowSystem* sdlWindowSystem() {
+    return windowSystem;
+}
+
 SDL_Display::~SDL_Display() = default;
 
 Display* Display::instance() {
@@ -19,7 +35,7 @@ void SDL_Display::setCaption(const char* text) {
 }
 
 uintptr_t SDL_Display::windowHandle() {
-    platform::NativeWindow win;
+    SDL_NativeWindow win;
     return sdlNativeWindow(win) ? win.window : 0;
 }
 
@@ -52,14 +68,14 @@ bool SDL_Display::open(int width, int height, int bpp, uint32_t options) {
 }
 
 void SDL_Display::centreOnDesktop() {
-    platform::NativeWindow win;
-    if (!sdlNativeWindow(win))
+    SDL_NativeWindow win;
+    if (windowSystem == nullptr || !sdlNativeWindow(win))
         return;
     int right = 0;
     int bottom = 0;
-    if (!platform::desktopRect(win, right, bottom))
+    if (!windowSystem->desktopRect(win, right, bottom))
         return;
-    platform::moveWindow(win, (right - width_) / 2, (bottom - height_) / 2, width_, height_);
+    windowSystem->moveWindow(win, (right - width_) / 2, (bottom - height_) / 2, width_, height_);
 }
 
 bool SDL_Display::attach(int& width, int& height, int& bpp) {

@@ -5,7 +5,7 @@
 
 namespace TKAL {
 
-bool sdlNativeWindow(platform::NativeWindow& win) {
+bool sdlNativeWindow(SDL_NativeWindow& win) {
     SDL_SysWMinfo info;
     info.version.major = 1;
     info.version.minor = 2;
