@@ -89,6 +89,18 @@ std::string programDirOf(const std::string& path) {
     return path.substr(0, cut);
 }
 
+bool startOffScreen(std::string& error) {
+    platform::setEnvironment("SDL_VIDEODRIVER", "dummy");
+    if (SDL_Init(SDL_INIT_VIDEO) == 0)
+        return true;
+    error = SDL_GetError();
+    return false;
+}
+
+void stopOffScreen() {
+    SDL_Quit();
+}
+
 EntryServices defaultEntryServices() {
     static PlatformClock clock;
     EntryServices services;

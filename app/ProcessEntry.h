@@ -33,6 +33,12 @@ struct EntryServices {
 /// The services of a real run: SDL and the platform clock.
 EntryServices defaultEntryServices();
 
+/// Starts SDL's video on its dummy driver, for laying windows out with
+/// nothing shown; false with SDL's reason in `error` when it cannot.
+bool startOffScreen(std::string& error);
+/// Ends what `startOffScreen` started when no launcher's exit did.
+void stopOffScreen();
+
 /// Starts SDL (without its audio when only the full start fails; 33 when it
 /// cannot start, with SDL's reason on stderr; a text-mode video driver only
 /// when SDL_VIDEODRIVER asks for one), fills the program
