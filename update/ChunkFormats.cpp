@@ -42,6 +42,7 @@ public:
         return true;
     }
     bool atEnd() const { return at_ == text_.size(); }
+    size_t at() const { return at_; }
 
 private:
     const std::string& text_;
@@ -155,6 +156,20 @@ bool decodeChunkHeader(const std::string& bytes, uint32_t chunkSize, uint32_t st
         stored += piece.storedSize;
     }
     return in.atEnd() && size == chunkSize && stored == storedSize;
+}
+
+size_t chunkHeaderLength(const std::string& stored) {
+    Reader in(stored);
+    uint64_t count = 0;
+    if (!in.varint(count) || count == 0 || count > stored.size())
+        return 0;
+    for (uint64_t i = 0; i < count; ++i) {
+        uint8_t tag[8];
+        uint32_t size = 0, storedSize = 0;
+        if (!in.bytes(tag, sizeof tag) || !in.varint32(size) || !in.varint32(storedSize))
+            return 0;
+    }
+    return in.at();
 }
 
 std::string encodeChunkList(const ChunkList& list) {

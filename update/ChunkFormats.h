@@ -26,6 +26,10 @@
 
 /// The chunk store's folder in a publication folder.
 constexpr const char* chunkStoreName = "moravo-chunks";
+/// The length of the header at the start of a chunk file, 0 when it does
+/// not begin with one.
+size_t chunkHeaderLength(const std::string& stored);
+
 /// The list of indexes, relative to the publication folder.
 constexpr const char* chunkListName = "moravo-chunks/list.txt";
 /// Its first line.
@@ -76,6 +80,10 @@ std::string encodeChunkHeader(const std::vector<PieceEntry>& pieces);
 /// `storedSize` with the header.
 bool decodeChunkHeader(const std::string& bytes, uint32_t chunkSize, uint32_t storedSize,
                        std::vector<PieceEntry>& out);
+
+/// The length of the header at the start of a chunk file, 0 when it does
+/// not begin with one.
+size_t chunkHeaderLength(const std::string& stored);
 
 /// The list of indexes: path to the SHA-256 of its index.
 using ChunkList = std::map<std::string, Sha256::Digest>;
