@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -46,6 +47,10 @@ bool removeEmptyDirectory(const std::string& path);
 
 /// Opens the file `path` with a C run-time `mode` ("rb", "r+b", "w", ...).
 std::FILE* openFile(const std::string& path, const char* mode);
+
+/// Moves `file` to the byte `offset` from its start, also beyond 2 GiB in a
+/// 32-bit process; false when it cannot.
+bool seekFile(std::FILE* file, int64_t offset);
 
 /// `path` as the standard library's path type, for its streams and its
 /// file-system functions.

@@ -77,6 +77,10 @@ std::FILE* openFile(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
 
+bool seekFile(std::FILE* file, int64_t offset) {
+    return offset >= 0 && fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
 std::filesystem::path filePath(const std::string& path) {
     return std::filesystem::path(path);
 }

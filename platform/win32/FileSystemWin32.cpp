@@ -115,6 +115,10 @@ std::FILE* openFile(const std::string& path, const char* mode) {
     return _wfopen(widePath(path).c_str(), wideMode.c_str());
 }
 
+bool seekFile(std::FILE* file, int64_t offset) {
+    return offset >= 0 && _fseeki64(file, offset, SEEK_SET) == 0;
+}
+
 std::filesystem::path filePath(const std::string& path) {
     return std::filesystem::path(widePath(path));
 }

@@ -1,0 +1,132 @@
+// A delta update of one chunked file from a store in a folder: what the
+// plan takes from the installed copy, what it fetches, and the new version
+// put together and checked.
+#include "update/ChunkStore.h"
+#include "update/DeltaPlan.h"
+
+#include "tests/common/Files.h"
+#include "tests/common/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+namespace {
+
+// Game-like bytes: blocks of noise (media) and of words (text).
+std::string gameBytes(size_t size, uint32_t seed) {
+    std::mt19937 pick(seed);
+    static const char* words[] = {"sword ", "shield ", "potion ", "castle ", "dragon ", "quest "};
+    std::string out;
+    while (out.size() < size) {
+        const bool noise = pick() % 2 == 0;
+        for (int i = 0; i < 3000; ++i)
+            out += noise ? std::string(1, static_cast<char>(pick())) : words[pick() % 6];
+    }
+    out.resize(size);
+    return out;
+}
+
+// The store's files read from the folder, counted.
+class FolderReader : public ChunkStoreReader {
+public:
+    explicit FolderReader(std::string root) : root_(std::move(root)) {}
+    int32_t read(const std::string& relative, int64_t from, int64_t length, std::string& out) override {
+        ++requests;
+        std::string bytes = testkit::readFile(root_ + "/" + relative);
+        if (from < 0 || static_cast<size_t>(from) > bytes.size())
+            return 224;
+        out = bytes.substr(static_cast<size_t>(from), length < 0 ? std::string::npos : static_cast<size_t>(length));
+        bytesRead += static_cast<int64_t>(out.size());
+        return 0;
+    }
+    int requests = 0;
+    int64_t bytesRead = 0;
+
+private:
+    std::string root_;
+};
+
+struct Delta : ::testing::Test {
+    void SetUp() override {
+        v1 = gameBytes(5 << 20, 11);
+        v2 = v1;
+        for (size_t at : {size_t(300000), size_t(2100000), size_t(4000000)}) // three assets rewritten
+            v2.replace(at, 6000, gameBytes(6000, static_cast<uint32_t>(at)));
+        v2.insert(1000000, gameBytes(9000, 5)); // and every later offset shifts
+        dir.write("installed.pak", v1);
+        const std::string source = dir.write("v2.pak", v2);
+        ChunkStoreWriter writer(store.path());
+        std::string error;
+        Sha256::Digest name{};
+        ASSERT_TRUE(writer.open(error) && writer.storeFile(source, name, error)) << error;
+        ASSERT_TRUE(decodeChunkIndex(testkit::readFile(store.path() + "/" + chunkIndexPath(name)), index));
+        ASSERT_TRUE(local.scan(dir / "installed.pak", index.rules, nullptr));
+    }
+    int32_t assemble(const DeltaPlan& plan, std::string& out, int64_t& fetched) {
+        DeltaAssembler assembler(plan, dir / "installed.pak", reader);
+        return assembler.run([&](const std::string& chunk) { return out += chunk, true; },
+                             [&](int64_t bytes) { fetched += bytes; }, nullptr);
+    }
+
+    testkit::TempDir dir, store;
+    std::string v1, v2;
+    ChunkIndex index;
+    LocalChunks local;
+    FolderReader reader{store.path()};
+};
+
+} // namespace
+
+TEST_F(Delta, OnlyThePiecesNoCopyHoldsAreFetchedAndTheFileComesOutWhole) {
+    DeltaPlan plan;
+    ASSERT_EQ(planDelta(index, local, 0, reader, plan), 0);
+    const int64_t headers = reader.bytesRead;
+    EXPECT_EQ(plan.plannedBytes, headers);
+    EXPECT_LT(plan.fetchBytes(), 60000) << "about the 27,000 new bytes, not whole chunks";
+    EXPECT_GE(plan.fetchBytes(), 10000);
+    const int64_t unchanged = static_cast<int64_t>(v2.size()) - 27000;
+    EXPECT_LE(plan.reusedBytes(), unchanged);
+    EXPECT_GE(plan.reusedBytes(), unchanged - 8 * 16384);
+
+    std::string out;
+    int64_t fetched = 0;
+    ASSERT_EQ(assemble(plan, out, fetched), 0);
+    EXPECT_EQ(out, v2);
+    EXPECT_EQ(fetched, plan.fetchBytes());
+    EXPECT_EQ(reader.bytesRead - headers, fetched);
+}
+
+TEST_F(Delta, APartialFileKeepsItsRightChunksAndStoreBytesThatAreNotTheChunkAreRefused) {
+    // An interrupted run wrote the first half; the next one goes on after it.
+    dir.write("partial", v2.substr(0, v2.size() / 2));
+    const size_t partial = verifiedPrefix(dir / "partial", index, nullptr);
+    EXPECT_GT(partial, index.chunks.size() / 4);
+    EXPECT_LT(partial, index.chunks.size() * 3 / 4);
+    DeltaPlan plan;
+    ASSERT_EQ(planDelta(index, local, partial, reader, plan), 0);
+    size_t kept = 0;
+    for (size_t i = 0; i < partial; ++i)
+        kept += index.chunks[i].size;
+    std::string out = testkit::readFile(dir / "partial").substr(0, kept);
+    int64_t fetched = 0;
+    ASSERT_EQ(assemble(plan, out, fetched), 0);
+    EXPECT_EQ(out, v2);
+
+    // A changed byte in a piece to fetch: the chunk is refused.
+    DeltaPlan fresh;
+    ASSERT_EQ(planDelta(index, local, 0, reader, fresh), 0);
+    for (size_t i = 0; i < fresh.sources.size(); ++i) {
+        const std::vector<PieceRun> runs = fresh.runs(i);
+        if (runs.empty())
+            continue;
+        const std::string path = store.path() + "/" + chunkPath(index.chunks[i].hash);
+        std::string stored = testkit::readFile(path);
+        stored[static_cast<size_t>(runs[0].from)] ^= 0x40;
+        testkit::writeFile(path, stored);
+        break;
+    }
+    std::string again;
+    EXPECT_EQ(assemble(fresh, again, fetched), DeltaAssembler::chunkMismatch);
+}

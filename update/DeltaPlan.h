@@ -1,0 +1,127 @@
+#pragma once
+// A delta update of one chunked file: which chunks and pieces of its new
+// version the installed copy (and a partial file an interrupted run left)
+// already holds, which byte ranges of the chunk store are still to fetch,
+// and the new version put together from both.
+#include "update/ChunkFormats.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+/// Reads byte ranges of the chunk store's files. `length` -1 reads the file
+/// to its end. Answers 0 or an update error code.
+class ChunkStoreReader {
+public:
+    virtual ~ChunkStoreReader() = default;
+    virtual int32_t read(const std::string& relative, int64_t from, int64_t length, std::string& out) = 0;
+};
+
+/// Where the chunks and pieces of a file lie in it, by content.
+class LocalChunks {
+public:
+    struct Place {
+        int64_t offset = 0;
+        uint32_t size = 0;
+    };
+
+    /// Cuts the file at `path` by `rules`, hashing every chunk and piece.
+    /// False when it cannot be read or `cancel` (may be null) turns true.
+    bool scan(const std::string& path, const ChunkingRules& rules, const std::atomic<bool>* cancel);
+    const Place* chunk(const Sha256::Digest& hash) const;
+    const Place* piece(uint64_t tag, uint32_t size) const;
+
+private:
+    struct DigestHash {
+        size_t operator()(const Sha256::Digest& digest) const;
+    };
+    std::unordered_map<Sha256::Digest, Place, DigestHash> chunks_;
+    std::unordered_map<uint64_t, Place> pieces_;
+};
+
+/// Where each chunk of the new version comes from.
+struct ChunkSource {
+    enum class Kind { partial, local, pieces };
+    Kind kind = Kind::pieces;
+    /// `local`: where the chunk lies in the installed copy.
+    int64_t localOffset = 0;
+    /// `pieces`: the chunk's header, and for each piece where it lies in the
+    /// installed copy (-1: to fetch).
+    std::vector<PieceEntry> pieces;
+    std::vector<int64_t> pieceOffsets;
+};
+
+/// A byte range of a chunk file to fetch: its pieces `first` to `last`.
+struct PieceRun {
+    size_t first = 0;
+    size_t last = 0;
+    int64_t from = 0;
+    int64_t length = 0;
+};
+
+/// The whole plan of one file.
+struct DeltaPlan {
+    ChunkIndex index;
+    std::vector<ChunkSource> sources;
+    /// Chunks at the start of the partial file that are already right.
+    size_t partialChunks = 0;
+    /// Bytes fetched to make the plan (the index and the chunks' headers).
+    int64_t plannedBytes = 0;
+
+    /// Bytes still to fetch: the pieces no copy holds.
+    int64_t fetchBytes() const;
+    /// Bytes taken from the installed copy and the partial file.
+    int64_t reusedBytes() const;
+    /// The ranges to fetch of chunk `i`, adjacent pieces joined.
+    std::vector<PieceRun> runs(size_t i) const;
+};
+
+/// The number of chunks at the start of the file at `path` that match
+/// `index` (0 when there is no such file).
+size_t verifiedPrefix(const std::string& path, const ChunkIndex& index, const std::atomic<bool>* cancel);
+
+/// Plans the file of `index` given what `local` holds and the `partial`
+/// chunks already right; fetches the header of each chunk that is missing.
+/// Answers 0 or the reader's error code.
+int32_t planDelta(const ChunkIndex& index, const LocalChunks& local, size_t partial, ChunkStoreReader& store,
+                  DeltaPlan& plan);
+
+/// Writes the new version's chunks from the `plan.partialChunks`-th on:
+/// each chunk taken from `oldPath` or put together from its pieces,
+/// checked against its SHA-256 before `write` gets it. `fetched` hears the
+/// bytes of each range read from the store. Answers 0, the reader's error,
+/// `chunkMismatch` when the store's bytes are not the chunk,
+/// `localReadError` when the installed copy could not be read, or
+/// `writeError` when `write` failed.
+class DeltaAssembler {
+public:
+    static constexpr int32_t chunkMismatch = -1;
+    static constexpr int32_t localReadError = -2;
+    static constexpr int32_t writeError = -3;
+    using Write = std::function<bool(const std::string& bytes)>;
+    using Fetched = std::function<void(int64_t bytes)>;
+
+    DeltaAssembler(const DeltaPlan& plan, std::string oldPath, ChunkStoreReader& store)
+        : plan_(plan), oldPath_(std::move(oldPath)), store_(store) {}
+
+    int32_t run(const Write& write, const Fetched& fetched, const std::atomic<bool>* cancel);
+
+private:
+    int32_t fromPieces(size_t i, std::string& chunk, const Fetched& fetched);
+    int32_t wholeChunk(size_t i, std::string& chunk, const Fetched& fetched);
+    bool readLocal(int64_t offset, uint32_t size, std::string& out);
+
+    const DeltaPlan& plan_;
+    std::string oldPath_;
+    ChunkStoreReader& store_;
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, Closer> old_;
+};
