@@ -174,12 +174,14 @@ bool HttpConnection::sendPostHeader(const std::string& host, const std::string& 
     return out_.good();
 }
 
-bool HttpConnection::sendGet(const std::string& host, const std::string& path, int64_t rangeFrom) {
-    return writeGet(host, path, rangeFrom) && readResponseHead();
+bool HttpConnection::sendGet(const std::string& host, const std::string& path, int64_t rangeFrom,
+                             int64_t rangeTo) {
+    return writeGet(host, path, rangeFrom, rangeTo) && readResponseHead();
 }
 
-bool HttpConnection::sendGetRequest(const std::string& host, const std::string& path, int64_t rangeFrom) {
-    if (!writeGet(host, path, rangeFrom))
+bool HttpConnection::sendGetRequest(const std::string& host, const std::string& path, int64_t rangeFrom,
+                                    int64_t rangeTo) {
+    if (!writeGet(host, path, rangeFrom, rangeTo))
         return false;
     out_.flush();
     if (!out_.good()) {
@@ -189,7 +191,8 @@ bool HttpConnection::sendGetRequest(const std::string& host, const std::string& 
     return true;
 }
 
-bool HttpConnection::writeGet(const std::string& host, const std::string& path, int64_t rangeFrom) {
+bool HttpConnection::writeGet(const std::string& host, const std::string& path, int64_t rangeFrom,
+                              int64_t rangeTo) {
     if (!socket_->connected || !requestAllowed(host, path, std::string()))
         return false;
     if (!discardUnreadBody()) {
@@ -203,7 +206,8 @@ bool HttpConnection::writeGet(const std::string& host, const std::string& path, 
     writeCommonHeaders(head, host);
     rangeAsked_ = rangeFrom >= 0;
     if (rangeAsked_)
-        head += "Range: bytes=" + std::to_string(rangeFrom) + "-\r\n";
+        head += "Range: bytes=" + std::to_string(rangeFrom) + "-" +
+                (rangeTo >= rangeFrom ? std::to_string(rangeTo) : std::string()) + "\r\n";
     for (const auto& [name, value] : requestHeaders)
         head += name + ":" + value + "\r\n";
     head += "\r\n";

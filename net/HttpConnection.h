@@ -51,12 +51,14 @@ public:
                         const std::string& contentType);
     /// Sends a GET and reads the response head; true only for status 200,
     /// or 206 for a range request. `rangeFrom` 0 or more asks for the bytes
-    /// from that offset on ("Range: bytes=N-").
-    bool sendGet(const std::string& host, const std::string& path, int64_t rangeFrom = -1);
+    /// from that offset on ("Range: bytes=N-"); `rangeTo` at or above it
+    /// also names the last byte ("Range: bytes=N-M").
+    bool sendGet(const std::string& host, const std::string& path, int64_t rangeFrom = -1, int64_t rangeTo = -1);
     /// Sends a GET at once without waiting for its answer, whose head
     /// `readResponseHead` reads later; the previous body must have been read
     /// to its end. False when it could not be sent.
-    bool sendGetRequest(const std::string& host, const std::string& path, int64_t rangeFrom = -1);
+    bool sendGetRequest(const std::string& host, const std::string& path, int64_t rangeFrom = -1,
+                        int64_t rangeTo = -1);
     /// Flushes the request, reads the response head and arms the body limit.
     /// True only for status 200, or for 206 when the request asked for a
     /// range. A malformed or oversized head closes the connection and
@@ -87,7 +89,7 @@ private:
     bool requestAllowed(const std::string& host, const std::string& path, const std::string& contentType);
     bool discardUnreadBody();
     // Writes a GET head into the output buffer.
-    bool writeGet(const std::string& host, const std::string& path, int64_t rangeFrom);
+    bool writeGet(const std::string& host, const std::string& path, int64_t rangeFrom, int64_t rangeTo);
     bool readHead();
     void writeCommonHeaders(std::string& head, const std::string& host);
 

@@ -40,7 +40,7 @@ HttpConnection* ServerLink::ensureConnection() {
     return connection_.get();
 }
 
-bool ServerLink::get(const std::string& path, int64_t rangeFrom) {
+bool ServerLink::get(const std::string& path, int64_t rangeFrom, int64_t rangeTo) {
     if (!sentAhead_.empty()) {
         const bool sent = sentAhead_ == path && rangeFrom < 0 && connection_ != nullptr;
         sentAhead_.clear();
@@ -67,7 +67,7 @@ bool ServerLink::get(const std::string& path, int64_t rangeFrom) {
     const bool reused = requestsOnConnection_ > 0;
     ++requestsOnConnection_;
     connection->status = 0; // stays 0 unless an answer's head arrives
-    if (connection->sendGet(location_.host, path, rangeFrom))
+    if (connection->sendGet(location_.host, path, rangeFrom, rangeTo))
         return true;
     // A kept-alive connection that the server has closed in the meantime
     // fails before any byte of an answer: the request goes once more on a
@@ -78,7 +78,7 @@ bool ServerLink::get(const std::string& path, int64_t rangeFrom) {
         if (connection == nullptr)
             return false;
         ++requestsOnConnection_;
-        return connection->sendGet(location_.host, path, rangeFrom);
+        return connection->sendGet(location_.host, path, rangeFrom, rangeTo);
     }
     return false;
 }

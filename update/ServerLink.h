@@ -30,7 +30,8 @@ public:
     /// when `rangeFrom` (0 or more) asks for the bytes from that offset on.
     /// A request sent ahead for this path is answered instead. Without an
     /// answer, `connection()->status` is 0.
-    bool get(const std::string& path, int64_t rangeFrom = -1);
+    /// `rangeTo` at or above `rangeFrom` also names the last byte wanted.
+    bool get(const std::string& path, int64_t rangeFrom = -1, int64_t rangeTo = -1);
     /// Sends the GET of `path` now, to be answered by the next `get` of it;
     /// false when it could not be sent (the next `get` then sends it).
     bool sendAhead(const std::string& path);
