@@ -3,6 +3,7 @@
 #include "net/Ed25519.h"
 #include "platform/FileSystem.h"
 #include "platform/PrivateFile.h"
+#include "update/ChunkFormats.h"
 #include "update/ManifestSignature.h"
 #include "update/PendingFile.h"
 
@@ -79,6 +80,35 @@ bool previousSerial(const std::string& signaturePath, int64_t& serial, std::stri
     return true;
 }
 
+// Writes the signature file of `path` with the report's serial and expiry.
+// A file that `optional` allows to be missing has no signature file then
+// (an old one is removed).
+bool signWithSerial(const std::string& path, bool optional, const Ed25519PrivateKey& key, SignatureReport& report) {
+    const std::string signaturePath = path + signatureSuffix;
+    std::string bytes, text;
+    if (optional && platform::fileKind(path) == platform::FileKind::missing) {
+        if (platform::fileKind(signaturePath) != platform::FileKind::missing && !platform::removeFile(signaturePath)) {
+            report.error = "cannot remove " + signaturePath;
+            return false;
+        }
+        return true;
+    }
+    if (!readWholeFile(path, bytes)) {
+        report.error = "cannot read " + path;
+        return false;
+    }
+    if (!makeManifestSignature(key, report.serial, report.hasExpiry ? &report.expires : nullptr, bytes, text)) {
+        report.error = "cannot sign " + path;
+        return false;
+    }
+    PendingFile file;
+    if (!file.open(signaturePath) || !file.write(text.data(), text.size()) || !file.commit(true)) {
+        report.error = "cannot write " + signaturePath;
+        return false;
+    }
+    return true;
+}
+
 std::string signaturePathIn(const std::string& outDir) {
     return outDir + "/checklist.txt" + signatureSuffix;
 }
@@ -137,18 +167,10 @@ bool signPublication(const std::string& outDir, const Ed25519PrivateKey& key, in
         report.hasExpiry = true;
         report.expires = now + int64_t(expiresDays) * 86400;
     }
-    std::string text;
-    if (!makeManifestSignature(key, report.serial, report.hasExpiry ? &report.expires : nullptr, manifest,
-                               text)) {
-        report.error = "cannot sign " + manifestPath;
-        return false;
-    }
-    PendingFile file;
-    if (!file.open(signaturePath) || !file.write(text.data(), text.size()) || !file.commit(true)) {
-        report.error = "cannot write " + signaturePath;
-        return false;
-    }
-    return true;
+    // The chunk list is signed first, with the manifest's serial: a launcher
+    // takes a list only with the serial of the manifest it accepted.
+    return signWithSerial(outDir + "/" + chunkListName, true, key, report) &&
+           signWithSerial(manifestPath, false, key, report);
 }
 
 bool publishSignedRelease(const std::string& sourceDir, const std::string& outDir, const std::string& keyFile,
