@@ -203,7 +203,7 @@ bool ChunkStoreWriter::storeFile(const std::string& source, Sha256::Digest& inde
     return !claim(relative) || writeStoreFile(relative, bytes, error);
 }
 
-bool ChunkStoreWriter::finish(const ChunkList& list, std::string& error) {
+bool ChunkStoreWriter::writeList(const ChunkList& list, std::string& error) {
     std::set<std::string> keep;
     for (const auto& entry : list) {
         const std::string relative = chunkIndexPath(entry.second);
@@ -224,14 +224,14 @@ bool ChunkStoreWriter::finish(const ChunkList& list, std::string& error) {
         error = "cannot write " + path;
         return false;
     }
-    prune(keep);
+    keep_ = std::move(keep);
     return true;
 }
 
-// Removes every chunk and index file of the store that `keep` does not
+// Removes every chunk and index file of the store that the list does not
 // name, with the temporary files a killed publisher left, and the chunk
 // folders that end up empty.
-void ChunkStoreWriter::prune(const std::set<std::string>& keep) {
+void ChunkStoreWriter::prune() {
     const std::string store = publication_ + "/" + chunkStoreName;
     std::vector<platform::DirectoryEntry> folders;
     platform::listDirectory(store, folders);
@@ -244,7 +244,7 @@ void ChunkStoreWriter::prune(const std::set<std::string>& keep) {
             const std::string relative = std::string(chunkStoreName) + "/" + folder.name + "/" + file.name;
             const bool ours = endsWith(file.name, ".chunk") || endsWith(file.name, ".idx") ||
                               endsWith(file.name, PendingFile::suffix);
-            if (file.kind != platform::FileKind::file || !ours || keep.count(relative) > 0)
+            if (file.kind != platform::FileKind::file || !ours || keep_.count(relative) > 0)
                 continue;
             const std::string path = publication_ + "/" + relative;
             std::error_code ec;

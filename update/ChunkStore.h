@@ -46,9 +46,11 @@ public:
     /// Cuts the file at `source` into chunks, stores those the store lacks,
     /// and stores the file's index, whose SHA-256 it answers in `index`.
     bool storeFile(const std::string& source, Sha256::Digest& index, std::string& error);
-    /// Writes the list, then removes the indexes it does not name and the
-    /// chunks no listed index names.
-    bool finish(const ChunkList& list, std::string& error);
+    /// Writes the list (replacing the old one in one step).
+    bool writeList(const ChunkList& list, std::string& error);
+    /// Removes the indexes the list written does not name and the chunks no
+    /// listed index names: once nothing served names them any more.
+    void prune();
 
     ChunkStoreGrowth growth() const;
 
@@ -57,11 +59,11 @@ private:
     bool claim(const std::string& name);
     bool storeChunk(const uint8_t* data, size_t size, ChunkEntry& chunk, std::string& error);
     bool writeStoreFile(const std::string& relative, const std::string& bytes, std::string& error);
-    void prune(const std::set<std::string>& keep);
 
     std::string publication_;
     ChunkingRules rules_;
     mutable std::mutex mutex_;
     std::set<std::string> present_; // relative paths of the chunk and index files
+    std::set<std::string> keep_;    // what the list written names
     ChunkStoreGrowth growth_;
 };

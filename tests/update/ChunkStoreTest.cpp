@@ -57,7 +57,8 @@ struct Store {
         EXPECT_TRUE(writer.open(error)) << error;
         for (const auto& [path, source] : sources)
             EXPECT_TRUE(writer.storeFile(source, list[path], error)) << error;
-        EXPECT_TRUE(writer.finish(list, error)) << error;
+        EXPECT_TRUE(writer.writeList(list, error)) << error;
+        writer.prune();
         return writer.growth();
     }
 };
