@@ -19,9 +19,6 @@ public:
     /// A file goes whole when its delta would fetch more than this share of
     /// its packed size.
     static constexpr double wholeFileShare = 0.7;
-    /// The name of the file a delta is put together in, beside the
-    /// destination; it survives an interrupted run.
-    static constexpr const char* partialSuffix = ".moravo-delta";
 
     /// `link` and `cancel` (not owned) outlive the catalog.
     DeltaCatalog(ServerLink& link, const std::atomic<bool>& cancel) : link_(link), cancel_(cancel) {}

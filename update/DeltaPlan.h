@@ -15,6 +15,10 @@
 #include <utility>
 #include <vector>
 
+/// The file a delta is put together in, beside its destination: it survives
+/// an interrupted run, whose chunks the next run keeps.
+constexpr const char* deltaFileSuffix = ".moravo-delta";
+
 /// Reads byte ranges of the chunk store's files. `length` -1 reads the file
 /// to its end. Answers 0 or an update error code.
 class ChunkStoreReader {

@@ -1,6 +1,7 @@
 #include "update/Leftovers.h"
 
 #include "platform/FileSystem.h"
+#include "update/DeltaPlan.h"
 #include "update/InstallScanner.h"
 #include "update/PendingFile.h"
 #include "update/ResumeFile.h"
@@ -28,6 +29,8 @@ std::string withoutSuffix(const std::string& text, const char* suffix) {
 bool stillUsed(const LeftoverRules& rules, const std::map<std::string, const ManifestEntry*>& destinations,
                const std::string& relative) {
     const std::string full = rules.installDir + "/" + relative;
+    if (endsWith(relative, deltaFileSuffix))
+        return destinations.count(withoutSuffix(relative, deltaFileSuffix)) != 0;
     if (endsWith(relative, ResumeFile::suffix)) {
         auto wanted = rules.wanted.find(withoutSuffix(relative, ResumeFile::suffix));
         return wanted != rules.wanted.end() && rules.resumeThreshold > 0 &&
@@ -61,7 +64,8 @@ int removeLeftovers(const LeftoverRules& rules) {
     InstallScanner(rules.installDir).list(files);
     int removed = 0;
     for (const std::string& relative : files) {
-        if (!endsWith(relative, PendingFile::suffix) && !endsWith(relative, ResumeFile::suffix))
+        if (!endsWith(relative, PendingFile::suffix) && !endsWith(relative, ResumeFile::suffix) &&
+            !endsWith(relative, deltaFileSuffix))
             continue;
         if (stillUsed(rules, destinations, relative))
             continue;

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
+#include "update/DeltaPlan.h"
 #include "update/PendingFile.h"
 #include "update/ResumeFile.h"
 
@@ -142,9 +143,10 @@ bool endsWith(const std::string& text, const std::string& tail) {
 bool isWorkingName(const std::string& component, bool atRoot) {
     static const std::string part = platform::foldCase(PendingFile::suffix);
     static const std::string resume = platform::foldCase(ResumeFile::suffix);
+    static const std::string delta = platform::foldCase(deltaFileSuffix);
     static const std::string serial = platform::foldCase(serialFileName);
     const std::string name = platform::foldCase(component);
-    return endsWith(name, part) || endsWith(name, resume) || (atRoot && name == serial);
+    return endsWith(name, part) || endsWith(name, resume) || endsWith(name, delta) || (atRoot && name == serial);
 }
 
 } // namespace

@@ -71,7 +71,7 @@ bool writeManifest(const std::string& path, const Manifest& manifest);
 /// holds as a plain file (no device name, colon, forbidden character, or
 /// trailing dot or blank in any component) and that is not one of the
 /// updater's own working names ("*.moravo-part", "*.moravo-resume",
-/// "checklist.serial"), in any letter case. The publisher and the updater
+/// "*.moravo-delta", "checklist.serial"), in any letter case. The publisher and the updater
 /// both apply it, on every system. The answer is a static text.
 const char* manifestPathProblem(const std::string& path);
 
