@@ -101,7 +101,7 @@ bool InstallScanner::scan(Manifest& manifest, UScannerListener* listener) {
     manifest.clear();
     error_ = 0;
     if (listener_ != nullptr)
-        listener_->onStage(1);
+        listener_->onStage(UpdateStage::listingFiles);
     std::vector<std::string> paths;
     if (!enumerate(base_, paths)) {
         error_ = openFailed;
@@ -109,7 +109,7 @@ bool InstallScanner::scan(Manifest& manifest, UScannerListener* listener) {
     }
     if (listener_ != nullptr) {
         listener_->onScanBegin(static_cast<int32_t>(paths.size()));
-        listener_->onStage(2);
+        listener_->onStage(UpdateStage::hashingFiles);
     }
     const size_t count = paths.size();
     auto work = std::make_shared<HashWork>(std::move(paths), stop_);
