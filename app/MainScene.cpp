@@ -206,7 +206,7 @@ bool MainScene::update() {
 
 // [listener] ----------------------------------------------------------------
 
-void MainScene::onStage(int32_t stage) {
+void MainScene::onStage(UpdateStage stage) {
     MutexLock guard(mutex_);
     if (const char* text = stageText(stage))
         statusText = text;

@@ -8,7 +8,7 @@
 #include "net/StreamBuf.h"
 #include "net/UrlEscape.h"
 #include "platform/FileSystem.h"
-#include "platform/Thread.h"
+#include "support/Workers.h"
 #include "update/Manifest.h"
 #include "update/SafePaths.h"
 #include "update/UpdateLog.h"
@@ -110,14 +110,13 @@ DownloadLane::~DownloadLane() = default;
 
 void DownloadLane::launch(std::unique_ptr<DownloadLane> lane) {
     lane->queue_->laneStarted();
-    uint32_t id = 0;
-    DownloadLane* raw = lane.release();
-    if (!platform::startThread(&DownloadLane::entry, raw, id))
-        entry(raw); // without a thread of its own the lane works here
+    // Without a thread of its own the lane works here. The thread's body is
+    // the lane's one owner, and hands it to `run`.
+    support::runOnThreadOrHere(
+        [owner = std::shared_ptr<DownloadLane>(std::move(lane))]() mutable { run(std::move(owner)); });
 }
 
-void DownloadLane::entry(void* raw) {
-    std::unique_ptr<DownloadLane> lane(static_cast<DownloadLane*>(raw));
+void DownloadLane::run(std::shared_ptr<DownloadLane> lane) {
     lane->work();
     // The lane's files and connection are closed before the run hears that
     // it ended; the queue outlives that call.

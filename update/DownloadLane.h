@@ -78,7 +78,8 @@ private:
     // Where the compressed bytes of a pass come from.
     class Source;
 
-    static void entry(void* lane);
+    // The body of the lane's thread: the lane ends before the run hears it.
+    static void run(std::shared_ptr<DownloadLane> lane);
     void work();
     // Downloads one claimed file and tells the queue how it ended; `claimed`
     // gets the next file when its request was sent ahead.

@@ -46,7 +46,7 @@ int32_t clamp32(int64_t value) {
 // The listener used when the caller gives none.
 class SilentListener : public UpdaterListener {
 public:
-    void onStage(int32_t) override {}
+    void onStage(UpdateStage) override {}
     void onScanBegin(int32_t) override {}
     void onScanStep(const std::string&) override {}
     void onDownloadBegin(int32_t, int32_t, int32_t, int32_t) override {}
@@ -191,7 +191,7 @@ void Updater::run() {
 }
 
 bool Updater::updateFiles() {
-    listener_->onStage(6);
+    listener_->onStage(UpdateStage::updating);
     std::error_code ec;
     fs::remove(platform::filePath(localManifestPath_), ec);
     totalDownload_ = totalSize_ = neededDownload_ = neededSize_ = doneDownload_ = doneSize_ = 0;
@@ -295,7 +295,7 @@ bool Updater::readLocalManifest() {
     local_.clear();
     localFromFile_ = false;
     if (!ignoreLocalManifest && platform::fileKind(localManifestPath_) == platform::FileKind::file) {
-        listener_->onStage(3);
+        listener_->onStage(UpdateStage::readingLocalManifest);
         std::ifstream in(platform::filePath(localManifestPath_), std::ios::binary);
         if (in && readManifest(in, local_)) {
             localFromFile_ = true;
@@ -303,7 +303,7 @@ bool Updater::readLocalManifest() {
         }
         local_.clear();
     }
-    listener_->onStage(4);
+    listener_->onStage(UpdateStage::checkingInstallation);
     InstallScanner scanner(installDir_, manifestName_);
     for (const std::string& pattern : excludes_)
         scanner.addExclude(pattern);
@@ -316,7 +316,7 @@ bool Updater::readLocalManifest() {
 }
 
 bool Updater::fetchPublishedManifest() {
-    listener_->onStage(5);
+    listener_->onStage(UpdateStage::fetchingManifest);
     published_.clear();
     signatureProblem_ = SignatureProblem::none;
     signatureRefusal_.clear();
