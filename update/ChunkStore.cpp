@@ -260,6 +260,17 @@ void ChunkStoreWriter::prune() {
     }
 }
 
+bool ChunkStoreWriter::holds(const std::string& relative) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return present_.count(relative) > 0;
+}
+
+void readChunkList(const std::string& publication, ChunkList& list) {
+    std::string text;
+    if (!readWhole(publication + "/" + chunkListName, text) || !decodeChunkList(text, list))
+        list.clear();
+}
+
 ChunkStoreGrowth ChunkStoreWriter::growth() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return growth_;

@@ -53,6 +53,8 @@ public:
     void prune();
 
     ChunkStoreGrowth growth() const;
+    /// True when the store holds the file (`relative` to the publication).
+    bool holds(const std::string& relative) const;
 
 private:
     // True when the caller is the first to want `name` stored.
@@ -67,3 +69,7 @@ private:
     std::set<std::string> keep_;    // what the list written names
     ChunkStoreGrowth growth_;
 };
+
+/// Reads the list of the store of `publication`; empty when there is none
+/// or it cannot be read.
+void readChunkList(const std::string& publication, ChunkList& list);

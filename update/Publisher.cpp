@@ -3,6 +3,7 @@
 #include "net/Md5.h"
 #include "platform/FileSystem.h"
 #include "support/Workers.h"
+#include "update/ChunkStore.h"
 #include "update/InstallScanner.h"
 #include "update/Manifest.h"
 #include "update/ManifestRules.h"
@@ -228,6 +229,8 @@ struct PublishTask {
     // Results.
     bool done = false;
     bool kept = false;
+    bool chunked = false;
+    Sha256::Digest index{}; // of a chunked file
     std::string error;
     ManifestEntry entry;
 };
@@ -244,12 +247,18 @@ struct PublishWork {
     std::condition_variable changed;
     // Made while folders of the output are created.
     std::mutex layout;
+    // The chunk store large files are cut into; null when there is none.
+    std::unique_ptr<ChunkStoreWriter> store;
+    bool cutting = false; // large files go into the store
+    ChunkList previousList;
 
     // A helper's body: it works until no file is left or the run ends.
     void help() {
         while (doOne()) {
         }
     }
+
+    bool keptIndex(const std::string& path, bool kept, Sha256::Digest& index) const;
 
     bool doOne() {
         if (stopping)
@@ -287,15 +296,31 @@ struct PublishWork {
             entry.size = size;
             entry.packedSize = packed;
         }
+        Sha256::Digest index{};
+        const bool chunked = error.empty() && cutting && entry.size >= chunkedFileThreshold;
+        if (chunked && !keptIndex(task.path, kept, index))
+            store->storeFile(source, index, error);
         std::lock_guard<std::mutex> guard(mutex);
         task.done = true;
         task.kept = kept;
+        task.chunked = chunked;
+        task.index = index;
         task.error = error;
         task.entry = entry;
         changed.notify_all();
         return true;
     }
 };
+
+// The index of an unchanged file that the earlier publication listed, when
+// the store still holds it: the file need not be cut again.
+bool PublishWork::keptIndex(const std::string& path, bool kept, Sha256::Digest& index) const {
+    auto listed = previousList.find(path);
+    if (!kept || listed == previousList.end() || !store->holds(chunkIndexPath(listed->second)))
+        return false;
+    index = listed->second;
+    return true;
+}
 
 int defaultJobs() {
     const unsigned cores = std::thread::hardware_concurrency();
@@ -422,6 +447,38 @@ std::string compressAll(const std::shared_ptr<PublishWork>& work, int jobs, int6
     return failure;
 }
 
+// Opens the chunk store when the release has a file to cut, or an earlier
+// publication left a store (which a release without such files empties).
+std::string openChunkStore(PublishWork& work, const PublishOptions& options) {
+    bool wanted = false;
+    for (const PublishTask& task : work.tasks)
+        wanted = wanted || (options.chunkStore && task.size >= chunkedFileThreshold);
+    const std::string folder = work.outDir + "/" + chunkStoreName;
+    if (!wanted && platform::fileKind(folder) != platform::FileKind::directory)
+        return std::string();
+    work.store = std::make_unique<ChunkStoreWriter>(work.outDir);
+    std::string error;
+    if (!work.store->open(error))
+        return error;
+    work.cutting = options.chunkStore;
+    readChunkList(work.outDir, work.previousList);
+    return std::string();
+}
+
+// Writes the store's list of the release's chunked files.
+std::string writeChunkList(PublishWork& work, PublishReport& report) {
+    ChunkList list;
+    for (const PublishTask& task : work.tasks) {
+        if (task.chunked) {
+            list[task.path] = task.index;
+            ++report.chunkedFiles;
+        }
+    }
+    std::string error;
+    work.store->writeList(list, error);
+    return error;
+}
+
 // The new manifest, counted into `report`.
 Manifest releaseManifest(const std::vector<PublishTask>& tasks, PublishReport& report) {
     Manifest release;
@@ -484,11 +541,18 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
     work->sourceDir = sourceDir;
     work->outDir = outDir;
     const int64_t total = planWork(*work, paths, previous);
+    report.error = openChunkStore(*work, options);
+    if (!report.error.empty())
+        return false;
     const int jobs = options.jobs > 0 ? options.jobs : defaultJobs();
     report.error = compressAll(work, jobs, total, onFile, options);
     if (!report.error.empty())
         return false;
 
+    if (work->store != nullptr)
+        report.error = writeChunkList(*work, report);
+    if (!report.error.empty())
+        return false;
     const Manifest release = releaseManifest(work->tasks, report);
     if (!writeManifest(manifestPath, release)) {
         report.error = "cannot write " + manifestPath;
@@ -499,5 +563,9 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
         std::ofstream(platform::filePath(current), std::ios::binary);
     // Only now that the new manifest is served are the old files removed.
     pruneOutput(outDir, release, report, onFile);
+    if (work->store != nullptr) {
+        work->store->prune();
+        report.chunks = work->store->growth();
+    }
     return true;
 }

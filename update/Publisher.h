@@ -1,4 +1,6 @@
 #pragma once
+#include "update/ChunkStore.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -10,6 +12,9 @@ struct PublishOptions {
     /// Hears, on the calling thread, the bytes of the release read so far
     /// and the bytes in all, as they grow.
     std::function<void(int64_t done, int64_t total)> onProgress;
+    /// Cuts files of `chunkedFileThreshold` bytes and more into the chunk
+    /// store, for delta updates. Off, a store already there is emptied.
+    bool chunkStore = true;
 };
 
 /// What `publishRelease` did.
@@ -20,6 +25,8 @@ struct PublishReport {
     int32_t removed = 0;    // .zz files of files no longer published, removed
     int64_t bytes = 0;      // installed size of the release
     int64_t packedBytes = 0;
+    int32_t chunkedFiles = 0;  // files listed in the chunk store
+    ChunkStoreGrowth chunks;   // what the store gained and lost
     std::string error; // why the run failed; empty on success
 };
 

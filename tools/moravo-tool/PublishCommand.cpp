@@ -1,8 +1,10 @@
-// moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--sign PRIVATE_FILE
-// [--expires DAYS]]: makes OUT_DIR servable by any static HTTP/1.1 server as
-// the update location of the release in SRC_DIR, compressing N files at once
-// (one per core by default); signed, OUT_DIR/checklist.txt.sig is written
-// after the manifest. On a terminal a progress line follows the work.
+// moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--sign
+// PRIVATE_FILE [--expires DAYS]]: makes OUT_DIR servable by any static
+// HTTP/1.1 server as the update location of the release in SRC_DIR,
+// compressing N files at once (one per core by default) and cutting large
+// files into the chunk store for delta updates (unless --no-chunks);
+// signed, OUT_DIR/checklist.txt.sig is written after the manifest. On a
+// terminal a progress line follows the work.
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
@@ -23,8 +25,8 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--sign PRIVATE_FILE [--expires "
-                 "DAYS]]\n");
+                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--sign PRIVATE_FILE "
+                 "[--expires DAYS]]\n");
     return 2;
 }
 
@@ -79,6 +81,8 @@ int runPublish(int argc, char** argv) {
                 return 2;
             }
             options.jobs = static_cast<int>(jobs);
+        } else if (word == "--no-chunks") {
+            options.chunkStore = false;
         } else if (word == "--sign" && i + 1 < argc) {
             keyFile = platform::utf8FromSystemPath(argv[++i]);
         } else if (word == "--expires" && i + 1 < argc) {
@@ -118,6 +122,15 @@ int runPublish(int argc, char** argv) {
     std::printf("%d files, %lld bytes (%lld packed): %d compressed, %d unchanged, %d removed\n", report.files,
                 static_cast<long long>(report.bytes), static_cast<long long>(report.packedBytes),
                 report.compressed, report.kept, report.removed);
+    const ChunkStoreGrowth& store = report.chunks;
+    if (report.chunkedFiles > 0 || store.chunksPruned > 0)
+        std::printf("chunk store: %d files in chunks; %llu chunks added (%llu bytes), %llu reused, %llu "
+                    "pruned (%llu bytes)\n",
+                    report.chunkedFiles, static_cast<unsigned long long>(store.chunksAdded),
+                    static_cast<unsigned long long>(store.bytesAdded),
+                    static_cast<unsigned long long>(store.chunksReused),
+                    static_cast<unsigned long long>(store.chunksPruned),
+                    static_cast<unsigned long long>(store.bytesPruned));
     if (!keyFile.empty()) {
         std::printf("signed: serial %lld", static_cast<long long>(signature.serial));
         if (signature.hasExpiry)
