@@ -169,26 +169,37 @@ bool DownloadLane::resumable(const ManifestEntry& entry) const {
 // [2] one file ----------------------------------------------------------------------
 
 void DownloadLane::download(size_t index, int64_t& claimed) {
-    Transfer transfer(settings_.engine);
     int32_t error = 0;
+    if (const DeltaPlan* plan = queue_->delta(index)) {
+        if (std::optional<Outcome> outcome = downloadDelta(index, *plan, error)) {
+            queue_->finish(index, stateOf(*outcome), error, *outcome == Outcome::success && staged(index));
+            return;
+        }
+        error = 0;
+    }
+    Transfer transfer(settings_.engine);
     const Outcome outcome = attempts(transfer, index, claimed, error);
     // Every byte handed to the writer is written before the file is dropped.
     std::string ignored;
     writer_->finish(ignored);
-    bool staged = false;
-    if (outcome == Outcome::success) {
-        staged = !settings_.stagingDir.empty() && settings_.selfFiles.count(queue_->path(index)) != 0;
-    } else {
+    if (outcome != Outcome::success) {
         transfer.out.discard();
         // Folders are made for the file but kept only once it is in place: a
         // run that fails or is cancelled leaves no empty folder behind.
         std::lock_guard<std::mutex> layout(queue_->layoutMutex());
         removeCreatedDirectories(transfer.created);
     }
-    const DownloadQueue::State state = outcome == Outcome::success   ? DownloadQueue::State::done
-                                       : outcome == Outcome::failure ? DownloadQueue::State::failed
-                                                                     : DownloadQueue::State::cancelled;
-    queue_->finish(index, state, error, staged);
+    queue_->finish(index, stateOf(outcome), error, outcome == Outcome::success && staged(index));
+}
+
+DownloadQueue::State DownloadLane::stateOf(Outcome outcome) {
+    return outcome == Outcome::success   ? DownloadQueue::State::done
+           : outcome == Outcome::failure ? DownloadQueue::State::failed
+                                         : DownloadQueue::State::cancelled;
+}
+
+bool DownloadLane::staged(size_t index) const {
+    return !settings_.stagingDir.empty() && settings_.selfFiles.count(queue_->path(index)) != 0;
 }
 
 bool DownloadLane::startTransfer(Transfer& transfer, size_t index) {
@@ -561,6 +572,9 @@ void DownloadLane::sendNextRequest(HttpConnection& connection, int64_t& claimed)
     // A file with bytes kept from an earlier run asks only for the rest,
     // which is known once its kept bytes are read.
     const std::string& path = queue_->path(static_cast<size_t>(claimed));
+    // A file put together from chunks makes its own requests.
+    if (queue_->delta(static_cast<size_t>(claimed)) != nullptr)
+        return;
     std::error_code ec;
     if (resumable(queue_->entry(static_cast<size_t>(claimed))) &&
         fs::exists(platform::filePath(keptPath(path)), ec))

@@ -16,6 +16,7 @@
 #include <vector>
 
 class HttpConnection;
+struct DeltaPlan;
 class WriteBehind;
 #ifdef MORAVO_HAVE_LIBDEFLATE
 struct libdeflate_decompressor;
@@ -84,6 +85,9 @@ private:
     // Downloads one claimed file and tells the queue how it ended; `claimed`
     // gets the next file when its request was sent ahead.
     void download(size_t index, int64_t& claimed);
+    static DownloadQueue::State stateOf(Outcome outcome);
+    // Whether the file goes to the staging folder.
+    bool staged(size_t index) const;
     Outcome attempts(Transfer& transfer, size_t index, int64_t& claimed, int32_t& error);
     // Opens the file anew (and the kept bytes, for a resumable one);
     // false when it cannot be opened.
@@ -114,6 +118,13 @@ private:
     // destination was held) is put in place now without being fetched; no
     // answer when there is none.
     std::optional<Outcome> installVerified(PendingFile& out, size_t index, int32_t& error);
+    // Puts the file together from its installed copy and the chunk store as
+    // `plan` says, verifies it and puts it in place; no answer when it is to
+    // be downloaded whole instead.
+    std::optional<Outcome> downloadDelta(size_t index, const DeltaPlan& plan, int32_t& error);
+    // How a delta ended: `result` the assembler's, `verified` whether the
+    // file has its published size and digest.
+    std::optional<Outcome> finishDelta(size_t index, int32_t result, bool verified, int32_t& error);
     // Renames the finished file over its destination, trying again while
     // the destination is held; a destination still held keeps the file for
     // the next run and fails it with 48.

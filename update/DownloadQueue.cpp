@@ -142,3 +142,8 @@ bool DownloadQueue::staged(size_t index) const {
     std::lock_guard<std::mutex> guard(mutex_);
     return jobs_[index].staged;
 }
+
+int64_t DownloadQueue::fetched(size_t index) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return jobs_[index].compressed;
+}

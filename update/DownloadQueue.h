@@ -5,12 +5,14 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 class ServerLink;
+struct DeltaPlan;
 
 /// The files of one run that must be downloaded, in manifest order, shared
 /// by the lanes that fetch them (each claims the next file in order) and the
@@ -24,6 +26,9 @@ public:
     struct Job {
         std::string path;
         ManifestEntry entry;
+        /// The delta plan of a file put together from its installed copy and
+        /// the chunk store; null for a file downloaded whole.
+        std::shared_ptr<const DeltaPlan> delta;
         // Guarded by the queue's mutex from here on.
         State state = State::waiting;
         std::vector<int32_t> errors; // the codes of failed attempts, in order
@@ -48,6 +53,9 @@ public:
     /// The path and entry of a job (they never change).
     const std::string& path(size_t index) const { return jobs_[index].path; }
     const ManifestEntry& entry(size_t index) const { return jobs_[index].entry; }
+    const DeltaPlan* delta(size_t index) const { return jobs_[index].delta.get(); }
+    /// The bytes the job's lane fetched (its last attempt's).
+    int64_t fetched(size_t index) const;
 
     // For the lanes ------------------------------------------------------------
 

@@ -194,19 +194,6 @@ bool Updater::updateFiles() {
     listener_->onStage(UpdateStage::updating);
     std::error_code ec;
     fs::remove(platform::filePath(localManifestPath_), ec);
-    totalDownload_ = totalSize_ = neededDownload_ = neededSize_ = doneDownload_ = doneSize_ = 0;
-    for (const auto& [path, entry] : published_) {
-        totalDownload_ += downloadSize(entry);
-        totalSize_ += entry.size;
-        auto local = local_.find(path);
-        if (local == local_.end() || local->second.hash != entry.hash) {
-            neededDownload_ += downloadSize(entry);
-            neededSize_ += entry.size;
-        }
-    }
-    listener_->onDownloadBegin(clamp32(totalDownload_), clamp32(totalSize_), clamp32(neededDownload_),
-                               clamp32(neededSize_));
-
     std::vector<const std::string*> wanted;
     // What earlier runs left behind goes, but for what these downloads use.
     LeftoverRules leftovers{installDir_, stagingDir_, selfFiles_, resumeThreshold_, {}};
@@ -218,6 +205,13 @@ bool Updater::updateFiles() {
         }
     }
     removeLeftovers(leftovers);
+    planDeltas(wanted);
+    if (cancel_) {
+        const Manifest known = knownManifest({});
+        endCancelled(&known);
+        return false;
+    }
+    countDownloads();
     std::set<std::string> done;
     const Downloads outcome = wanted.empty() ? Downloads::complete : download(wanted, done);
     if (outcome == Downloads::cancelled) {
@@ -241,6 +235,24 @@ bool Updater::updateFiles() {
     if (!writeLocalManifest(published_))
         error_ = writeError;
     return true;
+}
+
+// The bytes to download in all and for this run, told to the listener: a
+// file put together from chunks counts the bytes it fetches.
+void Updater::countDownloads() {
+    totalDownload_ = totalSize_ = neededDownload_ = neededSize_ = doneDownload_ = doneSize_ = 0;
+    for (const auto& [path, entry] : published_) {
+        totalDownload_ += downloadSize(entry);
+        totalSize_ += entry.size;
+        auto local = local_.find(path);
+        if (local == local_.end() || local->second.hash != entry.hash) {
+            auto delta = deltas_.find(path);
+            neededDownload_ += delta != deltas_.end() ? delta->second->fetchBytes() : downloadSize(entry);
+            neededSize_ += entry.size;
+        }
+    }
+    listener_->onDownloadBegin(clamp32(totalDownload_), clamp32(totalSize_), clamp32(neededDownload_),
+                               clamp32(neededSize_));
 }
 
 Manifest Updater::knownManifest(const std::set<std::string>& done) const {
@@ -399,6 +411,9 @@ Updater::Downloads Updater::download(const std::vector<const std::string*>& want
     for (size_t i = 0; i < wanted.size(); ++i) {
         jobs[i].path = *wanted[i];
         jobs[i].entry = published_.at(*wanted[i]);
+        auto delta = deltas_.find(jobs[i].path);
+        if (delta != deltas_.end())
+            jobs[i].delta = delta->second;
     }
     auto queue = std::make_shared<DownloadQueue>(std::move(jobs));
     {
@@ -488,6 +503,8 @@ Updater::Downloads Updater::download(const std::vector<const std::string*>& want
             continue;
         const std::string& path = queue->path(index);
         done.insert(path);
+        if (queue->delta(index) != nullptr)
+            deltaReport_.fetched += queue->fetched(index);
         if (queue->staged(index))
             ++stagedCount_;
         unsynced_.push_back(installDir_ + "/" + (queue->staged(index) ? stagingDir_ + "/" + path : path));

@@ -1,6 +1,7 @@
 #pragma once
 #include "net/Ed25519.h"
 #include "support/XThread.h"
+#include "update/DeltaPlan.h"
 #include "update/Inflater.h"
 #include "update/Manifest.h"
 #include "update/ManifestSignature.h"
@@ -11,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -122,6 +124,20 @@ public:
     bool removeObsolete = false;
     /// Scans the installation even when a local manifest exists (repair).
     bool ignoreLocalManifest = false;
+    /// Puts a changed file that the publication's chunk store indexes
+    /// together from its installed copy and the chunks it lacks; off, every
+    /// changed file is downloaded whole.
+    bool deltaUpdates = true;
+
+    /// What the delta updates of the last run did: the files put together
+    /// from chunks, the bytes fetched for them (indexes, chunk headers and
+    /// pieces) and the bytes taken from the installed copies.
+    struct DeltaReport {
+        int32_t files = 0;
+        int64_t fetched = 0;
+        int64_t reused = 0;
+    };
+    DeltaReport deltaReport() const { return deltaReport_; }
 
     /// 0, or the first fatal error of the last run (read it once the run
     /// has ended).
@@ -153,6 +169,11 @@ public:
     std::string serialPath() const { return installDir_ + "/" + serialFileName; }
 
 private:
+    // The delta plans of the files to download that have one; counted into
+    // `deltaReport_`.
+    void planDeltas(const std::vector<const std::string*>& wanted);
+    void countDownloads();
+
     void checkLocation();
     // Steps 6 to 9; false when the run already ended (cancelled).
     bool updateFiles();
@@ -198,6 +219,8 @@ private:
     // `local_` is the manifest the installation had (not a scan).
     bool localFromFile_ = false;
     Manifest published_;
+    std::map<std::string, std::shared_ptr<const DeltaPlan>> deltas_;
+    DeltaReport deltaReport_;
 
     bool signatureRequired_ = false;
     Ed25519PublicKey publicKey_;

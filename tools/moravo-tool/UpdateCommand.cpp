@@ -137,6 +137,11 @@ int runUpdate(int argc, char** argv) {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
 
+    const Updater::DeltaReport delta = updater.deltaReport();
+    if (delta.files > 0)
+        std::printf("%d files put together from chunks: %lld bytes fetched, %lld bytes reused from the "
+                    "installed copies\n",
+                    delta.files, static_cast<long long>(delta.fetched), static_cast<long long>(delta.reused));
     if (listener.finished())
         return listener.stagedCount() != 0 || stagingHoldsFiles() ? 3 : 0;
     const int32_t code = updater.error() != 0 ? updater.error() : int32_t(Updater::cancelled);

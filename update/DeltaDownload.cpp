@@ -1,0 +1,117 @@
+// DownloadLane: a file put together from its installed copy and the chunk
+// store, in a delta file beside its destination that an interrupted run
+// leaves for the next one, then verified and put in place as any download.
+#include "update/DownloadLane.h"
+
+#include "net/Md5.h"
+#include "platform/FileSync.h"
+#include "platform/FileSystem.h"
+#include "update/ChunkStoreLink.h"
+#include "update/DeltaPlan.h"
+#include "update/UpdateLog.h"
+#include "update/Updater.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Cuts the delta file after the chunks an earlier run verified, feeding
+// their bytes to `md5`, and opens it to append the rest; null when it
+// cannot.
+File openDeltaFile(const std::string& path, int64_t kept, Md5& md5) {
+    if (kept == 0)
+        return File(platform::openFile(path, "wb"));
+    std::error_code ec;
+    std::filesystem::resize_file(platform::filePath(path), static_cast<uintmax_t>(kept), ec);
+    File in(ec ? nullptr : platform::openFile(path, "rb"));
+    if (in == nullptr)
+        return nullptr;
+    std::vector<char> block(1 << 20);
+    int64_t read = 0;
+    for (size_t got; (got = std::fread(block.data(), 1, block.size(), in.get())) > 0; read += got)
+        md5.update(block.data(), got);
+    if (read != kept)
+        return nullptr;
+    return File(platform::openFile(path, "ab"));
+}
+
+} // namespace
+
+std::optional<DownloadLane::Outcome> DownloadLane::downloadDelta(size_t index, const DeltaPlan& plan,
+                                                                 int32_t& error) {
+    const std::string& path = queue_->path(index);
+    const ManifestEntry& entry = queue_->entry(index);
+    const std::string destination = destinationPath(path);
+    PendingFile out;
+    if (std::optional<Outcome> placed = installVerified(out, index, error))
+        return placed;
+    const std::string deltaPath = destination + deltaFileSuffix;
+    int64_t written = 0;
+    for (size_t i = 0; i < plan.partialChunks; ++i)
+        written += plan.index.chunks[i].size;
+    Md5 md5;
+    File file = openDeltaFile(deltaPath, written, md5);
+    if (file == nullptr) {
+        updateLog("update: cannot write %s; %s is downloaded whole", deltaPath.c_str(), path.c_str());
+        return std::nullopt;
+    }
+    ChunkStoreLink store(link_);
+    DeltaAssembler assembler(plan, settings_.installDir + "/" + path, store);
+    int64_t fetched = 0;
+    const int32_t result = assembler.run(
+        [&](const std::string& chunk) {
+            md5.update(chunk.data(), chunk.size());
+            written += static_cast<int64_t>(chunk.size());
+            queue_->progress(index, fetched, written);
+            return std::fwrite(chunk.data(), 1, chunk.size(), file.get()) == chunk.size();
+        },
+        [&](int64_t bytes) { fetched += bytes; }, &cancel_);
+    const bool closed = std::fclose(file.release()) == 0;
+    if (stopped(index))
+        return Outcome::cancelled;
+    return finishDelta(index, result == 0 && !closed ? DeltaAssembler::writeError : result,
+                       written == entry.size && md5.hexDigest() == entry.hash, error);
+}
+
+std::optional<DownloadLane::Outcome> DownloadLane::finishDelta(size_t index, int32_t result, bool verified,
+                                                               int32_t& error) {
+    const std::string& path = queue_->path(index);
+    const std::string destination = destinationPath(path);
+    const std::string deltaPath = destination + deltaFileSuffix;
+    if (result == DeltaAssembler::chunkMismatch) {
+        // The chunks before it were checked and stay for the next run.
+        updateLog("update: a chunk of %s is not what its index names", path.c_str());
+        error = Updater::downloadError;
+        return Outcome::failure;
+    }
+    if (result == DeltaAssembler::writeError) {
+        updateLog("update: cannot write %s", deltaPath.c_str());
+        error = Updater::writeError;
+        return Outcome::failure;
+    }
+    if (result != 0 || !verified) {
+        // The store could not be read, or its index does not make the
+        // published file: the file comes whole instead.
+        updateLog("update: %s could not be put together from chunks; it is downloaded whole", path.c_str());
+        if (result == 0)
+            platform::removeFile(deltaPath);
+        return std::nullopt;
+    }
+    const int renamed = platform::replaceFile(deltaPath, destination + PendingFile::suffix);
+    if (renamed != 0) {
+        updateLog("update: cannot put %s in place (error %d)", path.c_str(), renamed);
+        error = Updater::writeError;
+        return Outcome::failure;
+    }
+    PendingFile out;
+    out.adopt(destination);
+    return settle(out, nullptr, index, error);
+}
