@@ -163,6 +163,7 @@ bool HttpConnection::sendPostHeader(const std::string& host, const std::string& 
     buffer_.setReadLimit(-1);
     in_.clear();
     out_.clear();
+    ++unanswered_;
     std::string head = "POST " + path + " HTTP/1.1\r\n";
     writeCommonHeaders(head, host);
     head += "Content-Type: " + contentType + "\r\n";
@@ -204,6 +205,7 @@ bool HttpConnection::writeGet(const std::string& host, const std::string& path, 
     out_.clear();
     std::string head = "GET " + path + " HTTP/1.1\r\n";
     writeCommonHeaders(head, host);
+    ++unanswered_;
     rangeAsked_ = rangeFrom >= 0;
     if (rangeAsked_)
         head += "Range: bytes=" + std::to_string(rangeFrom) + "-" +
@@ -270,6 +272,11 @@ bool HttpConnection::readResponseHead() {
     responseHeaders.clear();
     contentLength = 0;
     rangeStart = -1;
+    // The answer to a request sent ahead may be buffered already, after
+    // the previous body.
+    if (unanswered_ > 1 && buffer_.unreadBody() == 0)
+        buffer_.setReadLimit(-1);
+    unanswered_ = std::max(unanswered_ - 1, 0);
     in_.clear();
     if (timeoutMs_ > 0)
         buffer_.limitWaits(timeoutMs_, -1);
@@ -283,7 +290,7 @@ bool HttpConnection::readResponseHead() {
         socket_->close();
         return false;
     }
-    buffer_.setReadLimit(static_cast<int64_t>(contentLength));
+    buffer_.setReadLimit(static_cast<int64_t>(contentLength), unanswered_ > 0);
     if (timeoutMs_ > 0)
         buffer_.limitWaits(timeoutMs_, minBodyBytesPerTimeout);
     if (buffer_.dropped())

@@ -97,6 +97,8 @@ private:
     uint32_t timeoutMs_ = 0;
     // The request whose answer is awaited asked for a range.
     bool rangeAsked_ = false;
+    // Requests sent whose answer's head has not been read yet.
+    int unanswered_ = 0;
     INet::StreamBuf buffer_;
     std::ostream out_;
     std::istream in_;

@@ -12,9 +12,14 @@ StreamBuf::StreamBuf(TCP::Socket* socket) : socket_(socket) {
     setp(out_, out_ + areaSize - 1);
 }
 
-void StreamBuf::setReadLimit(int64_t limit) {
+void StreamBuf::setReadLimit(int64_t limit, bool keepBeyond) {
     truncated_ = false;
     dropped_ = false;
+    if (held_ != nullptr) {
+        // The held bytes follow what was read of the body.
+        setg(eback(), gptr(), held_);
+        held_ = nullptr;
+    }
     if (limit < 0) {
         remaining_ = -1;
         return;
@@ -24,11 +29,13 @@ void StreamBuf::setReadLimit(int64_t limit) {
         remaining_ = limit - buffered;
         return;
     }
-    // The peer sent more than it declared: what lies beyond the body is not
-    // part of this response and is dropped.
+    // What lies beyond the body is the next answer's, or, when no request
+    // was sent ahead, more than the peer declared: it is dropped then.
+    if (keepBeyond)
+        held_ = egptr();
     setg(eback(), gptr(), gptr() + limit);
     remaining_ = 0;
-    dropped_ = true;
+    dropped_ = !keepBeyond;
 }
 
 int64_t StreamBuf::unreadBody() const {

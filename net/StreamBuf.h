@@ -17,8 +17,10 @@ public:
 
     /// Limits the bytes still to be read, counting those already buffered;
     /// a negative limit means unlimited. Buffered bytes beyond the limit are
-    /// dropped (`dropped` tells), never handed to the reader.
-    void setReadLimit(int64_t limit);
+    /// dropped (`dropped` tells), never handed to the reader; with
+    /// `keepBeyond` (answers to requests sent ahead follow this one) they
+    /// are held back instead, and handed out once the next limit is set.
+    void setReadLimit(int64_t limit, bool keepBeyond = false);
 
     /// Bytes of the limited body not yet taken by the reader, buffered or
     /// still in the socket; -1 when unlimited.
@@ -64,6 +66,8 @@ private:
     char out_[areaSize];
     TCP::Socket* socket_;
     int64_t remaining_ = -1;
+    // The end of the buffered bytes held back beyond a limit; null when none.
+    char* held_ = nullptr;
     bool truncated_ = false;
     bool dropped_ = false;
 

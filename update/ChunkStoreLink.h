@@ -3,6 +3,7 @@
 
 #include <string>
 
+class HttpConnection;
 class ServerLink;
 
 /// Reads the chunk store of the publication that `link` is set to, over the
@@ -19,8 +20,21 @@ public:
     /// `link` (not owned) outlives the reader.
     explicit ChunkStoreLink(ServerLink& link) : link_(link) {}
 
+    /// Requests kept in flight on the connection while earlier answers are
+    /// read: a delta's ranges are many and small, and each would otherwise
+    /// wait for a round trip.
+    static constexpr size_t requestsInFlight = 16;
+    /// Attempts in a row that bring no range before the reading fails.
+    static constexpr int attemptsWithoutProgress = 3;
+
     int32_t read(const std::string& relative, int64_t from, int64_t length, std::string& out) override;
+    /// The ranges over one kept-alive connection, several requests in
+    /// flight; a connection the server closes is made anew for the rest.
+    int32_t readAll(const std::vector<StoreRange>& ranges, const Take& take) override;
 
 private:
+    // Reads the answer to the request of `range` on `connection`.
+    bool readAnswer(HttpConnection& connection, const StoreRange& range, std::string& out);
+
     ServerLink& link_;
 };

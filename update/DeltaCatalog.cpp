@@ -62,7 +62,7 @@ std::optional<DeltaPlan> DeltaCatalog::plan(const std::string& path, const Manif
         return std::nullopt;
     }
     LocalChunks local;
-    if (!local.scan(installed, index.rules, &cancel_))
+    if (!local.scan(installed, index, &cancel_))
         return std::nullopt;
     const size_t kept = verifiedPrefix(partial, index, &cancel_);
     ChunkStoreLink store(link_);

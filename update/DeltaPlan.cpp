@@ -27,23 +27,29 @@ size_t LocalChunks::DigestHash::operator()(const Sha256::Digest& digest) const {
     return value;
 }
 
-bool LocalChunks::scan(const std::string& path, const ChunkingRules& rules, const std::atomic<bool>* cancel) {
+bool LocalChunks::scan(const std::string& path, const ChunkIndex& next, const std::atomic<bool>* cancel) {
     chunks_.clear();
     pieces_.clear();
     File file(platform::openFile(path, "rb"));
     if (!file)
         return false;
+    std::unordered_map<Sha256::Digest, bool, DigestHash> wanted;
+    for (const ChunkEntry& chunk : next.chunks)
+        wanted.emplace(chunk.hash, true);
     int64_t offset = 0;
     auto sink = [&](const uint8_t* data, size_t size) {
-        chunks_.emplace(Sha256::of(data, size), Place{offset, static_cast<uint32_t>(size)});
-        int64_t at = offset;
-        for (uint32_t length : cutLengths(data, size, rules.piece)) {
-            pieces_.emplace(pieceTag(data + (at - offset), length), Place{at, length});
-            at += length;
+        const Sha256::Digest hash = Sha256::of(data, size);
+        chunks_.emplace(hash, Place{offset, static_cast<uint32_t>(size)});
+        if (wanted.count(hash) == 0) {
+            int64_t at = offset;
+            for (uint32_t length : cutLengths(data, size, next.rules.piece)) {
+                pieces_.emplace(pieceTag(data + (at - offset), length), Place{at, length});
+                at += length;
+            }
         }
         offset += static_cast<int64_t>(size);
     };
-    StreamChunker chunker(rules.chunk);
+    StreamChunker chunker(next.rules.chunk);
     std::vector<char> block(readBlock);
     for (size_t got; (got = std::fread(block.data(), 1, block.size(), file.get())) > 0;) {
         if (stopped(cancel))
@@ -123,36 +129,51 @@ size_t verifiedPrefix(const std::string& path, const ChunkIndex& index, const st
     return count;
 }
 
+int32_t ChunkStoreReader::readAll(const std::vector<StoreRange>& ranges, const Take& take) {
+    std::string bytes;
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        if (int32_t error = read(ranges[i].relative, ranges[i].from, ranges[i].length, bytes))
+            return error;
+        if (!take(i, bytes))
+            break;
+    }
+    return 0;
+}
+
 int32_t planDelta(const ChunkIndex& index, const LocalChunks& local, size_t partial, ChunkStoreReader& store,
                   DeltaPlan& plan) {
     plan = DeltaPlan();
     plan.index = index;
     plan.partialChunks = partial;
     plan.sources.resize(index.chunks.size());
-    for (size_t i = 0; i < index.chunks.size(); ++i) {
+    std::vector<StoreRange> headers;
+    std::vector<size_t> missing;
+    for (size_t i = partial; i < index.chunks.size(); ++i) {
         const ChunkEntry& chunk = index.chunks[i];
         ChunkSource& source = plan.sources[i];
-        if (i < partial) {
-            source.kind = ChunkSource::Kind::partial;
-            continue;
-        }
         if (const LocalChunks::Place* place = local.chunk(chunk.hash)) {
             source.kind = ChunkSource::Kind::local;
             source.localOffset = place->offset;
             continue;
         }
-        std::string header;
-        if (int32_t error = store.read(chunkPath(chunk.hash), 0, chunk.headerSize, header))
-            return error;
+        headers.push_back(StoreRange{chunkPath(chunk.hash), 0, chunk.headerSize});
+        missing.push_back(i);
+    }
+    for (size_t i = 0; i < partial; ++i)
+        plan.sources[i].kind = ChunkSource::Kind::partial;
+    bool read = true;
+    const int32_t error = store.readAll(headers, [&](size_t h, std::string& header) {
+        const ChunkEntry& chunk = index.chunks[missing[h]];
+        ChunkSource& source = plan.sources[missing[h]];
         plan.plannedBytes += static_cast<int64_t>(header.size());
-        if (!decodeChunkHeader(header, chunk.size, chunk.storedSize, source.pieces))
-            return DeltaAssembler::chunkMismatch;
+        read = decodeChunkHeader(header, chunk.size, chunk.storedSize, source.pieces);
         for (const PieceEntry& piece : source.pieces) {
             const LocalChunks::Place* place = local.piece(piece.tag, piece.size);
             source.pieceOffsets.push_back(place != nullptr ? place->offset : -1);
         }
-    }
-    return 0;
+        return read;
+    });
+    return error != 0 ? error : read ? 0 : DeltaAssembler::chunkMismatch;
 }
 
 bool DeltaAssembler::readLocal(int64_t offset, uint32_t size, std::string& out) {
@@ -164,22 +185,30 @@ bool DeltaAssembler::readLocal(int64_t offset, uint32_t size, std::string& out) 
            std::fread(&out[at], 1, size, old_.get()) == size;
 }
 
-int32_t DeltaAssembler::wholeChunk(size_t i, std::string& chunk, const Fetched& fetched) {
-    const ChunkEntry& entry = plan_.index.chunks[i];
-    std::string stored;
-    if (int32_t error = store_.read(chunkPath(entry.hash), 0, entry.storedSize, stored))
-        return error;
-    fetched(static_cast<int64_t>(stored.size()));
-    return unpackChunk(stored, entry, chunk) ? 0 : chunkMismatch;
+int32_t DeltaAssembler::writeLocalUpTo(size_t end, const Write& write) {
+    for (; next_ < end; ++next_) {
+        const ChunkSource& source = plan_.sources[next_];
+        chunk_.clear();
+        int32_t result = 0;
+        if (source.kind == ChunkSource::Kind::local)
+            result = readLocal(source.localOffset, plan_.index.chunks[next_].size, chunk_) ? 0 : localReadError;
+        else
+            result = fromPieces(next_, {}, chunk_); // every piece at hand
+        if (result != 0)
+            return result;
+        if (!write(chunk_))
+            return writeError;
+    }
+    return 0;
 }
 
-int32_t DeltaAssembler::fromPieces(size_t i, std::string& chunk, const Fetched& fetched) {
+int32_t DeltaAssembler::fromPieces(size_t i, const std::vector<std::string>& fetched, std::string& chunk) {
     const ChunkEntry& entry = plan_.index.chunks[i];
     const ChunkSource& source = plan_.sources[i];
     const std::vector<PieceRun> runs = plan_.runs(i);
     chunk.clear();
-    auto run = runs.begin();
     bool usedLocal = false;
+    size_t run = 0;
     for (size_t p = 0; p < source.pieces.size();) {
         if (source.pieceOffsets[p] >= 0) {
             if (!readLocal(source.pieceOffsets[p], source.pieces[p].size, chunk))
@@ -188,42 +217,74 @@ int32_t DeltaAssembler::fromPieces(size_t i, std::string& chunk, const Fetched& 
             ++p;
             continue;
         }
-        std::string stored;
-        if (int32_t error = store_.read(chunkPath(entry.hash), run->from, run->length, stored))
-            return error;
-        fetched(static_cast<int64_t>(stored.size()));
+        const std::string& stored = fetched[run];
         size_t at = 0;
-        for (; p <= run->last; at += source.pieces[p].storedSize, ++p)
+        for (; p <= runs[run].last; at += source.pieces[p].storedSize, ++p)
             if (stored.size() - at < source.pieces[p].storedSize || !unpackPiece(&stored[at], source.pieces[p], chunk))
                 return chunkMismatch;
         ++run;
     }
     if (Sha256::of(chunk.data(), chunk.size()) == entry.hash)
         return 0;
-    // A piece of the installed copy that only shared its tag: the chunk is
-    // fetched whole.
-    return usedLocal ? wholeChunk(i, chunk, fetched) : chunkMismatch;
+    return usedLocal ? localMismatch : chunkMismatch;
+}
+
+int32_t DeltaAssembler::wholeChunk(size_t i, const Fetched& fetched, std::string& chunk) {
+    const ChunkEntry& entry = plan_.index.chunks[i];
+    std::string stored;
+    if (int32_t error = store_.read(chunkPath(entry.hash), 0, entry.storedSize, stored))
+        return error;
+    fetched(static_cast<int64_t>(stored.size()));
+    return unpackChunk(stored, entry, chunk) ? 0 : chunkMismatch;
+}
+
+int32_t DeltaAssembler::fetchAndWrite(const Write& write, const Fetched& fetched, const std::atomic<bool>* cancel) {
+    // Every run of every chunk to fetch, in the file's order: read in one go
+    // while the chunks before each are written.
+    std::vector<StoreRange> ranges;
+    std::vector<size_t> owners;
+    for (size_t i = next_; i < plan_.sources.size(); ++i) {
+        for (const PieceRun& run : plan_.runs(i)) {
+            ranges.push_back(StoreRange{chunkPath(plan_.index.chunks[i].hash), run.from, run.length});
+            owners.push_back(i);
+        }
+    }
+    std::vector<std::string> pending;
+    int32_t result = 0;
+    const int32_t readError = store_.readAll(ranges, [&](size_t r, std::string& bytes) {
+        fetched(static_cast<int64_t>(bytes.size()));
+        result = writeLocalUpTo(owners[r], write);
+        pending.push_back(std::move(bytes));
+        if (result == 0 && (r + 1 == ranges.size() || owners[r + 1] != owners[r])) {
+            result = fromPieces(owners[r], pending, chunk_);
+            if (result == 0 && !write(chunk_))
+                result = writeError;
+            pending.clear();
+            if (result == 0)
+                ++next_;
+        }
+        return result == 0 && !stopped(cancel);
+    });
+    if (result == 0 && readError == 0 && !stopped(cancel))
+        result = writeLocalUpTo(plan_.sources.size(), write);
+    return result != 0 ? result : readError;
 }
 
 int32_t DeltaAssembler::run(const Write& write, const Fetched& fetched, const std::atomic<bool>* cancel) {
-    std::string chunk;
-    int32_t result = 0;
-    for (size_t i = plan_.partialChunks; i < plan_.sources.size() && result == 0; ++i) {
-        if (stopped(cancel))
-            break;
-        const ChunkSource& source = plan_.sources[i];
-        const ChunkEntry& entry = plan_.index.chunks[i];
-        if (source.kind == ChunkSource::Kind::local) {
-            chunk.clear();
-            if (!readLocal(source.localOffset, entry.size, chunk))
-                result = localReadError;
-            else if (Sha256::of(chunk.data(), chunk.size()) != entry.hash)
-                result = wholeChunk(i, chunk, fetched); // the installed copy changed meanwhile
-        } else {
-            result = fromPieces(i, chunk, fetched);
-        }
-        if (result == 0 && !write(chunk))
+    next_ = plan_.partialChunks;
+    int32_t result = fetchAndWrite(write, fetched, cancel);
+    // A chunk made with pieces of the installed copy that is not the chunk:
+    // a piece only shared its tag, or the copy changed. The chunk is
+    // fetched whole, which tells a bad store from a bad piece, and the
+    // rest follows.
+    while (result == localMismatch) {
+        result = wholeChunk(next_, fetched, chunk_);
+        if (result == 0 && !write(chunk_))
             result = writeError;
+        if (result != 0)
+            break;
+        ++next_;
+        result = fetchAndWrite(write, fetched, cancel);
     }
     old_.reset();
     return result;

@@ -19,12 +19,28 @@
 /// an interrupted run, whose chunks the next run keeps.
 constexpr const char* deltaFileSuffix = ".moravo-delta";
 
-/// Reads byte ranges of the chunk store's files. `length` -1 reads the file
-/// to its end. Answers 0 or an update error code.
+/// A byte range of a file of the chunk store.
+struct StoreRange {
+    std::string relative;
+    int64_t from = 0;
+    int64_t length = 0;
+};
+
+/// Reads byte ranges of the chunk store's files. Answers 0 or an update
+/// error code.
 class ChunkStoreReader {
 public:
+    /// Hears each range read, in order, with its bytes (which it may take);
+    /// false stops the reading.
+    using Take = std::function<bool(size_t index, std::string& bytes)>;
+
     virtual ~ChunkStoreReader() = default;
+    /// One range; `length` -1 reads the file to its end.
     virtual int32_t read(const std::string& relative, int64_t from, int64_t length, std::string& out) = 0;
+    /// Every range of `ranges` in order, as `take` wants them; 0 also when
+    /// `take` stopped it. Reads one after the other unless a reader can do
+    /// better (over the network: several requests in flight).
+    virtual int32_t readAll(const std::vector<StoreRange>& ranges, const Take& take);
 };
 
 /// Where the chunks and pieces of a file lie in it, by content.
@@ -35,9 +51,12 @@ public:
         uint32_t size = 0;
     };
 
-    /// Cuts the file at `path` by `rules`, hashing every chunk and piece.
-    /// False when it cannot be read or `cancel` (may be null) turns true.
-    bool scan(const std::string& path, const ChunkingRules& rules, const std::atomic<bool>* cancel);
+    /// Cuts the file at `path` by the rules of `next` (the index of the
+    /// version to make), hashing every chunk; the pieces of the chunks that
+    /// `next` no longer has, where a changed chunk's unchanged pieces lie,
+    /// are hashed too. False when it cannot be read or `cancel` (may be
+    /// null) turns true.
+    bool scan(const std::string& path, const ChunkIndex& next, const std::atomic<bool>* cancel);
     const Place* chunk(const Sha256::Digest& hash) const;
     const Place* piece(uint64_t tag, uint32_t size) const;
 
@@ -97,17 +116,21 @@ int32_t planDelta(const ChunkIndex& index, const LocalChunks& local, size_t part
                   DeltaPlan& plan);
 
 /// Writes the new version's chunks from the `plan.partialChunks`-th on:
-/// each chunk taken from `oldPath` or put together from its pieces,
-/// checked against its SHA-256 before `write` gets it. `fetched` hears the
-/// bytes of each range read from the store. Answers 0, the reader's error,
-/// `chunkMismatch` when the store's bytes are not the chunk,
-/// `localReadError` when the installed copy could not be read, or
-/// `writeError` when `write` failed.
+/// each chunk taken from `oldPath`, or put together from its pieces and
+/// checked against its SHA-256 before `write` gets it (the whole file is
+/// checked against its digest by the caller). The store's ranges are read
+/// in one go, in order. `fetched` hears the bytes of each range read.
+/// A chunk put together with pieces of the installed copy that is not the
+/// chunk (a piece only shared its tag, or the copy changed) is fetched
+/// whole. Answers 0, the reader's error, `chunkMismatch` when the store's
+/// bytes are not the chunk, `localReadError` when the installed copy could
+/// not be read, or `writeError` when `write` failed.
 class DeltaAssembler {
 public:
     static constexpr int32_t chunkMismatch = -1;
     static constexpr int32_t localReadError = -2;
     static constexpr int32_t writeError = -3;
+    static constexpr int32_t localMismatch = -4;
     using Write = std::function<bool(const std::string& bytes)>;
     using Fetched = std::function<void(int64_t bytes)>;
 
@@ -117,8 +140,15 @@ public:
     int32_t run(const Write& write, const Fetched& fetched, const std::atomic<bool>* cancel);
 
 private:
-    int32_t fromPieces(size_t i, std::string& chunk, const Fetched& fetched);
-    int32_t wholeChunk(size_t i, std::string& chunk, const Fetched& fetched);
+    // Writes the chunks before `end` that need nothing from the store.
+    int32_t writeLocalUpTo(size_t end, const Write& write);
+    // Puts chunk `i` together from the installed copy and `fetched`, the
+    // bytes of its runs.
+    int32_t fromPieces(size_t i, const std::vector<std::string>& fetched, std::string& chunk);
+    // Chunk `i` read whole from the store.
+    int32_t wholeChunk(size_t i, const Fetched& fetched, std::string& chunk);
+    // Reads the store's ranges from chunk `next_` on and writes the chunks.
+    int32_t fetchAndWrite(const Write& write, const Fetched& fetched, const std::atomic<bool>* cancel);
     bool readLocal(int64_t offset, uint32_t size, std::string& out);
 
     const DeltaPlan& plan_;
@@ -128,4 +158,6 @@ private:
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
     std::unique_ptr<std::FILE, Closer> old_;
+    size_t next_ = 0; // the next chunk to write
+    std::string chunk_;
 };

@@ -39,6 +39,10 @@ public:
     const std::string& sentAhead() const { return sentAhead_; }
     /// The connection in use; null when there is none.
     HttpConnection* connection() { return connection_.get(); }
+    /// The connection in use, made when there is none; null when it cannot
+    /// be made. For a caller that sends requests ahead on it itself (none
+    /// may have been sent ahead through `sendAhead`).
+    HttpConnection* connect() { return ensureConnection(); }
     void drop();
     /// Takes over `other`'s idle connection (none when a request was sent
     /// ahead on it).

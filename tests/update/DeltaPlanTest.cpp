@@ -62,7 +62,7 @@ struct Delta : ::testing::Test {
         Sha256::Digest name{};
         ASSERT_TRUE(writer.open(error) && writer.storeFile(source, name, error)) << error;
         ASSERT_TRUE(decodeChunkIndex(testkit::readFile(store.path() + "/" + chunkIndexPath(name)), index));
-        ASSERT_TRUE(local.scan(dir / "installed.pak", index.rules, nullptr));
+        ASSERT_TRUE(local.scan(dir / "installed.pak", index, nullptr));
     }
     int32_t assemble(const DeltaPlan& plan, std::string& out, int64_t& fetched) {
         DeltaAssembler assembler(plan, dir / "installed.pak", reader);
