@@ -36,7 +36,7 @@ enum : int {
     idContinue = 1013,
 };
 
-const char* const versionText = "1.2.0.12555";
+const char* const versionText = MORAVO_VERSION;
 
 int idOf(void* sender) {
     auto* node = static_cast<G2::Node*>(sender);
