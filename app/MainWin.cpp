@@ -21,7 +21,7 @@ namespace app {
 
 namespace {
 
-const char* const versionText = "1.2.0.12555";
+const char* const versionText = MORAVO_VERSION;
 
 int idOf(void* sender) {
     auto* node = static_cast<G2::Node*>(sender);
