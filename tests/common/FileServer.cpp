@@ -383,13 +383,4 @@ std::string md5Of(const std::string& bytes) {
     return nettest::referenceMd5(bytes);
 }
 
-CurrentDir::CurrentDir(const std::string& path) : previous_(fs::current_path().string()) {
-    fs::current_path(path);
-}
-
-CurrentDir::~CurrentDir() {
-    std::error_code ec;
-    fs::current_path(previous_, ec);
-}
-
 } // namespace updatetest

@@ -131,15 +131,6 @@ using testkit::TempDir;
 std::string launcherProgram();
 
 /// Changes the current directory for a scope.
-class CurrentDir {
-public:
-    explicit CurrentDir(const std::string& path);
-    ~CurrentDir();
-    CurrentDir(const CurrentDir&) = delete;
-    CurrentDir& operator=(const CurrentDir&) = delete;
-
-private:
-    std::string previous_;
-};
+using CurrentDir = testkit::ScopedDirectory;
 
 } // namespace updatetest
