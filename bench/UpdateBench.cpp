@@ -135,7 +135,8 @@ bool startNginx(const Setup& setup, const std::string& conf) {
                         << "  fastcgi_temp_path " << root << "/fc;\n  uwsgi_temp_path " << root << "/uw;\n"
                         << "  scgi_temp_path " << root << "/sc;\n  types { }\n"
                         << "  default_type application/octet-stream;\n"
-                        << "  server { listen 127.0.0.1:" << setup.port << "; root " << setup.out << "; }\n}\n";
+                        << "  server { listen 127.0.0.1:" << setup.port << "; root " << setup.out
+                        << "; }\n}\n";
     if (std::system(("nginx -p '" + root + "' -c '" + conf + "'").c_str()) != 0) {
         std::fprintf(stderr, "nginx did not start (see %s/nginx.err)\n", root.c_str());
         return false;
@@ -160,7 +161,8 @@ void runOurs(const Setup& setup, Results& results) {
     correct = correct && WIFEXITED(rc) && WEXITSTATUS(rc) == 0 &&
               readText(setup.install + "/checklist.txt") == readText(setup.out + "/checklist.txt");
     for (size_t i = 0; i < setup.paths.size() && correct; i += 97)
-        correct = readText(setup.install + "/" + setup.paths[i]) == readText(setup.release + "/" + setup.paths[i]);
+        correct =
+            readText(setup.install + "/" + setup.paths[i]) == readText(setup.release + "/" + setup.paths[i]);
 }
 
 // One pass of curl piped into the inflater.
@@ -170,9 +172,9 @@ void runCurl(const Setup& setup, Results& results) {
     fs::create_directories(setup.fetched);
     const std::string curlTime = setup.root + "/curl.time", inflaterTime = setup.root + "/inflater.time";
     auto start = std::chrono::steady_clock::now();
-    results.curlRc |= std::system(("/usr/bin/time -o '" + curlTime + "' -f '%e %M' curl -s -f -K '" + setup.root +
-                                   "/urls.txt' | /usr/bin/time -o '" + inflaterTime + "' -f '%e %M' '" + setup.me +
-                                   "' --inflate '" + setup.fetched + "'")
+    results.curlRc |= std::system(("/usr/bin/time -o '" + curlTime + "' -f '%e %M' curl -s -f -K '" +
+                                   setup.root + "/urls.txt' | /usr/bin/time -o '" + inflaterTime +
+                                   "' -f '%e %M' '" + setup.me + "' --inflate '" + setup.fetched + "'")
                                       .c_str());
     results.theirs.times.push_back(seconds(start));
     double elapsed = 0, peak = 0;

@@ -302,7 +302,7 @@ DownloadLane::Outcome DownloadLane::attempts(Transfer& transfer, size_t index, i
 }
 
 std::optional<DownloadLane::Outcome> DownloadLane::openTransfer(Transfer& transfer, size_t index,
-                                                               int32_t& error) {
+                                                                int32_t& error) {
     if (transfer.active)
         return std::nullopt;
     if (!startTransfer(transfer, index)) {
@@ -318,7 +318,8 @@ std::optional<DownloadLane::Outcome> DownloadLane::openTransfer(Transfer& transf
         return Outcome::cancelled;
     }
     if (replayed != 0) {
-        updateLog("update: the bytes kept for %s cannot be used; it starts over", queue_->path(index).c_str());
+        updateLog("update: the bytes kept for %s cannot be used; it starts over",
+                  queue_->path(index).c_str());
         resetTransfer(transfer, false);
         if (!startTransfer(transfer, index)) {
             error = Updater::writeError;
@@ -329,8 +330,8 @@ std::optional<DownloadLane::Outcome> DownloadLane::openTransfer(Transfer& transf
 }
 
 std::optional<DownloadLane::Outcome> DownloadLane::fetch(Transfer& transfer, size_t index,
-                                                        const std::string& remote, int64_t& claimed,
-                                                        int32_t& error, bool& keepTransfer) {
+                                                         const std::string& remote, int64_t& claimed,
+                                                         int32_t& error, bool& keepTransfer) {
     if (transfer.streamEnded) {
         // Every byte was kept by an earlier run: nothing to fetch.
         error = complete(transfer, index, nullptr, claimed);

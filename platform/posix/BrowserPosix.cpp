@@ -17,7 +17,8 @@ constexpr int kNotFound = 2;
 
 // The middle child: forks the opener and ends at once. Only
 // async-signal-safe calls from here on.
-[[noreturn]] void startOpener(const std::string& opener, char* const* argv, const int report[2], int nothing) {
+[[noreturn]] void startOpener(const std::string& opener, char* const* argv, const int report[2],
+                              int nothing) {
     close(report[0]);
     pid_t opened = fork();
     if (opened == 0) {

@@ -86,7 +86,8 @@ bool readArguments(int argc, char** argv, PublishArguments& arguments) {
         } else if (word == "--expires" && i + 1 < argc) {
             char* end = nullptr;
             arguments.expiresDays = std::strtol(argv[++i], &end, 10);
-            if (end == nullptr || *end != '\0' || arguments.expiresDays < 1 || arguments.expiresDays > 36500) {
+            if (end == nullptr || *end != '\0' || arguments.expiresDays < 1 ||
+                arguments.expiresDays > 36500) {
                 std::fprintf(stderr,
                              "moravo-tool publish: --expires takes a number of days from 1 to 36500\n");
                 return false;
@@ -142,10 +143,11 @@ int runPublish(int argc, char** argv) {
     options.onProgress = [&](int64_t done, int64_t total) { display.progress(done, total); };
     PublishReport report;
     SignatureReport signature;
-    const bool ok = keyFile.empty()
-                        ? publishRelease(source, out, report, onFile, options)
-                        : publishSignedRelease(source, out, keyFile, static_cast<int32_t>(arguments.expiresDays),
-                                               platform::secondsSince1970(), report, signature, onFile, options);
+    const bool ok =
+        keyFile.empty()
+            ? publishRelease(source, out, report, onFile, options)
+            : publishSignedRelease(source, out, keyFile, static_cast<int32_t>(arguments.expiresDays),
+                                   platform::secondsSince1970(), report, signature, onFile, options);
     display.end();
     if (!ok) {
         std::fprintf(stderr, "moravo-tool publish: %s\n", report.error.c_str());
