@@ -213,7 +213,7 @@ void MainScene::followSettings() {
 
 // [listener] ----------------------------------------------------------------
 
-void MainScene::onStage(int32_t stage) {
+void MainScene::onStage(UpdateStage stage) {
     MutexLock guard(mutex_);
     if (const char* text = stageText(stage))
         statusText = text;

@@ -30,7 +30,7 @@ public:
     bool update() override;
 
     // The updater's progress.
-    void onStage(int32_t stage) override;
+    void onStage(UpdateStage stage) override;
     void onScanBegin(int32_t fileCount) override;
     void onScanStep(const std::string& path) override;
     void onDownloadBegin(int32_t totalDownload, int32_t totalSize, int32_t neededDownload,

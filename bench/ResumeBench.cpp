@@ -18,7 +18,7 @@ namespace {
 
 class Quiet : public UpdaterListener {
 public:
-    void onStage(int32_t) override {}
+    void onStage(UpdateStage) override {}
     void onScanBegin(int32_t) override {}
     void onScanStep(const std::string&) override {}
     void onDownloadBegin(int32_t, int32_t, int32_t, int32_t) override {}

@@ -24,17 +24,32 @@ uint32_t nextThreadId() {
 void runThreadStart(void* raw) {
     std::unique_ptr<ThreadStart> record(static_cast<ThreadStart*>(raw));
     ownThreadId = record->id;
-    record->entry(record->arg);
+    if (record->body)
+        record->body();
+    else
+        record->entry(record->arg);
 }
 
-bool startThread(ThreadEntry entry, void* arg, uint32_t& id) {
-    auto record = std::make_unique<ThreadStart>(ThreadStart{entry, arg, nextThreadId()});
+namespace {
+
+bool start(std::unique_ptr<ThreadStart> record, uint32_t& id) {
     const uint32_t newId = record->id;
     if (!startNativeThread(record.get()))
         return false;
     record.release(); // the new thread owns its start record now
     id = newId;
     return true;
+}
+
+} // namespace
+
+bool startThread(ThreadEntry entry, void* arg, uint32_t& id) {
+    return start(std::make_unique<ThreadStart>(ThreadStart{entry, arg, nextThreadId(), {}}), id);
+}
+
+bool startThread(std::function<void()> body, uint32_t& id) {
+    return start(
+        std::make_unique<ThreadStart>(ThreadStart{nullptr, nullptr, nextThreadId(), std::move(body)}), id);
 }
 
 uint32_t currentThreadId() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
 namespace platform {
 
@@ -9,6 +10,10 @@ using ThreadEntry = void (*)(void* arg);
 /// On success stores a process-unique non-zero identifier in `id` and answers
 /// true; answers false (and leaves `id` alone) when no thread could be made.
 bool startThread(ThreadEntry entry, void* arg, uint32_t& id);
+
+/// The same with a typed body, which the new thread owns (destroyed unrun
+/// when no thread could be made).
+bool startThread(std::function<void()> body, uint32_t& id);
 
 /// The identifier of the calling thread: the one `startThread` gave it, or a
 /// fresh one for threads it did not start (the main thread included).

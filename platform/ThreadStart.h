@@ -9,6 +9,7 @@ struct ThreadStart {
     ThreadEntry entry;
     void* arg;
     uint32_t id;
+    std::function<void()> body; // run instead of `entry` when set
 };
 
 /// Runs the `ThreadStart` at `record` on the calling thread, as the thread of

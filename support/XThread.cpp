@@ -1,14 +1,14 @@
 #include "support/XThread.h"
 
-#include "platform/Thread.h"
 #include "support/Sleep.h"
+#include "support/Workers.h"
 
 XThread::~XThread() = default;
 
 bool XThread::start() {
     running_ = true;
     uint32_t id = 0;
-    if (!platform::startThread(&XThread::entry, this, id)) {
+    if (!support::startThread([this] { body(); }, &id)) {
         running_ = false;
         return false;
     }
@@ -16,13 +16,12 @@ bool XThread::start() {
     return true;
 }
 
-void XThread::entry(void* raw) {
-    auto* self = static_cast<XThread*>(raw);
-    self->running_ = true;
-    self->run();
+void XThread::body() {
+    running_ = true;
+    run();
     // Nothing of the object is touched after this store: a stopper that sees
     // the flag clear may destroy it at once.
-    self->running_ = false;
+    running_ = false;
 }
 
 bool XThread::stop(uint32_t timeoutMs) {

@@ -33,7 +33,8 @@ protected:
     virtual void stopPause(uint32_t ms);
 
 private:
-    static void entry(void* self);
+    // The thread's body.
+    void body();
 
     uint32_t threadId_ = 0;
     // Set by `start` before the thread exists, so that a `stop` right after

@@ -1,6 +1,6 @@
 // The hashing half of InstallScanner: the scan, which may hash several files
 // at once while reporting them strictly in order.
-#include "platform/Thread.h"
+#include "support/Workers.h"
 #include "update/InstallScanner.h"
 #include "update/UpdaterListener.h"
 
@@ -40,7 +40,6 @@ struct HashWork {
     std::condition_variable changed;
     std::vector<HashResult> results;
     std::vector<bool> ready;
-    int helpersRunning = 0;
 
     // Hashes the next unclaimed file; false when none is left.
     bool hashOne() {
@@ -70,21 +69,10 @@ struct HashWork {
         return std::move(results[index]);
     }
 
-    static void helper(void* raw) {
-        std::unique_ptr<std::shared_ptr<HashWork>> work(static_cast<std::shared_ptr<HashWork>*>(raw));
-        while ((*work)->hashOne()) {
+    // A helper's body: it hashes until no file is left or the scan ends.
+    void help() {
+        while (hashOne()) {
         }
-        std::lock_guard<std::mutex> guard((*work)->mutex);
-        --(*work)->helpersRunning;
-        (*work)->changed.notify_all();
-    }
-
-    // Asks the helpers to stop after their current file and waits for them,
-    // so that no file is read once the scan has returned.
-    void finish() {
-        stopping = true;
-        std::unique_lock<std::mutex> guard(mutex);
-        changed.wait(guard, [&] { return helpersRunning == 0; });
     }
 };
 
@@ -101,7 +89,7 @@ bool InstallScanner::scan(Manifest& manifest, UScannerListener* listener) {
     manifest.clear();
     error_ = 0;
     if (listener_ != nullptr)
-        listener_->onStage(1);
+        listener_->onStage(UpdateStage::listingFiles);
     std::vector<std::string> paths;
     if (!enumerate(base_, paths)) {
         error_ = openFailed;
@@ -109,27 +97,15 @@ bool InstallScanner::scan(Manifest& manifest, UScannerListener* listener) {
     }
     if (listener_ != nullptr) {
         listener_->onScanBegin(static_cast<int32_t>(paths.size()));
-        listener_->onStage(2);
+        listener_->onStage(UpdateStage::hashingFiles);
     }
     const size_t count = paths.size();
     auto work = std::make_shared<HashWork>(std::move(paths), stop_);
     int helpers = helperThreads_ < 0 ? defaultHelpers() : helperThreads_;
     if (static_cast<size_t>(helpers) + 1 > count)
         helpers = count > 1 ? static_cast<int>(count - 1) : 0;
-    for (int i = 0; i < helpers; ++i) {
-        auto* copy = new std::shared_ptr<HashWork>(work);
-        {
-            std::lock_guard<std::mutex> guard(work->mutex);
-            ++work->helpersRunning;
-        }
-        uint32_t id = 0;
-        if (!platform::startThread(&HashWork::helper, copy, id)) {
-            delete copy;
-            std::lock_guard<std::mutex> guard(work->mutex);
-            --work->helpersRunning;
-            break;
-        }
-    }
+    support::HelperGroup helperGroup;
+    helperGroup.start(helpers, [work] { work->help(); });
     bool ok = true;
     for (size_t i = 0; i < count; ++i) {
         const std::string& path = work->paths[i];
@@ -152,6 +128,9 @@ bool InstallScanner::scan(Manifest& manifest, UScannerListener* listener) {
         manifest[path.substr(static_cast<size_t>(prefixLength_))] =
             ManifestEntry{std::move(result.digest), result.size, 0};
     }
-    work->finish();
+    // The helpers stop after their current file and are waited for, so that
+    // no file is read once the scan has returned.
+    work->stopping = true;
+    helperGroup.join();
     return ok;
 }

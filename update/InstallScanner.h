@@ -39,10 +39,10 @@ public:
     int32_t list(std::vector<std::string>& out) const;
 
     /// Clears `manifest` and fills it with { digest, size, 0 } per file.
-    /// The listener (may be null; not owned) hears onStage(1),
-    /// onScanBegin(count), onStage(2), then onScanStep for every file in
-    /// listing order. The first file (in that order) that cannot be hashed
-    /// ends the scan with false and its code in `error`.
+    /// The listener (may be null; not owned) hears onStage(listingFiles),
+    /// onScanBegin(count), onStage(hashingFiles), then onScanStep for every
+    /// file in listing order. The first file (in that order) that cannot be
+    /// hashed ends the scan with false and its code in `error`.
     bool scan(Manifest& manifest, UScannerListener* listener);
 
     int32_t error() const { return error_; }

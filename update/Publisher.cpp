@@ -2,7 +2,7 @@
 
 #include "net/Md5.h"
 #include "platform/FileSystem.h"
-#include "platform/Thread.h"
+#include "support/Workers.h"
 #include "update/InstallScanner.h"
 #include "update/Manifest.h"
 #include "update/ManifestRules.h"
@@ -244,7 +244,12 @@ struct PublishWork {
     std::condition_variable changed;
     // Made while folders of the output are created.
     std::mutex layout;
-    int helpersRunning = 0;
+
+    // A helper's body: it works until no file is left or the run ends.
+    void help() {
+        while (doOne()) {
+        }
+    }
 
     bool doOne() {
         if (stopping)
@@ -292,132 +297,111 @@ struct PublishWork {
     }
 };
 
-void publishHelper(void* raw) {
-    std::unique_ptr<std::shared_ptr<PublishWork>> holder(static_cast<std::shared_ptr<PublishWork>*>(raw));
-    PublishWork& work = **holder;
-    while (work.doOne()) {
-    }
-    std::lock_guard<std::mutex> guard(work.mutex);
-    --work.helpersRunning;
-    work.changed.notify_all();
-}
-
 int defaultJobs() {
     const unsigned cores = std::thread::hardware_concurrency();
     return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
 }
 
-} // namespace
+using FileAction = std::function<void(const char* action, const std::string& path)>;
 
-bool publishRelease(const std::string& sourceDir, const std::string& outDir, PublishReport& report,
-                    const std::function<void(const char* action, const std::string& path)>& onFile,
-                    const PublishOptions& options) {
-    report = PublishReport();
+// Why the folders cannot be used (empty when they can); makes the output
+// folder when it is missing.
+std::string foldersProblem(const std::string& sourceDir, const std::string& outDir) {
     std::error_code ec;
-    if (platform::fileKind(sourceDir) != platform::FileKind::directory) {
-        report.error = "the release folder " + sourceDir + " is not a directory";
-        return false;
-    }
+    if (platform::fileKind(sourceDir) != platform::FileKind::directory)
+        return "the release folder " + sourceDir + " is not a directory";
     fs::create_directories(platform::filePath(outDir), ec);
-    if (platform::fileKind(outDir) != platform::FileKind::directory) {
-        report.error = "cannot make the output folder " + outDir;
-        return false;
-    }
+    if (platform::fileKind(outDir) != platform::FileKind::directory)
+        return "cannot make the output folder " + outDir;
     const fs::path source = fs::weakly_canonical(platform::filePath(sourceDir), ec);
     const fs::path out = fs::weakly_canonical(platform::filePath(outDir), ec);
-    if (isInside(out, source) || isInside(source, out)) {
-        report.error = "the release and output folders must not contain one another";
-        return false;
-    }
+    if (isInside(out, source) || isInside(source, out))
+        return "the release and output folders must not contain one another";
+    return std::string();
+}
 
+// The release's files, sorted; false (with the reason in `error`) when the
+// release cannot be read or holds a name that cannot be published.
+bool listRelease(const std::string& sourceDir, std::vector<std::string>& paths, std::string& error) {
     InstallScanner scanner(sourceDir, "checklist.txt");
     for (const std::string& pattern : builtInExcludes())
         scanner.addExclude(pattern);
-    std::vector<std::string> paths;
     if (scanner.list(paths) < 0) {
-        report.error = "cannot read the release (error " + std::to_string(InstallScanner::readFailed) + ")";
+        error = "cannot read the release (error " + std::to_string(InstallScanner::readFailed) + ")";
         return false;
     }
     std::sort(paths.begin(), paths.end());
-    report.error = releaseNamesProblem(scanner, paths);
-    if (!report.error.empty())
-        return false;
+    error = releaseNamesProblem(scanner, paths);
+    return error.empty();
+}
 
-    Manifest previous;
-    const std::string manifestPath = outDir + "/checklist.txt";
-    {
-        std::ifstream in(platform::filePath(manifestPath), std::ios::binary);
-        if (in && !readManifest(in, previous))
-            previous.clear();
-    }
-
-    auto work = std::make_shared<PublishWork>();
-    work->sourceDir = sourceDir;
-    work->outDir = outDir;
-    work->tasks.resize(paths.size());
+// The plan: a task per file, the earlier publication's entry where its .zz
+// file is still there, and the order of work. Answers the release's size.
+int64_t planWork(PublishWork& work, const std::vector<std::string>& paths, const Manifest& previous) {
+    std::error_code ec;
+    work.tasks.resize(paths.size());
     int64_t total = 0;
     for (size_t i = 0; i < paths.size(); ++i) {
-        PublishTask& task = work->tasks[i];
+        PublishTask& task = work.tasks[i];
         task.path = paths[i];
-        const auto size = fs::file_size(platform::filePath(sourceDir + "/" + task.path), ec);
+        const auto size = fs::file_size(platform::filePath(work.sourceDir + "/" + task.path), ec);
         task.size = ec ? 0 : static_cast<int64_t>(size);
         total += task.size;
         auto old = previous.find(task.path);
-        const std::string packedPath = outDir + "/" + task.path + ".zz";
+        const std::string packedPath = work.outDir + "/" + task.path + ".zz";
         if (old != previous.end() && old->second.size == task.size && old->second.packedSize > 0 &&
             platform::fileKind(packedPath) == platform::FileKind::file &&
             fs::file_size(platform::filePath(packedPath), ec) ==
                 static_cast<uintmax_t>(old->second.packedSize) &&
             !ec)
             task.previous = &old->second;
-        work->order.push_back(i);
+        work.order.push_back(i);
     }
-    std::stable_sort(work->order.begin(), work->order.end(),
-                     [&](size_t a, size_t b) { return work->tasks[a].size > work->tasks[b].size; });
+    std::stable_sort(work.order.begin(), work.order.end(),
+                     [&](size_t a, size_t b) { return work.tasks[a].size > work.tasks[b].size; });
+    return total;
+}
 
-    const int jobs = options.jobs > 0 ? options.jobs : defaultJobs();
-    for (int i = 1; i < jobs && static_cast<size_t>(i) < paths.size(); ++i) {
-        auto* copy = new std::shared_ptr<PublishWork>(work);
-        {
-            std::lock_guard<std::mutex> guard(work->mutex);
-            ++work->helpersRunning;
-        }
-        uint32_t id = 0;
-        if (!platform::startThread(&publishHelper, copy, id)) {
-            delete copy;
-            std::lock_guard<std::mutex> guard(work->mutex);
-            --work->helpersRunning;
-            break;
+// The tasks finished and not yet told, marked as told now; waits for one
+// when there is none.
+std::vector<size_t> takeFinished(PublishWork& work, std::vector<bool>& told, bool wait) {
+    std::unique_lock<std::mutex> guard(work.mutex);
+    const size_t count = work.tasks.size();
+    if (wait) {
+        work.changed.wait(guard, [&] {
+            for (size_t i = 0; i < count; ++i) {
+                if (work.tasks[i].done && !told[i])
+                    return true;
+            }
+            return false;
+        });
+    }
+    std::vector<size_t> finished;
+    for (size_t i = 0; i < count; ++i) {
+        if (work.tasks[i].done && !told[i]) {
+            told[i] = true;
+            finished.push_back(i);
         }
     }
+    return finished;
+}
 
-    // This thread compresses too, and between files tells what finished (in
-    // the order the files finish).
-    std::vector<bool> told(paths.size(), false);
+// Compresses every file, on the calling thread and on `jobs` - 1 helpers;
+// the calling thread tells between files what finished (in the order the
+// files finish). Answers the first failure, empty when there is none.
+std::string compressAll(const std::shared_ptr<PublishWork>& work, int jobs, int64_t total,
+                        const FileAction& onFile, const PublishOptions& options) {
+    const size_t count = work->tasks.size();
+    support::HelperGroup helpers;
+    helpers.start(count == 0 ? 0 : static_cast<int>(std::min(static_cast<size_t>(jobs - 1), count - 1)),
+                  [work] { work->help(); });
+    std::vector<bool> told(count, false);
     int64_t doneBytes = 0;
     size_t doneCount = 0;
     std::string failure;
-    while (doneCount < paths.size() && failure.empty()) {
+    while (doneCount < count && failure.empty()) {
         const bool worked = work->doOne();
-        std::unique_lock<std::mutex> guard(work->mutex);
-        if (!worked) {
-            work->changed.wait(guard, [&] {
-                for (size_t i = 0; i < paths.size(); ++i) {
-                    if (work->tasks[i].done && !told[i])
-                        return true;
-                }
-                return false;
-            });
-        }
-        std::vector<size_t> finished;
-        for (size_t i = 0; i < paths.size(); ++i) {
-            if (work->tasks[i].done && !told[i]) {
-                told[i] = true;
-                finished.push_back(i);
-            }
-        }
-        guard.unlock();
-        for (size_t i : finished) {
+        for (size_t i : takeFinished(*work, told, !worked)) {
             const PublishTask& task = work->tasks[i];
             ++doneCount;
             doneBytes += task.size;
@@ -434,17 +418,14 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
     }
     // Helpers still busy end before the folder is used.
     work->stopping = true;
-    {
-        std::unique_lock<std::mutex> guard(work->mutex);
-        work->changed.wait(guard, [&] { return work->helpersRunning == 0; });
-    }
-    if (!failure.empty()) {
-        report.error = failure;
-        return false;
-    }
+    helpers.join();
+    return failure;
+}
 
+// The new manifest, counted into `report`.
+Manifest releaseManifest(const std::vector<PublishTask>& tasks, PublishReport& report) {
     Manifest release;
-    for (const PublishTask& task : work->tasks) {
+    for (const PublishTask& task : tasks) {
         release[task.path] = task.entry;
         ++report.files;
         report.bytes += task.entry.size;
@@ -454,16 +435,13 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
         else
             ++report.compressed;
     }
+    return release;
+}
 
-    if (!writeManifest(manifestPath, release)) {
-        report.error = "cannot write " + manifestPath;
-        return false;
-    }
-    const std::string current = outDir + "/current.txt";
-    if (platform::fileKind(current) == platform::FileKind::missing)
-        std::ofstream(platform::filePath(current), std::ios::binary);
-
-    // Only now that the new manifest is served are the old files removed.
+// Removes the .zz files the release no longer names and the working files
+// left behind, then the folders that hold nothing any more.
+void pruneOutput(const std::string& outDir, const Manifest& release, PublishReport& report,
+                 const FileAction& onFile) {
     std::vector<std::string> served;
     InstallScanner(outDir).list(served);
     for (const std::string& path : served) {
@@ -481,5 +459,45 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
         }
     }
     removeEmptyDirectories(platform::filePath(outDir));
+}
+
+} // namespace
+
+bool publishRelease(const std::string& sourceDir, const std::string& outDir, PublishReport& report,
+                    const FileAction& onFile, const PublishOptions& options) {
+    report = PublishReport();
+    report.error = foldersProblem(sourceDir, outDir);
+    if (!report.error.empty())
+        return false;
+    std::vector<std::string> paths;
+    if (!listRelease(sourceDir, paths, report.error))
+        return false;
+
+    Manifest previous;
+    const std::string manifestPath = outDir + "/checklist.txt";
+    {
+        std::ifstream in(platform::filePath(manifestPath), std::ios::binary);
+        if (in && !readManifest(in, previous))
+            previous.clear();
+    }
+    auto work = std::make_shared<PublishWork>();
+    work->sourceDir = sourceDir;
+    work->outDir = outDir;
+    const int64_t total = planWork(*work, paths, previous);
+    const int jobs = options.jobs > 0 ? options.jobs : defaultJobs();
+    report.error = compressAll(work, jobs, total, onFile, options);
+    if (!report.error.empty())
+        return false;
+
+    const Manifest release = releaseManifest(work->tasks, report);
+    if (!writeManifest(manifestPath, release)) {
+        report.error = "cannot write " + manifestPath;
+        return false;
+    }
+    const std::string current = outDir + "/current.txt";
+    if (platform::fileKind(current) == platform::FileKind::missing)
+        std::ofstream(platform::filePath(current), std::ios::binary);
+    // Only now that the new manifest is served are the old files removed.
+    pruneOutput(outDir, release, report, onFile);
     return true;
 }

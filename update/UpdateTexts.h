@@ -1,4 +1,6 @@
 #pragma once
+#include "update/UpdaterListener.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +11,9 @@
 /// The status text of stage 1 to 6; null for any other stage (the text shown
 /// stays as it was).
 const char* stageText(int32_t stage);
+inline const char* stageText(UpdateStage stage) {
+    return stageText(static_cast<int32_t>(stage));
+}
 
 /// The status text of an error code, with `fileText` (the current file's
 /// description) appended where the text names a file. No value for 80,

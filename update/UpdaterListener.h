@@ -2,14 +2,24 @@
 #include <cstdint>
 #include <string>
 
+/// The stages of a scan and of an update run; their numbers are the
+/// listener's contract. A run reads its local manifest (3) or checks the
+/// installation (4, then the scan's 1 and 2), then goes on with 5 and 6.
+enum class UpdateStage : int32_t {
+    listingFiles = 1,
+    hashingFiles = 2,
+    readingLocalManifest = 3,
+    checkingInstallation = 4, // a scan follows
+    fetchingManifest = 5,     // the published one
+    updating = 6,
+};
+
 /// Progress of a scan of the installation. Called on the scanning thread.
 class UScannerListener {
 public:
     virtual ~UScannerListener();
-    /// Stage 1 listing files, 2 hashing them, 3 reading the local manifest,
-    /// 4 checking the installation (a scan follows), 5 fetching the
-    /// published manifest, 6 updating.
-    virtual void onStage(int32_t stage) = 0;
+    /// A stage begins.
+    virtual void onStage(UpdateStage stage) = 0;
     /// A scan is about to hash this many files.
     virtual void onScanBegin(int32_t fileCount) = 0;
     /// One more file is being hashed (its full path, the scanned base first).

@@ -1,7 +1,7 @@
 #include "update/WriteBehind.h"
 
 #include "net/Md5.h"
-#include "platform/Thread.h"
+#include "support/Workers.h"
 #include "update/PendingFile.h"
 
 #include <condition_variable>
@@ -30,14 +30,11 @@ struct WriteBehind::Shared {
 WriteBehind::WriteBehind() : shared_(std::make_shared<Shared>()) {
     blocks_[0].reset(new char[blockSize]);
     blocks_[1].reset(new char[blockSize]);
-    auto* copy = new std::shared_ptr<Shared>(shared_);
     shared_->running = true;
-    uint32_t id = 0;
-    threaded_ = platform::startThread(&WriteBehind::worker, copy, id);
-    if (!threaded_) {
+    std::shared_ptr<Shared> shared = shared_;
+    threaded_ = support::startThread([shared] { worker(*shared); });
+    if (!threaded_)
         shared_->running = false;
-        delete copy;
-    }
 }
 
 WriteBehind::~WriteBehind() {
@@ -47,9 +44,7 @@ WriteBehind::~WriteBehind() {
     shared_->changed.wait(guard, [this] { return !shared_->running; });
 }
 
-void WriteBehind::worker(void* raw) {
-    std::unique_ptr<std::shared_ptr<Shared>> holder(static_cast<std::shared_ptr<Shared>*>(raw));
-    Shared& s = **holder;
+void WriteBehind::worker(Shared& s) {
     std::unique_lock<std::mutex> guard(s.mutex);
     for (;;) {
         s.changed.wait(guard, [&] { return s.data != nullptr || s.quit; });

@@ -32,7 +32,7 @@ public:
 
 private:
     struct Shared;
-    static void worker(void* shared);
+    static void worker(Shared& shared);
 
     std::shared_ptr<Shared> shared_;
     std::unique_ptr<char[]> blocks_[2];

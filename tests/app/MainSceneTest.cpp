@@ -48,9 +48,9 @@ TEST_F(LauncherTest, UpdaterProgressBecomesTheStatusLine) {
         frame();
         return win().statusLabel->text();
     };
-    scene.onStage(5);
+    scene.onStage(UpdateStage::fetchingManifest);
     EXPECT_EQ(status(), "Recogiendo datos de la ultima versi\xC3\xB3n publicada...");
-    scene.onStage(9); // unknown: the text stays
+    scene.onStage(static_cast<UpdateStage>(9)); // unknown: the text stays
     EXPECT_EQ(status(), "Recogiendo datos de la ultima versi\xC3\xB3n publicada...");
     scene.onScanBegin(3);
     scene.onScanStep("a");

@@ -17,11 +17,11 @@ TEST(ConsoleProgress, TheBarShowsBytesSpeedAndTimeLeft) {
     // Off a terminal only whole lines are written.
     std::FILE* out = std::tmpfile();
     tool::ConsoleListener listener(out, false);
-    listener.onStage(5);
+    listener.onStage(UpdateStage::fetchingManifest);
     listener.onFileBegin("res/skin/panel.png", 10);
     listener.onProgress(5, 5);
     listener.onError(224);
-    listener.onStage(9);
+    listener.onStage(static_cast<UpdateStage>(9));
     std::rewind(out);
     std::string text;
     for (int c; (c = std::fgetc(out)) != EOF;)

@@ -13,7 +13,9 @@ namespace updatetest {
 
 class ScanRecorder : public UScannerListener {
 public:
-    void onStage(int32_t stage) override { events.push_back("stage " + std::to_string(stage)); }
+    void onStage(UpdateStage stage) override {
+        events.push_back("stage " + std::to_string(static_cast<int32_t>(stage)));
+    }
     void onScanBegin(int32_t count) override {
         events.push_back("begin " + std::to_string(count));
         if (atBegin)

@@ -29,7 +29,7 @@ namespace {
 // The calls that tell how a run ended.
 class Outcome : public UpdaterListener {
 public:
-    void onStage(int32_t) override {}
+    void onStage(UpdateStage) override {}
     void onScanBegin(int32_t) override {}
     void onScanStep(const std::string&) override {}
     void onDownloadBegin(int32_t, int32_t, int32_t, int32_t) override { add("downloadBegin"); }

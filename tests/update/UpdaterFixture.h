@@ -25,7 +25,7 @@ namespace updatetest {
 // summarised, since their number depends on the network.
 class Recorder : public UpdaterListener {
 public:
-    void onStage(int32_t stage) override { add("stage " + std::to_string(stage)); }
+    void onStage(UpdateStage stage) override { add("stage " + std::to_string(static_cast<int32_t>(stage))); }
     void onScanBegin(int32_t count) override { add("scanBegin " + std::to_string(count)); }
     void onScanStep(const std::string& path) override { add("scanStep " + path); }
     void onDownloadBegin(int32_t a, int32_t b, int32_t c, int32_t d) override {

@@ -58,7 +58,7 @@ void ConsoleListener::redraw(const std::string& text, bool force) {
     std::fflush(out_);
 }
 
-void ConsoleListener::onStage(int32_t stage) {
+void ConsoleListener::onStage(UpdateStage stage) {
     std::lock_guard<std::mutex> guard(mutex_);
     if (const char* text = stageText(stage))
         line(text);

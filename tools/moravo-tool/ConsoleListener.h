@@ -21,7 +21,7 @@ public:
     /// `terminal`: redraw a progress line; otherwise print plain lines only.
     ConsoleListener(std::FILE* out, bool terminal);
 
-    void onStage(int32_t stage) override;
+    void onStage(UpdateStage stage) override;
     void onScanBegin(int32_t fileCount) override;
     void onScanStep(const std::string& path) override;
     void onDownloadBegin(int32_t totalDownload, int32_t totalSize, int32_t neededDownload,
