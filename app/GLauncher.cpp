@@ -1,5 +1,5 @@
 // The launcher object: start-up in order, the end of a run, the shutdown.
-//   [init]      the start-up steps
+//   [init]      the start-up steps, in their order
 //   [exit]      after the loop: hand-off, game start, shutdown
 #include "app/GLauncher.h"
 
@@ -130,16 +130,48 @@ int GLauncher::init(int argc, char** argv) {
     TKAL::installSdlLoaders();
     G2::installStyleLoaders();
     G2::setFatalErrorHandler(showFatal);
+    readCommandLine(argc, argv);
+    windowWidth = 640;
+    windowHeight = 480;
+    if (int code = readResourceIndex(); code != 0)
+        return code;
+    // The configuration and the initial resources (fatal when missing).
+    readLauncherConfig(resourceCache(), config, resources);
+    if (!connection.read("ZEP_client.xml"))
+        return fail("Config Error",
+                    "Error iniciando la configuracion de Login\nNo se encuentra el archivo ZEP_client.xml");
+    if (!installationWritable())
+        return 77;
+    // One launcher per installation, refused before anything is written: two
+    // would update the same files at once.
+    if (!lockInstallation())
+        return 77;
+    hardware = services().survey();
+    if (!startPortal())
+        return fail("Login Error", "Error iniciando el sistema de Login");
+    readWindowSize();
+    if (!openWindow())
+        return 77;
+    readGameChoices();
+    G2::toolkit().caption = config.caption;
+    G2::toolkit().display->setCaption(config.caption.c_str());
+    makeLayers();
+    makeWindows();
+    mainLayer->setRoot(mainWin.get());
+    secondLayer->setRoot(mainWin->creditsLayer());
+    G2::Game::setPendingScene(mainScene->loginAndUpdate ? static_cast<G2::Scene*>(loginScene.get())
+                                                        : mainScene.get());
+    return 0;
+}
 
-    // 1. The launcher's own path, and "-n" (exactly, as the first word).
+void GLauncher::readCommandLine(int argc, char** argv) {
+    // The launcher's own path, and "-n" (exactly, as the first word).
     launcherPath = argc > 0 && argv[0] != nullptr ? argv[0] : "";
     if (argc > 1 && std::strcmp(argv[1], "-n") == 0)
         mainScene->loginAndUpdate = false;
-    // 2.
-    windowWidth = 640;
-    windowHeight = 480;
+}
 
-    // 3. The resources and their index.
+int GLauncher::readResourceIndex() {
     RCacheS& cache = resourceCache();
     const std::string& dir = programDir();
     cache.setBase(dir.empty() ? std::string(".") : dir, "res");
@@ -151,74 +183,56 @@ int GLauncher::init(int argc, char** argv) {
         std::string text = e.fileName() + ": " + e.what();
         return fail("Config Error", platform::utf8ToWindows1252(text).c_str());
     }
+    return 0;
+}
 
-    // 4. The configuration and the initial resources (fatal when missing).
-    readLauncherConfig(cache, config, resources);
-
-    // 5. The service address.
-    if (!connection.read("ZEP_client.xml"))
-        return fail("Config Error",
-                    "Error iniciando la configuracion de Login\nNo se encuentra el archivo ZEP_client.xml");
-
-    if (!installationWritable())
-        return 77;
-    // One launcher per installation, refused before anything is written: two
-    // would update the same files at once.
-    if (!lockInstallation())
-        return 77;
-
-    // 6.
-    hardware = services().survey();
-
-    // 7. The web-service client and its worker.
+bool GLauncher::startPortal() {
     portal = std::make_unique<WebPortal>();
-    const std::string caPath = connection.caPathIn(dir);
+    const std::string caPath = connection.caPathIn(programDir());
     portal->setTimeout(config.catalogTimeoutMs());
     bool serverOk =
         portal->setServer(connection.address, static_cast<uint16_t>(connection.port), connection.tls, caPath);
     if (!serverOk || !portal->start()) {
         portal.reset();
-        return fail("Login Error", "Error iniciando el sistema de Login");
+        return false;
     }
+    return true;
+}
 
-    // 8. The window size.
-    if (const Properties* tree = cache.properties()) {
-        if (tree->find("winsize") != nullptr) {
-            int size[2] = {windowWidth, windowHeight};
-            tree->getInts("winsize", size, 2);
-            windowWidth = size[0];
-            windowHeight = size[1];
-        }
-    }
+void GLauncher::readWindowSize() {
+    const Properties* tree = resourceCache().properties();
+    if (tree == nullptr || tree->find("winsize") == nullptr)
+        return;
+    int size[2] = {windowWidth, windowHeight};
+    tree->getInts("winsize", size, 2);
+    windowWidth = size[0];
+    windowHeight = size[1];
+}
 
-    // 9. Centred, with the application's icon.
-    G2::Toolkit& tk = G2::toolkit();
-    tk.windowFlags |= G2::WindowCentred;
+bool GLauncher::openWindow() {
+    // Centred, with the application's icon.
+    G2::toolkit().windowFlags |= G2::WindowCentred;
     placeWindowsThroughThePlatform();
-    if (SDL_Surface* icon = TKAL::loadImageFile(cache.base() + "/AppIcon.png")) {
+    if (SDL_Surface* icon = TKAL::loadImageFile(resourceCache().base() + "/AppIcon.png")) {
         SDL_WM_SetIcon(icon, nullptr);
         SDL_FreeSurface(icon);
     }
+    return setVideoMode(windowWidth, windowHeight);
+}
 
-    // 10.
-    if (!setVideoMode(windowWidth, windowHeight))
-        return 77;
-
-    // 11-13. The quality presets come from the game's own files.
+void GLauncher::readGameChoices() {
+    // The quality presets come from the game's own files.
     config.menuList.clear();
     machineClass = app::machineClass(hardware);
     readGameSettings();
-
-    // 14. The video modes.
     uint32_t customW = static_cast<uint32_t>(userSettings.width);
     uint32_t customH = static_cast<uint32_t>(userSettings.height);
     videoModes.build(hardware.resolutions, customW, customH);
+}
 
-    // 15.
-    tk.caption = config.caption;
-    tk.display->setCaption(config.caption.c_str());
-
-    // 16. The layers: the window, the credits above it, the popups on top.
+void GLauncher::makeLayers() {
+    // The window, the credits above it, the popups on top.
+    G2::Toolkit& tk = G2::toolkit();
     TKAL::Rect screen{0, 0, static_cast<uint16_t>(windowWidth), static_cast<uint16_t>(windowHeight)};
     mainLayer = std::make_unique<G2::View>(tk.display, screen);
     secondLayer = std::make_unique<G2::View>(tk.display, screen);
@@ -227,13 +241,13 @@ int GLauncher::init(int argc, char** argv) {
     G2::Game::addView(secondLayer.get());
     G2::Game::addView(topLayer.get());
     topLayer->setRoot(G2::Game::popupRoot(windowWidth, windowHeight));
-
-    // 17. Clear every frame; the close button becomes message 1002.
+    // Clear every frame; the close button becomes G2::Msg::QuitRequested.
     tk.windowFlags |= G2::RepaintAlways | G2::QuitAsMessage;
     tk.clearPixel = tk.screenCanvas ? tk.screenCanvas->mapRGB(0x80FF50) : 0x80FF50;
     TKAL::setFramePeriod(static_cast<uint32_t>(std::max(1, config.tick)));
+}
 
-    // 18. The windows.
+void GLauncher::makeWindows() {
     mainWin =
         std::make_unique<MainWin>(config, resources, &qualityList, &videoList, windowWidth, windowHeight);
     mainWin->setModes(&videoModes, &machineClass);
@@ -253,15 +267,6 @@ int GLauncher::init(int argc, char** argv) {
         if (nearest >= 0)
             mainWin->chooseVideo(nearest);
     }
-
-    // 19.
-    mainLayer->setRoot(mainWin.get());
-    secondLayer->setRoot(mainWin->creditsLayer());
-
-    // 20.
-    G2::Game::setPendingScene(mainScene->loginAndUpdate ? static_cast<G2::Scene*>(loginScene.get())
-                                                        : mainScene.get());
-    return 0;
 }
 
 // [exit] --------------------------------------------------------------------

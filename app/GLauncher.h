@@ -85,6 +85,19 @@ public:
 
 private:
     int fail(const char* caption, const char* text);
+    // The start-up steps of `init`, in their order.
+    void readCommandLine(int argc, char** argv);
+    // Reads "res.txt"; answers the exit code of a failure, 0 on success.
+    int readResourceIndex();
+    // The web-service client and its worker; false when it cannot start.
+    bool startPortal();
+    // "winsize", when the resource index has it.
+    void readWindowSize();
+    bool openWindow();
+    // The quality presets, the user settings and the video modes.
+    void readGameChoices();
+    void makeLayers();
+    void makeWindows();
     // Tells the player, and answers false, when the installation folder
     // cannot be written.
     bool installationWritable();

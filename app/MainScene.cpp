@@ -127,81 +127,88 @@ void MainScene::closeSettings(bool accepted) {
 bool MainScene::update() {
     MutexLock guard(mutex_);
     MainWin& win = *launcher_.mainWin;
-    // 1. What the updater changed.
+    // What the updater changed.
     if (dirty) {
         showState();
         dirty = false;
     }
-    // 2. The launcher's own files were staged: hoplin takes over.
+    // The launcher's own files were staged: hoplin takes over.
     if (handoffPending) {
         G2::Game::quit();
         return true;
     }
-    // 3.
     if (win.playRequested) {
         if (directXCheck())
             G2::Game::quit();
         else
             win.playRequested = false;
     }
-    // 4.
     if (win.closeRequested || win.cancelRequested)
         beginExit();
-    // 5.
-    if (win.retryRequested) {
-        win.retryRequested = false;
-        updateDone = false;
-        errorShown = false;
-        fileText.clear();
-        mainPercent = 0;
-        win.mainBar->setValue(0);
-        autoplayed = false;
-        statusText = "Reintentando...";
-        showState();
-        if (updater)
-            updater->requestStop();
-        restartPending = true;
-    }
-    // 6. Autoplay: an update finished soon after the login starts the game.
-    // It asks once: a play it asked for that the DirectX check refuses is
-    // not asked for again in every later frame of the window.
-    const uint32_t now = launcher_.services().now();
-    if (updateDone && !autoplayed && loginTime != 0 &&
-        now - loginTime < static_cast<uint32_t>(launcher_.config.autoplayTime) * 1000u) {
-        win.playRequested = true;
-        autoplayed = true;
-    }
-    // 7.
+    if (win.retryRequested)
+        retry();
+    autoplay();
     if (exitPending)
         G2::Game::quit();
-    // 8. A retry starts once the old run's thread has ended.
-    if (restartPending) {
-        if (!updater) {
-            restartPending = false;
-        } else if (!updater->running()) {
-            restartPending = false;
-            startUpdater(100);
-        }
-    }
-    // 9.
+    if (restartPending)
+        restartWhenStopped();
     if (win.configureRequested) {
         win.configureRequested = false;
         if (launcher_.userSetWin)
             showSettings();
     }
-    // 10.
-    if (settingsShown) {
-        UserSetWin& settings = *launcher_.userSetWin;
-        if (settings.closed) {
-            settings.closed = false;
-            beginExit();
-        } else if (settings.accepted) {
-            closeSettings(true);
-        } else if (settings.cancelled) {
-            closeSettings(false);
-        }
-    }
+    if (settingsShown)
+        followSettings();
     return true;
+}
+
+void MainScene::retry() {
+    launcher_.mainWin->retryRequested = false;
+    updateDone = false;
+    errorShown = false;
+    fileText.clear();
+    mainPercent = 0;
+    launcher_.mainWin->mainBar->setValue(0);
+    autoplayed = false;
+    statusText = "Reintentando...";
+    showState();
+    if (updater)
+        updater->requestStop();
+    restartPending = true;
+}
+
+void MainScene::autoplay() {
+    // An update finished soon after the login starts the game. It asks once:
+    // a play it asked for that the DirectX check refuses is not asked for
+    // again in every later frame of the window.
+    const uint32_t now = launcher_.services().now();
+    if (updateDone && !autoplayed && loginTime != 0 &&
+        now - loginTime < static_cast<uint32_t>(launcher_.config.autoplayTime) * 1000u) {
+        launcher_.mainWin->playRequested = true;
+        autoplayed = true;
+    }
+}
+
+void MainScene::restartWhenStopped() {
+    // A retry starts once the old run's thread has ended.
+    if (!updater) {
+        restartPending = false;
+    } else if (!updater->running()) {
+        restartPending = false;
+        startUpdater(100);
+    }
+}
+
+void MainScene::followSettings() {
+    UserSetWin& settings = *launcher_.userSetWin;
+    if (settings.closed) {
+        settings.closed = false;
+        beginExit();
+    } else if (settings.accepted) {
+        closeSettings(true);
+    } else if (settings.cancelled) {
+        closeSettings(false);
+    }
 }
 
 // [listener] ----------------------------------------------------------------

@@ -76,6 +76,12 @@ private:
     void startUpdater(uint32_t delayMs);
     void showSettings();
     void closeSettings(bool accepted);
+    // The steps of `update`.
+    void retry();
+    void autoplay();
+    void restartWhenStopped();
+    /// Acts on how the settings window was closed, if it was.
+    void followSettings();
 
     GLauncher& launcher_;
     Mutex mutex_;

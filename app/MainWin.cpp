@@ -13,6 +13,7 @@
 #include "g2/Game.h"
 #include "g2/LabelWidget.h"
 #include "g2/ListWidget.h"
+#include "g2/Messages.h"
 #include "g2/ProgressWidget.h"
 #include "g2/Styles.h"
 
@@ -20,23 +21,7 @@ namespace app {
 
 namespace {
 
-// Button and control identifiers of the window.
-enum : int {
-    idCredits = 1000,
-    idCancel = 1001,
-    idPlay = 1002,
-    idConfigure = 1003,
-    idFullScreen = 1005,
-    idRetry = 1006,
-    idQuality = 1008,
-    idVideo = 1009,
-    idLogin = 1010,
-    idRegister = 1011,
-    idRemember = 1012,
-    idContinue = 1013,
-};
-
-const char* const versionText = "1.2.0.12555";
+const char* const versionText = MORAVO_VERSION;
 
 int idOf(void* sender) {
     auto* node = static_cast<G2::Node*>(sender);
@@ -83,12 +68,12 @@ MainWin::MainWin(const LauncherConfig& config, const InitialResources& resources
         fitToContent(panels_[p]);
     buildCredits(width, height);
 
-    G2::toolkit().emitter.connect(this, 1002);
+    G2::toolkit().emitter.connect(this, G2::Msg::QuitRequested);
     showPanel(config.doLogin != 0 ? LoginPanel : MainPanel);
 }
 
 MainWin::~MainWin() {
-    G2::toolkit().emitter.disconnect(this, 1002);
+    G2::toolkit().emitter.disconnect(this, G2::Msg::QuitRequested);
 }
 
 void MainWin::listen(G2::Widget* control, std::initializer_list<uint32_t> codes) {
@@ -122,8 +107,8 @@ void MainWin::buildLogin(G2::Widget* stack) {
     passwordField = addEdit(panel, 0, line + 4, resources_.optionsFrame);
     passwordField->expand = G2::ExpandHorizontal;
     passwordField->setPasswordChar('*');
-    listen(userField, {1030});
-    listen(passwordField, {1030});
+    listen(userField, {G2::Msg::ReturnPressed});
+    listen(passwordField, {G2::Msg::ReturnPressed});
 
     G2::Widget* remember = addBox(panel, G2::FlowHorizontal, 8);
     remember->expand = G2::ExpandHorizontal;
@@ -133,7 +118,7 @@ void MainWin::buildLogin(G2::Widget* stack) {
              line)
         ->expand = G2::ExpandHorizontal;
     rememberBox = addCheckBox(remember, idRemember, boxW, boxH, resources_.checkboxStyle);
-    listen(rememberBox, {1041});
+    listen(rememberBox, {G2::Msg::Toggled});
 
     G2::Widget* buttons = addBox(panel, G2::FlowHorizontal, c.controlSpacing / 2);
     buttons->gravity = G2::GravityEnd;
@@ -142,7 +127,7 @@ void MainWin::buildLogin(G2::Widget* stack) {
                             {"Cancelar", idCancel},
                             {"Login", idLogin}}) {
         G2::LabelButtonWidget* b = addButton(buttons, text, id, buttonW, buttonH);
-        listen(b, {1040});
+        listen(b, {G2::Msg::Activated});
         if (id == idLogin)
             loginButton = b;
     }
@@ -164,7 +149,7 @@ void MainWin::buildWait(G2::Widget* stack) {
     buttons->gravity = G2::GravityCenter;
     listen(addButton(buttons, "Cancelar", idCancel, orDefault(c.buttonSize[0], 110),
                      orDefault(c.buttonSize[1], 28)),
-           {1040});
+           {G2::Msg::Activated});
 }
 
 void MainWin::buildRequirements(G2::Widget* stack) {
@@ -183,25 +168,26 @@ void MainWin::buildRequirements(G2::Widget* stack) {
     G2::Widget* buttons = addBox(panel, G2::FlowHorizontal, c.controlSpacing / 2);
     buttons->expand = G2::ExpandHorizontal;
     buttons->gravity = G2::GravityEnd;
-    listen(addButton(buttons, "Cancelar", idCancel, buttonW, buttonH), {1040});
-    listen(addButton(buttons, "Continuar", idContinue, buttonW, buttonH), {1040});
+    listen(addButton(buttons, "Cancelar", idCancel, buttonW, buttonH), {G2::Msg::Activated});
+    listen(addButton(buttons, "Continuar", idContinue, buttonW, buttonH), {G2::Msg::Activated});
 }
 
 void MainWin::buildMain(G2::Widget* stack, AbstractTree* quality, AbstractTree* video) {
     const LauncherConfig& c = config_;
-    const int line = c.infoHeight;
-    const int buttonW = orDefault(c.buttonSize[0], 110);
-    const int buttonH = orDefault(c.buttonSize[1], 28);
-    const int menuW = orDefault(c.menuButtonSize[0], 160);
-    const int menuH = orDefault(c.menuButtonSize[1], line + 4);
-    const int boxW = orDefault(c.checkboxSize[0], 20);
-    const int boxH = orDefault(c.checkboxSize[1], 20);
-
     G2::Widget* panel = addBox(stack, G2::FlowVertical, 6, c.controlMargin);
     panel->expand = G2::ExpandBoth;
     panels_[MainPanel] = panel;
+    buildShow(panel);
+    buildOptions(panel, quality, video);
+    statusLabel = addLabel(panel, "Iniciando...", c.infoHeight);
+    mainBar = addBar(panel, c.barHeight, resources_.barStyle);
+    fileBar = addBar(panel, c.barHeight / 2 > 8 ? c.barHeight / 2 : c.barHeight, resources_.barStyle);
+    buildMainButtons(panel);
+}
 
+void MainWin::buildShow(G2::Widget* panel) {
     // The picture show, with the version in its corner.
+    const LauncherConfig& c = config_;
     G2::Widget* show = addBox(panel, G2::FlowStack, 0, c.controlBorder, resources_.pictFrame);
     show->expand = G2::ExpandBoth;
     auto pictures = std::make_unique<G2::AnimWidget>();
@@ -212,11 +198,16 @@ void MainWin::buildMain(G2::Widget* stack, AbstractTree* quality, AbstractTree* 
     pictures->frameRate = ticksPerImage > 0 ? 1.0 / ticksPerImage : 0;
     pictures->expand = G2::ExpandBoth;
     this->pictures = show->append(std::move(pictures));
-    G2::LabelWidget* version = addLabel(show, versionText, line, nullptr, G2::LabelWidget::End);
+    G2::LabelWidget* version = addLabel(show, versionText, c.infoHeight, nullptr, G2::LabelWidget::End);
     version->align = G2::AlignEnd;
     version->margin = 6;
+}
 
+void MainWin::buildOptions(G2::Widget* panel, AbstractTree* quality, AbstractTree* video) {
     // The options: quality, video mode or "Configurar", full screen.
+    const LauncherConfig& c = config_;
+    const int menuW = orDefault(c.menuButtonSize[0], 160);
+    const int menuH = orDefault(c.menuButtonSize[1], c.infoHeight + 4);
     G2::Widget* options = addBox(panel, G2::FlowHorizontal, 8, c.controlBorder, resources_.optionsFrame);
     options->expand = G2::ExpandHorizontal;
     G2::LabelWidget* title = addLabel(options, "Configuraci\xC3\xB3n:", menuH);
@@ -227,26 +218,27 @@ void MainWin::buildMain(G2::Widget* stack, AbstractTree* quality, AbstractTree* 
     qualityCombo->setSize(menuW, menuH);
     qualityBox = options->append(std::move(qualityCombo));
     styleMenu(qualityBox);
-    listen(qualityBox, {1065});
+    listen(qualityBox, {G2::Msg::SelectionChanged});
     auto videoCombo = std::make_unique<G2::ComboBoxWidget>(video, idVideo);
     videoCombo->setSize(menuW * 3 / 4, menuH);
     videoBox = options->append(std::move(videoCombo));
     styleMenu(videoBox);
-    listen(videoBox, {1065});
+    listen(videoBox, {G2::Msg::SelectionChanged});
     configureButton = addButton(options, "Configurar", idConfigure, menuW * 3 / 4, menuH);
-    listen(configureButton, {1040});
+    listen(configureButton, {G2::Msg::Activated});
     configureButton->setVisible(false);
     G2::LabelWidget* full = addLabel(options, "Pantalla completa:", menuH, nullptr, G2::LabelWidget::End);
     full->expand = G2::ExpandHorizontal;
-    fullScreenBox = addCheckBox(options, idFullScreen, boxW, boxH, resources_.checkboxStyle);
+    fullScreenBox = addCheckBox(options, idFullScreen, orDefault(c.checkboxSize[0], 20),
+                                orDefault(c.checkboxSize[1], 20), resources_.checkboxStyle);
     fullScreen = c.fullScreen != 0;
     fullScreenBox->setToggled(fullScreen);
-    listen(fullScreenBox, {1041});
+    listen(fullScreenBox, {G2::Msg::Toggled});
+}
 
-    statusLabel = addLabel(panel, "Iniciando...", line);
-    mainBar = addBar(panel, c.barHeight, resources_.barStyle);
-    fileBar = addBar(panel, c.barHeight / 2 > 8 ? c.barHeight / 2 : c.barHeight, resources_.barStyle);
-
+void MainWin::buildMainButtons(G2::Widget* panel) {
+    const int buttonW = orDefault(config_.buttonSize[0], 110);
+    const int buttonH = orDefault(config_.buttonSize[1], 28);
     G2::Widget* buttons = addBox(panel, G2::FlowHorizontal, 8);
     buttons->expand = G2::ExpandHorizontal;
     buttons->gravity = G2::GravityEnd;
@@ -258,7 +250,7 @@ void MainWin::buildMain(G2::Widget* stack, AbstractTree* quality, AbstractTree* 
     cancelButton = addButton(buttons, "Cancelar", idCancel, buttonW, buttonH);
     playButton = addButton(buttons, "Jugar", idPlay, buttonW, buttonH);
     for (G2::LabelButtonWidget* b : {creditsButton, retryButton, cancelButton, playButton})
-        listen(b, {1040});
+        listen(b, {G2::Msg::Activated});
     retryButton->setVisible(false);
     playButton->setDisabled(true);
 }
@@ -283,7 +275,7 @@ void MainWin::buildCredits(int width, int height) {
     panel->setSize(c.creditsSize[0], c.creditsSize[1]);
     panel->setVisible(c.creditsShow != 0 && c.creditsSize[0] > 0 && c.creditsSize[1] > 0);
     credits = creditsLayer_->append(std::move(panel));
-    listen(credits, {1093});
+    listen(credits, {G2::Msg::VerticalMotionEnded});
     resetCredits();
 }
 
@@ -359,21 +351,21 @@ void MainWin::chooseVideo(int entry) {
 
 int MainWin::onEvent(uint32_t code, void* sender, intptr_t data) {
     switch (code) {
-    case 1002:
+    case G2::Msg::QuitRequested:
         // Escape (data non-zero) closes the launcher only from this window
         // itself: the settings window shown in its place takes it as Cancel.
         if (data != 0 && G2::viewShowing(this) == nullptr)
             return 0;
         closeRequested = true;
         return 1;
-    case 1030:
+    case G2::Msg::ReturnPressed:
         if (sender == passwordField) {
             loginRequested = true;
         } else if (sender == userField) {
             G2::toolkit().setFocus(passwordField);
         }
         return 1;
-    case 1041: {
+    case G2::Msg::Toggled: {
         bool on = data != 0 && *reinterpret_cast<const uint8_t*>(data) != 0;
         if (idOf(sender) == idRemember)
             rememberPassword = on;
@@ -381,7 +373,7 @@ int MainWin::onEvent(uint32_t code, void* sender, intptr_t data) {
             fullScreen = on;
         return 1;
     }
-    case 1065:
+    case G2::Msg::SelectionChanged:
         if (sender == qualityBox) {
             chooseQuality(static_cast<int>(data));
             qualityChanged = true;
@@ -389,51 +381,56 @@ int MainWin::onEvent(uint32_t code, void* sender, intptr_t data) {
             videoRow = static_cast<int>(data);
         }
         return 1;
-    case 1093:
+    case G2::Msg::VerticalMotionEnded:
         creditsButton->setDisabled(false);
-        G2::Game::addTimer(this, 2, G2::toolkit().now + static_cast<uint32_t>(config_.creditsDelay));
+        G2::Game::addTimer(this, creditsResetTimer,
+                           G2::toolkit().now + static_cast<uint32_t>(config_.creditsDelay));
         return 1;
-    case 1040:
-        switch (idOf(sender)) {
-        case idLogin:
-            loginRequested = true;
-            break;
-        case idRegister:
-            registerRequested = true;
-            break;
-        case idCancel:
-            cancelRequested = true;
-            break;
-        case idPlay:
-            playRequested = true;
-            break;
-        case idRetry:
-            retryRequested = true;
-            break;
-        case idConfigure:
-            configureRequested = true;
-            break;
-        case idContinue:
-            continueRequested = true;
-            break;
-        case idCredits:
-            resetCredits();
-            creditsButton->setDisabled(true);
-            G2::Game::addTimer(this, 1, G2::toolkit().now);
-            break;
-        default:
-            break;
-        }
+    case G2::Msg::Activated:
+        onButton(idOf(sender));
         return 1;
     default:
         return G2::Widget::onEvent(code, sender, data);
     }
 }
 
+void MainWin::onButton(int id) {
+    switch (id) {
+    case idLogin:
+        loginRequested = true;
+        break;
+    case idRegister:
+        registerRequested = true;
+        break;
+    case idCancel:
+        cancelRequested = true;
+        break;
+    case idPlay:
+        playRequested = true;
+        break;
+    case idRetry:
+        retryRequested = true;
+        break;
+    case idConfigure:
+        configureRequested = true;
+        break;
+    case idContinue:
+        continueRequested = true;
+        break;
+    case idCredits:
+        resetCredits();
+        creditsButton->setDisabled(true);
+        G2::Game::addTimer(this, creditsStartTimer, G2::toolkit().now);
+        break;
+    default:
+        break;
+    }
+}
+
 void MainWin::onTimer(uint32_t id) {
-    if (id == 1)
+    if (id == creditsStartTimer)
         credits->motion |= G2::AnimWidget::MoveVertical;
-    else if (id == 2)
+    else if (id == creditsResetTimer)
         resetCredits();
 }
 

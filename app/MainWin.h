@@ -29,6 +29,23 @@ struct VideoModes;
 class MainWin : public G2::Widget {
 public:
     enum Panel { LoginPanel, WaitPanel, RequirementsPanel, MainPanel };
+    /// The `id` of each button, check box and selector of the window: the
+    /// handler tells the senders apart by it, and the widget map (so the
+    /// robot player) finds the controls by it.
+    enum ControlId : int32_t {
+        idCredits = 1000,
+        idCancel = 1001,
+        idPlay = 1002,
+        idConfigure = 1003,
+        idFullScreen = 1005,
+        idRetry = 1006,
+        idQuality = 1008,
+        idVideo = 1009,
+        idLogin = 1010,
+        idRegister = 1011,
+        idRemember = 1012,
+        idContinue = 1013,
+    };
 
     /// Builds the window `width` x `height`. `quality` and `video` are the
     /// data of the two selectors (borrowed). With no quality rows the window
@@ -110,13 +127,22 @@ public:
     G2::AnimWidget* credits = nullptr;
 
 private:
+    /// The credits' timers: the panel starts moving, then is reset once it
+    /// has stood still for "credits_delay".
+    enum CreditsTimer : uint32_t { creditsStartTimer = 1, creditsResetTimer = 2 };
+
     void buildLogin(G2::Widget* stack);
     void buildWait(G2::Widget* stack);
     void buildRequirements(G2::Widget* stack);
     void buildMain(G2::Widget* stack, AbstractTree* quality, AbstractTree* video);
+    void buildShow(G2::Widget* panel);
+    void buildOptions(G2::Widget* panel, AbstractTree* quality, AbstractTree* video);
+    void buildMainButtons(G2::Widget* panel);
     void buildCredits(int width, int height);
     /// Gives a selector's open list the menu's looks and row height.
     void styleMenu(G2::ComboBoxWidget* menu);
+    /// What a click on the control with identifier `id` asks for.
+    void onButton(int id);
     /// Connects a control's messages to this window.
     void listen(G2::Widget* control, std::initializer_list<uint32_t> codes);
 

@@ -8,6 +8,7 @@
 #include "g2/Game.h"
 #include "g2/LabelWidget.h"
 #include "g2/ListWidget.h"
+#include "g2/Messages.h"
 #include "g2/ScrollWidget.h"
 #include "g2/Styles.h"
 
@@ -17,8 +18,6 @@
 namespace app {
 
 namespace {
-
-enum : int { idHdr = 1016, idCancel = 1018, idOk = 1019 };
 
 int orDefault(int value, int fallback) {
     return value > 0 ? value : fallback;
@@ -34,7 +33,6 @@ UserSetWin::UserSetWin(const LauncherConfig& c, const InitialResources& resource
     // The window covers the whole screen with the launcher's background, the
     // logo strip on top, and holds its controls in a panel at its centre.
     setStyle(resources.captionFrame);
-    const int line = c.infoHeight;
     const int buttonW = orDefault(c.buttonSize[0], 110);
     const int buttonH = orDefault(c.buttonSize[1], 28);
 
@@ -49,9 +47,27 @@ UserSetWin::UserSetWin(const LauncherConfig& c, const InitialResources& resource
     G2::Widget* panel =
         addBox(centre, G2::FlowVertical, 6, c.controlBorder + c.controlMargin, resources.controlFrame);
     panel->setSize(4 * buttonW + 3 * 8 + 2 * (c.controlBorder + c.controlMargin), 0);
-    addLabel(panel, "Configuracion Personalizada", line + 4, resources.font2, G2::LabelWidget::Center);
+    addLabel(panel, "Configuracion Personalizada", c.infoHeight + 4, resources.font2,
+             G2::LabelWidget::Center);
+    addVideoList(panel, c, resources, modes);
+    aaBar = addLevelRow(panel, "Antialiasing:", 3, resources.qualityScrollStyle3, aaValue);
+    shadowBar = addLevelRow(panel, "Sombras:", 4, resources.qualityScrollStyle4, shadowValue);
+    detailBar = addLevelRow(panel, "Niveles de detalle:", 5, resources.qualityScrollStyle5, detailValue);
+    addHdrRow(panel, c, resources);
 
-    addLabel(panel, "Modos de Video:", line);
+    G2::Widget* buttons = addBox(panel, G2::FlowHorizontal, 8);
+    buttons->expand = G2::ExpandHorizontal;
+    buttons->gravity = G2::GravityEnd;
+    for (auto [text, id] : {std::pair<const char*, int>{"Cancelar", idCancel}, {"OK", idOk}})
+        addButton(buttons, text, id, buttonW, buttonH)->emitter().connect(this, G2::Msg::Activated);
+    fitToContent(panel);
+
+    G2::toolkit().emitter.connect(this, G2::Msg::QuitRequested);
+}
+
+void UserSetWin::addVideoList(G2::Widget* panel, const LauncherConfig& c, const InitialResources& resources,
+                              AbstractTree* modes) {
+    addLabel(panel, "Modos de Video:", c.infoHeight);
     auto container = std::make_unique<G2::ListContainerWidget>();
     container->setSize(0, 4 * c.menuItemHeight + 8);
     container->expand = G2::ExpandHorizontal;
@@ -63,12 +79,11 @@ UserSetWin::UserSetWin(const LauncherConfig& c, const InitialResources& resource
     list->setItemStyle(resources.menuItemStyle);
     list->itemHeight = c.menuItemHeight;
     videoList = box->append(std::move(list));
-    videoList->emitter().connect(this, 1060);
+    videoList->emitter().connect(this, G2::Msg::ItemSelected);
+}
 
-    aaBar = addLevelRow(panel, "Antialiasing:", 3, resources.qualityScrollStyle3, aaValue);
-    shadowBar = addLevelRow(panel, "Sombras:", 4, resources.qualityScrollStyle4, shadowValue);
-    detailBar = addLevelRow(panel, "Niveles de detalle:", 5, resources.qualityScrollStyle5, detailValue);
-
+void UserSetWin::addHdrRow(G2::Widget* panel, const LauncherConfig& c, const InitialResources& resources) {
+    const int line = c.infoHeight;
     G2::Widget* hdrRow = addBox(panel, G2::FlowHorizontal, 8);
     hdrRow->expand = G2::ExpandHorizontal;
     // The box stands under the level values of the rows above.
@@ -77,20 +92,11 @@ UserSetWin::UserSetWin(const LauncherConfig& c, const InitialResources& resource
     hdrLabel->setSize(156, line);
     hdrBox = addCheckBox(hdrRow, idHdr, orDefault(c.checkboxSize[0], 20), orDefault(c.checkboxSize[1], 20),
                          resources.checkboxStyle);
-    hdrBox->emitter().connect(this, 1041);
-
-    G2::Widget* buttons = addBox(panel, G2::FlowHorizontal, 8);
-    buttons->expand = G2::ExpandHorizontal;
-    buttons->gravity = G2::GravityEnd;
-    for (auto [text, id] : {std::pair<const char*, int>{"Cancelar", idCancel}, {"OK", idOk}})
-        addButton(buttons, text, id, buttonW, buttonH)->emitter().connect(this, 1040);
-    fitToContent(panel);
-
-    G2::toolkit().emitter.connect(this, 1002);
+    hdrBox->emitter().connect(this, G2::Msg::Toggled);
 }
 
 UserSetWin::~UserSetWin() {
-    G2::toolkit().emitter.disconnect(this, 1002);
+    G2::toolkit().emitter.disconnect(this, G2::Msg::QuitRequested);
 }
 
 G2::ScrollWidget* UserSetWin::addLevelRow(G2::Widget* parent, const char* title, int positions, void* style,
@@ -108,7 +114,7 @@ G2::ScrollWidget* UserSetWin::addLevelRow(G2::Widget* parent, const char* title,
     bar->expand = G2::ExpandHorizontal;
     bar->setView(1, positions); // one position of `positions` in view
     G2::ScrollWidget* raw = row->append(std::move(bar));
-    for (uint32_t code : {1051u, 1054u, 1055u})
+    for (uint32_t code : {G2::Msg::DragHorizontal, G2::Msg::ScrollLeft, G2::Msg::ScrollRight})
         raw->emitter().connect(this, code);
     return raw;
 }
@@ -171,14 +177,14 @@ void UserSetWin::refresh() {
 
 int UserSetWin::onEvent(uint32_t code, void* sender, intptr_t data) {
     switch (code) {
-    case 1002:
+    case G2::Msg::QuitRequested:
         // The close button closes the launcher; Escape is this window's Cancel.
         if (data == 0)
             closed = true;
         else if (G2::viewShowing(this) != nullptr)
             cancelled = true;
         return 1;
-    case 1040: {
+    case G2::Msg::Activated: {
         auto* node = static_cast<G2::Node*>(sender);
         int id = node != nullptr && node->isKindOf(G2::ButtonWidget::classRecord)
                      ? static_cast<G2::ButtonWidget*>(node)->id
@@ -189,22 +195,22 @@ int UserSetWin::onEvent(uint32_t code, void* sender, intptr_t data) {
             accepted = true;
         return 1;
     }
-    case 1041:
+    case G2::Msg::Toggled:
         if (sender == hdrBox)
             hdr = data != 0 && *reinterpret_cast<const uint8_t*>(data) != 0;
         return 1;
-    case 1060:
+    case G2::Msg::ItemSelected:
         if (sender == videoList)
             videoIndex = videoList->selected();
         return 1;
-    case 1051:
-    case 1054:
-    case 1055: {
+    case G2::Msg::DragHorizontal:
+    case G2::Msg::ScrollLeft:
+    case G2::Msg::ScrollRight: {
         int* level = sender == aaBar ? &aaLevel : sender == shadowBar ? &shadowLevel : &detailLevel;
         int top = sender == aaBar ? 2 : sender == shadowBar ? 3 : 4;
-        if (code == 1051)
+        if (code == G2::Msg::DragHorizontal)
             *level = static_cast<int>(data);
-        else if (code == 1054)
+        else if (code == G2::Msg::ScrollLeft)
             *level = std::max(0, *level - 1);
         else
             *level = std::min(top, *level + 1);

@@ -22,6 +22,9 @@ struct VideoModes;
 /// antialiasing, shadows, level of detail and HDR.
 class UserSetWin : public G2::Widget {
 public:
+    /// The `id` of each button and check box of the window (see MainWin).
+    enum ControlId : int32_t { idHdr = 1016, idCancel = 1018, idOk = 1019 };
+
     /// `modes` lists the video modes (borrowed).
     UserSetWin(const LauncherConfig& config, const InitialResources& resources, AbstractTree* modes,
                int width, int height);
@@ -61,6 +64,9 @@ public:
 private:
     /// Shows each level on its bar and label.
     void refresh();
+    void addVideoList(G2::Widget* panel, const LauncherConfig& config, const InitialResources& resources,
+                      AbstractTree* modes);
+    void addHdrRow(G2::Widget* panel, const LauncherConfig& config, const InitialResources& resources);
     G2::ScrollWidget* addLevelRow(G2::Widget* parent, const char* title, int positions, void* style,
                                   G2::LabelWidget*& value);
 };

@@ -6,8 +6,9 @@
 #              version 1, the files it drops left out, and none of the
 #              player's own files (an update never replaces those).
 # Called by demo/CMakeLists.txt with SOURCE, OUT, ART, FONTS, DIRECTX,
-# PROGRAMS, GAME and PLUGINS; for Windows also RUN_ART (what runs demo-art)
-# and STRIP (which strips the copies of the programs and libraries).
+# LAUNCHER_V (the version's "launcher_v.txt"), PROGRAMS, GAME and PLUGINS;
+# for Windows also RUN_ART (what runs demo-art) and STRIP (which strips the
+# copies of the programs and libraries).
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT}/res ${OUT}/Game.moravo/data ${OUT}/Game.moravo/plugins)
 
@@ -16,7 +17,7 @@ if(NOT drawn EQUAL 0)
     message(FATAL_ERROR "demo-art could not draw the pictures")
 endif()
 file(COPY ${SOURCE}/res/res.txt ${FONTS}/DejaVuSans.ttf ${FONTS}/DejaVuSans-Bold.ttf DESTINATION ${OUT}/res)
-file(COPY ${SOURCE}/launcher_v.txt ${DIRECTX} ${PROGRAMS} DESTINATION ${OUT})
+file(COPY ${LAUNCHER_V} ${DIRECTX} ${PROGRAMS} DESTINATION ${OUT})
 file(COPY ${SOURCE}/Game.moravo/ DESTINATION ${OUT}/Game.moravo)
 file(COPY ${FONTS}/DejaVuSans.ttf ${FONTS}/DejaVuSans-Bold.ttf DESTINATION ${OUT}/Game.moravo/data)
 file(COPY ${GAME} DESTINATION ${OUT}/Game.moravo)

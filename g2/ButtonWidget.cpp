@@ -3,6 +3,7 @@
 
 #include "g2/Game.h"
 #include "g2/LabelWidget.h"
+#include "g2/Messages.h"
 #include "g2/Styles.h"
 #include "props/Properties.h"
 #include "props/RCache.h"
@@ -25,7 +26,7 @@ ButtonWidget::ButtonWidget(int32_t buttonId) : id(buttonId), style_(nullptr) {
 }
 
 ButtonWidget::~ButtonWidget() {
-    toolkit().emitter.disconnect(this, 1000);
+    toolkit().emitter.disconnect(this, Msg::Tick);
     if (group_ != nullptr)
         group_->removeMember(this);
 }
@@ -85,9 +86,9 @@ void ButtonWidget::setRepeat(uint8_t delay, uint8_t interval) {
     bool wasRepeating = repeatInterval_ != 0;
     repeatInterval_ = interval;
     if (interval != 0 && !wasRepeating)
-        toolkit().emitter.connect(this, 1000);
+        toolkit().emitter.connect(this, Msg::Tick);
     else if (interval == 0 && wasRepeating)
-        toolkit().emitter.disconnect(this, 1000);
+        toolkit().emitter.disconnect(this, Msg::Tick);
 }
 
 void ButtonWidget::setToggled(bool value) {
@@ -102,41 +103,41 @@ int ButtonWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
     Toolkit& tk = toolkit();
     const bool hover = !(tk.windowFlags & NoHover);
     switch (code) {
-    case 1020:
+    case Msg::PointerEntered:
         if (hover) {
             applyLook(isPressed() ? Pressed : Over);
-            emitter().emit(1020, 0);
+            emitter().emit(Msg::PointerEntered, 0);
         }
         break;
-    case 1021:
+    case Msg::PointerLeft:
         if (hover) {
             applyLook(isPressed() ? Pressed : Normal);
-            emitter().emit(1021, 0);
+            emitter().emit(Msg::PointerLeft, 0);
         }
         break;
-    case 8:
+    case Msg::MousePress:
         buttonState |= PressedBit;
         applyLook(Pressed);
-        emitter().emit(1042, 0);
+        emitter().emit(Msg::Pressed, 0);
         if (repeatInterval_ != 0) {
-            emitter().emit(1040, 0);
+            emitter().emit(Msg::Activated, 0);
             countdown_ = repeatDelay_;
         }
         break;
-    case 1022: {
+    case Msg::Click: {
         buttonState &= ~PressedBit;
         bool over = (state & PointerOver) != 0;
         applyLook(over && hover ? Over : Normal);
-        emitter().emit(1043, 0);
+        emitter().emit(Msg::Released, 0);
         if (over && repeatInterval_ == 0)
-            emitter().emit(1040, 0);
+            emitter().emit(Msg::Activated, 0);
         break;
     }
-    case 1000:
+    case Msg::Tick:
         if (repeatInterval_ != 0 && isPressed()) {
             if (countdown_ < 2) {
                 tk.windowFlags |= InputThisFrame;
-                emitter().emit(1040, 0);
+                emitter().emit(Msg::Activated, 0);
                 countdown_ = repeatInterval_;
             } else {
                 --countdown_;
@@ -160,7 +161,7 @@ void ButtonWidget::registerWithGroup() {
         group_ = group;
         state |= GroupRegistered;
         setToggled(false);
-        emitter().connect(group, isKindOf(PushButtonWidget::classRecord) ? 1041 : 1040);
+        emitter().connect(group, isKindOf(PushButtonWidget::classRecord) ? Msg::Toggled : Msg::Activated);
         return;
     }
 }
@@ -182,7 +183,7 @@ void ButtonWidget::load(RCache* cache, const Property* props) {
 // Toggle buttons -----------------------------------------------------------
 
 PushButtonWidget::PushButtonWidget(int32_t buttonId) : ButtonWidget(buttonId) {
-    emitter().connect(this, 1040);
+    emitter().connect(this, Msg::Activated);
     PushButtonStyle* style = toolkit().defaultPushButtonStyle;
     if (style != nullptr)
         setPushStyle(style);
@@ -212,9 +213,9 @@ void PushButtonWidget::setToggled(bool value) {
 }
 
 int PushButtonWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
-    if (code == 1040 && sender == this && !isInert()) {
+    if (code == Msg::Activated && sender == this && !isInert()) {
         setToggled(!toggled_);
-        emitter().emit(1041, reinterpret_cast<intptr_t>(&toggled_));
+        emitter().emit(Msg::Toggled, reinterpret_cast<intptr_t>(&toggled_));
     }
     return ButtonWidget::onEvent(code, sender, data);
 }
@@ -288,8 +289,8 @@ ButtonGroupWidget::~ButtonGroupWidget() {
     // one moved elsewhere may live on: none may reach the group any more.
     for (ButtonWidget* member : members_) {
         member->group_ = nullptr;
-        member->emitter().disconnect(this, 1040);
-        member->emitter().disconnect(this, 1041);
+        member->emitter().disconnect(this, Msg::Activated);
+        member->emitter().disconnect(this, Msg::Toggled);
     }
 }
 
@@ -298,7 +299,7 @@ void ButtonGroupWidget::removeMember(ButtonWidget* button) {
 }
 
 int ButtonGroupWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
-    if (code == 1041 && data != 0 && *reinterpret_cast<const uint8_t*>(data) != 0) {
+    if (code == Msg::Toggled && data != 0 && *reinterpret_cast<const uint8_t*>(data) != 0) {
         for (ButtonWidget* member : members_)
             if (member != sender)
                 member->setToggled(false);

@@ -11,9 +11,9 @@ class ButtonGroupWidget;
 class LabelWidget;
 
 /// A button: looks for normal, over, pressed and disabled from its style;
-/// emits 1042 when pressed, 1043 when released, 1040 when activated (a
-/// click that ends over it, or an auto-repeat step while held), and
-/// re-emits 1020/1021 when the pointer enters or leaves. A button consumes
+/// emits Msg::Pressed, Msg::Released, Msg::Activated (a click that ends
+/// over it, or an auto-repeat step while held), and re-emits
+/// Msg::PointerEntered and Msg::PointerLeft. A button consumes
 /// the mouse events that reach it: its children never see them.
 class ButtonWidget : public Widget {
     G2_CLASS_INFO()
@@ -58,8 +58,8 @@ protected:
     uint8_t toggled_ = 0;
 };
 
-/// A button that toggles on every activation and emits 1041 with a pointer
-/// to its new state; its push style gives one look when off, one when on.
+/// A button that toggles on every activation and emits Msg::Toggled with a
+/// pointer to its new state; its push style gives one look when off, one when on.
 class PushButtonWidget : public ButtonWidget {
     G2_CLASS_INFO()
 public:

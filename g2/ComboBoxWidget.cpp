@@ -3,6 +3,7 @@
 #include "g2/Game.h"
 #include "g2/LabelWidget.h"
 #include "g2/ListWidget.h"
+#include "g2/Messages.h"
 #include "g2/View.h"
 #include "props/AbstractTree.h"
 
@@ -11,7 +12,8 @@ namespace G2 {
 G2_DEFINE_CLASS_INFO(ComboBoxWidget, LabelPushButtonWidget, "ComboBoxWidget")
 
 ComboBoxWidget::ComboBoxWidget(AbstractTree* data, int32_t buttonId)
-    : LabelPushButtonWidget("", buttonId), list_(std::make_unique<TextListWidget>()) {
+    : LabelPushButtonWidget("", buttonId), ownedList_(std::make_unique<TextListWidget>()),
+      list_(ownedList_.get()) {
     label()->hJustify = LabelWidget::Start;
     label()->vJustify = LabelWidget::Center;
     label()->margin = 8;
@@ -19,16 +21,15 @@ ComboBoxWidget::ComboBoxWidget(AbstractTree* data, int32_t buttonId)
     list_->setData(data);
     if (list_->holds(0) && (list_->data()->itemFlags(0) & AbstractTree::itemSelectable))
         choose(0);
-    emitter().connect(this, 1041);
-    list_->emitter().connect(this, 1060);
-    toolkit().emitter.connect(this, 1000);
+    emitter().connect(this, Msg::Toggled);
+    list_->emitter().connect(this, Msg::ItemSelected);
+    toolkit().emitter.connect(this, Msg::Tick);
 }
 
 ComboBoxWidget::~ComboBoxWidget() {
-    toolkit().emitter.disconnect(this, 1000);
-    // A list still shown in the popup layer belongs to us, not to it.
-    if (list_ && list_->parent() != nullptr)
-        list_->setParent(nullptr);
+    toolkit().emitter.disconnect(this, Msg::Tick);
+    // The list goes with the combo box, even from the popup layer.
+    takeListBack();
 }
 
 std::string ComboBoxWidget::itemLabel(int index) const {
@@ -47,7 +48,7 @@ std::string ComboBoxWidget::itemLabel(int index) const {
 }
 
 void ComboBoxWidget::choose(int index) {
-    // Only a choice made through the drop-down is announced (1065).
+    // Only a choice made through the drop-down is announced (Msg::SelectionChanged).
     if (list_->setSelection(index))
         label()->setText(itemLabel(index).c_str());
 }
@@ -72,6 +73,7 @@ void ComboBoxWidget::screenPosition(int& sx, int& sy) const {
 void ComboBoxWidget::open() {
     if (isOpen())
         return;
+    takeListBack(); // Escape may have closed it since it was opened last
     int rows = static_cast<int>(list_->data()->count());
     int height = rows * list_->itemHeight + 2 * list_->border;
     list_->setSize(w, height);
@@ -80,37 +82,45 @@ void ComboBoxWidget::open() {
     Toolkit& tk = toolkit();
     if (!tk.popupRoot)
         Game::popupRoot(tk.screenRect.w, tk.screenRect.h);
-    Game::showPopup(list_.get(), sx, sy - height);
+    Game::showPopup(std::move(ownedList_), sx, sy - height);
     deadline_ = tk.now + closeDelay;
     if (deadline_ == 0)
         deadline_ = 1;
 }
 
 void ComboBoxWidget::close() {
-    Game::hidePopup(list_.get());
+    takeListBack();
     deadline_ = 0;
+}
+
+void ComboBoxWidget::takeListBack() {
+    if (ownedList_)
+        return;
+    std::unique_ptr<Widget> owner = Game::hidePopup(list_);
+    ownedList_.reset(static_cast<TextListWidget*>(owner.release()));
 }
 
 int ComboBoxWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
     Toolkit& tk = toolkit();
-    if (code == 1041 && sender == this) {
+    if (code == Msg::Toggled && sender == this) {
         if (*reinterpret_cast<const uint8_t*>(data) != 0)
             open();
         else
             close();
         return 1;
     }
-    if (code == 1060 && sender == list_.get()) {
+    if (code == Msg::ItemSelected && sender == list_) {
         setToggled(false);
         label()->setText(itemLabel(static_cast<int>(data)).c_str());
         close();
-        emitter().emit(1065, data);
+        emitter().emit(Msg::SelectionChanged, data);
         return 1;
     }
-    if (code == 1000 && sender == nullptr) {
+    if (code == Msg::Tick && sender == nullptr) {
         if (deadline_ != 0) {
             if (!isOpen()) {
                 // The list was taken out of the popup layer (by Escape).
+                takeListBack();
                 deadline_ = 0;
                 setToggled(false);
             } else if ((list_->state & PointerOver) || (state & PointerOver)) {

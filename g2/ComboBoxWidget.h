@@ -12,8 +12,8 @@ class TextListWidget;
 /// A drop-down selector: a toggle button whose label shows the chosen item,
 /// and a text list over the same data that opens in the popup layer right
 /// above it. The list closes on a choice, when the button is toggled off, or
-/// a short delay after the pointer has left both. Emits 1065 with the index
-/// chosen through the list.
+/// a short delay after the pointer has left both. Emits
+/// Msg::SelectionChanged with the index chosen through the list.
 class ComboBoxWidget : public LabelPushButtonWidget {
     G2_CLASS_INFO()
 public:
@@ -24,9 +24,9 @@ public:
     int onEvent(uint32_t code, void* sender, intptr_t data) override;
 
     /// Shows item `index` as the choice (and tells the data it was chosen),
-    /// without emitting 1065.
+    /// without emitting Msg::SelectionChanged.
     void choose(int index);
-    TextListWidget* list() const { return list_.get(); }
+    TextListWidget* list() const { return list_; }
     bool isOpen() const;
     /// The label text of item `index` (empty when there is none).
     std::string itemLabel(int index) const;
@@ -36,10 +36,15 @@ public:
 private:
     void open();
     void close();
+    /// Owns the list again, when the popup layer holds it (shown, or closed
+    /// there by Escape).
+    void takeListBack();
     /// The combo box's position on the screen.
     void screenPosition(int& x, int& y) const;
 
-    std::unique_ptr<TextListWidget> list_;
+    /// The list while it is closed; the popup layer owns it while it is open.
+    std::unique_ptr<TextListWidget> ownedList_;
+    TextListWidget* list_;
     uint32_t deadline_ = 0;
 };
 

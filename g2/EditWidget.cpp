@@ -1,6 +1,7 @@
 #include "g2/EditWidget.h"
 
 #include "g2/Game.h"
+#include "g2/Messages.h"
 #include "props/Properties.h"
 #include "support/Utf.h"
 #include "tkal/Canvas.h"
@@ -83,7 +84,7 @@ void EditWidget::load(RCache* cache, const Property* props) {
 }
 
 int EditWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
-    if (code != 1010)
+    if (code != Msg::KeyEvent)
         return LabelWidget::onEvent(code, sender, data);
     if (isInert())
         return 1;
@@ -100,10 +101,10 @@ int EditWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
         }
         break;
     case 13:
-        emitter().emit(1030, 0);
+        emitter().emit(Msg::ReturnPressed, 0);
         break;
     case 27:
-        emitter().emit(1031, 0);
+        emitter().emit(Msg::EscapePressed, 0);
         break;
     case 127: // Delete
         if (cursor_ < length_) {

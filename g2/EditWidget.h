@@ -7,7 +7,7 @@ namespace G2 {
 
 /// A single-line text field over a UCS-2 buffer, with an optional password
 /// character. It takes the keyboard focus; the caret is drawn only while it
-/// holds it. Emits 1030 on Return and 1031 on Escape. Typing inserts
+/// holds it. Emits Msg::ReturnPressed and Msg::EscapePressed. Typing inserts
 /// characters from U+0020 on, except U+007F.
 class EditWidget : public LabelWidget {
     G2_CLASS_INFO()

@@ -5,6 +5,7 @@
 //   [screen]  video mode, layers, popups, scenes
 #include "g2/Game.h"
 
+#include "g2/Messages.h"
 #include "g2/Scene.h"
 #include "g2/View.h"
 #include "g2/Widget.h"
@@ -50,6 +51,7 @@ void Toolkit::forget(Node* node) {
 }
 
 void Toolkit::reset() {
+    closedPopups.clear();
     popupRoot.reset();
     screenCanvas.reset();
     Toolkit fresh;
@@ -139,7 +141,7 @@ void Game::routeKey(const TKAL::Event& event) {
         return;
     }
     TKAL::Event copy = event;
-    tk.focus->onEvent(1010, nullptr, reinterpret_cast<intptr_t>(&copy));
+    tk.focus->onEvent(Msg::KeyEvent, nullptr, reinterpret_cast<intptr_t>(&copy));
 }
 
 void Game::dispatchMouse(const TKAL::Event& event) {
@@ -157,10 +159,10 @@ bool Game::closePopups() {
     Toolkit& tk = toolkit();
     if (!tk.popupRoot || tk.popupRoot->firstChild() == nullptr)
         return false;
-    // The widgets shown there belong to their openers (a combo box notices
-    // that its list is gone at its next tick).
+    // Their openers take them back with hidePopup (a combo box notices that
+    // its list is gone at its next tick).
     while (Node* shown = tk.popupRoot->firstChild())
-        shown->setParent(nullptr);
+        tk.closedPopups.push_back(shown->detach());
     return true;
 }
 
@@ -175,69 +177,90 @@ Game::QuitRequest Game::inputStep() {
     TKAL::Event event;
     while (tk.input->poll(event)) {
         tk.windowFlags |= InputThisFrame;
-        switch (event.type) {
-        case TKAL::Event::Quit:
-            return QuitRequest::Window;
-        case TKAL::Event::KeyDown:
-            if (event.arg1 == 27) {
-                // Escape closes what is open on top before it means "close".
-                if (closePopups())
-                    break;
-                if (tk.windowFlags & QuitAsMessage)
-                    routeKey(event);
-                escapeKey_ = event;
-                return QuitRequest::Escape;
-            }
-            routeKey(event);
-            break;
-        case TKAL::Event::KeyUp:
-            routeKey(event);
-            break;
-        case TKAL::Event::ButtonDown: {
-            uint32_t button = static_cast<uint32_t>(event.arg1);
-            tk.mouse.held |= button;
-            tk.mouse.pressedThisFrame |= button;
-            tk.mouse.x = event.arg2;
-            tk.mouse.y = event.arg3;
-            dispatchMouse(event);
-            break;
-        }
-        case TKAL::Event::ButtonUp: {
-            uint32_t button = static_cast<uint32_t>(event.arg1);
-            // A press and release inside one frame still counts as held once,
-            // so that the widget sees the click in the bookkeeping.
-            if (tk.mouse.pressedThisFrame & button)
-                tk.mouse.deferredRelease |= button;
-            else
-                tk.mouse.held &= ~button;
-            tk.mouse.x = event.arg2;
-            tk.mouse.y = event.arg3;
-            dispatchMouse(event);
-            break;
-        }
-        case TKAL::Event::Motion:
-            tk.mouse.moved = true;
-            tk.mouse.x = event.arg2;
-            tk.mouse.y = event.arg3;
-            event.arg1 = static_cast<int32_t>(tk.mouse.held);
-            dispatchMouse(event);
-            break;
-        case TKAL::Event::Resize:
-            tk.windowFlags |= Resized;
-            if (tk.display != nullptr && tk.display->resize(event.arg1, event.arg2)) {
-                tk.screenRect.w = static_cast<uint16_t>(event.arg1);
-                tk.screenRect.h = static_cast<uint16_t>(event.arg2);
-                tk.emitter.emit(64, reinterpret_cast<intptr_t>(&event));
-            }
-            break;
-        default:
-            break;
-        }
+        // A quit request leaves the rest of the queue, and the layers'
+        // bookkeeping, to the next frame.
+        QuitRequest quit = handleEvent(event);
+        if (quit != QuitRequest::None)
+            return quit;
     }
     for (int slot = 7; slot >= 0; --slot)
         if (tk.views[slot] != nullptr)
             tk.views[slot]->tick();
     return QuitRequest::None;
+}
+
+Game::QuitRequest Game::handleEvent(TKAL::Event& event) {
+    Toolkit& tk = toolkit();
+    switch (event.type) {
+    case TKAL::Event::Quit:
+        return QuitRequest::Window;
+    case TKAL::Event::KeyDown:
+        if (event.arg1 == 27)
+            return escape(event);
+        routeKey(event);
+        break;
+    case TKAL::Event::KeyUp:
+        routeKey(event);
+        break;
+    case TKAL::Event::ButtonDown:
+        buttonDown(event);
+        break;
+    case TKAL::Event::ButtonUp:
+        buttonUp(event);
+        break;
+    case TKAL::Event::Motion:
+        tk.mouse.moved = true;
+        tk.mouse.x = event.arg2;
+        tk.mouse.y = event.arg3;
+        event.arg1 = static_cast<int32_t>(tk.mouse.held);
+        dispatchMouse(event);
+        break;
+    case TKAL::Event::Resize:
+        tk.windowFlags |= Resized;
+        if (tk.display != nullptr && tk.display->resize(event.arg1, event.arg2)) {
+            tk.screenRect.w = static_cast<uint16_t>(event.arg1);
+            tk.screenRect.h = static_cast<uint16_t>(event.arg2);
+            tk.emitter.emit(Msg::WindowResized, reinterpret_cast<intptr_t>(&event));
+        }
+        break;
+    default:
+        break;
+    }
+    return QuitRequest::None;
+}
+
+Game::QuitRequest Game::escape(const TKAL::Event& event) {
+    // Escape closes what is open on top before it means "close".
+    if (closePopups())
+        return QuitRequest::None;
+    if (toolkit().windowFlags & QuitAsMessage)
+        routeKey(event);
+    escapeKey_ = event;
+    return QuitRequest::Escape;
+}
+
+void Game::buttonDown(const TKAL::Event& event) {
+    Toolkit& tk = toolkit();
+    uint32_t button = static_cast<uint32_t>(event.arg1);
+    tk.mouse.held |= button;
+    tk.mouse.pressedThisFrame |= button;
+    tk.mouse.x = event.arg2;
+    tk.mouse.y = event.arg3;
+    dispatchMouse(event);
+}
+
+void Game::buttonUp(const TKAL::Event& event) {
+    Toolkit& tk = toolkit();
+    uint32_t button = static_cast<uint32_t>(event.arg1);
+    // A press and release inside one frame still counts as held once, so
+    // that the widget sees the click in the bookkeeping.
+    if (tk.mouse.pressedThisFrame & button)
+        tk.mouse.deferredRelease |= button;
+    else
+        tk.mouse.held &= ~button;
+    tk.mouse.x = event.arg2;
+    tk.mouse.y = event.arg3;
+    dispatchMouse(event);
 }
 
 void Game::runTimers() {
@@ -294,11 +317,12 @@ bool Game::frame(uint32_t now, uint32_t gameTime) {
     if (quit != QuitRequest::None) {
         if (!(tk.windowFlags & QuitAsMessage))
             return false;
-        tk.emitter.emit(1002, quit == QuitRequest::Escape ? reinterpret_cast<intptr_t>(&escapeKey_) : 0);
+        tk.emitter.emit(Msg::QuitRequested,
+                        quit == QuitRequest::Escape ? reinterpret_cast<intptr_t>(&escapeKey_) : 0);
     }
 
     FrameTick tick{tk.now, tk.frameCount};
-    tk.emitter.emit(1000, reinterpret_cast<intptr_t>(&tick));
+    tk.emitter.emit(Msg::Tick, reinterpret_cast<intptr_t>(&tick));
     runTimers();
 
     bool active = (tk.windowFlags & InputThisFrame) != 0;
@@ -365,11 +389,11 @@ Widget* Game::popupRoot(int w, int h) {
     return tk.popupRoot.get();
 }
 
-bool Game::showPopup(Widget* widget, int x, int y) {
+Widget* Game::showPopup(std::unique_ptr<Widget> owner, int x, int y) {
     Toolkit& tk = toolkit();
-    if (!tk.popupRoot || widget == nullptr || widget->parent() != nullptr)
-        return false;
-    widget->setParent(tk.popupRoot.get());
+    if (!tk.popupRoot || owner == nullptr || owner->parent() != nullptr)
+        return nullptr;
+    Widget* widget = tk.popupRoot->append(std::move(owner));
     // What the pointer did to it before it was taken away last (a list
     // closed by the press that chose from it) is over: it would show as
     // hovered, and keep its drop-down open, until the pointer moved twice.
@@ -385,15 +409,25 @@ bool Game::showPopup(Widget* widget, int x, int y) {
         for (Widget* a = widget->parentWidget(); a != nullptr; a = a->parentWidget())
             a->needsLayout = 1;
     }
-    return true;
+    return widget;
 }
 
-bool Game::hidePopup(Widget* widget) {
+std::unique_ptr<Widget> Game::hidePopup(Widget* widget) {
     Toolkit& tk = toolkit();
-    if (widget == nullptr || !tk.popupRoot || widget->parentWidget() != tk.popupRoot.get())
-        return false;
-    widget->setParent(nullptr);
-    return true;
+    if (widget == nullptr || !tk.popupRoot)
+        return nullptr;
+    if (widget->parentWidget() == tk.popupRoot.get()) {
+        widget->setParent(nullptr);
+        return std::unique_ptr<Widget>(widget);
+    }
+    auto& closed = tk.closedPopups;
+    auto found = std::find_if(closed.begin(), closed.end(),
+                              [widget](const std::unique_ptr<Node>& node) { return node.get() == widget; });
+    if (found == closed.end())
+        return nullptr;
+    found->release();
+    closed.erase(found);
+    return std::unique_ptr<Widget>(widget);
 }
 
 bool Game::addView(View* view) {

@@ -35,7 +35,7 @@ enum WindowFlag : uint32_t {
     SkipIdleUpdate = 1u << 5, // no scene update nor drawing in frames without input
     SkipIdleDraw = 1u << 6,   // no drawing in frames without input
     OutlineDebug = 1u << 7,
-    QuitAsMessage = 1u << 8, // quit requests become message 1002 (see Game::frame)
+    QuitAsMessage = 1u << 8, // quit requests become Msg::QuitRequested (see Game::frame)
     WindowBorderless = 1u << 9,
     WindowCentred = 1u << 10,
     WindowResizable = 1u << 11,
@@ -43,7 +43,7 @@ enum WindowFlag : uint32_t {
     EndScene = 1u << 31,
 };
 
-/// Data of the frame tick message 1000.
+/// Data of the frame tick, Msg::Tick.
 struct FrameTick {
     uint32_t now;
     uint32_t frame;
@@ -75,7 +75,11 @@ struct Toolkit {
         bool moved = false;
     } mouse;
     Node* focus = nullptr;
+    /// The popup layer's root: it owns the widgets shown in it.
     std::unique_ptr<Widget> popupRoot;
+    /// Widgets that Escape took out of the popup layer, kept until their
+    /// openers ask for them back (`Game::hidePopup`).
+    std::vector<std::unique_ptr<Node>> closedPopups;
     struct Timer {
         uint32_t due;
         Node* target;
@@ -118,8 +122,8 @@ public:
     /// One frame. Escape first takes whatever is shown in the popup layer
     /// out of it (an open drop-down); otherwise it is a quit request like
     /// the window's close button, after the focus node has had the key
-    /// (a text field emits 1031). With QuitAsMessage a quit request is
-    /// message 1002 on the game emitter, whose data is 0 for the close
+    /// (a text field emits Msg::EscapePressed). With QuitAsMessage a quit
+    /// request is Msg::QuitRequested on the game emitter, whose data is 0 for the close
     /// button and the key event for Escape, so that a window shown on top
     /// can take Escape as its own cancel.
     bool frame(uint32_t now, uint32_t gameTime) override;
@@ -131,10 +135,15 @@ public:
     static void addTimer(Node* target, uint32_t id, uint32_t due);
     /// The popup layer's root, made on first use, sized `w` x `h`.
     static Widget* popupRoot(int w, int h);
-    /// Shows a parentless widget in the popup layer at (x, y).
-    static bool showPopup(Widget* widget, int x, int y);
-    /// Takes a widget out of the popup layer (the caller owns it again).
-    static bool hidePopup(Widget* widget);
+    /// Shows a parentless widget in the popup layer at (x, y); the layer
+    /// owns it until `hidePopup` hands it back. Answers the widget
+    /// (borrowed), or null when there is no popup layer yet or the widget
+    /// has a parent (it is then destroyed).
+    static Widget* showPopup(std::unique_ptr<Widget> widget, int x, int y);
+    /// Takes a widget out of the popup layer and hands its owner back: one
+    /// shown there, or one that Escape has closed since. Null when the layer
+    /// holds no such widget.
+    static std::unique_ptr<Widget> hidePopup(Widget* widget);
     /// Registers `view` in the first free layer slot; false when all are taken.
     static bool addView(View* view);
     static void setPendingScene(Scene* scene);
@@ -145,14 +154,21 @@ private:
     enum class QuitRequest { None, Window, Escape };
     /// Answers the quit request the input brought, if any.
     QuitRequest inputStep();
-    /// Takes every widget out of the popup layer; false when none was shown.
+    /// One polled event; answers the quit request it makes, if any.
+    QuitRequest handleEvent(TKAL::Event& event);
+    /// Escape: closes the popups, or else is a quit request.
+    QuitRequest escape(const TKAL::Event& event);
+    void buttonDown(const TKAL::Event& event);
+    void buttonUp(const TKAL::Event& event);
+    /// Takes every widget out of the popup layer, keeping each for its
+    /// opener; false when none was shown.
     bool closePopups();
     void dispatchMouse(const TKAL::Event& event);
     void routeKey(const TKAL::Event& event);
     void runTimers();
     void redraw();
 
-    TKAL::Event escapeKey_; // the data of a 1002 that Escape asked for
+    TKAL::Event escapeKey_; // the data of the quit request that Escape made
 };
 
 /// The node Tab moves the focus to from `from` (backward with `backward`),

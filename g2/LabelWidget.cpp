@@ -2,6 +2,7 @@
 #include "g2/LabelWidget.h"
 
 #include "g2/Game.h"
+#include "g2/Messages.h"
 #include "props/Properties.h"
 #include "props/RCache.h"
 #include "support/Utf.h"
@@ -170,11 +171,11 @@ void PictWidget::drawContent(TKAL::Canvas* canvas, uint32_t) {
 
 AnimWidget::AnimWidget() {
     setFrame(0);
-    toolkit().emitter.connect(this, 1000);
+    toolkit().emitter.connect(this, Msg::Tick);
 }
 
 AnimWidget::~AnimWidget() {
-    toolkit().emitter.disconnect(this, 1000);
+    toolkit().emitter.disconnect(this, Msg::Tick);
 }
 
 void AnimWidget::setImages(TKAL::ImageList* images) {
@@ -198,9 +199,9 @@ void AnimWidget::setFrame(double f) {
     image_ = images_->get(static_cast<unsigned>(std::trunc(position_)));
     state |= NeedsRedraw;
     if (position_ == 0.0)
-        emitter().emit(1090, 0);
+        emitter().emit(Msg::FirstFrame, 0);
     if (count > 0 && position_ == static_cast<double>(count - 1))
-        emitter().emit(1091, 0);
+        emitter().emit(Msg::LastFrame, 0);
 }
 
 void AnimWidget::load(RCache* cache, const Property* props) {
@@ -234,7 +235,7 @@ void AnimWidget::tick() {
         if ((hVelocity < 0 && imageX + r.w < limitW) || (hVelocity > 0 && imageX > 0)) {
             imageX = hVelocity < 0 ? limitW - r.w : 0;
             motion &= ~uint32_t(MoveHorizontal);
-            emitter().emit(1092, 0);
+            emitter().emit(Msg::HorizontalMotionEnded, 0);
         }
     }
     if (motion & MoveVertical) {
@@ -242,7 +243,7 @@ void AnimWidget::tick() {
         if ((vVelocity < 0 && imageY + r.h < limitH) || (vVelocity > 0 && imageY > 0)) {
             imageY = vVelocity < 0 ? limitH - r.h : 0;
             motion &= ~uint32_t(MoveVertical);
-            emitter().emit(1093, 0);
+            emitter().emit(Msg::VerticalMotionEnded, 0);
         }
     }
     setCentred(false);
@@ -250,7 +251,7 @@ void AnimWidget::tick() {
 }
 
 int AnimWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
-    if (code == 1000 && sender == nullptr) {
+    if (code == Msg::Tick && sender == nullptr) {
         tick();
         return 0;
     }

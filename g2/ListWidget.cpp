@@ -2,6 +2,7 @@
 #include "g2/ListWidget.h"
 
 #include "g2/Game.h"
+#include "g2/Messages.h"
 #include "g2/ScrollWidget.h"
 #include "g2/Styles.h"
 #include "props/Properties.h"
@@ -123,7 +124,7 @@ bool ListWidget::setSelection(int index) {
 
 void ListWidget::select(int index) {
     if (setSelection(index))
-        emitter().emit(1060, index);
+        emitter().emit(Msg::ItemSelected, index);
 }
 
 void ListWidget::pressAt(uint32_t, int x, int y) {
@@ -145,12 +146,12 @@ void ListWidget::arrange(const TKAL::Rect& content) {
 
 int ListWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
     switch (code) {
-    case 8: {
+    case Msg::MousePress: {
         const auto* press = reinterpret_cast<const TKAL::Event*>(data);
         pressAt(static_cast<uint32_t>(press->arg1), press->arg2, press->arg3);
         return 0;
     }
-    case 32: {
+    case Msg::MouseMotion: {
         const auto* motion = reinterpret_cast<const TKAL::Event*>(data);
         int over = itemAt(motion->arg2, motion->arg3);
         if (over != hovered_) {
@@ -159,30 +160,30 @@ int ListWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
         }
         return 0;
     }
-    case 1021:
+    case Msg::PointerLeft:
         if (hovered_ != -1) {
             hovered_ = -1;
             state |= NeedsRedraw;
         }
         return 0;
-    case 1052:
-    case 1054:
+    case Msg::ScrollUp:
+    case Msg::ScrollLeft:
         scrollTo(first_ - 1);
         return 1;
-    case 1053:
-    case 1055:
+    case Msg::ScrollDown:
+    case Msg::ScrollRight:
         scrollTo(first_ + 1);
         return 1;
-    case 1056:
-    case 1058:
+    case Msg::PageUp:
+    case Msg::PageLeft:
         scrollTo(first_ - page_);
         return 1;
-    case 1057:
-    case 1059:
+    case Msg::PageDown:
+    case Msg::PageRight:
         scrollTo(first_ + page_);
         return 1;
-    case 1050:
-    case 1051:
+    case Msg::DragVertical:
+    case Msg::DragHorizontal:
         scrollTo(static_cast<int>(data));
         return 1;
     default:
@@ -283,7 +284,7 @@ void TableWidget::drawContent(TKAL::Canvas* canvas, uint32_t) {
     std::vector<int> widths = columnWidths(cw);
     if (itemHeight <= 0)
         return;
-
+    // Only whole rows; their bands alternate from the first one shown.
     int y = headerHeight;
     for (int r = 0; y <= ch - itemHeight; ++r, y += itemHeight) {
         TKAL::Rect row{0, int16_t(y), uint16_t(cw), uint16_t(itemHeight)};
@@ -291,64 +292,70 @@ void TableWidget::drawContent(TKAL::Canvas* canvas, uint32_t) {
         TKAL::Frame* band = (r % 2) ? tableStyle_->odd : tableStyle_->even;
         if (band != nullptr)
             band->draw(canvas, row);
-        const int i = first_ + r;
-        if (!holds(i))
-            continue;
-        const bool selectable = (data_->itemFlags(i) & AbstractTree::itemSelectable) != 0;
-        int itemState = 0;
-        if (i == hovered_ && selectable)
-            itemState |= 2;
-        if (i == selected_)
-            itemState |= 1;
-        TKAL::Frame* look = (itemState & 1)   ? itemStyle_->selected
-                            : (itemState & 2) ? itemStyle_->over
-                                              : itemStyle_->normal;
-        if (look != nullptr)
-            look->draw(canvas, row);
-        ItemValue value = data_->itemValue(i);
-        if (AbstractTree::isKindOf(data_->itemType(i), AbstractTree::typeTree) && value.tree != nullptr) {
-            int x = 0;
-            for (size_t c = 0; c < columns.size(); ++c) {
-                int w = widths[c];
-                if (w == 0)
-                    continue;
-                TKAL::Rect cell{int16_t(x + itemMargin), int16_t(y),
-                                uint16_t(std::max(0, w - 2 * itemMargin)), uint16_t(itemHeight)};
-                x += w;
-                canvas->setClip(cell);
-                if (columns[c].renderer != nullptr)
-                    columns[c].renderer->render(canvas, cell, value.tree->itemValue(columns[c].dataIndex),
-                                                itemState);
-            }
-        } else if (!columns.empty() && columns[0].renderer != nullptr) {
-            TKAL::Rect cell{int16_t(itemMargin), int16_t(y), uint16_t(std::max(0, cw - 2 * itemMargin)),
-                            uint16_t(itemHeight)};
-            columns[0].renderer->render(canvas, cell, value, itemState);
-        }
+        if (holds(first_ + r))
+            drawItem(canvas, first_ + r, row, widths);
     }
+    if (headerFont != nullptr && headerHeight > 0)
+        drawHeader(canvas, widths);
+}
 
-    if (headerFont != nullptr && headerHeight > 0) {
-        int ty = (headerHeight - headerFont->height()) / 2;
+void TableWidget::drawItem(TKAL::Canvas* canvas, int i, const TKAL::Rect& row,
+                           const std::vector<int>& widths) {
+    const bool selectable = (data_->itemFlags(i) & AbstractTree::itemSelectable) != 0;
+    int itemState = 0;
+    if (i == hovered_ && selectable)
+        itemState |= 2;
+    if (i == selected_)
+        itemState |= 1;
+    TKAL::Frame* look = (itemState & 1)   ? itemStyle_->selected
+                        : (itemState & 2) ? itemStyle_->over
+                                          : itemStyle_->normal;
+    if (look != nullptr)
+        look->draw(canvas, row);
+    ItemValue value = data_->itemValue(i);
+    if (AbstractTree::isKindOf(data_->itemType(i), AbstractTree::typeTree) && value.tree != nullptr) {
+        // A row of values: each column shows its own, clipped to its cell.
         int x = 0;
         for (size_t c = 0; c < columns.size(); ++c) {
             int w = widths[c];
             if (w == 0)
                 continue;
-            TKAL::Rect head{int16_t(x), 0, uint16_t(w), uint16_t(headerHeight)};
-            canvas->setClip(head);
-            if (tableStyle_->header != nullptr)
-                tableStyle_->header->draw(canvas, head);
-            int inner = w - 2 * itemMargin;
-            TKAL::Rect cell{int16_t(x + itemMargin), 0, uint16_t(std::max(0, inner)), uint16_t(headerHeight)};
-            canvas->setClip(cell);
-            const char* title = columns[c].title.c_str();
-            int tw = headerFont->textWidth(title, 0);
-            int tx = columns[c].titleJustify < 0    ? 0
-                     : columns[c].titleJustify == 0 ? (inner - tw) / 2
-                                                    : inner - tw;
-            headerFont->drawText(cell.x + tx, ty, canvas, title, headerColour, 0);
+            TKAL::Rect cell{int16_t(x + itemMargin), row.y, uint16_t(std::max(0, w - 2 * itemMargin)),
+                            uint16_t(itemHeight)};
             x += w;
+            canvas->setClip(cell);
+            if (columns[c].renderer != nullptr)
+                columns[c].renderer->render(canvas, cell, value.tree->itemValue(columns[c].dataIndex),
+                                            itemState);
         }
+    } else if (!columns.empty() && columns[0].renderer != nullptr) {
+        TKAL::Rect cell{int16_t(itemMargin), row.y, uint16_t(std::max(0, row.w - 2 * itemMargin)),
+                        uint16_t(itemHeight)};
+        columns[0].renderer->render(canvas, cell, value, itemState);
+    }
+}
+
+void TableWidget::drawHeader(TKAL::Canvas* canvas, const std::vector<int>& widths) {
+    int ty = (headerHeight - headerFont->height()) / 2;
+    int x = 0;
+    for (size_t c = 0; c < columns.size(); ++c) {
+        int w = widths[c];
+        if (w == 0)
+            continue;
+        TKAL::Rect head{int16_t(x), 0, uint16_t(w), uint16_t(headerHeight)};
+        canvas->setClip(head);
+        if (tableStyle_->header != nullptr)
+            tableStyle_->header->draw(canvas, head);
+        int inner = w - 2 * itemMargin;
+        TKAL::Rect cell{int16_t(x + itemMargin), 0, uint16_t(std::max(0, inner)), uint16_t(headerHeight)};
+        canvas->setClip(cell);
+        const char* title = columns[c].title.c_str();
+        int tw = headerFont->textWidth(title, 0);
+        int tx = columns[c].titleJustify < 0    ? 0
+                 : columns[c].titleJustify == 0 ? (inner - tw) / 2
+                                                : inner - tw;
+        headerFont->drawText(cell.x + tx, ty, canvas, title, headerColour, 0);
+        x += w;
     }
 }
 
@@ -383,7 +390,7 @@ void ListContainerWidget::attachList(ListWidget* list) {
     list->insertInto(this, nullptr); // to the front, before the scroll bar
     list->expand = ExpandBoth;
     list->setScrollBar(scrollBar_);
-    for (uint32_t code : {1052u, 1053u, 1056u, 1057u, 1050u})
+    for (uint32_t code : {Msg::ScrollUp, Msg::ScrollDown, Msg::PageUp, Msg::PageDown, Msg::DragVertical})
         scrollBar_->emitter().connect(list, code);
     markLayoutAround();
 }

@@ -38,7 +38,7 @@ public:
 /// A list of the items of a list-data object (not owned), with a first
 /// visible item, a selection and a hovered item. An item can be chosen only
 /// when the data flags it selectable; indexes the data does not hold are
-/// never drawn nor chosen. Emits 1060 with the chosen index.
+/// never drawn nor chosen. Emits Msg::ItemSelected with the chosen index.
 class ListWidget : public Widget {
     G2_CLASS_INFO()
 public:
@@ -68,7 +68,7 @@ public:
     void setScrollBar(ScrollWidget* bar) { scrollBar_ = bar; }
     ScrollWidget* scrollBar() const { return scrollBar_; }
     void setItemStyle(ListItemStyle* style);
-    /// Selects item `index` as the player does: 1060 follows.
+    /// Selects item `index` as the player does: Msg::ItemSelected follows.
     void select(int index);
     /// Selects item `index` for the program, without a message; false when
     /// the item cannot be selected.
@@ -132,6 +132,10 @@ protected:
     bool drawsChildren() const override { return false; }
 
 private:
+    /// Item `i` over its `row` (after the row's band).
+    void drawItem(TKAL::Canvas* canvas, int i, const TKAL::Rect& row, const std::vector<int>& widths);
+    void drawHeader(TKAL::Canvas* canvas, const std::vector<int>& widths);
+
     TableStyle* tableStyle_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "g2/ButtonWidget.h"
 #include "g2/Game.h"
+#include "g2/Messages.h"
 #include "g2/Styles.h"
 #include "props/Properties.h"
 #include "props/RCache.h"
@@ -19,13 +20,13 @@ ScrollWidget::ScrollWidget() : style_(defaultScrollStyle()) {
     marker_ = track_->append(std::make_unique<ButtonWidget>());
     up_->setRepeat(10, 2);
     down_->setRepeat(10, 2);
-    up_->emitter().connect(this, 1040);
-    down_->emitter().connect(this, 1040);
+    up_->emitter().connect(this, Msg::Activated);
+    down_->emitter().connect(this, Msg::Activated);
     setStyle(style_);
 }
 
 ScrollWidget::~ScrollWidget() {
-    toolkit().emitter.disconnect(this, 32);
+    toolkit().emitter.disconnect(this, Msg::MouseMotion);
 }
 
 bool ScrollWidget::vertical() const {
@@ -133,12 +134,13 @@ void ScrollWidget::load(RCache* cache, const Property* props) {
 int ScrollWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
     Toolkit& tk = toolkit();
     const bool v = vertical();
-    if (code == 1040 && (sender == up_ || sender == down_)) {
+    if (code == Msg::Activated && (sender == up_ || sender == down_)) {
         bool first = sender == up_;
-        emitter().emit(v ? (first ? 1052 : 1053) : (first ? 1054 : 1055), 0);
+        emitter().emit(
+            v ? (first ? Msg::ScrollUp : Msg::ScrollDown) : (first ? Msg::ScrollLeft : Msg::ScrollRight), 0);
         return 1;
     }
-    if (code == 8 && sender == this) {
+    if (code == Msg::MousePress && sender == this) {
         const auto* press = reinterpret_cast<const TKAL::Event*>(data);
         // The press relative to the track's content rectangle.
         TKAL::Rect content = track_->contentRect();
@@ -150,31 +152,31 @@ int ScrollWidget::onEvent(uint32_t code, void* sender, intptr_t data) {
         int start = v ? marker_->y : marker_->x;
         int end = start + (v ? marker_->h : marker_->w);
         if (along <= start) {
-            emitter().emit(v ? 1056 : 1058, 0);
+            emitter().emit(v ? Msg::PageUp : Msg::PageLeft, 0);
         } else if (along >= end) {
-            emitter().emit(v ? 1057 : 1059, 0);
+            emitter().emit(v ? Msg::PageDown : Msg::PageRight, 0);
         } else if (!dragging_) {
             // The grab offset keeps the marker under the same point of the
             // pointer while it moves: marker position minus the press's
             // screen position along the bar.
             grabOffset_ = start - (v ? tk.mouse.y : tk.mouse.x);
             dragging_ = true;
-            tk.emitter.connect(this, 32);
+            tk.emitter.connect(this, Msg::MouseMotion);
         }
         return 0;
     }
-    if (code == 32 && sender == nullptr && dragging_) {
+    if (code == Msg::MouseMotion && sender == nullptr && dragging_) {
         const auto* motion = reinterpret_cast<const TKAL::Event*>(data);
         int room = trackLength() - (v ? marker_->h : marker_->w);
         int coordinate = std::clamp(grabOffset_ + (v ? motion->arg3 : motion->arg2), 0, std::max(0, room));
         int span = std::max(0, total_ - page_);
         int pos = room > 0 ? std::clamp(span * coordinate / room, 0, span) : 0;
-        emitter().emit(v ? 1050 : 1051, pos);
+        emitter().emit(v ? Msg::DragVertical : Msg::DragHorizontal, pos);
         return 0;
     }
-    if (code == 1022 && dragging_) {
+    if (code == Msg::Click && dragging_) {
         dragging_ = false;
-        tk.emitter.disconnect(this, 32);
+        tk.emitter.disconnect(this, Msg::MouseMotion);
         return 0;
     }
     return Widget::onEvent(code, sender, data);

@@ -8,9 +8,10 @@ struct ScrollStyle;
 
 /// A scroll bar: an arrow button, a track holding the marker, and a second
 /// arrow button, vertical or horizontal by its style. It only reports: the
-/// arrows (1052/1053 or 1054/1055), presses on the track before or after
-/// the marker (1056/1057 or 1058/1059) and marker drags with the position
-/// they ask for (1050 or 1051). Whoever scrolls answers with `setPosition`.
+/// arrows (Msg::ScrollUp ... Msg::ScrollRight), presses on the track before
+/// or after the marker (Msg::PageUp ... Msg::PageRight) and marker drags with
+/// the position they ask for (Msg::DragVertical or Msg::DragHorizontal).
+/// Whoever scrolls answers with `setPosition`.
 class ScrollWidget : public Widget {
     G2_CLASS_INFO()
 public:

@@ -4,6 +4,7 @@
 #include "g2/Widget.h"
 
 #include "g2/Game.h"
+#include "g2/Messages.h"
 #include "props/Properties.h"
 #include "props/RCache.h"
 #include "tkal/Canvas.h"
@@ -99,7 +100,19 @@ void Widget::load(RCache* cache, const Property* props) {
         return;
     if (!props->name().empty())
         setName(props->name());
+    loadGeometry(props);
+    loadLayout(props);
+    std::string styleName = props->getString("style", "");
+    if (!styleName.empty() && cache != nullptr) {
+        auto* frame = static_cast<TKAL::Frame*>(cache->get("Frame", styleName.c_str(), nullptr));
+        if (frame != nullptr && frame != style_) {
+            style_ = frame;
+            needsLayout = 1;
+        }
+    }
+}
 
+void Widget::loadGeometry(const Property* props) {
     int pair[2] = {0, 0};
     if (props->find("pos") != nullptr) {
         pair[0] = x;
@@ -117,6 +130,9 @@ void Widget::load(RCache* cache, const Property* props) {
         props->getInts("size", pair, 2);
         setSize(pair[0], pair[1]);
     }
+}
+
+void Widget::loadLayout(const Property* props) {
     int words[2] = {0, 0};
     if (props->find("expand") != nullptr) {
         int n = props->getEnums("expand", words, 2, expandNames);
@@ -153,18 +169,10 @@ void Widget::load(RCache* cache, const Property* props) {
     };
     readByte("border", border);
     readByte("spacing", spacing);
-    std::string styleName = props->getString("style", "");
-    if (!styleName.empty() && cache != nullptr) {
-        auto* frame = static_cast<TKAL::Frame*>(cache->get("Frame", styleName.c_str(), nullptr));
-        if (frame != nullptr && frame != style_) {
-            style_ = frame;
-            needsLayout = 1;
-        }
-    }
 }
 
 void Widget::focusChanged() {
-    emitter_.emit(toolkit().focus == this ? 1023 : 1024, 0);
+    emitter_.emit(toolkit().focus == this ? Msg::FocusGained : Msg::FocusLost, 0);
 }
 
 TKAL::Rect Widget::contentRect() const {
@@ -231,11 +239,34 @@ void Widget::place(Widget* child, int px, int py, int pw, int ph) {
     }
 }
 
+namespace {
+
+// Where a child of a line goes across it (`cross` long): stretched when it
+// expands that way, else at its preferred length by its align ("none"
+// leaves it as it is).
+void placeAcross(const Widget* child, int cross, bool vertical, int& position, int& length) {
+    position = vertical ? child->x : child->y;
+    length = vertical ? child->w : child->h;
+    if (child->expand & (vertical ? ExpandHorizontal : ExpandVertical)) {
+        position = 0;
+        length = cross;
+    } else if (child->align != AlignNone) {
+        length = vertical ? child->preferredW : child->preferredH;
+        if (child->align == AlignStart)
+            position = 0;
+        else if (child->align == AlignEnd)
+            position = cross - length;
+        else
+            position = (cross - length) / 2;
+    }
+}
+
+} // namespace
+
 void Widget::arrangeLine(const TKAL::Rect& content, bool vertical) {
     const int main = vertical ? content.h : content.w;
     const int cross = vertical ? content.w : content.h;
     const uint8_t mainBit = vertical ? ExpandVertical : ExpandHorizontal;
-    const uint8_t crossBit = vertical ? ExpandHorizontal : ExpandVertical;
 
     int n = 0;
     int total = 0;
@@ -268,22 +299,9 @@ void Widget::arrangeLine(const TKAL::Rect& content, bool vertical) {
         Widget* child = asWidget(c);
         if (child == nullptr || !child->visible)
             continue;
-        // Cross axis.
-        int crossPos = vertical ? child->x : child->y;
-        int crossLen = vertical ? child->w : child->h;
-        if (child->expand & crossBit) {
-            crossPos = 0;
-            crossLen = cross;
-        } else if (child->align != AlignNone) {
-            crossLen = vertical ? child->preferredW : child->preferredH;
-            if (child->align == AlignStart)
-                crossPos = 0;
-            else if (child->align == AlignEnd)
-                crossPos = cross - crossLen;
-            else
-                crossPos = (cross - crossLen) / 2;
-        }
-        // Main axis.
+        int crossPos = 0;
+        int crossLen = 0;
+        placeAcross(child, cross, vertical, crossPos, crossLen);
         int length = vertical ? child->preferredH : child->preferredW;
         if (child->expand & mainBit)
             length += extra;
@@ -395,7 +413,7 @@ int Widget::mouseEvent(const TKAL::Event& event, int px, int py) {
     local.arg3 = ly;
     if (event.type == TKAL::Event::Motion) {
         if (!(state & PointerOver))
-            onEvent(1020, this, 0);
+            onEvent(Msg::PointerEntered, this, 0);
         state |= PointerOver | MouseThisFrame;
     } else if (event.type == TKAL::Event::ButtonDown) {
         acceptsFocus();
@@ -419,13 +437,13 @@ void Widget::mouseTick() {
     Toolkit& tk = toolkit();
     if (tk.mouse.moved && !(state & MouseThisFrame) && (state & PointerOver)) {
         state &= ~PointerOver;
-        onEvent(1021, this, 0);
+        onEvent(Msg::PointerLeft, this, 0);
     }
     uint32_t pressed = state & ButtonsMask;
     uint32_t released = pressed & ~tk.mouse.held;
     state = (state & ~(ButtonsMask | MouseThisFrame)) | (pressed & tk.mouse.held);
     if (released != 0)
-        onEvent(1022, this, static_cast<intptr_t>(released));
+        onEvent(Msg::Click, this, static_cast<intptr_t>(released));
     for (Node* c = firstChild(); c != nullptr; c = c->nextSibling())
         c->mouseTick();
 }

@@ -83,6 +83,10 @@ protected:
     void parentChanged() override;
 
 private:
+    /// "pos" and "size".
+    void loadGeometry(const Property* props);
+    /// "expand", "align", "flow", "gravity", "border" and "spacing".
+    void loadLayout(const Property* props);
     void arrangeLine(const TKAL::Rect& content, bool vertical);
     void arrangeStack(const TKAL::Rect& content);
 

@@ -92,6 +92,71 @@ bool lockForMoves(Log& log, const Pause& pause, std::unique_ptr<platform::FileLo
     return false;
 }
 
+// Puts one staged file in place, five attempts a second apart; true once
+// it is there.
+bool moveIntoPlace(Log& log, const std::string& source, const std::string& path, const Pause& pause,
+                   const std::function<void()>& afterChange) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        // The staged file takes the installed one's place in one step,
+        // so that the installed file is there, old or new, at every
+        // moment, even when this process is killed. The log still tells
+        // the two parts: the old file gone, the new one in place.
+        const bool installed = platform::fileKind(path) != platform::FileKind::missing;
+        const int moveError = platform::replaceFile(source, path);
+        if (moveError == 0 && afterChange)
+            afterChange();
+        const int deleteError = !installed ? ENOENT : moveError;
+        const std::string retry = " Reintento - " + std::to_string(attempt) + "\n";
+        if (deleteError == 0)
+            log.write("Borrado " + path + "\n");
+        else
+            log.write("#--Error Borrando " + path + " " + std::to_string(deleteError) + retry);
+        if (moveError == 0) {
+            log.write("Moviendo " + source + " a " + path + "\n");
+            return true;
+        }
+        log.write("#--Error Moviendo " + source + " a " + path + " " + std::to_string(moveError) + retry);
+        if (attempt < 4)
+            pause(1000);
+    }
+    return false;
+}
+
+// Moves the staged files in turn; answers how many are in place, and
+// `unmoved` gets the others.
+int moveAll(Log& log, const Settings& settings, const std::vector<std::string>& files, const Pause& pause,
+            const std::function<void()>& afterChange, std::vector<std::string>& unmoved) {
+    // An installation that takes signed updates (the updater keeps the
+    // accepted serial beside the manifest) moves only what the updater
+    // verified and listed: a staged file changed since then stays staged.
+    const bool verify = platform::fileKind(serialFileName) != platform::FileKind::missing;
+    Manifest expected;
+    if (verify) {
+        std::ifstream in("checklist.txt", std::ios::binary);
+        if (in)
+            readManifest(in, expected);
+    }
+    int moved = 0;
+    for (const std::string& path : files) {
+        const std::string source = settings.staging + "/" + path;
+        if (verify && !matchesEntry(source, path, expected)) {
+            log.write("#--Error Verificando " + path + "\n");
+            unmoved.push_back(path);
+            continue;
+        }
+        if (!makeParentDirectories(".", path)) {
+            log.write("#--Destino rechazado " + path + "\n");
+            unmoved.push_back(path);
+            continue;
+        }
+        if (moveIntoPlace(log, source, path, pause, afterChange))
+            ++moved;
+        else
+            unmoved.push_back(path);
+    }
+    return moved;
+}
+
 } // namespace
 
 Settings readSettings(int argc, const char* const* argv) {
@@ -130,60 +195,8 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
         return 0;
     }
 
-    // An installation that takes signed updates (the updater keeps the
-    // accepted serial beside the manifest) moves only what the updater
-    // verified and listed: a staged file changed since then stays staged.
-    const bool verify = platform::fileKind(serialFileName) != platform::FileKind::missing;
-    Manifest expected;
-    if (verify) {
-        std::ifstream in("checklist.txt", std::ios::binary);
-        if (in)
-            readManifest(in, expected);
-    }
-
-    int moved = 0;
     std::vector<std::string> unmoved;
-    for (const std::string& path : files) {
-        const std::string source = settings.staging + "/" + path;
-        if (verify && !matchesEntry(source, path, expected)) {
-            log.write("#--Error Verificando " + path + "\n");
-            unmoved.push_back(path);
-            continue;
-        }
-        if (!makeParentDirectories(".", path)) {
-            log.write("#--Destino rechazado " + path + "\n");
-            unmoved.push_back(path);
-            continue;
-        }
-        bool done = false;
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            // The staged file takes the installed one's place in one step,
-            // so that the installed file is there, old or new, at every
-            // moment, even when this process is killed. The log still tells
-            // the two parts: the old file gone, the new one in place.
-            const bool installed = platform::fileKind(path) != platform::FileKind::missing;
-            const int moveError = platform::replaceFile(source, path);
-            if (moveError == 0 && afterChange)
-                afterChange();
-            const int deleteError = !installed ? ENOENT : moveError;
-            const std::string retry = " Reintento - " + std::to_string(attempt) + "\n";
-            if (deleteError == 0)
-                log.write("Borrado " + path + "\n");
-            else
-                log.write("#--Error Borrando " + path + " " + std::to_string(deleteError) + retry);
-            if (moveError == 0) {
-                log.write("Moviendo " + source + " a " + path + "\n");
-                ++moved;
-                done = true;
-                break;
-            }
-            log.write("#--Error Moviendo " + source + " a " + path + " " + std::to_string(moveError) + retry);
-            if (attempt < 4)
-                pause(1000);
-        }
-        if (!done)
-            unmoved.push_back(path);
-    }
+    const int moved = moveAll(log, settings, files, pause, afterChange, unmoved);
     if (!unmoved.empty())
         forgetUnmoved(unmoved);
     log.write("lanzando \"" + settings.program + "\"\nFinalizado HOPLINDATE\n");

@@ -25,7 +25,8 @@ public:
 
 private:
     bool usable_ = true;
-    bool owned_ = false;
+    // Only where the services exist is there anything of the holder's own to undo.
+    [[maybe_unused]] bool owned_ = false;
     bool had_ = false;
 };
 

@@ -48,8 +48,8 @@ bool startThread(ThreadEntry entry, void* arg, uint32_t& id) {
 }
 
 bool startThread(std::function<void()> body, uint32_t& id) {
-    return start(std::make_unique<ThreadStart>(ThreadStart{nullptr, nullptr, nextThreadId(), std::move(body)}),
-                 id);
+    return start(
+        std::make_unique<ThreadStart>(ThreadStart{nullptr, nullptr, nextThreadId(), std::move(body)}), id);
 }
 
 uint32_t currentThreadId() {

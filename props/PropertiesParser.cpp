@@ -24,26 +24,25 @@ const char* PropertiesParser::Error::what() const noexcept {
 }
 
 const char* PropertiesParser::Error::text(int code) {
-    switch (code) {
-    case 1:
+    switch (static_cast<ErrorCode>(code)) {
+    case ErrorCode::unexpectedEquals:
         return "No se esperaba =";
-    case 2:
+    case ErrorCode::unexpectedColon:
         return "No se esperaba :";
-    case 3:
+    case ErrorCode::unexpectedReference:
         return "No se esperaba $";
-    case 4:
+    case ErrorCode::textExpected:
         return "Se espera un texto";
-    case 5:
+    case ErrorCode::unknownProperty:
         return "Propiedad desconocida";
-    case 6:
+    case ErrorCode::closeExpected:
         return "Se esperaba }";
-    case 7:
+    case ErrorCode::syntax:
         return "Sintaxis";
-    case 8:
+    case ErrorCode::includeFailed:
         return "No se pudo abrir include";
-    default:
-        return "?";
     }
+    return "?";
 }
 
 // [Reading] -----------------------------------------------------------------
@@ -103,10 +102,10 @@ void PropertiesParser::include(const std::string& name) {
     // A few files that include each other many times over would otherwise
     // be read a number of times that grows with the power of their nesting.
     if (static_cast<int>(stack_.size()) + 1 >= maxOpenFiles || ++includes_ > maxIncludes)
-        fail(8);
+        fail(ErrorCode::includeFailed);
     std::unique_ptr<std::filebuf> stream = open(name);
     if (stream == nullptr)
-        fail(8);
+        fail(ErrorCode::includeFailed);
     stack_.push_back(std::move(current_));
     current_ = Source();
     current_.stream = std::move(stream);
@@ -170,15 +169,9 @@ PropertiesParser::Token PropertiesParser::next(std::string& text) {
         return Token::close;
     case '$':
         return Token::reference;
-    case '<': {
-        std::string name;
-        for (c = get(); c != EOF && c != '>' && c != '\n' && c != '\r'; c = get())
-            name += static_cast<char>(c);
-        if (c != '>')
-            unget(c);
-        include(name);
+    case '<':
+        readInclude();
         return Token::endOfStatement;
-    }
     case '#':
         do
             c = get();
@@ -187,6 +180,7 @@ PropertiesParser::Token PropertiesParser::next(std::string& text) {
         return Token::endOfStatement;
     case '"':
     case '\'': {
+        // Quoted texts may span lines; their line feeds are not counted.
         int quote = c;
         text.clear();
         for (c = get(false); c != EOF && c != quote; c = get(false))
@@ -200,6 +194,17 @@ PropertiesParser::Token PropertiesParser::next(std::string& text) {
         unget(c);
         return Token::text;
     }
+}
+
+// "<name>" up to the line's end: the named file is read from here on.
+void PropertiesParser::readInclude() {
+    std::string name;
+    int c;
+    for (c = get(); c != EOF && c != '>' && c != '\n' && c != '\r'; c = get())
+        name += static_cast<char>(c);
+    if (c != '>')
+        unget(c);
+    include(name);
 }
 
 // [Statements] --------------------------------------------------------------
@@ -246,81 +251,10 @@ std::unique_ptr<Properties> PropertiesParser::parse() {
 // end of the input; answers that token.
 PropertiesParser::Token PropertiesParser::parseBlock(Properties& node, int depth) {
     for (;;) {
-        std::string pending, name, type, referencePath;
-        int stage = 0;
-        bool referenced = false;
-        bool seen = false;
-        Token end;
-        for (;;) {
-            std::string text;
-            Token token = next(text);
-            if (token == Token::text) {
-                pending = std::move(text);
-                seen = true;
-            } else if (token == Token::equals) {
-                if (stage != 0)
-                    fail(1);
-                name = std::move(pending);
-                pending.clear();
-                stage = 1;
-            } else if (token == Token::colon) {
-                if (stage == 2)
-                    fail(2);
-                type = std::move(pending);
-                pending.clear();
-                stage = 2;
-            } else if (token == Token::reference) {
-                if (stage == 2 || !pending.empty())
-                    fail(3);
-                if (next(referencePath) != Token::text)
-                    fail(4);
-                if (root_->find(referencePath) == nullptr)
-                    fail(5);
-                referenced = true;
-                seen = true;
-                stage = 2;
-            } else {
-                end = token;
-                break;
-            }
-        }
-
-        if (seen || end == Token::open) {
-            // A dotted name may reach an existing node further down.
-            int targetDepth = depth + (node.find(name) != nullptr ? dots(name) + 1 : 1);
-            if (end == Token::open && targetDepth > maxDepth)
-                fail(7);
-            const Property* source = referenced ? root_->find(referencePath) : nullptr;
-            if (source != nullptr) {
-                // References copy whole sub-trees; bound the copies so that a
-                // few lines that double a tree again and again, or that nest
-                // a tree inside itself, cannot exhaust memory, time (lookups
-                // scan the children) or the stack.
-                size_t bytes = 0;
-                int height = 0;
-                measure(*source, 1, bytes, height);
-                referencedBytes_ += bytes;
-                if (referencedBytes_ > maxReferencedBytes || targetDepth + height - 1 > maxDepth + 1)
-                    fail(7);
-            }
-            // The lookup above is repeated after the statement's node is made,
-            // because making it may move the nodes of its block.
-            Property& target = node.obtain(name);
-            const Property* again = referenced ? root_->find(referencePath) : nullptr;
-            if (again != nullptr)
-                target.merge(*again);
-            else if (!type.empty())
-                target.setType(type);
-            if (!pending.empty())
-                target.setValue(pending);
-            if (end == Token::open) {
-                parseBlock(target, targetDepth);
-                std::string unused;
-                if (next(unused) != Token::close)
-                    fail(6);
-            }
-        }
-
+        Statement statement;
+        Token end = readStatement(statement);
+        if (statement.seen || end == Token::open)
+            applyStatement(node, depth, statement, end == Token::open);
         if (end == Token::close) {
             closeAhead_ = true;
             return end;
@@ -330,7 +264,83 @@ PropertiesParser::Token PropertiesParser::parseBlock(Properties& node, int depth
     }
 }
 
-void PropertiesParser::fail(int code) {
-    lastError_ = code;
-    throw Error(code, current_.line, current_.fileName);
+// Reads the tokens of one statement up to the one that ends it (answered):
+// "name = type : value", with "$path" in place of the type.
+PropertiesParser::Token PropertiesParser::readStatement(Statement& st) {
+    for (;;) {
+        std::string text;
+        Token token = next(text);
+        if (token == Token::text) {
+            st.pending = std::move(text);
+            st.seen = true;
+        } else if (token == Token::equals) {
+            if (st.stage != 0)
+                fail(ErrorCode::unexpectedEquals);
+            st.name = std::move(st.pending);
+            st.pending.clear();
+            st.stage = 1;
+        } else if (token == Token::colon) {
+            if (st.stage == 2)
+                fail(ErrorCode::unexpectedColon);
+            st.type = std::move(st.pending);
+            st.pending.clear();
+            st.stage = 2;
+        } else if (token == Token::reference) {
+            if (st.stage == 2 || !st.pending.empty())
+                fail(ErrorCode::unexpectedReference);
+            if (next(st.referencePath) != Token::text)
+                fail(ErrorCode::textExpected);
+            if (root_->find(st.referencePath) == nullptr)
+                fail(ErrorCode::unknownProperty);
+            st.referenced = true;
+            st.seen = true;
+            st.stage = 2;
+        } else {
+            return token;
+        }
+    }
+}
+
+// Makes (or reaches) the statement's node under `node` and gives it the
+// referenced tree, the type and the value; then reads its block, when the
+// statement `opens` one.
+void PropertiesParser::applyStatement(Properties& node, int depth, const Statement& st, bool opens) {
+    // A dotted name may reach an existing node further down.
+    int targetDepth = depth + (node.find(st.name) != nullptr ? dots(st.name) + 1 : 1);
+    if (opens && targetDepth > maxDepth)
+        fail(ErrorCode::syntax);
+    const Property* source = st.referenced ? root_->find(st.referencePath) : nullptr;
+    if (source != nullptr) {
+        // References copy whole sub-trees; bound the copies so that a few
+        // lines that double a tree again and again, or that nest a tree
+        // inside itself, cannot exhaust memory, time (lookups scan the
+        // children) or the stack.
+        size_t bytes = 0;
+        int height = 0;
+        measure(*source, 1, bytes, height);
+        referencedBytes_ += bytes;
+        if (referencedBytes_ > maxReferencedBytes || targetDepth + height - 1 > maxDepth + 1)
+            fail(ErrorCode::syntax);
+    }
+    // The lookup above is repeated after the statement's node is made,
+    // because making it may move the nodes of its block.
+    Property& target = node.obtain(st.name);
+    const Property* again = st.referenced ? root_->find(st.referencePath) : nullptr;
+    if (again != nullptr)
+        target.merge(*again);
+    else if (!st.type.empty())
+        target.setType(st.type);
+    if (!st.pending.empty())
+        target.setValue(st.pending);
+    if (opens) {
+        parseBlock(target, targetDepth);
+        std::string unused;
+        if (next(unused) != Token::close)
+            fail(ErrorCode::closeExpected);
+    }
+}
+
+void PropertiesParser::fail(ErrorCode code) {
+    lastError_ = static_cast<int>(code);
+    throw Error(lastError_, current_.line, current_.fileName);
 }

@@ -14,14 +14,27 @@ class Properties;
 ///
 /// Input is read byte by byte; a CR LF pair is read as one LF. Hostile input
 /// is bounded: at most `maxOpenFiles` files open at once and `maxIncludes`
-/// include openings in all (error 8 beyond), blocks nested at most
+/// include openings in all (`includeFailed` beyond), blocks nested at most
 /// `maxDepth` deep, and references may copy at most `maxReferencedBytes`
 /// (counting `nodeCost` for each node besides its texts) and may not carry
-/// the tree deeper than blocks may (error 7 beyond).
+/// the tree deeper than blocks may (`syntax` beyond).
 class PropertiesParser {
 public:
-    /// A syntax error: code 1 to 8, the line of the file being read when it
-    /// was found, and that file's name as it was given.
+    /// The syntax errors. Their numbers are part of the messages that the
+    /// operator reads, and of `Error::code`: they never change.
+    enum class ErrorCode : int {
+        unexpectedEquals = 1,    // "=" after the statement's name, type or reference
+        unexpectedColon = 2,     // ":" after the statement's type or reference
+        unexpectedReference = 3, // "$" after a type, a reference or a text
+        textExpected = 4,        // "$" not followed by a path
+        unknownProperty = 5,     // "$" naming no property read so far
+        closeExpected = 6,       // a block not closed by "}"
+        syntax = 7,              // a block or a reference beyond the limits
+        includeFailed = 8,       // an include that cannot be opened, or one too many
+    };
+
+    /// A syntax error: code 1 to 8 (an `ErrorCode`), the line of the file
+    /// being read when it was found, and that file's name as it was given.
     class Error : public std::exception {
     public:
         Error(int code, int line, std::string fileName);
@@ -87,8 +100,20 @@ private:
     void unget(int c) { current_.ahead = c; }
     Token next(std::string& text);
     void include(const std::string& name);
+    void readInclude();
+    // What a statement has read so far. `stage` is 0 before its "=", 1
+    // after it, 2 after its type or reference; `pending` is its last text.
+    struct Statement {
+        std::string pending, name, type, referencePath;
+        int stage = 0;
+        bool referenced = false;
+        bool seen = false;
+    };
+
     Token parseBlock(Properties& node, int depth);
-    [[noreturn]] void fail(int code);
+    Token readStatement(Statement& statement);
+    void applyStatement(Properties& node, int depth, const Statement& statement, bool opens);
+    [[noreturn]] void fail(ErrorCode code);
 
     const FileFinder* resolver_;
     Source current_;

@@ -34,7 +34,9 @@ struct HelperGroup::State {
 
 HelperGroup::HelperGroup() : state_(std::make_shared<State>()) {}
 
-HelperGroup::~HelperGroup() { join(); }
+HelperGroup::~HelperGroup() {
+    join();
+}
 
 int HelperGroup::start(int count, const std::function<void()>& body) {
     int started = 0;

@@ -284,70 +284,14 @@ DownloadLane::Outcome DownloadLane::attempts(Transfer& transfer, size_t index, i
             resetTransfer(transfer, true);
             return Outcome::cancelled;
         }
-        if (!transfer.active) {
-            if (!startTransfer(transfer, index)) {
-                error = Updater::writeError;
-                transfer.kept.close();
-                return Outcome::failure;
-            }
-            if (transfer.kept.kept() > 0) {
-                const int32_t replayed = replayKept(transfer, index);
-                if (replayed == Updater::cancelled) {
-                    resetTransfer(transfer, true);
-                    return Outcome::cancelled;
-                }
-                if (replayed != 0) {
-                    updateLog("update: the bytes kept for %s cannot be used; it starts over", path.c_str());
-                    resetTransfer(transfer, false);
-                    if (!startTransfer(transfer, index)) {
-                        error = Updater::writeError;
-                        return Outcome::failure;
-                    }
-                }
-            }
-        }
+        if (std::optional<Outcome> settled = openTransfer(transfer, index, error))
+            return *settled;
         queue_->progress(index, transfer.compressed, transfer.written);
         if (settings_.delayMs != 0)
             pause(index, settings_.delayMs);
-
         bool keepTransfer = transfer.resumable;
-        if (transfer.streamEnded) {
-            // Every byte was kept by an earlier run: nothing to fetch.
-            error = complete(transfer, index, nullptr, claimed);
-            keepTransfer = false;
-        } else if (!link_.get(remote, transfer.compressed > 0 ? transfer.compressed : -1)) {
-            const HttpConnection* failed = link_.connection();
-            const bool answered = failed != nullptr && failed->status != 0;
-            link_.drop();
-            if (cancel_) {
-                resetTransfer(transfer, true);
-                return Outcome::cancelled;
-            }
-            error = Updater::downloadError;
-            // A server that refuses the rest of a file (its file may have
-            // changed under the same entry) gets asked for all of it next.
-            keepTransfer = transfer.resumable && !(answered && transfer.compressed > 0);
-        } else {
-            HttpConnection& connection = *link_.connection();
-            error = receive(transfer, index, connection, claimed);
-            // A body that stopped coming (a cut connection, a time-out) is
-            // continued by the next attempt from the bytes kept; any other
-            // failure starts over.
-            keepTransfer = transfer.resumable && transfer.kept.isOpen() && error == cutShort &&
-                           connection.streamBuf().truncated();
-            if (error == 0) {
-                // Bytes left after the end of the zlib stream would be read
-                // as the next response: the connection is not reused.
-                if (link_.sentAhead().empty() && connection.streamBuf().unreadBody() != 0)
-                    link_.drop();
-                else if (!connection.keepAlive)
-                    link_.drop();
-            } else {
-                // The connection may be dead or mid-body: the next attempt
-                // starts on a new one.
-                link_.drop();
-            }
-        }
+        if (std::optional<Outcome> settled = fetch(transfer, index, remote, claimed, error, keepTransfer))
+            return *settled;
         if (error == 0) {
             if (std::optional<Outcome> settled = putInPlace(transfer.out, transfer.kept, index, error))
                 return *settled;
@@ -366,6 +310,79 @@ DownloadLane::Outcome DownloadLane::attempts(Transfer& transfer, size_t index, i
             return Outcome::failure;
         }
     }
+}
+
+std::optional<DownloadLane::Outcome> DownloadLane::openTransfer(Transfer& transfer, size_t index,
+                                                                int32_t& error) {
+    if (transfer.active)
+        return std::nullopt;
+    if (!startTransfer(transfer, index)) {
+        error = Updater::writeError;
+        transfer.kept.close();
+        return Outcome::failure;
+    }
+    if (transfer.kept.kept() <= 0)
+        return std::nullopt;
+    const int32_t replayed = replayKept(transfer, index);
+    if (replayed == Updater::cancelled) {
+        resetTransfer(transfer, true);
+        return Outcome::cancelled;
+    }
+    if (replayed != 0) {
+        updateLog("update: the bytes kept for %s cannot be used; it starts over",
+                  queue_->path(index).c_str());
+        resetTransfer(transfer, false);
+        if (!startTransfer(transfer, index)) {
+            error = Updater::writeError;
+            return Outcome::failure;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<DownloadLane::Outcome> DownloadLane::fetch(Transfer& transfer, size_t index,
+                                                         const std::string& remote, int64_t& claimed,
+                                                         int32_t& error, bool& keepTransfer) {
+    if (transfer.streamEnded) {
+        // Every byte was kept by an earlier run: nothing to fetch.
+        error = complete(transfer, index, nullptr, claimed);
+        keepTransfer = false;
+        return std::nullopt;
+    }
+    if (!link_.get(remote, transfer.compressed > 0 ? transfer.compressed : -1)) {
+        const HttpConnection* failed = link_.connection();
+        const bool answered = failed != nullptr && failed->status != 0;
+        link_.drop();
+        if (cancel_) {
+            resetTransfer(transfer, true);
+            return Outcome::cancelled;
+        }
+        error = Updater::downloadError;
+        // A server that refuses the rest of a file (its file may have
+        // changed under the same entry) gets asked for all of it next.
+        keepTransfer = transfer.resumable && !(answered && transfer.compressed > 0);
+        return std::nullopt;
+    }
+    HttpConnection& connection = *link_.connection();
+    error = receive(transfer, index, connection, claimed);
+    // A body that stopped coming (a cut connection, a time-out) is
+    // continued by the next attempt from the bytes kept; any other
+    // failure starts over.
+    keepTransfer = transfer.resumable && transfer.kept.isOpen() && error == cutShort &&
+                   connection.streamBuf().truncated();
+    if (error == 0) {
+        // Bytes left after the end of the zlib stream would be read
+        // as the next response: the connection is not reused.
+        if (link_.sentAhead().empty() && connection.streamBuf().unreadBody() != 0)
+            link_.drop();
+        else if (!connection.keepAlive)
+            link_.drop();
+    } else {
+        // The connection may be dead or mid-body: the next attempt
+        // starts on a new one.
+        link_.drop();
+    }
+    return std::nullopt;
 }
 
 // [3] inflate and verification --------------------------------------------------
@@ -447,75 +464,73 @@ int32_t DownloadLane::receiveWhole(Transfer& transfer, size_t index, HttpConnect
 }
 #endif
 
-int32_t DownloadLane::pump(Transfer& transfer, size_t index, Source& source, bool toTheEnd) {
-    const ManifestEntry& entry = queue_->entry(index);
-    WriteBehind& writer = *writer_;
-    // The inflated bytes are hashed and written behind, while the next block
-    // is inflated.
-    unsigned char* next = reinterpret_cast<unsigned char*>(writer.block());
-    size_t room = WriteBehind::blockSize;
-    const unsigned char* in = nullptr;
-    size_t inLength = 0;
-    int32_t result = 0;
-    bool inputEnded = false;
+// The inflate of one pass: the compressed bytes not yet taken and the part
+// of the write-behind's block still free. The inflated bytes are hashed and
+// written behind, while the next block is inflated.
+class DownloadLane::Inflation {
+public:
+    Inflation(Transfer& transfer, int64_t size, WriteBehind& writer)
+        : transfer_(transfer), size_(size), writer_(writer),
+          next_(reinterpret_cast<unsigned char*>(writer.block())) {}
 
-    // Output beyond the published size stops the inflate at once: a small
-    // body must not be able to fill the disk.
-    auto checkSize = [&]() -> int32_t {
-        if (transfer.written + static_cast<int64_t>(WriteBehind::blockSize - room) <= entry.size)
-            return 0;
-        updateLog("update: the file inflates beyond its %lld bytes", static_cast<long long>(entry.size));
-        return Updater::downloadError;
-    };
-    // Hands the filled part of the output block over.
-    auto drain = [&]() -> int32_t {
-        const size_t produced = WriteBehind::blockSize - room;
-        if (produced > 0) {
-            if (!writer.submit(produced))
-                return Updater::writeError;
-            transfer.written += static_cast<int64_t>(produced);
-        }
-        next = reinterpret_cast<unsigned char*>(writer.block());
-        room = WriteBehind::blockSize;
-        return 0;
-    };
-    auto inflate = [&](int32_t base) -> int32_t {
-        const int r = transfer.inflater.inflate(in, inLength, next, room);
+    Transfer& transfer() { return transfer_; }
+    bool hasInput() const { return inLength_ > 0; }
+    bool full() const { return room_ == 0; }
+    void take(const char* bytes, size_t length) {
+        in_ = reinterpret_cast<const unsigned char*>(bytes);
+        inLength_ = length;
+    }
+
+    // Inflates what it can; an inflater's failure is `base` plus its code.
+    int32_t inflate(int32_t base) {
+        const int r = transfer_.inflater.inflate(in_, inLength_, next_, room_);
         if (r < 0)
             return base - r;
-        transfer.streamEnded = r == Inflater::streamEnd;
+        transfer_.streamEnded = r == Inflater::streamEnd;
         return checkSize();
-    };
-
-    while (!inputEnded && !transfer.streamEnded) {
-        queue_->progress(index, transfer.compressed, transfer.written);
-        if (stopped(index)) {
-            result = Updater::cancelled;
-            break;
-        }
-        if (inLength == 0) {
-            const size_t got = source.read(input_.get(), inputSize);
-            if (got < inputSize)
-                inputEnded = true;
-            if (got == 0)
-                continue;
-            if (source.fromNetwork())
-                transfer.kept.append(input_.get(), got);
-            transfer.compressed += static_cast<int64_t>(got);
-            in = reinterpret_cast<const unsigned char*>(input_.get());
-            inLength = got;
-        }
-        if ((result = inflate(Updater::inflateInputError)) != 0)
-            break;
-        if ((room == 0 || transfer.streamEnded) && (result = drain()) != 0)
-            break;
     }
+
+    // Hands the filled part of the output block over.
+    int32_t drain() {
+        const size_t produced = WriteBehind::blockSize - room_;
+        if (produced > 0) {
+            if (!writer_.submit(produced))
+                return Updater::writeError;
+            transfer_.written += static_cast<int64_t>(produced);
+        }
+        next_ = reinterpret_cast<unsigned char*>(writer_.block());
+        room_ = WriteBehind::blockSize;
+        return 0;
+    }
+
+private:
+    // Output beyond the published size stops the inflate at once: a small
+    // body must not be able to fill the disk.
+    int32_t checkSize() const {
+        if (transfer_.written + static_cast<int64_t>(WriteBehind::blockSize - room_) <= size_)
+            return 0;
+        updateLog("update: the file inflates beyond its %lld bytes", static_cast<long long>(size_));
+        return Updater::downloadError;
+    }
+
+    Transfer& transfer_;
+    const int64_t size_;
+    WriteBehind& writer_;
+    unsigned char* next_;
+    size_t room_ = WriteBehind::blockSize;
+    const unsigned char* in_ = nullptr;
+    size_t inLength_ = 0;
+};
+
+int32_t DownloadLane::pump(Transfer& transfer, size_t index, Source& source, bool toTheEnd) {
+    Inflation inflation(transfer, queue_->entry(index).size, *writer_);
+    int32_t result = inflateInput(inflation, index, source);
     if (!toTheEnd) {
         // Kept bytes: everything read is inflated, and the stream goes on
         // with the bytes of the network.
-        while (result == 0 && !transfer.streamEnded && inLength > 0) {
-            if ((result = inflate(Updater::inflateFinishError)) == 0)
-                result = drain();
+        while (result == 0 && !transfer.streamEnded && inflation.hasInput()) {
+            if ((result = inflation.inflate(Updater::inflateFinishError)) == 0)
+                result = inflation.drain();
         }
     }
     // Input that ended before the zlib stream did: what the inflater still
@@ -527,15 +542,42 @@ int32_t DownloadLane::pump(Transfer& transfer, size_t index, Source& source, boo
             result = Updater::cancelled;
             break;
         }
-        if ((result = inflate(Updater::inflateFinishError)) == 0)
-            result = drain();
+        if ((result = inflation.inflate(Updater::inflateFinishError)) == 0)
+            result = inflation.drain();
     }
     // What was inflated before a body was cut belongs to the file too when
     // the next attempt continues it.
     if (result == 0 || result == cutShort) {
-        const int32_t drained = drain();
+        const int32_t drained = inflation.drain();
         if (result == 0)
             result = drained;
+    }
+    return result;
+}
+
+int32_t DownloadLane::inflateInput(Inflation& inflation, size_t index, Source& source) {
+    Transfer& transfer = inflation.transfer();
+    bool inputEnded = false;
+    int32_t result = 0;
+    while (!inputEnded && !transfer.streamEnded) {
+        queue_->progress(index, transfer.compressed, transfer.written);
+        if (stopped(index))
+            return Updater::cancelled;
+        if (!inflation.hasInput()) {
+            const size_t got = source.read(input_.get(), inputSize);
+            if (got < inputSize)
+                inputEnded = true;
+            if (got == 0)
+                continue;
+            if (source.fromNetwork())
+                transfer.kept.append(input_.get(), got);
+            transfer.compressed += static_cast<int64_t>(got);
+            inflation.take(input_.get(), got);
+        }
+        if ((result = inflation.inflate(Updater::inflateInputError)) != 0)
+            return result;
+        if ((inflation.full() || transfer.streamEnded) && (result = inflation.drain()) != 0)
+            return result;
     }
     return result;
 }

@@ -78,6 +78,8 @@ private:
     struct Transfer;
     // Where the compressed bytes of a pass come from.
     class Source;
+    // The inflate of one pass into the write-behind's blocks.
+    class Inflation;
 
     // The body of the lane's thread: the lane ends before the run hears it.
     static void run(std::shared_ptr<DownloadLane> lane);
@@ -88,7 +90,18 @@ private:
     static DownloadQueue::State stateOf(Outcome outcome);
     // Whether the file goes to the staging folder.
     bool staged(size_t index) const;
+    // The file's attempts, with the pauses and the limit of the retry
+    // policy; `error` gets the last attempt's code.
     Outcome attempts(Transfer& transfer, size_t index, int64_t& claimed, int32_t& error);
+    // Opens the transfer when it is not open, replaying the bytes kept by
+    // an earlier attempt or run; an answer when that settles the file.
+    std::optional<Outcome> openTransfer(Transfer& transfer, size_t index, int32_t& error);
+    // One attempt's request and body (none when every byte was kept):
+    // `error` gets its code, 0 when the file is whole, and `keepTransfer`
+    // whether the next attempt goes on from the bytes kept; an answer when
+    // the run was cancelled.
+    std::optional<Outcome> fetch(Transfer& transfer, size_t index, const std::string& remote,
+                                 int64_t& claimed, int32_t& error, bool& keepTransfer);
     // Opens the file anew (and the kept bytes, for a resumable one);
     // false when it cannot be opened.
     bool startTransfer(Transfer& transfer, size_t index);
@@ -138,6 +151,9 @@ private:
     // Inflates what `source` gives; with `toTheEnd`, an input that ends
     // before the zlib stream does is an error.
     int32_t pump(Transfer& transfer, size_t index, Source& source, bool toTheEnd);
+    // `pump`'s first part: reads and inflates until the input or the zlib
+    // stream ends.
+    int32_t inflateInput(Inflation& inflation, size_t index, Source& source);
     // After the whole stream: sends the next file's request (on
     // `connection`, when given), waits for the written bytes and checks the
     // file against its entry.

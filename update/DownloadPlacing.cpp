@@ -1,8 +1,8 @@
 // DownloadLane: a verified file put in place, also over a destination that
 // another program holds open, and the verified file an earlier run kept.
-#include "platform/FileSystem.h"
 #include "update/DownloadLane.h"
 
+#include "platform/FileSystem.h"
 #include "update/InstallScanner.h"
 #include "update/Leftovers.h"
 #include "update/UpdateLog.h"

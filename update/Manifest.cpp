@@ -68,6 +68,17 @@ void toLowerCase(std::string& text) {
     }
 }
 
+// An MD5 digest as every manifest writer spells it, once in lower case.
+bool isDigest(const std::string& text) {
+    if (text.size() != 32)
+        return false;
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string trimmed(const std::string& text) {
@@ -113,6 +124,11 @@ bool readManifest(std::istream& in, Manifest& manifest, ManifestEnd* end, const 
             !splitAtBlank(afterSize, packed, path))
             return false;
         toLowerCase(hash);
+        // No file has any other digest, and a line written back from such an
+        // entry would not read the same (a byte-order mark before a later
+        // line's digest is skipped when that line comes first).
+        if (!isDigest(hash))
+            return false;
         manifest[path] = ManifestEntry{hash, leadingNumber(size), leadingNumber(packed)};
     }
 }

@@ -51,10 +51,10 @@ enum class ManifestEnd {
 /// Reads "hash size packedSize path" lines into `manifest` (a repeated path
 /// keeps the last line). A byte-order mark before the first line is
 /// skipped, and digests are kept in lower case. Answers false at the first
-/// line that lacks one of the four fields, and when the limits are passed;
-/// entries read before stay. Reading ends with true at the end of the stream
-/// or at a line longer than `manifestLineLimit`; `end`, when given, tells
-/// what ended it.
+/// line that lacks one of the four fields or whose digest is not 32 hex
+/// digits, and when the limits are passed; entries read before stay.
+/// Reading ends with true at the end of the stream or at a line longer than
+/// `manifestLineLimit`; `end`, when given, tells what ended it.
 bool readManifest(std::istream& in, Manifest& manifest, ManifestEnd* end = nullptr,
                   const ManifestLimits& limits = ManifestLimits());
 

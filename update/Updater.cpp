@@ -348,28 +348,12 @@ bool Updater::fetchPublishedManifest() {
         error_ = connectionError;
         return false;
     }
-    HttpConnection* connection = link_.connection();
     ManifestEnd end = ManifestEnd::complete;
     bool read = false;
-    // Signed, the manifest is checked as the exact bytes received before a
-    // line of it is used; unsigned, it is read straight off the connection.
     std::string bytes;
     bool tooLarge = false;
-    if (signatureRequired_) {
-        tooLarge = !readBody(connection->input(), signedManifestLimit, bytes);
-    } else {
-        read = readManifest(connection->input(), published_, &end);
-    }
-    if (connection->streamBuf().truncated()) {
-        // A manifest cut short would make every file it no longer lists look
-        // obsolete: it is a failed fetch, never a short manifest.
-        updateLog("update: the published manifest was cut short");
-        link_.drop();
-        error_ = connectionError;
+    if (!receiveManifest(*link_.connection(), bytes, tooLarge, read, end))
         return false;
-    }
-    if (connection->streamBuf().unreadBody() != 0 || !connection->keepAlive)
-        link_.drop();
     if (signatureRequired_) {
         if (tooLarge) {
             updateLog("update: the published manifest is refused: over %llu bytes",
@@ -382,15 +366,7 @@ bool Updater::fetchPublishedManifest() {
         std::istringstream in(bytes);
         read = readManifest(in, published_, &end);
     }
-    std::string problem;
-    if (end == ManifestEnd::tooLarge)
-        problem = "more bytes or entries than a manifest may have";
-    else if (!read || end == ManifestEnd::cutLine)
-        problem = "a malformed or over-long line";
-    else if (published_.empty())
-        problem = "no entry (the whole installation would be obsolete)";
-    else
-        problem = publishedEntriesProblem(published_, largestFile);
+    const std::string problem = publishedProblem(read, end);
     if (!problem.empty()) {
         updateLog("update: the published manifest is refused: %s", problem.c_str());
         published_.clear();
@@ -401,6 +377,37 @@ bool Updater::fetchPublishedManifest() {
     // under another case is the published file itself.
     spellAsPublished(local_, published_);
     return true;
+}
+
+bool Updater::receiveManifest(HttpConnection& connection, std::string& bytes, bool& tooLarge, bool& read,
+                              ManifestEnd& end) {
+    // Signed, the manifest is checked as the exact bytes received before a
+    // line of it is used; unsigned, it is read straight off the connection.
+    if (signatureRequired_)
+        tooLarge = !readBody(connection.input(), signedManifestLimit, bytes);
+    else
+        read = readManifest(connection.input(), published_, &end);
+    if (connection.streamBuf().truncated()) {
+        // A manifest cut short would make every file it no longer lists look
+        // obsolete: it is a failed fetch, never a short manifest.
+        updateLog("update: the published manifest was cut short");
+        link_.drop();
+        error_ = connectionError;
+        return false;
+    }
+    if (connection.streamBuf().unreadBody() != 0 || !connection.keepAlive)
+        link_.drop();
+    return true;
+}
+
+std::string Updater::publishedProblem(bool read, ManifestEnd end) const {
+    if (end == ManifestEnd::tooLarge)
+        return "more bytes or entries than a manifest may have";
+    if (!read || end == ManifestEnd::cutLine)
+        return "a malformed or over-long line";
+    if (published_.empty())
+        return "no entry (the whole installation would be obsolete)";
+    return publishedEntriesProblem(published_, largestFile);
 }
 
 // [5] the downloads ---------------------------------------------------------------
@@ -423,6 +430,32 @@ Updater::Downloads Updater::download(const std::vector<const std::string*>& want
     // A stop requested before the queue existed reached no lane.
     if (cancel_)
         queue->stop();
+    startLanes(queue, std::min(static_cast<size_t>(lanes_), wanted.size()));
+
+    // The listener hears of one file after the other, in manifest order,
+    // whichever lane fetches it: a later file that ended first waits here.
+    Downloads outcome = Downloads::complete;
+    int64_t seenTotal = 0;
+    for (size_t index = 0; index < queue->size() && outcome == Downloads::complete; ++index) {
+        if (cancel_) {
+            outcome = Downloads::cancelled;
+            break;
+        }
+        outcome = followFile(*queue, index, seenTotal);
+    }
+    // Lanes still busy (after a failure or a stop) end before the local
+    // manifest is written, so that it names every file put in place.
+    queue->stop();
+    queue->waitForLanes();
+    {
+        std::lock_guard<std::mutex> guard(downloadsMutex_);
+        downloads_.reset();
+    }
+    collectDone(*queue, done);
+    return outcome;
+}
+
+void Updater::startLanes(const std::shared_ptr<DownloadQueue>& queue, size_t count) {
     DownloadSettings settings;
     settings.installDir = installDir_;
     settings.stagingDir = stagingDir_;
@@ -434,8 +467,7 @@ Updater::Downloads Updater::download(const std::vector<const std::string*>& want
     settings.resumeThreshold = resumeThreshold_;
     settings.engine = engine_;
     settings.wholeBodies = engine_ == Inflater::fastest();
-    const size_t lanes = std::min(static_cast<size_t>(lanes_), wanted.size());
-    for (size_t i = 0; i < lanes; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         // A lane's pause ends early when its file is abandoned, not only
         // when the run stops; a test's own pause stands in for both.
         DownloadLane::Pause pause;
@@ -447,69 +479,50 @@ Updater::Downloads Updater::download(const std::vector<const std::string*>& want
             lane->link().takeConnection(link_);
         DownloadLane::launch(std::move(lane));
     }
+}
 
-    // The listener hears of one file after the other, in manifest order,
-    // whichever lane fetches it: a later file that ended first waits here.
-    Downloads outcome = Downloads::complete;
-    int64_t seenTotal = 0;
-    for (size_t index = 0; index < queue->size() && outcome == Downloads::complete; ++index) {
-        if (cancel_) {
-            outcome = Downloads::cancelled;
-            break;
+Updater::Downloads Updater::followFile(DownloadQueue& queue, size_t index, int64_t& seenTotal) {
+    listener_->onFileBegin(queue.path(index), clamp32(queue.entry(index).size));
+    size_t seenErrors = 0;
+    int64_t seenWritten = 0;
+    for (;;) {
+        if (cancel_)
+            return Downloads::cancelled;
+        // The progress of the lanes is polled as well as signalled, so
+        // that no wake-up is needed per block.
+        const DownloadQueue::View view = queue.watch(index, seenErrors, seenWritten, seenTotal, 50);
+        for (int32_t code : view.newErrors)
+            listener_->onError(code);
+        seenErrors += view.newErrors.size();
+        if (view.written != seenWritten || view.totalCompressed != seenTotal) {
+            seenWritten = view.written;
+            seenTotal = view.totalCompressed;
+            listener_->onProgress(clamp32(view.totalCompressed), clamp32(view.totalWritten));
+            listener_->onFileProgress(clamp32(view.written));
         }
-        listener_->onFileBegin(queue->path(index), clamp32(queue->entry(index).size));
-        size_t seenErrors = 0;
-        int64_t seenWritten = 0;
-        for (;;) {
-            if (cancel_) {
-                outcome = Downloads::cancelled;
-                break;
-            }
-            // The progress of the lanes is polled as well as signalled, so
-            // that no wake-up is needed per block.
-            const DownloadQueue::View view = queue->watch(index, seenErrors, seenWritten, seenTotal, 50);
-            for (int32_t code : view.newErrors)
-                listener_->onError(code);
-            seenErrors += view.newErrors.size();
-            if (view.written != seenWritten || view.totalCompressed != seenTotal) {
-                seenWritten = view.written;
-                seenTotal = view.totalCompressed;
-                listener_->onProgress(clamp32(view.totalCompressed), clamp32(view.totalWritten));
-                listener_->onFileProgress(clamp32(view.written));
-            }
-            if (view.state == DownloadQueue::State::done)
-                break;
-            if (view.state == DownloadQueue::State::failed) {
-                error_ = view.error;
-                outcome = Downloads::failed;
-                break;
-            }
-            if (view.state == DownloadQueue::State::cancelled) {
-                outcome = Downloads::cancelled;
-                break;
-            }
+        if (view.state == DownloadQueue::State::done)
+            return Downloads::complete;
+        if (view.state == DownloadQueue::State::failed) {
+            error_ = view.error;
+            return Downloads::failed;
         }
+        if (view.state == DownloadQueue::State::cancelled)
+            return Downloads::cancelled;
     }
-    // Lanes still busy (after a failure or a stop) end before the local
-    // manifest is written, so that it names every file put in place.
-    queue->stop();
-    queue->waitForLanes();
-    {
-        std::lock_guard<std::mutex> guard(downloadsMutex_);
-        downloads_.reset();
-    }
-    for (size_t index = 0; index < queue->size(); ++index) {
-        if (queue->state(index) != DownloadQueue::State::done)
+}
+
+void Updater::collectDone(const DownloadQueue& queue, std::set<std::string>& done) {
+    for (size_t index = 0; index < queue.size(); ++index) {
+        if (queue.state(index) != DownloadQueue::State::done)
             continue;
-        const std::string& path = queue->path(index);
+        const std::string& path = queue.path(index);
         done.insert(path);
-        if (queue->delta(index) != nullptr)
-            deltaReport_.fetched += queue->fetched(index);
-        if (queue->staged(index))
+        if (queue.delta(index) != nullptr)
+            deltaReport_.fetched += queue.fetched(index);
+        if (queue.staged(index))
             ++stagedCount_;
-        unsynced_.push_back(installDir_ + "/" + (queue->staged(index) ? stagingDir_ + "/" + path : path));
+        unsynced_.push_back(installDir_ + "/" + (queue.staged(index) ? stagingDir_ + "/" + path : path));
     }
-    return outcome;
 }
 
 // [6] the deletion pass ---------------------------------------------------------

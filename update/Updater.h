@@ -20,6 +20,7 @@
 #include <vector>
 
 class DownloadQueue;
+class HttpConnection;
 class UpdaterListener;
 
 /// Brings the installation in the current directory in line with the
@@ -179,6 +180,14 @@ private:
     bool updateFiles();
     bool readLocalManifest();
     bool fetchPublishedManifest();
+    // Reads the published manifest's answer: into `bytes` (`tooLarge` when
+    // it is over the limit) when it is signed, else straight into the
+    // published manifest (`read`, `end`); false, with the run's error set,
+    // when the body was cut short.
+    bool receiveManifest(HttpConnection& connection, std::string& bytes, bool& tooLarge, bool& read,
+                         ManifestEnd& end);
+    // Why the published manifest just read is refused; empty when it is not.
+    std::string publishedProblem(bool read, ManifestEnd end) const;
     // The signature of the manifest just read (`bytes`); false, with the
     // run's error set, when it is refused or cannot be fetched.
     bool checkSignature(const std::string& manifestRequest, const std::string& bytes);
@@ -192,6 +201,15 @@ private:
     // gets the files put in place.
     enum class Downloads { complete, failed, cancelled };
     Downloads download(const std::vector<const std::string*>& wanted, std::set<std::string>& done);
+    // Starts up to `count` lanes on the queue; the first takes over the
+    // run's connection.
+    void startLanes(const std::shared_ptr<DownloadQueue>& queue, size_t count);
+    // Tells the listener about the file at `index` until it is settled;
+    // `seenTotal` is the compressed total last told.
+    Downloads followFile(DownloadQueue& queue, size_t index, int64_t& seenTotal);
+    // Adds the files the queue put in place to `done` and to the files to
+    // flush.
+    void collectDone(const DownloadQueue& queue, std::set<std::string>& done);
     // The local manifest of a run that ended early: what is known of every
     // published file (see the class comment).
     Manifest knownManifest(const std::set<std::string>& done) const;

@@ -15,6 +15,49 @@ constexpr int kStarted = 42;
 constexpr int kNoResources = 0;
 constexpr int kNotFound = 2;
 
+// The middle child: forks the opener and ends at once. Only
+// async-signal-safe calls from here on.
+[[noreturn]] void startOpener(const std::string& opener, char* const* argv, const int report[2],
+                              int nothing) {
+    close(report[0]);
+    pid_t opened = fork();
+    if (opened == 0) {
+        setsid(); // a Ctrl+C meant for the launcher leaves the browser alone
+        if (nothing >= 0) {
+            dup2(nothing, STDIN_FILENO);
+            dup2(nothing, STDOUT_FILENO);
+            dup2(nothing, STDERR_FILENO);
+        }
+        execv(opener.c_str(), argv);
+        int error = errno;
+        ssize_t ignored = write(report[1], &error, sizeof error);
+        (void)ignored;
+        _exit(127);
+    }
+    if (opened < 0) {
+        int error = errno;
+        ssize_t ignored = write(report[1], &error, sizeof error);
+        (void)ignored;
+    }
+    _exit(0);
+}
+
+// Reaps the middle child and reads what the pipe `reading` reports.
+int openerOutcome(pid_t middle, int reading) {
+    int status = 0;
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t got;
+    do {
+        got = read(reading, &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
+    close(reading);
+    if (got > 0)
+        return error == ENOENT ? kNotFound : kNoResources;
+    return kStarted;
+}
+
 } // namespace
 
 int openWebPage(const std::string& url) {
@@ -41,45 +84,12 @@ int openWebPage(const std::string& url) {
             close(nothing);
         return kNoResources;
     }
-    if (middle == 0) {
-        // Only async-signal-safe calls from here on.
-        close(report[0]);
-        pid_t opened = fork();
-        if (opened == 0) {
-            setsid(); // a Ctrl+C meant for the launcher leaves the browser alone
-            if (nothing >= 0) {
-                dup2(nothing, STDIN_FILENO);
-                dup2(nothing, STDOUT_FILENO);
-                dup2(nothing, STDERR_FILENO);
-            }
-            execv(opener.c_str(), argv);
-            int error = errno;
-            ssize_t ignored = write(report[1], &error, sizeof error);
-            (void)ignored;
-            _exit(127);
-        }
-        if (opened < 0) {
-            int error = errno;
-            ssize_t ignored = write(report[1], &error, sizeof error);
-            (void)ignored;
-        }
-        _exit(0);
-    }
+    if (middle == 0)
+        startOpener(opener, argv, report, nothing);
     close(report[1]);
     if (nothing >= 0)
         close(nothing);
-    int status = 0;
-    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
-    int error = 0;
-    ssize_t got;
-    do {
-        got = read(report[0], &error, sizeof error);
-    } while (got < 0 && errno == EINTR);
-    close(report[0]);
-    if (got > 0)
-        return error == ENOENT ? kNotFound : kNoResources;
-    return kStarted;
+    return openerOutcome(middle, report[0]);
 }
 
 } // namespace platform

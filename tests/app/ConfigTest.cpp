@@ -23,21 +23,6 @@ LauncherConfig readConfig(testkit::TempDir& dir, const std::string& text) {
 
 } // namespace
 
-TEST(LauncherConfig, MissingKeysKeepTheirDefaults) {
-    testkit::TempDir dir;
-    LauncherConfig c = readConfig(dir, "# nothing but a comment\n");
-    EXPECT_EQ(c.tick, 100);
-    EXPECT_EQ(c.caption, "Moravo");
-    EXPECT_DOUBLE_EQ(c.imagesRate, 5.0);
-    EXPECT_EQ(c.catalogTimeout, 60);
-    EXPECT_EQ(c.gameDirectory, "Game.moravo");
-    EXPECT_EQ(c.autoplayTime, 10);
-    EXPECT_EQ(c.loginServerFull, "El sevidor esta lleno. Intentelo mas tarde");
-    EXPECT_EQ(c.loginProcessing, "Esperando respuesta");
-    EXPECT_TRUE(c.menuList.empty());
-    EXPECT_EQ(c.buttonSize[0], 0);
-}
-
 TEST(LauncherConfig, KeysOverrideTheDefaults) {
     testkit::TempDir dir;
     LauncherConfig c = readConfig(dir, "tick = 40\ncaption = 'Mi Moravo'\nimages_rate = 2.5\n"

@@ -12,6 +12,7 @@
 #include "g2/Game.h"
 #include "g2/LabelWidget.h"
 #include "g2/ListWidget.h"
+#include "g2/Messages.h"
 #include "g2/ProgressWidget.h"
 #include "g2/ScrollWidget.h"
 #include "platform/MessageBox.h"
@@ -218,14 +219,14 @@ TEST_F(LauncherTest, TheSettingsWindowStoresTheCustomPreset) {
     frame();
     ASSERT_TRUE(launcher->mainScene->settingsShown);
     app::UserSetWin& settings = *launcher->userSetWin;
-    settings.onEvent(1051, settings.shadowBar, 3);
-    settings.onEvent(1051, settings.detailBar, 0);
-    settings.onEvent(1054, settings.detailBar, 0); // not below 0
-    settings.onEvent(1055, settings.detailBar, 0);
-    settings.onEvent(1055, settings.detailBar, 0);
-    settings.onEvent(1055, settings.aaBar, 0);
-    settings.onEvent(1055, settings.aaBar, 0);
-    settings.onEvent(1055, settings.aaBar, 0); // not above 2
+    settings.onEvent(G2::Msg::DragHorizontal, settings.shadowBar, 3);
+    settings.onEvent(G2::Msg::DragHorizontal, settings.detailBar, 0);
+    settings.onEvent(G2::Msg::ScrollLeft, settings.detailBar, 0); // not below 0
+    settings.onEvent(G2::Msg::ScrollRight, settings.detailBar, 0);
+    settings.onEvent(G2::Msg::ScrollRight, settings.detailBar, 0);
+    settings.onEvent(G2::Msg::ScrollRight, settings.aaBar, 0);
+    settings.onEvent(G2::Msg::ScrollRight, settings.aaBar, 0);
+    settings.onEvent(G2::Msg::ScrollRight, settings.aaBar, 0); // not above 2
     EXPECT_EQ(settings.aaLevel, 2);
     EXPECT_EQ(settings.shadowValue->text(), "3");
     settings.videoList->select(1);
@@ -257,7 +258,7 @@ TEST_F(LauncherTest, EscapeCancelsTheSettingsWindowAndOnlyThenClosesTheLauncher)
     frame();
     ASSERT_TRUE(launcher->mainScene->settingsShown);
     const int antialiasing = launcher->userSettings.antialiasing;
-    launcher->userSetWin->onEvent(1055, launcher->userSetWin->aaBar, 0);
+    launcher->userSetWin->onEvent(G2::Msg::ScrollRight, launcher->userSetWin->aaBar, 0);
     pressKey(27);
     EXPECT_FALSE(launcher->mainScene->settingsShown); // as its "Cancelar"
     EXPECT_EQ(launcher->userSettings.antialiasing, antialiasing);

@@ -1,5 +1,8 @@
 // The whole update behind the main window: a release published with the
-// operator's publisher, served on loopback, brought in by the launcher.
+// operator's publisher, served on loopback, brought in by the launcher; and
+// signed with the operator's library, the public key in "ZEP_client.xml", a
+// good publication brought in, a tampered one and a key that is no key
+// refused with the manifest error.
 #include "tests/app/LauncherFixture.h"
 
 #include "app/MainScene.h"
@@ -8,16 +11,19 @@
 #include "g2/Game.h"
 #include "g2/LabelWidget.h"
 #include "g2/ProgressWidget.h"
+#include "net/Ed25519.h"
 #include "tests/app/LoginService.h"
 #include "tests/common/FileServer.h"
 #include "tests/common/Files.h"
 #include "tests/common/LoopbackServer.h"
+#include "update/PublicationSigning.h"
 #include "update/Publisher.h"
 #include "update/Updater.h"
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -42,11 +48,25 @@ protected:
         ASSERT_TRUE(publishRelease(src, published.path(), report)) << report.error;
         server.putDirectory(published.path(), "/release");
     }
+    // Version 2 as above, signed with a new key whose public half goes into
+    // "ZEP_client.xml".
+    void publishSigned() {
+        publish(false);
+        std::string publicKey, error;
+        ASSERT_TRUE(createSigningKey(keys.path() + "/key.pem", false, publicKey, error)) << error;
+        Ed25519PrivateKey key;
+        ASSERT_TRUE(loadSigningKey(keys.path() + "/key.pem", key, error)) << error;
+        SignatureReport signature;
+        ASSERT_TRUE(signPublication(published.path(), key, 1700000000, 0, signature)) << signature.error;
+        server.putDirectory(published.path(), "/release");
+        updateKey = publicKey;
+    }
     // Login, then frames until the scene is done or has failed.
     void loginAndWait() {
         ASSERT_EQ(start(web.port()), 0);
         launcher->config.autoplayTime = 0; // the tests press Play themselves
-        install->writeConnection(web.port(), "127.0.0.1:" + std::to_string(server.port()) + "/release");
+        install->writeConnection(web.port(), "127.0.0.1:" + std::to_string(server.port()) + "/release",
+                                 updateKey);
         writeFile(install->dir() + "/data/changed.txt", "version 1\n");
         writeFile(install->dir() + "/data/same.txt", std::string(100000, 's'));
         writeFile(install->dir() + "/data/old.txt", "a file that version 2 no longer has\n");
@@ -68,12 +88,18 @@ protected:
             ended = true;
         return ended || !win().playButton->isInert() || win().retryButton->isVisible();
     }
+    // Login, then frames until the update has ended one way or the other.
+    void loginAndSettle() {
+        loginAndWait();
+        ASSERT_TRUE(frameUntil([&] { return settled(); })) << win().statusLabel->text();
+        frame(0);
+    }
     bool ended = false;
     // Runs in the installation once the launcher has started.
     std::function<void()> beforeLogin;
 
-    testkit::TempDir release;
-    testkit::TempDir published;
+    testkit::TempDir release, published, keys;
+    std::optional<std::string> updateKey;
     updatetest::FileServer server;
     nettest::LoopbackServer web{apptest::loginService("0")};
 };
@@ -163,4 +189,41 @@ TEST_F(UpdateFlowTest, TheDeletionPassKeepsWhatTheLauncherWritesItselfAndWhatItI
     EXPECT_TRUE(fs::exists("certs/own-ca.pem"));
     EXPECT_TRUE(fs::exists("mods/mine.dat"));
     EXPECT_FALSE(fs::exists("data/old.txt"));
+}
+
+TEST_F(UpdateFlowTest, ASignedUpdateGoesInWithTheKeyOfTheConnectionFile) {
+    publishSigned();
+    loginAndSettle();
+    EXPECT_FALSE(win().playButton->isInert());
+    EXPECT_EQ(win().statusLabel->text(), "Actualizaci\xC3\xB3n completada.");
+    EXPECT_EQ(readFile("data/changed.txt"), "version 2 of a file that changes\n");
+    EXPECT_EQ(readFile("data/new.txt"), "a file that version 2 adds\n");
+    EXPECT_EQ(readFile("checklist.serial"), "1700000000\n");
+    EXPECT_EQ(server.gets("/release/checklist.txt.sig"), 1);
+}
+
+TEST_F(UpdateFlowTest, ATamperedUpdateShowsTheManifestErrorAndChangesNothing) {
+    publishSigned();
+    // One byte of the published manifest changed on the way.
+    std::string manifest = readFile(published.path() + "/checklist.txt");
+    manifest[manifest.size() / 2] ^= 0x01;
+    server.put("/release/checklist.txt", manifest);
+    loginAndSettle();
+    EXPECT_TRUE(win().retryButton->isVisible());
+    EXPECT_TRUE(win().playButton->isInert());
+    EXPECT_EQ(win().statusLabel->text(), "Error leyendo informacion de actualizaci\xC3\xB3n.");
+    EXPECT_EQ(readFile("data/changed.txt"), "version 1\n");
+    EXPECT_FALSE(fs::exists("data/new.txt"));
+    EXPECT_FALSE(fs::exists("checklist.serial"));
+    EXPECT_EQ(server.gets("/release/data/new.txt.zz"), 0);
+}
+
+TEST_F(UpdateFlowTest, AKeyThatIsNoKeyFailsTheUpdateInsteadOfGoingUnsigned) {
+    publishSigned();
+    updateKey = "not-a-key";
+    loginAndSettle();
+    EXPECT_TRUE(win().retryButton->isVisible());
+    EXPECT_EQ(win().statusLabel->text(), "Error leyendo informacion de actualizaci\xC3\xB3n.");
+    EXPECT_EQ(readFile("data/changed.txt"), "version 1\n");
+    EXPECT_EQ(server.gets("/release/checklist.txt"), 0);
 }

@@ -30,6 +30,22 @@ std::string decoded(const std::string& path) {
     return out;
 }
 
+// Reads up to the end of the next request's head, which goes to `head`;
+// what follows stays in `pending`. False when the client is gone.
+bool readHead(INet::TCP::Socket& socket, std::string& pending, std::string& head) {
+    char buffer[8192];
+    size_t end;
+    while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
+        const int32_t got = socket.read(buffer, sizeof buffer);
+        if (got <= 0)
+            return false;
+        pending.append(buffer, static_cast<size_t>(got));
+    }
+    head = pending.substr(0, end);
+    pending.erase(0, end + 4);
+    return true;
+}
+
 bool sendAll(INet::TCP::Socket& socket, const char* data, size_t length) {
     while (length > 0) {
         const int32_t sent = socket.write(data, static_cast<int32_t>(std::min<size_t>(length, 1 << 20)));
@@ -230,112 +246,22 @@ void FileServer::serve(std::unique_ptr<Socket> connection) {
     // gone; a send that moves nothing for this long gives up instead.
     socket.setSendTimeout(5000);
     std::string pending;
-    char buffer[8192];
+    std::string head;
     size_t connectionBytes = 0;
-    for (;;) {
-        size_t end;
-        while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
-            const int32_t got = socket.read(buffer, sizeof buffer);
-            if (got <= 0)
-                goto done;
-            pending.append(buffer, static_cast<size_t>(got));
-        }
-        std::string head = pending.substr(0, end);
-        pending.erase(0, end + 4);
+    while (readHead(socket, pending, head)) {
         std::istringstream line(head);
         std::string method, target;
         line >> method >> target;
-        const std::string path = decoded(target);
         int64_t rangeFrom = -1;
         const std::string rangeHeader = "\r\nRange: bytes=";
         const size_t range = head.find(rangeHeader);
         if (range != std::string::npos)
             rangeFrom = std::strtoll(head.c_str() + range + rangeHeader.size(), nullptr, 10);
-
-        std::shared_ptr<const std::string> file;
-        bool found;
-        bool partial = false;
-        Rule rule;
-        bool closeAfter;
-        {
-            std::lock_guard<std::mutex> guard(mutex_);
-            ++gets_[path];
-            requested_.push_back(path);
-            if (rangeFrom >= 0)
-                ranges_[path].push_back(rangeFrom);
-            auto stored = files_.find(path);
-            found = stored != files_.end();
-            if (found)
-                file = stored->second;
-            auto replacement = replacements_.find(path);
-            if (found && replacement != replacements_.end() && replacement->second.second > 0) {
-                file = std::make_shared<const std::string>(replacement->second.first);
-                --replacement->second.second;
-            }
-            partial =
-                found && rangeFrom >= 0 && !ignoreRanges_ && static_cast<size_t>(rangeFrom) < file->size();
-            auto r = rules_.find(path);
-            if (r != rules_.end() && r->second.times != 0) {
-                rule = r->second;
-                if (r->second.times > 0)
-                    --r->second.times;
-            }
-            closeAfter = closeEvery_;
-        }
+        const Answer answer = lookUp(decoded(target), rangeFrom);
         changed_.notify_all();
-        if (!found || rule.fault == Fault::notFound) {
-            const std::string answer = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found";
-            if (!sendAll(socket, answer.data(), answer.size()))
-                break;
-            continue;
-        }
-        if (rule.fault == Fault::endless) {
-            const std::string endlessHead = "HTTP/1.1 200 OK\r\nContent-Length: 1000000000000\r\n\r\n";
-            bool sending = sendAll(socket, endlessHead.data(), endlessHead.size());
-            for (uint64_t n = 0; sending; ++n) {
-                const std::string line = "0123456789abcdef0123456789abcdef 1 1 f" + std::to_string(n) + "\n";
-                sending = sendAll(socket, line.data(), line.size());
-            }
-            break;
-        }
-        const size_t offset = partial ? static_cast<size_t>(rangeFrom) : 0;
-        const std::string_view body = std::string_view(*file).substr(offset);
-        const std::string answerHead =
-            partial ? "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(body.size()) +
-                          "\r\nContent-Range: bytes " + std::to_string(offset) + "-" +
-                          std::to_string(file->size() - 1) + "/" + std::to_string(file->size()) + "\r\n\r\n"
-                    : "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
-        if (rule.fault == Fault::dripHead || rule.fault == Fault::dripBody) {
-            const bool slowHead = rule.fault == Fault::dripHead;
-            const bool headSent = slowHead ? drip(socket, answerHead, 1)
-                                           : sendAll(socket, answerHead.data(), answerHead.size());
-            const bool bodySent =
-                headSent && (slowHead ? sendAll(socket, body.data(), body.size())
-                                      : drip(socket, body, std::max<size_t>(rule.offset, 1)));
-            if (!bodySent)
-                break;
-            continue;
-        }
-        if (!sendAll(socket, answerHead.data(), answerHead.size()))
-            break;
-        if (rule.fault == Fault::cut) {
-            sendAll(socket, body.data(), std::min(rule.offset, body.size()));
-            break;
-        }
-        if (rule.fault == Fault::silent) {
-            const size_t first = std::min(rule.offset, body.size());
-            if (!sendAll(socket, body.data(), first) || !waitWhileSilent(socket, pending))
-                break;
-            if (!sendAll(socket, body.data() + first, body.size() - first))
-                break;
-            continue;
-        }
-        if (!sendBody(socket, body.data(), body.size(), connectionBytes))
-            break;
-        if (closeAfter || rule.fault == Fault::closeAfter)
+        if (!send(socket, answer, pending, connectionBytes))
             break;
     }
-done:
     std::lock_guard<std::mutex> guard(mutex_);
     for (auto it = open_.begin(); it != open_.end(); ++it) {
         if (*it == &socket) {
@@ -344,6 +270,81 @@ done:
         }
     }
     connection.reset();
+}
+
+FileServer::Answer FileServer::lookUp(const std::string& path, int64_t rangeFrom) {
+    Answer answer;
+    answer.rangeFrom = rangeFrom;
+    std::lock_guard<std::mutex> guard(mutex_);
+    ++gets_[path];
+    requested_.push_back(path);
+    if (rangeFrom >= 0)
+        ranges_[path].push_back(rangeFrom);
+    auto stored = files_.find(path);
+    answer.found = stored != files_.end();
+    if (answer.found)
+        answer.file = stored->second;
+    auto replacement = replacements_.find(path);
+    if (answer.found && replacement != replacements_.end() && replacement->second.second > 0) {
+        answer.file = std::make_shared<const std::string>(replacement->second.first);
+        --replacement->second.second;
+    }
+    answer.partial = answer.found && rangeFrom >= 0 && !ignoreRanges_ &&
+                     static_cast<size_t>(rangeFrom) < answer.file->size();
+    auto r = rules_.find(path);
+    if (r != rules_.end() && r->second.times != 0) {
+        answer.rule = r->second;
+        if (r->second.times > 0)
+            --r->second.times;
+    }
+    answer.closeAfter = closeEvery_;
+    return answer;
+}
+
+bool FileServer::send(Socket& socket, const Answer& answer, std::string& pending, size_t& connectionBytes) {
+    const Rule& rule = answer.rule;
+    if (!answer.found || rule.fault == Fault::notFound) {
+        const std::string notFound = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found";
+        return sendAll(socket, notFound.data(), notFound.size());
+    }
+    if (rule.fault == Fault::endless) {
+        const std::string endlessHead = "HTTP/1.1 200 OK\r\nContent-Length: 1000000000000\r\n\r\n";
+        bool sending = sendAll(socket, endlessHead.data(), endlessHead.size());
+        for (uint64_t n = 0; sending; ++n) {
+            const std::string line = "0123456789abcdef0123456789abcdef 1 1 f" + std::to_string(n) + "\n";
+            sending = sendAll(socket, line.data(), line.size());
+        }
+        return false;
+    }
+    const std::string& file = *answer.file;
+    const size_t offset = answer.partial ? static_cast<size_t>(answer.rangeFrom) : 0;
+    const std::string_view body = std::string_view(file).substr(offset);
+    const std::string answerHead =
+        answer.partial ? "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(body.size()) +
+                             "\r\nContent-Range: bytes " + std::to_string(offset) + "-" +
+                             std::to_string(file.size() - 1) + "/" + std::to_string(file.size()) + "\r\n\r\n"
+                       : "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    if (rule.fault == Fault::dripHead || rule.fault == Fault::dripBody) {
+        const bool slowHead = rule.fault == Fault::dripHead;
+        const bool headSent =
+            slowHead ? drip(socket, answerHead, 1) : sendAll(socket, answerHead.data(), answerHead.size());
+        return headSent && (slowHead ? sendAll(socket, body.data(), body.size())
+                                     : drip(socket, body, std::max<size_t>(rule.offset, 1)));
+    }
+    if (!sendAll(socket, answerHead.data(), answerHead.size()))
+        return false;
+    if (rule.fault == Fault::cut) {
+        sendAll(socket, body.data(), std::min(rule.offset, body.size()));
+        return false;
+    }
+    if (rule.fault == Fault::silent) {
+        const size_t first = std::min(rule.offset, body.size());
+        return sendAll(socket, body.data(), first) && waitWhileSilent(socket, pending) &&
+               sendAll(socket, body.data() + first, body.size() - first);
+    }
+    if (!sendBody(socket, body.data(), body.size(), connectionBytes))
+        return false;
+    return !(answer.closeAfter || rule.fault == Fault::closeAfter);
 }
 
 std::string deflated(const std::string& bytes, int level) {
@@ -381,15 +382,6 @@ std::string launcherProgram() {
 
 std::string md5Of(const std::string& bytes) {
     return nettest::referenceMd5(bytes);
-}
-
-CurrentDir::CurrentDir(const std::string& path) : previous_(fs::current_path().string()) {
-    fs::current_path(path);
-}
-
-CurrentDir::~CurrentDir() {
-    std::error_code ec;
-    fs::current_path(previous_, ec);
 }
 
 } // namespace updatetest

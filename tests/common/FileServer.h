@@ -79,8 +79,22 @@ private:
 
     using Socket = INet::TCP::Socket;
 
+    // What a request is answered with, as the rules stood when it came.
+    struct Answer {
+        std::shared_ptr<const std::string> file;
+        bool found = false;
+        bool partial = false;
+        int64_t rangeFrom = -1;
+        Rule rule;
+        bool closeAfter = false;
+    };
+
     void acceptLoop();
     void serve(std::unique_ptr<Socket> socket);
+    // Counts the request and looks its answer up.
+    Answer lookUp(const std::string& path, int64_t rangeFrom);
+    // Sends the answer; false when the connection ends after it.
+    bool send(Socket& socket, const Answer& answer, std::string& pending, size_t& connectionBytes);
     // Sends body bytes, counted, up to the connection's cut; false when the
     // connection was cut or failed.
     bool sendBody(Socket& socket, const char* data, size_t length, size_t& connectionBytes);
@@ -131,15 +145,6 @@ using testkit::TempDir;
 std::string launcherProgram();
 
 /// Changes the current directory for a scope.
-class CurrentDir {
-public:
-    explicit CurrentDir(const std::string& path);
-    ~CurrentDir();
-    CurrentDir(const CurrentDir&) = delete;
-    CurrentDir& operator=(const CurrentDir&) = delete;
-
-private:
-    std::string previous_;
-};
+using CurrentDir = testkit::ScopedDirectory;
 
 } // namespace updatetest

@@ -51,6 +51,23 @@ private:
     std::string path_;
 };
 
+/// Changes the current directory for the life of the object.
+class ScopedDirectory {
+public:
+    explicit ScopedDirectory(const std::string& path) : old_(std::filesystem::current_path()) {
+        std::filesystem::current_path(path);
+    }
+    ScopedDirectory(const ScopedDirectory&) = delete;
+    ScopedDirectory& operator=(const ScopedDirectory&) = delete;
+    ~ScopedDirectory() {
+        std::error_code ignored;
+        std::filesystem::current_path(old_, ignored);
+    }
+
+private:
+    std::filesystem::path old_;
+};
+
 /// The lines of the file at `path`, without their ends (Windows' C library
 /// ends them with CR LF).
 inline std::vector<std::string> linesOf(const std::string& path) {

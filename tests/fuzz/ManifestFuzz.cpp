@@ -56,6 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(path.find('\n') == std::string::npos);
         check(entry.size >= 0 && entry.packedSize >= 0);
         check(entry.hash.find(' ') == std::string::npos);
+        check(entry.hash.size() == 32 &&
+              entry.hash.find_first_not_of("0123456789abcdef") == std::string::npos);
         // A line made of the entry reads back as the same entry.
         const std::string line = entry.hash + " " + std::to_string(entry.size) + " " +
                                  std::to_string(entry.packedSize) + " " + path + "\n";

@@ -1,8 +1,10 @@
 #include "g2/Emitter.h"
+#include "g2/Messages.h"
 
 #include "tests/g2/Fakes.h"
 
 #include <gtest/gtest.h>
+#include <string>
 
 using G2::Emitter;
 
@@ -64,4 +66,25 @@ TEST(Emitter, TargetsMayDisconnectDuringAnEmission) {
     EXPECT_EQ(emitter.connections(), 1);
     emitter.disconnectAll(&nested);
     EXPECT_EQ(emitter.connections(), 0);
+}
+
+// The numbers are a contract with the windows and the robot player: a name
+// may be added, a number never changes.
+TEST(Messages, KeepTheirNumbers) {
+    namespace Msg = G2::Msg;
+    // clang-format off
+    const uint32_t codes[] = {
+        Msg::MousePress, Msg::MouseRelease, Msg::MouseMotion, Msg::WindowResized, Msg::Tick,
+        Msg::QuitRequested, Msg::KeyEvent, Msg::PointerEntered, Msg::PointerLeft, Msg::Click,
+        Msg::FocusGained, Msg::FocusLost, Msg::ReturnPressed, Msg::EscapePressed, Msg::Activated,
+        Msg::Toggled, Msg::Pressed, Msg::Released, Msg::DragVertical, Msg::DragHorizontal, Msg::ScrollUp,
+        Msg::ScrollDown, Msg::ScrollLeft, Msg::ScrollRight, Msg::PageUp, Msg::PageDown, Msg::PageLeft,
+        Msg::PageRight, Msg::ItemSelected, Msg::SelectionChanged, Msg::FirstFrame, Msg::LastFrame,
+        Msg::HorizontalMotionEnded, Msg::VerticalMotionEnded};
+    // clang-format on
+    std::string numbers;
+    for (uint32_t code : codes)
+        numbers += std::to_string(code) + " ";
+    EXPECT_EQ(numbers, "8 16 32 64 1000 1002 1010 1020 1021 1022 1023 1024 1030 1031 1040 1041 1042 1043 "
+                       "1050 1051 1052 1053 1054 1055 1056 1057 1058 1059 1060 1065 1090 1091 1092 1093 ");
 }

@@ -1,6 +1,7 @@
 #include "tests/g2/GameFixture.h"
 
 #include "g2/ButtonWidget.h"
+#include "g2/Messages.h"
 
 using G2::Widget;
 using g2test::GameTest;
@@ -13,13 +14,13 @@ class Probe : public Widget {
 public:
     explicit Probe(bool focusable = false) : focusable_(focusable) {}
     int onEvent(uint32_t code, void*, intptr_t data) override {
-        if (code == 1010)
+        if (code == G2::Msg::KeyEvent)
             keys.push_back(reinterpret_cast<const TKAL::Event*>(data)->arg1);
-        else if (code == 8)
+        else if (code == G2::Msg::MousePress)
             presses.push_back({reinterpret_cast<const TKAL::Event*>(data)->arg2,
                                reinterpret_cast<const TKAL::Event*>(data)->arg3});
         codes.push_back(code);
-        if (code == 1022)
+        if (code == G2::Msg::Click)
             clickData.push_back(data);
         return 0;
     }
@@ -63,9 +64,9 @@ TEST_F(GameTest, ClickInsideOneFrameArrivesAsMessage1022InTheNextFrame) {
     pushButton(true, 1, 20, 20);
     pushButton(false, 1, 20, 20);
     frame();
-    EXPECT_EQ(probe->count(1022), 0); // still held through this frame
+    EXPECT_EQ(probe->count(G2::Msg::Click), 0); // still held through this frame
     frame();
-    ASSERT_EQ(probe->count(1022), 1);
+    ASSERT_EQ(probe->count(G2::Msg::Click), 1);
     EXPECT_EQ(probe->clickData[0], 1);
     EXPECT_EQ(probe->presses[0], (std::pair<int, int>{10, 10})); // local coordinates
 }
@@ -89,16 +90,16 @@ TEST_F(GameTest, PointerEnteringAndLeavingSendsEnterAndLeave) {
     frame();
     pushMotion(15, 15);
     frame();
-    EXPECT_EQ(probe->count(1020), 1);
+    EXPECT_EQ(probe->count(G2::Msg::PointerEntered), 1);
     pushMotion(16, 16);
     frame();
-    EXPECT_EQ(probe->count(1020), 1);
+    EXPECT_EQ(probe->count(G2::Msg::PointerEntered), 1);
     pushMotion(100, 100);
     frame();
-    EXPECT_EQ(probe->count(1021), 1);
+    EXPECT_EQ(probe->count(G2::Msg::PointerLeft), 1);
     pushMotion(101, 101);
     frame();
-    EXPECT_EQ(probe->count(1021), 1); // not over it: nothing more
+    EXPECT_EQ(probe->count(G2::Msg::PointerLeft), 1); // not over it: nothing more
 }
 
 TEST_F(GameTest, ButtonPressedAndReleasedOutsideIsNotActivated) {
@@ -108,7 +109,7 @@ TEST_F(GameTest, ButtonPressedAndReleasedOutsideIsNotActivated) {
     button->setSize(40, 20);
     G2::ButtonWidget* b = add(std::move(button));
     fakes::Listener listener;
-    for (uint32_t code : {1040u, 1042u, 1043u})
+    for (uint32_t code : {G2::Msg::Activated, G2::Msg::Pressed, G2::Msg::Released})
         b->emitter().connect(&listener, code);
     frame();
     pushMotion(20, 20);
@@ -117,25 +118,26 @@ TEST_F(GameTest, ButtonPressedAndReleasedOutsideIsNotActivated) {
     pushMotion(200, 200);
     pushButton(false, 1, 200, 200);
     frame();
-    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{1042, 1043}));
+    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{G2::Msg::Pressed, G2::Msg::Released}));
 
     listener.messages.clear();
     click(20, 20);
     frame();
     frame();
-    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{1042, 1043, 1040}));
+    EXPECT_EQ(listener.codes(),
+              (std::vector<uint32_t>{G2::Msg::Pressed, G2::Msg::Released, G2::Msg::Activated}));
 }
 
 TEST_F(GameTest, QuitRequestsBecomeMessage1002WithTheFlagAndEndTheLoopWithout) {
     fakes::Listener listener;
-    G2::toolkit().emitter.connect(&listener, 1002);
+    G2::toolkit().emitter.connect(&listener, G2::Msg::QuitRequested);
     G2::toolkit().windowFlags |= G2::QuitAsMessage;
     frame();
     pushQuit();
     EXPECT_TRUE(frame());
     pushKey(SDLK_ESCAPE, 27);
     EXPECT_TRUE(frame());
-    ASSERT_EQ(listener.count(1002), 2);
+    ASSERT_EQ(listener.count(G2::Msg::QuitRequested), 2);
     EXPECT_EQ(listener.messages[0].data, 0); // the close button
     EXPECT_NE(listener.messages[1].data, 0); // Escape: its key event
 
@@ -180,13 +182,13 @@ TEST_F(GameTest, FocusChangesAreAnnouncedOnTheWidgetsEmitters) {
     Probe* a = add(std::make_unique<Probe>(true));
     Probe* b = add(std::make_unique<Probe>(true));
     fakes::Listener la, lb;
-    a->emitter().connect(&la, 1023);
-    a->emitter().connect(&la, 1024);
-    b->emitter().connect(&lb, 1023);
+    a->emitter().connect(&la, G2::Msg::FocusGained);
+    a->emitter().connect(&la, G2::Msg::FocusLost);
+    b->emitter().connect(&lb, G2::Msg::FocusGained);
     G2::toolkit().setFocus(a);
     G2::toolkit().setFocus(b);
-    EXPECT_EQ(la.codes(), (std::vector<uint32_t>{1023, 1024}));
-    EXPECT_EQ(lb.codes(), (std::vector<uint32_t>{1023}));
+    EXPECT_EQ(la.codes(), (std::vector<uint32_t>{G2::Msg::FocusGained, G2::Msg::FocusLost}));
+    EXPECT_EQ(lb.codes(), (std::vector<uint32_t>{G2::Msg::FocusGained}));
     root.reset(); // destroying the focus holder clears the focus
     EXPECT_EQ(G2::toolkit().focus, nullptr);
 }
@@ -217,7 +219,7 @@ TEST_F(GameTest, TickMessageCarriesTheTimeAndFrameCounter) {
             return 0;
         }
     } probe;
-    G2::toolkit().emitter.connect(&probe, 1000);
+    G2::toolkit().emitter.connect(&probe, G2::Msg::Tick);
     frame();
     frame();
     ASSERT_EQ(probe.ticks.size(), 2u);
@@ -241,14 +243,22 @@ TEST_F(GameTest, PopupsAttachToThePopupRootAndDetach) {
     G2::Widget* popupRoot = G2::Game::popupRoot(320, 240);
     EXPECT_EQ(G2::Game::popupRoot(100, 100), popupRoot);
     EXPECT_EQ(popupRoot->w, 100);
-    auto list = std::make_unique<Widget>();
-    list->visible = 0;
-    EXPECT_TRUE(G2::Game::showPopup(list.get(), 30, 40));
+    auto hidden = std::make_unique<Widget>();
+    hidden->visible = 0;
+    Widget* list = G2::Game::showPopup(std::move(hidden), 30, 40);
+    ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->parent(), popupRoot);
     EXPECT_EQ(list->x, 30);
     EXPECT_TRUE(list->visible);
-    EXPECT_FALSE(G2::Game::showPopup(list.get(), 0, 0)); // already shown
-    EXPECT_TRUE(G2::Game::hidePopup(list.get()));
+    std::unique_ptr<Widget> owner = G2::Game::hidePopup(list);
+    EXPECT_EQ(owner.get(), list);
     EXPECT_EQ(list->parent(), nullptr);
-    EXPECT_FALSE(G2::Game::hidePopup(list.get()));
+    EXPECT_EQ(G2::Game::hidePopup(list), nullptr);
+
+    // Escape takes it out of the layer; its opener still gets it back.
+    G2::Game::showPopup(std::move(owner), 0, 0);
+    pushKey(SDLK_ESCAPE, 27);
+    EXPECT_TRUE(frame());
+    EXPECT_EQ(list->parent(), nullptr);
+    EXPECT_EQ(G2::Game::hidePopup(list).get(), list);
 }

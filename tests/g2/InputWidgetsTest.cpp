@@ -3,6 +3,7 @@
 #include "g2/ComboBoxWidget.h"
 #include "g2/EditWidget.h"
 #include "g2/ListWidget.h"
+#include "g2/Messages.h"
 #include "g2/ScrollWidget.h"
 #include "g2/Styles.h"
 #include "tests/common/Surfaces.h"
@@ -52,7 +53,7 @@ TKAL::Event key(int sym, int unicode = 0) {
 }
 
 void type(G2::EditWidget& field, const TKAL::Event& e) {
-    field.onEvent(1010, nullptr, reinterpret_cast<intptr_t>(&e));
+    field.onEvent(G2::Msg::KeyEvent, nullptr, reinterpret_cast<intptr_t>(&e));
 }
 
 } // namespace
@@ -100,11 +101,11 @@ TEST(EditWidget, FullFieldIgnoresMoreAndMaxCharsCuts) {
 TEST(EditWidget, ReturnAndEscapeAreMessagesAndInertFieldsTakeNothing) {
     G2::EditWidget field;
     fakes::Listener listener;
-    field.emitter().connect(&listener, 1030);
-    field.emitter().connect(&listener, 1031);
+    field.emitter().connect(&listener, G2::Msg::ReturnPressed);
+    field.emitter().connect(&listener, G2::Msg::EscapePressed);
     type(field, key(13));
     type(field, key(27));
-    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{1030, 1031}));
+    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{G2::Msg::ReturnPressed, G2::Msg::EscapePressed}));
     field.setInert(true);
     type(field, key('a', 'a'));
     EXPECT_EQ(field.text(), "");
@@ -184,7 +185,7 @@ TEST_F(GameTest, ListsSelectOnlyItemsTheDataHoldsAndFlagsSelectable) {
     list->setSize(50, 100); // room for 10 rows, 3 items
     G2::TextListWidget* l = add(std::move(list));
     fakes::Listener listener;
-    l->emitter().connect(&listener, 1060);
+    l->emitter().connect(&listener, G2::Msg::ItemSelected);
     frame();
     click(10, 25); // row 2
     frame();
@@ -218,9 +219,9 @@ TEST_F(GameTest, ScrollingStopsWhereTheLastPageStarts) {
     l->reveal(5);
     EXPECT_EQ(l->first(), 5);
     EXPECT_TRUE(l->isShown(5));
-    l->onEvent(1057, nullptr, 0); // a page down
+    l->onEvent(G2::Msg::PageDown, nullptr, 0); // a page down
     EXPECT_EQ(l->first(), 6);
-    l->onEvent(1052, nullptr, 0); // one up
+    l->onEvent(G2::Msg::ScrollUp, nullptr, 0); // one up
     EXPECT_EQ(l->first(), 5);
 }
 
@@ -256,7 +257,8 @@ TEST_F(GameTest, ScrollBarReportsArrowsTrackPressesAndDrags) {
     scroll->setView(20, 100);
     G2::ScrollWidget* bar = add(std::move(scroll));
     fakes::Listener listener;
-    for (uint32_t code : {1050u, 1052u, 1053u, 1056u, 1057u})
+    for (uint32_t code :
+         {G2::Msg::DragVertical, G2::Msg::ScrollUp, G2::Msg::ScrollDown, G2::Msg::PageUp, G2::Msg::PageDown})
         bar->emitter().connect(&listener, code);
     frame();       // lays the bar out: track from y 10 to 110, marker 20 long at 0
     click(105, 5); // the up arrow
@@ -265,8 +267,8 @@ TEST_F(GameTest, ScrollBarReportsArrowsTrackPressesAndDrags) {
     click(105, 80); // the track after the marker
     frame();
     frame();
-    EXPECT_EQ(listener.count(1052), 1);
-    EXPECT_EQ(listener.count(1057), 1);
+    EXPECT_EQ(listener.count(G2::Msg::ScrollUp), 1);
+    EXPECT_EQ(listener.count(G2::Msg::PageDown), 1);
 
     bar->setPosition(40); // marker from 40 to 60 in the track
     listener.messages.clear();
@@ -281,12 +283,12 @@ TEST_F(GameTest, ScrollBarReportsArrowsTrackPressesAndDrags) {
     pushButton(false, 1, 105, 400);
     frame();
     EXPECT_FALSE(bar->dragging());
-    ASSERT_EQ(listener.count(1050), 2);
+    ASSERT_EQ(listener.count(G2::Msg::DragVertical), 2);
     EXPECT_EQ(listener.messages[0].data, 50);
     EXPECT_EQ(listener.messages[1].data, 80);
     pushMotion(105, 10);
     frame();
-    EXPECT_EQ(listener.count(1050), 2); // the drag has ended
+    EXPECT_EQ(listener.count(G2::Msg::DragVertical), 2); // the drag has ended
 }
 
 TEST_F(GameTest, AutoHiddenScrollBarShowsNothingWhenAllIsInView) {
@@ -323,12 +325,12 @@ TEST_F(GameTest, ListContainerBindsItsFirstListToTheScrollBar) {
     add(std::make_unique<G2::TextListWidget>(), c); // a second list is not bound
     EXPECT_EQ(c->list(), l);
     frame();
-    c->scrollBar()->emitter().emit(1053); // down arrow
+    c->scrollBar()->emitter().emit(G2::Msg::ScrollDown); // down arrow
     EXPECT_EQ(l->first(), 1);
     EXPECT_EQ(c->scrollBar()->position(), 1);
-    c->scrollBar()->emitter().emit(1050, 5);
+    c->scrollBar()->emitter().emit(G2::Msg::DragVertical, 5);
     EXPECT_EQ(l->first(), 5);
-    c->scrollBar()->emitter().emit(1054); // horizontal messages are not bound
+    c->scrollBar()->emitter().emit(G2::Msg::ScrollLeft); // horizontal messages are not bound
     EXPECT_EQ(l->first(), 5);
 }
 
@@ -345,7 +347,7 @@ TEST_F(GameTest, ComboBoxOpensAboveChoosesAndClosesByItself) {
     EXPECT_EQ(box->label()->text(), "Baja"); // item 0 chosen at construction
     EXPECT_EQ(data.selections, std::vector<int>{0});
     fakes::Listener listener;
-    box->emitter().connect(&listener, 1065);
+    box->emitter().connect(&listener, G2::Msg::SelectionChanged);
     frame();
 
     click(60, 160);
@@ -370,7 +372,7 @@ TEST_F(GameTest, ComboBoxOpensAboveChoosesAndClosesByItself) {
     EXPECT_EQ(listener.messages[0].data, 2);
 
     // Opened again, it closes once the pointer has been away long enough.
-    box->emitter().emit(1040);
+    box->emitter().emit(G2::Msg::Activated);
     ASSERT_TRUE(box->isOpen());
     pushMotion(300, 10);
     frame();
@@ -385,10 +387,10 @@ TEST_F(GameTest, EscapeClosesAnOpenDropDownFirstThenReachesTheFocusedFieldAndClo
     G2::ComboBoxWidget* box = add(std::make_unique<G2::ComboBoxWidget>(&data));
     G2::EditWidget* field = add(std::make_unique<G2::EditWidget>());
     fakes::Listener listener;
-    field->emitter().connect(&listener, 1031);
-    G2::toolkit().emitter.connect(&listener, 1002);
+    field->emitter().connect(&listener, G2::Msg::EscapePressed);
+    G2::toolkit().emitter.connect(&listener, G2::Msg::QuitRequested);
     G2::toolkit().setFocus(field);
-    box->emitter().emit(1040);
+    box->emitter().emit(G2::Msg::Activated);
     ASSERT_TRUE(box->isOpen());
     pushKey(SDLK_ESCAPE, 27);
     EXPECT_TRUE(frame());
@@ -397,7 +399,7 @@ TEST_F(GameTest, EscapeClosesAnOpenDropDownFirstThenReachesTheFocusedFieldAndClo
     EXPECT_TRUE(listener.messages.empty());
     pushKey(SDLK_ESCAPE, 27);
     EXPECT_TRUE(frame());
-    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{1031, 1002}));
+    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{G2::Msg::EscapePressed, G2::Msg::QuitRequested}));
 }
 
 TEST_F(GameTest, ComboBoxOverEmptyDataOpensTwoBordersHigh) {
@@ -405,7 +407,7 @@ TEST_F(GameTest, ComboBoxOverEmptyDataOpensTwoBordersHigh) {
     Texts empty({});
     G2::ComboBoxWidget box(&empty);
     EXPECT_EQ(box.label()->text(), "");
-    box.emitter().emit(1040);
+    box.emitter().emit(G2::Msg::Activated);
     ASSERT_TRUE(box.isOpen());
     EXPECT_EQ(box.list()->h, 2 * box.list()->border);
 }

@@ -2,6 +2,7 @@
 
 #include "g2/ButtonWidget.h"
 #include "g2/LabelWidget.h"
+#include "g2/Messages.h"
 #include "g2/ProgressWidget.h"
 #include "g2/Styles.h"
 #include "tkal/Image.h"
@@ -144,21 +145,21 @@ TEST_F(GameTest, AnimationStepsThroughItsImagesAndStopsOrLoops) {
     anim->frameRate = 0.5;
     G2::AnimWidget* a = add(std::move(anim));
     fakes::Listener listener;
-    a->emitter().connect(&listener, 1090);
-    a->emitter().connect(&listener, 1091);
+    a->emitter().connect(&listener, G2::Msg::FirstFrame);
+    a->emitter().connect(&listener, G2::Msg::LastFrame);
     std::vector<int> shown{images.indexOf(a->image())};
     for (int i = 0; i < 8; ++i) {
         frame();
         shown.push_back(images.indexOf(a->image()));
     }
     EXPECT_EQ(shown, (std::vector<int>{0, 0, 1, 1, 2, 2, 3, 3, 3}));
-    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{1091}));
+    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{G2::Msg::LastFrame}));
 
     a->motion |= G2::AnimWidget::Loop;
     frame(); // 3.5
     frame(); // 4.0 becomes 0.0
     EXPECT_EQ(images.indexOf(a->image()), 0);
-    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{1091, 1090}));
+    EXPECT_EQ(listener.codes(), (std::vector<uint32_t>{G2::Msg::LastFrame, G2::Msg::FirstFrame}));
     a->setFrame(6);
     EXPECT_EQ(a->framePosition(), 2.0);
 }
@@ -172,7 +173,7 @@ TEST_F(GameTest, AnimationSlidesAPictureUntilItsEdgeMeetsTheArea) {
     anim->motion = G2::AnimWidget::MoveHorizontal;
     G2::AnimWidget* a = add(std::move(anim));
     fakes::Listener listener;
-    a->emitter().connect(&listener, 1092);
+    a->emitter().connect(&listener, G2::Msg::HorizontalMotionEnded);
     frame(); // -25
     frame(); // -50
     EXPECT_EQ(a->imageX, -50);
@@ -180,7 +181,7 @@ TEST_F(GameTest, AnimationSlidesAPictureUntilItsEdgeMeetsTheArea) {
     frame(); // -75 would leave a gap: stops at 40 - 100
     EXPECT_EQ(a->imageX, -60);
     EXPECT_EQ(a->motion & G2::AnimWidget::MoveHorizontal, 0u);
-    EXPECT_EQ(listener.count(1092), 1);
+    EXPECT_EQ(listener.count(G2::Msg::HorizontalMotionEnded), 1);
     frame();
     EXPECT_EQ(a->imageX, -60);
 }
@@ -196,7 +197,7 @@ TEST_F(GameTest, PushButtonTogglesOnEveryClickAndReportsItsState) {
             return 0;
         }
     } probe;
-    p->emitter().connect(&probe, 1041);
+    p->emitter().connect(&probe, G2::Msg::Toggled);
     frame();
     click(10, 10);
     frame();
@@ -229,26 +230,27 @@ TEST_F(GameTest, AutoRepeatFiresOnPressThenAfterTheDelayThenEveryInterval) {
     button->setRepeat(10, 2);
     G2::ButtonWidget* b = add(std::move(button));
     fakes::Listener listener;
-    b->emitter().connect(&listener, 1040);
+    b->emitter().connect(&listener, G2::Msg::Activated);
     frame();
     pushButton(true, 1, 5, 5);
     frame(); // the press fires once; this frame's tick is the first after it
     std::vector<int> firedAt;
-    int fired = listener.count(1040);
+    int fired = listener.count(G2::Msg::Activated);
     EXPECT_EQ(fired, 1);
     for (int tick = 1; tick <= 16; ++tick) {
         frame();
-        if (listener.count(1040) > fired)
+        if (listener.count(G2::Msg::Activated) > fired)
             firedAt.push_back(tick);
-        fired = listener.count(1040);
+        fired = listener.count(G2::Msg::Activated);
     }
     EXPECT_EQ(firedAt, (std::vector<int>{9, 11, 13, 15})); // the 10th tick after the press, then every 2nd
     pushButton(false, 1, 5, 5);
     frame();
     frame();
-    int afterRelease = listener.count(1040);
+    int afterRelease = listener.count(G2::Msg::Activated);
     frame();
-    EXPECT_EQ(listener.count(1040), afterRelease); // no repeat once released, no click activation
+    EXPECT_EQ(listener.count(G2::Msg::Activated),
+              afterRelease); // no repeat once released, no click activation
 }
 
 TEST_F(GameTest, ButtonLooksFollowThePointerAndDisabledButtonsIgnoreEverything) {
@@ -275,7 +277,7 @@ TEST_F(GameTest, ButtonLooksFollowThePointerAndDisabledButtonsIgnoreEverything) 
     EXPECT_EQ(b->style(), &normal);
 
     fakes::Listener listener;
-    b->emitter().connect(&listener, 1042);
+    b->emitter().connect(&listener, G2::Msg::Pressed);
     b->setDisabled(true);
     EXPECT_EQ(b->style(), &disabled);
     click(5, 5);
@@ -311,21 +313,21 @@ TEST_F(GameTest, ButtonGroupLetsOneMemberBeOn) {
     b->load(nullptr, nullptr);
     a->load(nullptr, nullptr); // registers once
     ASSERT_EQ(g->members().size(), 2u);
-    a->emitter().emit(1040);
+    a->emitter().emit(G2::Msg::Activated);
     EXPECT_TRUE(a->toggled());
-    b->emitter().emit(1040);
+    b->emitter().emit(G2::Msg::Activated);
     EXPECT_TRUE(b->toggled());
     EXPECT_FALSE(a->toggled());
 
     a->detach(); // destroyed: a member leaves the group
     EXPECT_EQ(g->members(), std::vector<G2::ButtonWidget*>{b});
-    b->emitter().emit(1040);
-    b->emitter().emit(1040);
+    b->emitter().emit(G2::Msg::Activated);
+    b->emitter().emit(G2::Msg::Activated);
     EXPECT_TRUE(b->toggled());
 
     // A member moved out of the group outlives it without reaching it.
     std::unique_ptr<G2::Node> moved = b->detach();
     g->detach();
-    b->emitter().emit(1040);
+    b->emitter().emit(G2::Msg::Activated);
     EXPECT_FALSE(b->toggled());
 }

@@ -12,20 +12,11 @@ namespace hoplintest {
 /// A scratch folder that is the current one for its lifetime.
 class Scratch {
 public:
-    Scratch() : previous_(std::filesystem::current_path().string()) {
-        std::filesystem::current_path(dir_.path());
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::current_path(previous_, ec);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
     const std::string& path() const { return dir_.path(); }
 
 private:
     testkit::TempDir dir_;
-    std::string previous_;
+    testkit::ScopedDirectory here_{dir_.path()};
 };
 
 using testkit::readFile;

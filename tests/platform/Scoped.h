@@ -1,6 +1,8 @@
 #pragma once
-// What the POSIX services' tests change for a scope: the environment and
-// the current directory.
+// What the POSIX services' tests change for a scope: the environment (the
+// current directory: testkit::ScopedDirectory of tests/common/TempDir.h).
+#include "tests/common/TempDir.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -34,23 +36,6 @@ private:
     std::string name_;
     std::string old_;
     bool hadOld_ = false;
-};
-
-/// Changes the current directory for the life of the object.
-class ScopedDirectory {
-public:
-    explicit ScopedDirectory(const std::string& path) : old_(std::filesystem::current_path()) {
-        std::filesystem::current_path(path);
-    }
-    ScopedDirectory(const ScopedDirectory&) = delete;
-    ScopedDirectory& operator=(const ScopedDirectory&) = delete;
-    ~ScopedDirectory() {
-        std::error_code ignored;
-        std::filesystem::current_path(old_, ignored);
-    }
-
-private:
-    std::filesystem::path old_;
 };
 
 } // namespace testkit

@@ -50,37 +50,6 @@ private:
 
 } // namespace
 
-TEST(AbstractTree, UnoverriddenSlotsAnswerTheirDefaults) {
-    ItemValue v{};
-    v.raw = 0x1122334455667788ull;
-    OneItem item(0, v);
-    AbstractTree& tree = item;
-    EXPECT_EQ(tree.nodeType(), 32);
-    EXPECT_FALSE(tree.select(0));
-    EXPECT_EQ(tree.reserved4(), -1);
-    EXPECT_EQ(tree.itemFlags(0), 0u);
-    EXPECT_FALSE(tree.reserved6(0, v));
-    EXPECT_FALSE(tree.reserved7(0, v));
-    EXPECT_FALSE(tree.reserved10(1, 2, 3, 4));
-    EXPECT_FALSE(tree.reserved11(1, 2, 3, 4));
-    EXPECT_FALSE(tree.reserved12(0));
-    EXPECT_EQ(tree.reserved15(), 0u);
-
-    struct Counter : AbstractTree::Visitor {
-        int calls = 0;
-        bool visit(int, int, ItemValue) override { return ++calls > 0; }
-    } counter;
-    EXPECT_EQ(tree.forEach(counter), 0u);
-    EXPECT_EQ(counter.calls, 0);
-
-    struct Bare : AbstractTree {
-        unsigned count() const override { return 3; }
-    } bare;
-    EXPECT_EQ(bare.itemType(2), 0);
-    EXPECT_EQ(bare.itemValue(2).raw, 0u);
-    EXPECT_STREQ(bare.itemText(2), "");
-}
-
 TEST(AbstractTree, DefaultItemTextPrintsTheValueByItsType) {
     ItemValue v{};
     v.integer = -12;

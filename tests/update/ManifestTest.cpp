@@ -63,6 +63,18 @@ TEST(Manifest, ALineMissingAFieldEndsReadingWithFalseKeepingEarlierEntries) {
     }
 }
 
+TEST(Manifest, ADigestThatIsNot32HexDigitsEndsReadingWithFalse) {
+    // The fuzzer's finding: a byte-order mark before the second line stays
+    // in its digest, and that entry, written alone, would read back without it.
+    for (const std::string& bad :
+         {"\xEF\xBB\xBF" + hashB, hashB.substr(1), hashB + "0", "g" + hashB.substr(1)}) {
+        bool ok = true;
+        Manifest m = read(hashA + " 1 0 first\n" + bad + " 5 0 b.txt\n" + hashA + " 2 0 after\n", &ok);
+        EXPECT_FALSE(ok) << bad;
+        EXPECT_EQ(m, (Manifest{{"first", {hashA, 1, 0}}})) << bad;
+    }
+}
+
 TEST(Manifest, ALineBeyondTheLimitEndsReadingWithTrueAndTellsItWasCut) {
     const std::string longest = hashA + " 1 0 " + std::string(manifestLineLimit - 37, 'p');
     ASSERT_EQ(longest.size(), manifestLineLimit);

@@ -64,13 +64,15 @@ private:
     bool drawn_ = false;
 };
 
-} // namespace
-
-int runPublish(int argc, char** argv) {
+struct PublishArguments {
     std::vector<std::string> positional;
     std::string keyFile;
     long expiresDays = 0;
     PublishOptions options;
+};
+
+// Reads the command's words; false, after saying why, when they are wrong.
+bool readArguments(int argc, char** argv, PublishArguments& arguments) {
     for (int i = 0; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--jobs" && i + 1 < argc) {
@@ -78,47 +80,39 @@ int runPublish(int argc, char** argv) {
             const long jobs = std::strtol(argv[++i], &end, 10);
             if (end == nullptr || *end != '\0' || jobs < 1 || jobs > 256) {
                 std::fprintf(stderr, "moravo-tool publish: --jobs takes a count from 1 to 256\n");
-                return 2;
+                return false;
             }
-            options.jobs = static_cast<int>(jobs);
+            arguments.options.jobs = static_cast<int>(jobs);
         } else if (word == "--no-chunks") {
-            options.chunkStore = false;
+            arguments.options.chunkStore = false;
         } else if (word == "--sign" && i + 1 < argc) {
-            keyFile = platform::utf8FromSystemPath(argv[++i]);
+            arguments.keyFile = platform::utf8FromSystemPath(argv[++i]);
         } else if (word == "--expires" && i + 1 < argc) {
             char* end = nullptr;
-            expiresDays = std::strtol(argv[++i], &end, 10);
-            if (end == nullptr || *end != '\0' || expiresDays < 1 || expiresDays > 36500) {
+            arguments.expiresDays = std::strtol(argv[++i], &end, 10);
+            if (end == nullptr || *end != '\0' || arguments.expiresDays < 1 ||
+                arguments.expiresDays > 36500) {
                 std::fprintf(stderr,
                              "moravo-tool publish: --expires takes a number of days from 1 to 36500\n");
-                return 2;
+                return false;
             }
         } else if (word.compare(0, 2, "--") == 0) {
-            return usage();
+            usage();
+            return false;
         } else {
-            positional.push_back(platform::utf8FromSystemPath(word));
+            arguments.positional.push_back(platform::utf8FromSystemPath(word));
         }
     }
-    if (positional.size() != 2 || (expiresDays != 0 && keyFile.empty()))
-        return usage();
-    const std::string& source = positional[0];
-    const std::string& out = positional[1];
-
-    PublishDisplay display(platform::isTerminal(stdout));
-    auto onFile = [&](const char* action, const std::string& path) { display.line(action, path); };
-    options.onProgress = [&](int64_t done, int64_t total) { display.progress(done, total); };
-    PublishReport report;
-    SignatureReport signature;
-    const bool ok =
-        keyFile.empty()
-            ? publishRelease(source, out, report, onFile, options)
-            : publishSignedRelease(source, out, keyFile, static_cast<int32_t>(expiresDays),
-                                   platform::secondsSince1970(), report, signature, onFile, options);
-    display.end();
-    if (!ok) {
-        std::fprintf(stderr, "moravo-tool publish: %s\n", report.error.c_str());
-        return 1;
+    if (arguments.positional.size() != 2 || (arguments.expiresDays != 0 && arguments.keyFile.empty())) {
+        usage();
+        return false;
     }
+    return true;
+}
+
+// What a publication that succeeded did.
+void printReport(const PublishReport& report, const SignatureReport& signature, bool signedRelease,
+                 const std::string& out) {
     std::printf("%d files, %lld bytes (%lld packed): %d compressed, %d unchanged, %d removed\n", report.files,
                 static_cast<long long>(report.bytes), static_cast<long long>(report.packedBytes),
                 report.compressed, report.kept, report.removed);
@@ -131,20 +125,48 @@ int runPublish(int argc, char** argv) {
                     static_cast<unsigned long long>(store.chunksReused),
                     static_cast<unsigned long long>(store.chunksPruned),
                     static_cast<unsigned long long>(store.bytesPruned));
-    if (!keyFile.empty()) {
+    if (signedRelease) {
         std::printf("signed: serial %lld", static_cast<long long>(signature.serial));
         if (signature.hasExpiry)
             std::printf(", expires %lld", static_cast<long long>(signature.expires));
         std::printf("\n");
-    } else {
-        std::error_code ec;
-        if (std::filesystem::exists(platform::filePath(out + "/checklist.txt.sig"), ec))
-            std::fprintf(
-                stderr,
-                "moravo-tool publish: %s/checklist.txt.sig is left from a signed publication and does "
-                "not sign this one: launchers with a key will refuse it (publish with --sign)\n",
-                out.c_str());
+        return;
     }
+    std::error_code ec;
+    if (std::filesystem::exists(platform::filePath(out + "/checklist.txt.sig"), ec))
+        std::fprintf(stderr,
+                     "moravo-tool publish: %s/checklist.txt.sig is left from a signed publication and does "
+                     "not sign this one: launchers with a key will refuse it (publish with --sign)\n",
+                     out.c_str());
+}
+
+} // namespace
+
+int runPublish(int argc, char** argv) {
+    PublishArguments arguments;
+    if (!readArguments(argc, argv, arguments))
+        return 2;
+    const std::string& source = arguments.positional[0];
+    const std::string& out = arguments.positional[1];
+    const std::string& keyFile = arguments.keyFile;
+    PublishOptions& options = arguments.options;
+
+    PublishDisplay display(platform::isTerminal(stdout));
+    auto onFile = [&](const char* action, const std::string& path) { display.line(action, path); };
+    options.onProgress = [&](int64_t done, int64_t total) { display.progress(done, total); };
+    PublishReport report;
+    SignatureReport signature;
+    const bool ok =
+        keyFile.empty()
+            ? publishRelease(source, out, report, onFile, options)
+            : publishSignedRelease(source, out, keyFile, static_cast<int32_t>(arguments.expiresDays),
+                                   platform::secondsSince1970(), report, signature, onFile, options);
+    display.end();
+    if (!ok) {
+        std::fprintf(stderr, "moravo-tool publish: %s\n", report.error.c_str());
+        return 1;
+    }
+    printReport(report, signature, !keyFile.empty(), out);
     return 0;
 }
 

@@ -54,77 +54,69 @@ std::unique_ptr<platform::FileLock> lockForUpdate(const std::string& dir) {
     return lock;
 }
 
-} // namespace
-
-int runUpdate(int argc, char** argv) {
-    std::vector<std::string> words(argv, argv + argc);
+struct UpdateArguments {
     bool repair = false;
     int32_t retries = 0;
     std::optional<std::string> key;
     std::vector<std::string> positional;
+};
+
+// Reads the command's words; false, after saying why, when they are wrong.
+bool readArguments(int argc, char** argv, UpdateArguments& arguments) {
+    std::vector<std::string> words(argv, argv + argc);
     for (size_t i = 0; i < words.size(); ++i) {
         if (words[i] == "--repair") {
-            repair = true;
+            arguments.repair = true;
         } else if (words[i] == "--retries" && i + 1 < words.size()) {
             char* end = nullptr;
             long value = std::strtol(words[++i].c_str(), &end, 10);
             if (end == nullptr || *end != '\0' || value < 0 || value > 1000) {
                 std::fprintf(stderr, "moravo-tool update: --retries takes a count from 0 to 1000\n");
-                return 2;
+                return false;
             }
-            retries = static_cast<int32_t>(value);
+            arguments.retries = static_cast<int32_t>(value);
         } else if (words[i] == "--key" && i + 1 < words.size()) {
-            key = words[++i];
+            arguments.key = words[++i];
         } else {
-            positional.push_back(words[i]);
+            arguments.positional.push_back(words[i]);
         }
     }
-    if (positional.size() != 2) {
+    if (arguments.positional.size() != 2) {
         std::fprintf(stderr, "usage: moravo-tool update DIR LOCATION [--repair] [--retries N] [--key KEY]\n");
-        return 2;
+        return false;
     }
-    if (!platform::changeDirectory(positional[0])) {
-        std::fprintf(stderr, "moravo-tool update: cannot enter %s\n", positional[0].c_str());
-        return 2;
-    }
+    return true;
+}
 
-    std::unique_ptr<platform::FileLock> lock = lockForUpdate(positional[0]);
-    if (!lock)
-        return 1;
-
-    // The launcher's own connection file decides, as it does for the
-    // launcher; one that exists but cannot be read might hide a key.
-    std::optional<app::ConnectionConfig> connection;
+// The launcher's own connection file decides, as it does for the launcher;
+// one that exists but cannot be read might hide a key. False, after saying
+// so, when it cannot be read and no key was given.
+bool readConnection(const std::string& dir, std::optional<std::string>& key,
+                    std::optional<app::ConnectionConfig>& connection) {
     std::error_code ec;
-    if (fs::exists("ZEP_client.xml", ec)) {
-        connection.emplace();
-        if (!connection->read("ZEP_client.xml")) {
-            if (!key) {
-                std::fprintf(stderr, "moravo-tool update: %s/ZEP_client.xml cannot be read\n",
-                             positional[0].c_str());
-                return 2;
-            }
-            connection.reset();
-        } else if (!key) {
-            key = connection->updateKey;
+    if (!fs::exists("ZEP_client.xml", ec))
+        return true;
+    connection.emplace();
+    if (!connection->read("ZEP_client.xml")) {
+        if (!key) {
+            std::fprintf(stderr, "moravo-tool update: %s/ZEP_client.xml cannot be read\n", dir.c_str());
+            return false;
         }
+        connection.reset();
+    } else if (!key) {
+        key = connection->updateKey;
     }
-    // The same configuration as the launcher's main window.
-    Updater updater(positional[1]);
-    app::configureUpdater(updater, connection ? &*connection : nullptr);
-    updater.ignoreLocalManifest = repair;
-    if (key)
-        updater.requireSignature(*key);
-    else
-        std::fprintf(stderr,
-                     "moravo-tool update: updates are unsigned (no key in ZEP_client.xml, no --key)\n");
+    return true;
+}
 
-    ConsoleListener listener(stdout, platform::isTerminal(stdout));
+// Runs the update to its end; Ctrl-C asks it to stop. False, after saying
+// so, when its thread cannot be started.
+bool runToTheEnd(Updater& updater, ConsoleListener& listener, int32_t retries) {
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     if (!updater.startUpdate(&listener, 0, retries)) {
         std::fprintf(stderr, "moravo-tool update: cannot start the updater's thread\n");
-        return 1;
+        return false;
     }
     bool stopAsked = false;
     while (updater.running()) {
@@ -136,7 +128,12 @@ int runUpdate(int argc, char** argv) {
     }
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    return true;
+}
 
+// The exit status of a run that ended, after saying what its deltas did and
+// why it failed.
+int runStatus(const Updater& updater, const ConsoleListener& listener) {
     const Updater::DeltaReport delta = updater.deltaReport();
     if (delta.files > 0)
         std::printf("%d files put together from chunks: %lld bytes fetched, %lld bytes reused from the "
@@ -150,6 +147,39 @@ int runUpdate(int argc, char** argv) {
                      updater.signatureRefusal().c_str());
     printError(code, listener.fileText());
     return 1;
+}
+
+} // namespace
+
+int runUpdate(int argc, char** argv) {
+    UpdateArguments arguments;
+    if (!readArguments(argc, argv, arguments))
+        return 2;
+    const std::string& dir = arguments.positional[0];
+    if (!platform::changeDirectory(dir)) {
+        std::fprintf(stderr, "moravo-tool update: cannot enter %s\n", dir.c_str());
+        return 2;
+    }
+    std::unique_ptr<platform::FileLock> lock = lockForUpdate(dir);
+    if (!lock)
+        return 1;
+    std::optional<std::string>& key = arguments.key;
+    std::optional<app::ConnectionConfig> connection;
+    if (!readConnection(dir, key, connection))
+        return 2;
+    // The same configuration as the launcher's main window.
+    Updater updater(arguments.positional[1]);
+    app::configureUpdater(updater, connection ? &*connection : nullptr);
+    updater.ignoreLocalManifest = arguments.repair;
+    if (key)
+        updater.requireSignature(*key);
+    else
+        std::fprintf(stderr,
+                     "moravo-tool update: updates are unsigned (no key in ZEP_client.xml, no --key)\n");
+    ConsoleListener listener(stdout, platform::isTerminal(stdout));
+    if (!runToTheEnd(updater, listener, arguments.retries))
+        return 1;
+    return runStatus(updater, listener);
 }
 
 } // namespace tool

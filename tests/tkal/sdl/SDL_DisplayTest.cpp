@@ -1,5 +1,7 @@
 #include "tkal/sdl/SDL_Display.h"
 
+#include "tests/common/Surfaces.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -10,28 +12,6 @@ protected:
     void TearDown() override { SDL_Quit(); }
     TKAL::SDL_Display display;
 };
-
-Uint32 pixelAt(SDL_Surface* s, int x, int y) {
-    SDL_LockSurface(s);
-    Uint8* p = static_cast<Uint8*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel;
-    Uint32 v = 0;
-    switch (s->format->BytesPerPixel) {
-    case 1:
-        v = *p;
-        break;
-    case 2:
-        v = *reinterpret_cast<Uint16*>(p);
-        break;
-    case 4:
-        v = *reinterpret_cast<Uint32*>(p);
-        break;
-    default:
-        v = p[0] | p[1] << 8 | p[2] << 16;
-        break;
-    }
-    SDL_UnlockSurface(s);
-    return v;
-}
 
 } // namespace
 
@@ -74,8 +54,8 @@ TEST_F(SDL_DisplayTest, ClearPaintsTheWholeScreenWhateverTheClip) {
     TKAL::Rect corner{0, 0, 4, 4};
     display.setClip(&corner);
     display.clear(7);
-    EXPECT_EQ(pixelAt(display.screen(), 39, 29), 7u);
-    EXPECT_EQ(pixelAt(display.screen(), 0, 0), 7u);
+    EXPECT_EQ(testsurf::at(display.screen(), 39, 29), 7u);
+    EXPECT_EQ(testsurf::at(display.screen(), 0, 0), 7u);
     display.update(nullptr);
     display.flip();
 }
