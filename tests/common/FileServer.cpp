@@ -252,12 +252,17 @@ void FileServer::serve(std::unique_ptr<Socket> connection) {
         std::istringstream line(head);
         std::string method, target;
         line >> method >> target;
-        int64_t rangeFrom = -1;
+        int64_t rangeFrom = -1, rangeTo = -1;
         const std::string rangeHeader = "\r\nRange: bytes=";
         const size_t range = head.find(rangeHeader);
-        if (range != std::string::npos)
-            rangeFrom = std::strtoll(head.c_str() + range + rangeHeader.size(), nullptr, 10);
-        const Answer answer = lookUp(decoded(target), rangeFrom);
+        if (range != std::string::npos) {
+            char* end = nullptr;
+            rangeFrom = std::strtoll(head.c_str() + range + rangeHeader.size(), &end, 10);
+            if (end[0] == '-' && end[1] >= '0' && end[1] <= '9')
+                rangeTo = std::strtoll(end + 1, nullptr, 10);
+        }
+        Answer answer = lookUp(decoded(target), rangeFrom);
+        answer.rangeTo = rangeTo;
         changed_.notify_all();
         if (!send(socket, answer, pending, connectionBytes))
             break;
@@ -318,11 +323,14 @@ bool FileServer::send(Socket& socket, const Answer& answer, std::string& pending
     }
     const std::string& file = *answer.file;
     const size_t offset = answer.partial ? static_cast<size_t>(answer.rangeFrom) : 0;
-    const std::string_view body = std::string_view(file).substr(offset);
+    const size_t last = answer.partial && answer.rangeTo >= answer.rangeFrom
+                            ? std::min(static_cast<size_t>(answer.rangeTo), file.size() - 1)
+                            : file.size() - 1;
+    const std::string_view body = std::string_view(file).substr(offset, answer.partial ? last + 1 - offset : file.size());
     const std::string answerHead =
         answer.partial ? "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(body.size()) +
-                             "\r\nContent-Range: bytes " + std::to_string(offset) + "-" +
-                             std::to_string(file.size() - 1) + "/" + std::to_string(file.size()) + "\r\n\r\n"
+                             "\r\nContent-Range: bytes " + std::to_string(offset) + "-" + std::to_string(last) +
+                             "/" + std::to_string(file.size()) + "\r\n\r\n"
                        : "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
     if (rule.fault == Fault::dripHead || rule.fault == Fault::dripBody) {
         const bool slowHead = rule.fault == Fault::dripHead;

@@ -17,7 +17,8 @@ namespace updatetest {
 
 /// An HTTP/1.1 file server on 127.0.0.1 (a free port): answers GET with
 /// "Content-Length" and keeps connections alive, one thread per connection;
-/// "Range: bytes=N-" is answered with 206 unless ranges are ignored. Paths
+/// "Range: bytes=N-" and "bytes=N-M" are answered with 206 unless ranges are
+/// ignored; requests sent ahead on a connection are answered in order. Paths
 /// can be given faults to play a broken or hostile server.
 class FileServer {
 public:
@@ -85,6 +86,7 @@ private:
         bool found = false;
         bool partial = false;
         int64_t rangeFrom = -1;
+        int64_t rangeTo = -1; // the last byte asked for; -1: to the end
         Rule rule;
         bool closeAfter = false;
     };

@@ -1,0 +1,208 @@
+// Delta updates end to end: a release published with its chunk store,
+// served on loopback, and an installation holding the previous version of a
+// large file brought up to date from its installed copy and the chunks'
+// missing pieces.
+#include "tests/update/UpdaterFixture.h"
+
+#include "net/Ed25519.h"
+#include "update/ChunkFormats.h"
+#include "update/DeltaPlan.h"
+#include "update/PublicationSigning.h"
+#include "update/Publisher.h"
+
+#include <filesystem>
+#include <thread>
+
+using namespace updatetest;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string archive = "data/world.pak";
+
+// Game-like bytes: blocks of noise (media) and of words (text).
+std::string gameBytes(size_t size, uint32_t seed) {
+    std::string out;
+    uint32_t state = seed * 2654435761u + 7;
+    static const char* words[] = {"sword ", "shield ", "potion ", "castle ", "dragon ", "quest "};
+    while (out.size() < size) {
+        state = state * 1103515245u + 12345u;
+        const bool noise = (state >> 16) % 2 == 0;
+        for (int i = 0; i < 3000; ++i) {
+            state = state * 1103515245u + 12345u;
+            out += noise ? std::string(1, static_cast<char>(state >> 16)) : words[(state >> 16) % 6];
+        }
+    }
+    out.resize(size);
+    return out;
+}
+
+// Hears when the downloads begin, which is after the plans are made.
+class PlanWatcher : public Recorder {
+public:
+    void onDownloadBegin(int32_t a, int32_t b, int32_t c, int32_t d) override {
+        if (atDownloadBegin)
+            atDownloadBegin();
+        Recorder::onDownloadBegin(a, b, c, d);
+    }
+    std::function<void()> atDownloadBegin;
+};
+
+class DeltaUpdateTest : public UpdaterTest {
+protected:
+    // Version 1 installed; version 2 (bytes inserted early, an asset
+    // rewritten near the end) published with its chunk store.
+    void SetUp() override {
+        v1 = gameBytes(6 << 20, 1);
+        v2 = v1;
+        v2.replace(v2.size() - 30000, 8000, gameBytes(8000, 2));
+        v2.insert(700000, gameBytes(5000, 3));
+        release.write(archive, v2);
+        release.write("readme.txt", "version 2\n");
+        install.write(archive, v1);
+        install.write("readme.txt", "version 1\n");
+    }
+    void publish(const std::string& keyFile = {}) {
+        PublishReport report;
+        SignatureReport signature;
+        ASSERT_TRUE(keyFile.empty() ? publishRelease(release.path(), published.path(), report)
+                                    : publishSignedRelease(release.path(), published.path(), keyFile, 0,
+                                                           1700000000, report, signature))
+            << report.error;
+        ASSERT_EQ(report.chunkedFiles, 1);
+        server.putDirectory(published.path(), "/rel");
+    }
+    // The request paths of the chunks of version 2 that the installed copy
+    // lacks, in order.
+    std::vector<std::string> missingChunks() {
+        ChunkList list;
+        readChunkList(published.path(), list);
+        ChunkIndex index;
+        EXPECT_TRUE(decodeChunkIndex(readFile(published / chunkIndexPath(list.at(archive))), index));
+        LocalChunks local;
+        EXPECT_TRUE(local.scan(archive, index, nullptr));
+        std::vector<std::string> missing;
+        for (const ChunkEntry& chunk : index.chunks)
+            if (local.chunk(chunk.hash) == nullptr)
+                missing.push_back("/rel/" + chunkPath(chunk.hash));
+        return missing;
+    }
+    void runUpdate(Updater& updater) {
+        updater.setPause([](uint32_t) {});
+        updater.setWallClock([] { return int64_t(1700000100); });
+        updater.prepareUpdate(&watcher, 0, 0);
+        updater.run();
+    }
+    int64_t packedSize() const { return static_cast<int64_t>(fs::file_size(published / (archive + ".zz"))); }
+
+    TempDir release, published;
+    std::string v1, v2;
+    PlanWatcher watcher;
+};
+
+} // namespace
+
+TEST_F(DeltaUpdateTest, OnlyTheMissingPiecesAreFetchedAndTheFileIsVerified) {
+    publish();
+    Updater updater(location());
+    runUpdate(updater);
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    EXPECT_TRUE(readFile(archive) == v2);
+    EXPECT_EQ(localManifest().at(archive).hash, md5Of(v2));
+    EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 0);
+    EXPECT_EQ(server.gets("/rel/readme.txt.zz"), 1); // small files come whole
+    const Updater::DeltaReport delta = updater.deltaReport();
+    EXPECT_EQ(delta.files, 1);
+    EXPECT_LT(delta.fetched, packedSize() / 20) << "about the 13,000 new bytes";
+    EXPECT_GT(delta.reused, static_cast<int64_t>(v2.size()) - 100000);
+    EXPECT_LT(static_cast<int64_t>(server.bodyBytesSent()), packedSize() / 10);
+    EXPECT_FALSE(fs::exists(archive + deltaFileSuffix));
+
+    // A launcher that knows nothing of chunks updates from the same folder.
+    install.write(archive, v1);
+    fs::remove("checklist.txt");
+    Updater whole(location());
+    whole.deltaUpdates = false;
+    runUpdate(whole);
+    EXPECT_TRUE(readFile(archive) == v2);
+    EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 1);
+}
+
+TEST_F(DeltaUpdateTest, AStoreChunkThatIsNotItsHashFailsTheFileAndInstallsNothing) {
+    publish();
+    const std::string chunk = missingChunks().back();
+    std::string stored = readFile(published.path() + chunk.substr(4));
+    for (size_t i = chunkHeaderLength(stored); i < stored.size(); ++i)
+        stored[i] ^= 0x5a; // its pieces, not its header
+    server.put(chunk, stored);
+    Updater updater(location());
+    runUpdate(updater);
+    EXPECT_EQ(watcher.all().back(), "error 224");
+    EXPECT_TRUE(readFile(archive) == v1);
+    EXPECT_TRUE(leftovers().empty());
+    EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 0);
+}
+
+TEST_F(DeltaUpdateTest, ASignedPublicationsChangedIndexIsNotUsed) {
+    testkit::TempDir keys;
+    std::string publicKey, error;
+    ASSERT_TRUE(createSigningKey(keys / "key.pem", false, publicKey, error)) << error;
+    publish(keys / "key.pem");
+    ASSERT_TRUE(fs::exists(published / (std::string(chunkListName) + ".sig")));
+    ChunkList list;
+    readChunkList(published.path(), list);
+    const std::string indexPath = "/rel/" + chunkIndexPath(list.at(archive));
+    std::string index = readFile(published.path() + indexPath.substr(4));
+    index[index.size() / 2] ^= 1;
+    server.put(indexPath, index);
+
+    Updater updater(location());
+    updater.requireSignature(publicKey);
+    runUpdate(updater);
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    EXPECT_TRUE(readFile(archive) == v2);
+    EXPECT_EQ(updater.deltaReport().files, 0);
+    EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 1);
+}
+
+TEST_F(DeltaUpdateTest, AnInterruptedDeltaGoesOnWithoutFetchingItsChunksAgain) {
+    publish();
+    const std::vector<std::string> missing = missingChunks();
+    ASSERT_GE(missing.size(), 2u);
+    const std::string& last = missing.back();
+    // Once the plans are made, the last chunk's pieces never come.
+    watcher.atDownloadBegin = [&] { server.setFault(last, FileServer::Fault::silent, 0, 1); };
+    Updater first(location());
+    std::thread stopper([&] {
+        server.waitForSilence();
+        first.requestStop();
+        server.release();
+    });
+    runUpdate(first);
+    stopper.join();
+    ASSERT_TRUE(fs::exists(archive + deltaFileSuffix));
+    EXPECT_TRUE(readFile(archive) == v1);
+
+    watcher.atDownloadBegin = nullptr;
+    const size_t earlyAsked = server.rangesAsked(missing.front()).size();
+    Updater second(location());
+    runUpdate(second);
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    EXPECT_TRUE(readFile(archive) == v2);
+    // The early change is in the delta file already: its chunk is neither
+    // planned nor fetched again; the last one is.
+    EXPECT_EQ(server.rangesAsked(missing.front()).size(), earlyAsked);
+    EXPECT_GT(server.rangesAsked(last).size(), 1u);
+    EXPECT_FALSE(fs::exists(archive + deltaFileSuffix));
+}
+
+TEST_F(DeltaUpdateTest, AServerThatIgnoresRangesStillServesTheChunks) {
+    publish();
+    server.ignoreRanges(true);
+    Updater updater(location());
+    runUpdate(updater);
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    EXPECT_TRUE(readFile(archive) == v2);
+    EXPECT_EQ(updater.deltaReport().files, 1);
+    EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 0);
+}
