@@ -6,7 +6,6 @@
 
 #include "net/HttpConnection.h"
 #include "net/StreamBuf.h"
-#include "net/UrlEscape.h"
 #include "platform/FileSystem.h"
 #include "support/Workers.h"
 #include "update/Manifest.h"
@@ -154,18 +153,6 @@ void DownloadLane::work() {
     link_.drop();
 }
 
-std::string DownloadLane::remotePath(const std::string& path) const {
-    return urlEscape(settings_.location.basePath + "/" + path + ".zz");
-}
-
-std::string DownloadLane::keptPath(const std::string& path) const {
-    return settings_.installDir + "/" + path + ResumeFile::suffix;
-}
-
-bool DownloadLane::resumable(const ManifestEntry& entry) const {
-    return settings_.resumeThreshold > 0 && downloadSize(entry) >= settings_.resumeThreshold;
-}
-
 // [2] one file ----------------------------------------------------------------------
 
 void DownloadLane::download(size_t index, int64_t& claimed) {
@@ -190,16 +177,6 @@ void DownloadLane::download(size_t index, int64_t& claimed) {
         removeCreatedDirectories(transfer.created);
     }
     queue_->finish(index, stateOf(outcome), error, outcome == Outcome::success && staged(index));
-}
-
-DownloadQueue::State DownloadLane::stateOf(Outcome outcome) {
-    return outcome == Outcome::success   ? DownloadQueue::State::done
-           : outcome == Outcome::failure ? DownloadQueue::State::failed
-                                         : DownloadQueue::State::cancelled;
-}
-
-bool DownloadLane::staged(size_t index) const {
-    return !settings_.stagingDir.empty() && settings_.selfFiles.count(queue_->path(index)) != 0;
 }
 
 bool DownloadLane::startTransfer(Transfer& transfer, size_t index) {

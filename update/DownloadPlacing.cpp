@@ -1,7 +1,9 @@
-// DownloadLane: a verified file put in place, also over a destination that
-// another program holds open, and the verified file an earlier run kept.
+// DownloadLane: where a file's bytes come from and go, a verified file put
+// in place, also over a destination that another program holds open, and
+// the verified file an earlier run kept.
 #include "update/DownloadLane.h"
 
+#include "net/UrlEscape.h"
 #include "platform/FileSystem.h"
 #include "update/InstallScanner.h"
 #include "update/Leftovers.h"
@@ -73,4 +75,26 @@ DownloadLane::Outcome DownloadLane::settle(PendingFile& out, ResumeFile* kept, s
     error = Updater::writeError;
     queue_->attemptFailed(index, error);
     return Outcome::failure;
+}
+
+DownloadQueue::State DownloadLane::stateOf(Outcome outcome) {
+    return outcome == Outcome::success   ? DownloadQueue::State::done
+           : outcome == Outcome::failure ? DownloadQueue::State::failed
+                                         : DownloadQueue::State::cancelled;
+}
+
+bool DownloadLane::staged(size_t index) const {
+    return !settings_.stagingDir.empty() && settings_.selfFiles.count(queue_->path(index)) != 0;
+}
+
+std::string DownloadLane::remotePath(const std::string& path) const {
+    return urlEscape(settings_.location.basePath + "/" + path + ".zz");
+}
+
+std::string DownloadLane::keptPath(const std::string& path) const {
+    return settings_.installDir + "/" + path + ResumeFile::suffix;
+}
+
+bool DownloadLane::resumable(const ManifestEntry& entry) const {
+    return settings_.resumeThreshold > 0 && downloadSize(entry) >= settings_.resumeThreshold;
 }

@@ -237,24 +237,6 @@ bool Updater::updateFiles() {
     return true;
 }
 
-// The bytes to download in all and for this run, told to the listener: a
-// file put together from chunks counts the bytes it fetches.
-void Updater::countDownloads() {
-    totalDownload_ = totalSize_ = neededDownload_ = neededSize_ = doneDownload_ = doneSize_ = 0;
-    for (const auto& [path, entry] : published_) {
-        totalDownload_ += downloadSize(entry);
-        totalSize_ += entry.size;
-        auto local = local_.find(path);
-        if (local == local_.end() || local->second.hash != entry.hash) {
-            auto delta = deltas_.find(path);
-            neededDownload_ += delta != deltas_.end() ? delta->second->fetchBytes() : downloadSize(entry);
-            neededSize_ += entry.size;
-        }
-    }
-    listener_->onDownloadBegin(clamp32(totalDownload_), clamp32(totalSize_), clamp32(neededDownload_),
-                               clamp32(neededSize_));
-}
-
 Manifest Updater::knownManifest(const std::set<std::string>& done) const {
     // A file is replaced only once it is verified, so a file not put in
     // place (never reached, failed, cancelled) still has the bytes that the

@@ -1,11 +1,15 @@
-// Updater: the delta plans of a run, made before its downloads begin so
-// that the listener hears the bytes really to be fetched.
+// Updater: the delta plans of a run, made before its downloads begin, and
+// the bytes the listener hears are to be fetched.
 #include "update/Updater.h"
 
 #include "platform/Clock.h"
 #include "update/ChunkFormats.h"
 #include "update/DeltaCatalog.h"
 #include "update/UpdateLog.h"
+#include "update/UpdaterListener.h"
+
+#include <algorithm>
+#include <limits>
 
 void Updater::planDeltas(const std::vector<const std::string*>& wanted) {
     deltas_.clear();
@@ -41,4 +45,26 @@ void Updater::planDeltas(const std::vector<const std::string*>& wanted) {
                   static_cast<long long>(plan->reusedBytes()));
         deltas_[*path] = std::make_shared<const DeltaPlan>(std::move(*plan));
     }
+}
+
+// The bytes to download in all and for this run, told to the listener: a
+// file put together from chunks counts the bytes it fetches.
+void Updater::countDownloads() {
+    totalDownload_ = totalSize_ = neededDownload_ = neededSize_ = doneDownload_ = doneSize_ = 0;
+    for (const auto& [path, entry] : published_) {
+        totalDownload_ += downloadSize(entry);
+        totalSize_ += entry.size;
+        auto local = local_.find(path);
+        if (local == local_.end() || local->second.hash != entry.hash) {
+            auto delta = deltas_.find(path);
+            neededDownload_ += delta != deltas_.end() ? delta->second->fetchBytes() : downloadSize(entry);
+            neededSize_ += entry.size;
+        }
+    }
+    // The listener's counts are 32-bit: larger totals show as the largest.
+    auto clamp = [](int64_t bytes) {
+        return static_cast<int32_t>(std::min<int64_t>(bytes, std::numeric_limits<int32_t>::max()));
+    };
+    listener_->onDownloadBegin(clamp(totalDownload_), clamp(totalSize_), clamp(neededDownload_),
+                               clamp(neededSize_));
 }
