@@ -53,7 +53,8 @@ public:
     /// or 206 for a range request. `rangeFrom` 0 or more asks for the bytes
     /// from that offset on ("Range: bytes=N-"); `rangeTo` at or above it
     /// also names the last byte ("Range: bytes=N-M").
-    bool sendGet(const std::string& host, const std::string& path, int64_t rangeFrom = -1, int64_t rangeTo = -1);
+    bool sendGet(const std::string& host, const std::string& path, int64_t rangeFrom = -1,
+                 int64_t rangeTo = -1);
     /// Sends a GET at once without waiting for its answer, whose head
     /// `readResponseHead` reads later; the previous body must have been read
     /// to its end. False when it could not be sent.

@@ -190,7 +190,8 @@ bool decodeChunkList(const std::string& text, ChunkList& out) {
         if (end == std::string::npos || end - at < 66 || text[at + 64] != ' ')
             return false;
         Sha256::Digest index{};
-        if (!Sha256::fromHex(text.substr(at, 64), index) || !out.emplace(text.substr(at + 65, end - at - 65), index).second)
+        if (!Sha256::fromHex(text.substr(at, 64), index) ||
+            !out.emplace(text.substr(at + 65, end - at - 65), index).second)
             return false;
         at = end + 1;
     }

@@ -46,7 +46,8 @@ std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rul
         PieceEntry piece{pieceTag(data + at, length), length, length};
         uLongf packedSize = compressBound(length);
         packed.resize(packedSize);
-        if (compress2(packed.data(), &packedSize, data + at, length, pieceLevel) == Z_OK && packedSize < length) {
+        if (compress2(packed.data(), &packedSize, data + at, length, pieceLevel) == Z_OK &&
+            packedSize < length) {
             piece.storedSize = static_cast<uint32_t>(packedSize);
             body.append(reinterpret_cast<const char*>(packed.data()), packedSize);
         } else {
@@ -116,7 +117,8 @@ bool ChunkStoreWriter::open(std::string& error) {
         std::vector<platform::DirectoryEntry> files;
         platform::listDirectory(store + "/" + folder.name, files);
         for (const platform::DirectoryEntry& file : files)
-            if (file.kind == platform::FileKind::file && (endsWith(file.name, ".chunk") || endsWith(file.name, ".idx")))
+            if (file.kind == platform::FileKind::file &&
+                (endsWith(file.name, ".chunk") || endsWith(file.name, ".idx")))
                 present_.insert(std::string(chunkStoreName) + "/" + folder.name + "/" + file.name);
     }
     return true;
@@ -127,11 +129,13 @@ bool ChunkStoreWriter::claim(const std::string& name) {
     return present_.insert(name).second;
 }
 
-bool ChunkStoreWriter::writeStoreFile(const std::string& relative, const std::string& bytes, std::string& error) {
+bool ChunkStoreWriter::writeStoreFile(const std::string& relative, const std::string& bytes,
+                                      std::string& error) {
     const std::string path = publication_ + "/" + relative;
     const std::string folder = path.substr(0, path.rfind('/'));
     PendingFile out;
-    if (!ensureDirectory(folder) || !out.open(path) || !out.write(bytes.data(), bytes.size()) || !out.commit()) {
+    if (!ensureDirectory(folder) || !out.open(path) || !out.write(bytes.data(), bytes.size()) ||
+        !out.commit()) {
         error = "cannot write " + path;
         return false;
     }
@@ -149,7 +153,8 @@ bool ChunkStoreWriter::storeChunk(const uint8_t* data, size_t size, ChunkEntry& 
     // the same bytes every time).
     if (!claim(relative)) {
         std::string stored;
-        const size_t header = readWhole(publication_ + "/" + relative, stored) ? chunkHeaderLength(stored) : 0;
+        const size_t header =
+            readWhole(publication_ + "/" + relative, stored) ? chunkHeaderLength(stored) : 0;
         if (header > 0) {
             chunk.size = static_cast<uint32_t>(size);
             chunk.storedSize = static_cast<uint32_t>(stored.size());

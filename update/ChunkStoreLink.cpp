@@ -48,7 +48,8 @@ int32_t ChunkStoreLink::read(const std::string& relative, int64_t from, int64_t 
         if (from > static_cast<int64_t>(out.size()) ||
             (length >= 0 && static_cast<int64_t>(out.size()) - from < length))
             return failed;
-        out = out.substr(static_cast<size_t>(from), length < 0 ? std::string::npos : static_cast<size_t>(length));
+        out = out.substr(static_cast<size_t>(from),
+                         length < 0 ? std::string::npos : static_cast<size_t>(length));
     }
     return 0;
 }
@@ -85,7 +86,8 @@ int32_t ChunkStoreLink::readAll(const std::vector<StoreRange>& ranges, const Tak
         for (; sent < ranges.size() && sent - done < requestsInFlight; ++sent) {
             const StoreRange& range = ranges[sent];
             const std::string path = urlEscape(link_.location().basePath + "/" + range.relative);
-            if (!connection->sendGetRequest(link_.location().host, path, range.from, range.from + range.length - 1))
+            if (!connection->sendGetRequest(link_.location().host, path, range.from,
+                                            range.from + range.length - 1))
                 break;
         }
         if (sent > done && readAnswer(*connection, ranges[done], bytes)) {

@@ -25,9 +25,11 @@ bool DeltaCatalog::load(const Ed25519PublicKey* key, int64_t serial, int64_t now
         ManifestSignature parsed;
         std::string reason;
         if (store.read(std::string(chunkListName) + signatureSuffix, 0, -1, signature) != 0 ||
-            checkManifestSignature(signature, text, *key, serial, now, &parsed, &reason) != SignatureProblem::none ||
+            checkManifestSignature(signature, text, *key, serial, now, &parsed, &reason) !=
+                SignatureProblem::none ||
             parsed.serial != serial) {
-            updateLog("update: the chunk list is not signed with this publication: files are downloaded whole");
+            updateLog(
+                "update: the chunk list is not signed with this publication: files are downloaded whole");
             return false;
         }
     }

@@ -33,8 +33,8 @@ public:
     /// The plan of the published file `path` (its `entry`), whose installed
     /// copy is `installed` and whose partial file would be `partial`; no
     /// value when it goes whole.
-    std::optional<DeltaPlan> plan(const std::string& path, const ManifestEntry& entry, const std::string& installed,
-                                  const std::string& partial);
+    std::optional<DeltaPlan> plan(const std::string& path, const ManifestEntry& entry,
+                                  const std::string& installed, const std::string& partial);
 
 private:
     bool fetchIndex(const std::string& path, ChunkIndex& index, int64_t& bytesRead);

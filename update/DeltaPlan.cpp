@@ -191,7 +191,8 @@ int32_t DeltaAssembler::writeLocalUpTo(size_t end, const Write& write) {
         chunk_.clear();
         int32_t result = 0;
         if (source.kind == ChunkSource::Kind::local)
-            result = readLocal(source.localOffset, plan_.index.chunks[next_].size, chunk_) ? 0 : localReadError;
+            result =
+                readLocal(source.localOffset, plan_.index.chunks[next_].size, chunk_) ? 0 : localReadError;
         else
             result = fromPieces(next_, {}, chunk_); // every piece at hand
         if (result != 0)
@@ -220,7 +221,8 @@ int32_t DeltaAssembler::fromPieces(size_t i, const std::vector<std::string>& fet
         const std::string& stored = fetched[run];
         size_t at = 0;
         for (; p <= runs[run].last; at += source.pieces[p].storedSize, ++p)
-            if (stored.size() - at < source.pieces[p].storedSize || !unpackPiece(&stored[at], source.pieces[p], chunk))
+            if (stored.size() - at < source.pieces[p].storedSize ||
+                !unpackPiece(&stored[at], source.pieces[p], chunk))
                 return chunkMismatch;
         ++run;
     }
@@ -238,7 +240,8 @@ int32_t DeltaAssembler::wholeChunk(size_t i, const Fetched& fetched, std::string
     return unpackChunk(stored, entry, chunk) ? 0 : chunkMismatch;
 }
 
-int32_t DeltaAssembler::fetchAndWrite(const Write& write, const Fetched& fetched, const std::atomic<bool>* cancel) {
+int32_t DeltaAssembler::fetchAndWrite(const Write& write, const Fetched& fetched,
+                                      const std::atomic<bool>* cancel) {
     // Every run of every chunk to fetch, in the file's order: read in one go
     // while the chunks before each are written.
     std::vector<StoreRange> ranges;

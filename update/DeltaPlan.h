@@ -6,8 +6,8 @@
 #include "update/ChunkFormats.h"
 
 #include <atomic>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>

@@ -162,7 +162,8 @@ bool isWorkingName(const std::string& component, bool atRoot) {
     static const std::string delta = platform::foldCase(deltaFileSuffix);
     static const std::string serial = platform::foldCase(serialFileName);
     const std::string name = platform::foldCase(component);
-    return endsWith(name, part) || endsWith(name, resume) || endsWith(name, delta) || (atRoot && name == serial);
+    return endsWith(name, part) || endsWith(name, resume) || endsWith(name, delta) ||
+           (atRoot && name == serial);
 }
 
 } // namespace

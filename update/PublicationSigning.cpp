@@ -83,11 +83,13 @@ bool previousSerial(const std::string& signaturePath, int64_t& serial, std::stri
 // Writes the signature file of `path` with the report's serial and expiry.
 // A file that `optional` allows to be missing has no signature file then
 // (an old one is removed).
-bool signWithSerial(const std::string& path, bool optional, const Ed25519PrivateKey& key, SignatureReport& report) {
+bool signWithSerial(const std::string& path, bool optional, const Ed25519PrivateKey& key,
+                    SignatureReport& report) {
     const std::string signaturePath = path + signatureSuffix;
     std::string bytes, text;
     if (optional && platform::fileKind(path) == platform::FileKind::missing) {
-        if (platform::fileKind(signaturePath) != platform::FileKind::missing && !platform::removeFile(signaturePath)) {
+        if (platform::fileKind(signaturePath) != platform::FileKind::missing &&
+            !platform::removeFile(signaturePath)) {
             report.error = "cannot remove " + signaturePath;
             return false;
         }
@@ -97,7 +99,8 @@ bool signWithSerial(const std::string& path, bool optional, const Ed25519Private
         report.error = "cannot read " + path;
         return false;
     }
-    if (!makeManifestSignature(key, report.serial, report.hasExpiry ? &report.expires : nullptr, bytes, text)) {
+    if (!makeManifestSignature(key, report.serial, report.hasExpiry ? &report.expires : nullptr, bytes,
+                               text)) {
         report.error = "cannot sign " + path;
         return false;
     }

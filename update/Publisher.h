@@ -25,8 +25,8 @@ struct PublishReport {
     int32_t removed = 0;    // .zz files of files no longer published, removed
     int64_t bytes = 0;      // installed size of the release
     int64_t packedBytes = 0;
-    int32_t chunkedFiles = 0;  // files listed in the chunk store
-    ChunkStoreGrowth chunks;   // what the store gained and lost
+    int32_t chunkedFiles = 0; // files listed in the chunk store
+    ChunkStoreGrowth chunks;  // what the store gained and lost
     std::string error; // why the run failed; empty on success
 };
 

@@ -326,11 +326,12 @@ bool FileServer::send(Socket& socket, const Answer& answer, std::string& pending
     const size_t last = answer.partial && answer.rangeTo >= answer.rangeFrom
                             ? std::min(static_cast<size_t>(answer.rangeTo), file.size() - 1)
                             : file.size() - 1;
-    const std::string_view body = std::string_view(file).substr(offset, answer.partial ? last + 1 - offset : file.size());
+    const std::string_view body =
+        std::string_view(file).substr(offset, answer.partial ? last + 1 - offset : file.size());
     const std::string answerHead =
         answer.partial ? "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(body.size()) +
-                             "\r\nContent-Range: bytes " + std::to_string(offset) + "-" + std::to_string(last) +
-                             "/" + std::to_string(file.size()) + "\r\n\r\n"
+                             "\r\nContent-Range: bytes " + std::to_string(offset) + "-" +
+                             std::to_string(last) + "/" + std::to_string(file.size()) + "\r\n\r\n"
                        : "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
     if (rule.fault == Fault::dripHead || rule.fault == Fault::dripBody) {
         const bool slowHead = rule.fault == Fault::dripHead;

@@ -109,7 +109,8 @@ TEST(ChunkStore, ChunksAreStoredOnceSharedAndPrunedWhenNoIndexNamesThem) {
 TEST(ChunkStore, AChunkFileThatIsNotItsChunkIsRefused) {
     const std::string bytes = gameBytes(100000, 3);
     ChunkEntry chunk;
-    std::string stored = packChunk(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), ChunkingRules(), chunk);
+    std::string stored =
+        packChunk(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), ChunkingRules(), chunk);
     std::string out;
     ASSERT_TRUE(unpackChunk(stored, chunk, out));
     EXPECT_EQ(out, bytes);

@@ -1,6 +1,6 @@
 // Content-defined chunking and the chunk store's formats.
-#include "update/ChunkFormats.h"
 #include "update/Chunking.h"
+#include "update/ChunkFormats.h"
 
 #include <gtest/gtest.h>
 

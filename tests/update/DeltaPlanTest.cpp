@@ -1,8 +1,8 @@
 // A delta update of one chunked file from a store in a folder: what the
 // plan takes from the installed copy, what it fetches, and the new version
 // put together and checked.
-#include "update/ChunkStore.h"
 #include "update/DeltaPlan.h"
+#include "update/ChunkStore.h"
 
 #include "tests/common/Files.h"
 #include "tests/common/TempDir.h"
@@ -37,7 +37,8 @@ public:
         std::string bytes = testkit::readFile(root_ + "/" + relative);
         if (from < 0 || static_cast<size_t>(from) > bytes.size())
             return 224;
-        out = bytes.substr(static_cast<size_t>(from), length < 0 ? std::string::npos : static_cast<size_t>(length));
+        out = bytes.substr(static_cast<size_t>(from),
+                           length < 0 ? std::string::npos : static_cast<size_t>(length));
         bytesRead += static_cast<int64_t>(out.size());
         return 0;
     }
