@@ -15,10 +15,6 @@
 #include <utility>
 #include <vector>
 
-/// The file a delta is put together in, beside its destination: it survives
-/// an interrupted run, whose chunks the next run keeps.
-constexpr const char* deltaFileSuffix = ".moravo-delta";
-
 /// A byte range of a file of the chunk store.
 struct StoreRange {
     std::string relative;

@@ -1,7 +1,7 @@
 #include "update/Leftovers.h"
 
 #include "platform/FileSystem.h"
-#include "update/DeltaPlan.h"
+#include "update/Manifest.h"
 #include "update/InstallScanner.h"
 #include "update/PendingFile.h"
 #include "update/ResumeFile.h"

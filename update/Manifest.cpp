@@ -2,7 +2,6 @@
 
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
-#include "update/DeltaPlan.h"
 #include "update/PendingFile.h"
 #include "update/ResumeFile.h"
 
@@ -68,17 +67,6 @@ void toLowerCase(std::string& text) {
     }
 }
 
-// An MD5 digest as every manifest writer spells it, once in lower case.
-bool isDigest(const std::string& text) {
-    if (text.size() != 32)
-        return false;
-    for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 std::string trimmed(const std::string& text) {
@@ -127,7 +115,7 @@ bool readManifest(std::istream& in, Manifest& manifest, ManifestEnd* end, const 
         // No file has any other digest, and a line written back from such an
         // entry would not read the same (a byte-order mark before a later
         // line's digest is skipped when that line comes first).
-        if (!isDigest(hash))
+        if (!isManifestDigest(hash))
             return false;
         manifest[path] = ManifestEntry{hash, leadingNumber(size), leadingNumber(packed)};
     }
@@ -265,4 +253,14 @@ std::vector<std::string> readExcludeLines(std::istream& in) {
             patterns.push_back(pattern);
     }
     return patterns;
+}
+
+bool isManifestDigest(const std::string& text) {
+    if (text.size() != 32)
+        return false;
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
 }

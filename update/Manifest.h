@@ -88,6 +88,15 @@ std::string trimmed(const std::string& text);
 /// never scanned, deleted or published.
 constexpr const char* serialFileName = "checklist.serial";
 
+/// Suffix of the file a delta update puts a file together in, beside its
+/// destination: it survives an interrupted run, whose chunks the next run
+/// keeps.
+constexpr const char* deltaFileSuffix = ".moravo-delta";
+
+/// True for an MD5 digest as the manifests spell it: 32 lower-case hex
+/// digits.
+bool isManifestDigest(const std::string& text);
+
 /// The file beside the local manifest that updaters lock so that only one
 /// at a time changes the installation (see InstallationLock.h). Never
 /// scanned, deleted or published either.

@@ -22,16 +22,6 @@ bool findTwins(const Paths& paths, PathOf pathOf, std::string& first, std::strin
     return false;
 }
 
-bool isDigest(const std::string& text) {
-    if (text.size() != 32)
-        return false;
-    for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
-}
-
 // A path from the network as the log may show it.
 std::string printable(const std::string& path) {
     std::string text = path;
@@ -64,7 +54,7 @@ std::string publishedEntriesProblem(const Manifest& published, int64_t largestFi
     for (const auto& [path, entry] : published) {
         if (const char* problem = manifestPathProblem(path))
             return std::string(problem) + ": " + printable(path);
-        if (!isDigest(entry.hash))
+        if (!isManifestDigest(entry.hash))
             return "a digest that is not 32 hex digits";
         if (entry.size > largestFile || entry.packedSize > largestFile)
             return "a file larger than 1 TiB";

@@ -3,32 +3,17 @@
 #include "update/ChunkStore.h"
 
 #include "tests/common/TempDir.h"
+#include "tests/update/GameBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 
 namespace {
 
-// Game-like bytes: runs of noise (media) between runs of words (text).
-std::string gameBytes(size_t size, uint32_t seed) {
-    std::mt19937 pick(seed);
-    static const char* words[] = {"sword ", "shield ", "potion ", "castle ", "dragon ", "quest "};
-    std::string out;
-    while (out.size() < size) {
-        if (pick() % 2 == 0)
-            for (int i = 0; i < 20000; ++i)
-                out.push_back(static_cast<char>(pick()));
-        else
-            for (int i = 0; i < 4000; ++i)
-                out += words[pick() % 6];
-    }
-    out.resize(size);
-    return out;
-}
+using updatetest::gameBytes;
 
 struct Store {
     testkit::TempDir dir;

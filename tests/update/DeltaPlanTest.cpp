@@ -6,27 +6,15 @@
 
 #include "tests/common/Files.h"
 #include "tests/common/TempDir.h"
+#include "tests/update/GameBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 
 namespace {
 
-// Game-like bytes: blocks of noise (media) and of words (text).
-std::string gameBytes(size_t size, uint32_t seed) {
-    std::mt19937 pick(seed);
-    static const char* words[] = {"sword ", "shield ", "potion ", "castle ", "dragon ", "quest "};
-    std::string out;
-    while (out.size() < size) {
-        const bool noise = pick() % 2 == 0;
-        for (int i = 0; i < 3000; ++i)
-            out += noise ? std::string(1, static_cast<char>(pick())) : words[pick() % 6];
-    }
-    out.resize(size);
-    return out;
-}
+using updatetest::gameBytes;
 
 // The store's files read from the folder, counted.
 class FolderReader : public ChunkStoreReader {

@@ -2,6 +2,7 @@
 // served on loopback, and an installation holding the previous version of a
 // large file brought up to date from its installed copy and the chunks'
 // missing pieces.
+#include "tests/update/GameBytes.h"
 #include "tests/update/UpdaterFixture.h"
 
 #include "net/Ed25519.h"
@@ -19,23 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string archive = "data/world.pak";
-
-// Game-like bytes: blocks of noise (media) and of words (text).
-std::string gameBytes(size_t size, uint32_t seed) {
-    std::string out;
-    uint32_t state = seed * 2654435761u + 7;
-    static const char* words[] = {"sword ", "shield ", "potion ", "castle ", "dragon ", "quest "};
-    while (out.size() < size) {
-        state = state * 1103515245u + 12345u;
-        const bool noise = (state >> 16) % 2 == 0;
-        for (int i = 0; i < 3000; ++i) {
-            state = state * 1103515245u + 12345u;
-            out += noise ? std::string(1, static_cast<char>(state >> 16)) : words[(state >> 16) % 6];
-        }
-    }
-    out.resize(size);
-    return out;
-}
 
 // Hears when the downloads begin, which is after the plans are made.
 class PlanWatcher : public Recorder {
