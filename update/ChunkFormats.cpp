@@ -3,6 +3,10 @@
 namespace {
 
 constexpr char indexMagic[4] = {'M', 'V', 'X', '1'};
+// A chunk's entry in an index: its hash and three one-byte varints at least;
+// a piece's in a chunk header: its tag and two.
+constexpr size_t minChunkEntryBytes = 32 + 3;
+constexpr size_t minPieceEntryBytes = 8 + 2;
 
 void putVarint(std::string& out, uint64_t value) {
     while (value >= 0x80) {
@@ -22,8 +26,10 @@ public:
         for (int shift = 0; shift < 64 && at_ < text_.size(); shift += 7) {
             const auto byte = static_cast<uint8_t>(text_[at_++]);
             value |= uint64_t(byte & 0x7F) << shift;
+            // One spelling per number: a last byte of 0 after others would
+            // spell it longer than needed.
             if ((byte & 0x80) == 0)
-                return shift < 63 || byte <= 1;
+                return (shift == 0 || byte != 0) && (shift < 63 || byte <= 1);
         }
         return false;
     }
@@ -43,6 +49,7 @@ public:
     }
     bool atEnd() const { return at_ == text_.size(); }
     size_t at() const { return at_; }
+    size_t left() const { return text_.size() - at_; }
 
 private:
     const std::string& text_;
@@ -111,7 +118,8 @@ bool decodeChunkIndex(const std::string& bytes, ChunkIndex& out) {
     uint64_t fileSize = 0, count = 0;
     if (!in.bytes(magic, sizeof magic) || std::string(magic, sizeof magic) != std::string(indexMagic, 4) ||
         !readRule(in, out.rules.chunk) || !readRule(in, out.rules.piece) || !in.varint(fileSize) ||
-        !in.varint(count) || fileSize > (uint64_t(1) << 40) || count > fileSize)
+        !in.varint(count) || fileSize > (uint64_t(1) << 40) || count > fileSize ||
+        count > in.left() / minChunkEntryBytes)
         return false;
     out.fileSize = static_cast<int64_t>(fileSize);
     uint64_t total = 0;
@@ -141,7 +149,7 @@ bool decodeChunkHeader(const std::string& bytes, uint32_t chunkSize, uint32_t st
     out.clear();
     Reader in(bytes);
     uint64_t count = 0;
-    if (!in.varint(count) || count == 0 || count > chunkSize)
+    if (!in.varint(count) || count == 0 || count > chunkSize || count > in.left() / minPieceEntryBytes)
         return false;
     uint64_t size = 0, stored = bytes.size();
     out.resize(static_cast<size_t>(count));

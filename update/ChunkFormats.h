@@ -15,7 +15,8 @@
 //                    piece, deflated by zlib when that made it smaller, else
 //                    as it is.
 //
-// Numbers are unsigned LEB128 varints (7 bits a byte, low bits first).
+// Numbers are unsigned LEB128 varints (7 bits a byte, low bits first), in
+// their shortest spelling.
 #include "net/Sha256.h"
 #include "update/Chunking.h"
 

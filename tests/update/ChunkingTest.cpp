@@ -82,6 +82,14 @@ TEST(ChunkFormats, IndexesHeadersAndListsReadBackAndRefuseWhatIsNotThem) {
     EXPECT_FALSE(decodeChunkIndex(bytes + "x", read)) << "bytes left over";
     EXPECT_FALSE(decodeChunkIndex(bytes.substr(0, bytes.size() - 1), read)) << "cut short";
     EXPECT_FALSE(decodeChunkIndex("MVX2" + bytes.substr(4), read)) << "another version";
+    std::string overlong = bytes;
+    overlong.replace(4, 3, "\x80\x80\x81\x00"); // 16384 spelt with a byte too many
+    EXPECT_FALSE(decodeChunkIndex(overlong, read));
+    // A count of chunks the bytes cannot hold is refused before anything
+    // is made for it.
+    const std::string rules = bytes.substr(0, 20); // the head and both rules
+    const std::string huge = rules + "\x80\x80\x80\x80\x80\x20" + "\x80\x80\x80\x80\x80\x10"; // 2^40, 2^39
+    EXPECT_FALSE(decodeChunkIndex(huge, read));
     ChunkIndex wrong = index;
     wrong.fileSize += 1;
     EXPECT_FALSE(decodeChunkIndex(encodeChunkIndex(wrong), read)) << "sizes that do not add up";
