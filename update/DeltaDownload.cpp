@@ -18,20 +18,15 @@
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 // Cuts the delta file after the chunks an earlier run verified, feeding
 // their bytes to `md5`, and opens it to append the rest; null when it
 // cannot.
-File openDeltaFile(const std::string& path, int64_t kept, Md5& md5) {
+OwnedFile openDeltaFile(const std::string& path, int64_t kept, Md5& md5) {
     if (kept == 0)
-        return File(platform::openFile(path, "wb"));
+        return OwnedFile(platform::openFile(path, "wb"));
     std::error_code ec;
     std::filesystem::resize_file(platform::filePath(path), static_cast<uintmax_t>(kept), ec);
-    File in(ec ? nullptr : platform::openFile(path, "rb"));
+    OwnedFile in(ec ? nullptr : platform::openFile(path, "rb"));
     if (in == nullptr)
         return nullptr;
     std::vector<char> block(1 << 20);
@@ -40,7 +35,7 @@ File openDeltaFile(const std::string& path, int64_t kept, Md5& md5) {
         md5.update(block.data(), got);
     if (read != kept)
         return nullptr;
-    return File(platform::openFile(path, "ab"));
+    return OwnedFile(platform::openFile(path, "ab"));
 }
 
 } // namespace
@@ -58,7 +53,7 @@ std::optional<DownloadLane::Outcome> DownloadLane::downloadDelta(size_t index, c
     for (size_t i = 0; i < plan.partialChunks; ++i)
         written += plan.index.chunks[i].size;
     Md5 md5;
-    File file = openDeltaFile(deltaPath, written, md5);
+    OwnedFile file = openDeltaFile(deltaPath, written, md5);
     if (file == nullptr) {
         updateLog("update: cannot write %s; %s is downloaded whole", deltaPath.c_str(), path.c_str());
         return std::nullopt;

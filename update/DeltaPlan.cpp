@@ -10,11 +10,6 @@ namespace {
 
 constexpr size_t readBlock = 1 << 20;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 bool stopped(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load();
 }
@@ -30,7 +25,7 @@ size_t LocalChunks::DigestHash::operator()(const Sha256::Digest& digest) const {
 bool LocalChunks::scan(const std::string& path, const ChunkIndex& next, const std::atomic<bool>* cancel) {
     chunks_.clear();
     pieces_.clear();
-    File file(platform::openFile(path, "rb"));
+    OwnedFile file(platform::openFile(path, "rb"));
     if (!file)
         return false;
     std::unordered_map<Sha256::Digest, bool, DigestHash> wanted;
@@ -114,7 +109,7 @@ int64_t DeltaPlan::reusedBytes() const {
 }
 
 size_t verifiedPrefix(const std::string& path, const ChunkIndex& index, const std::atomic<bool>* cancel) {
-    File file(platform::openFile(path, "rb"));
+    OwnedFile file(platform::openFile(path, "rb"));
     if (!file)
         return 0;
     std::vector<uint8_t> bytes;

@@ -15,6 +15,12 @@
 #include <utility>
 #include <vector>
 
+/// A C stream owned: closed with its owner.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
+
 /// A byte range of a file of the chunk store.
 struct StoreRange {
     std::string relative;
@@ -150,10 +156,7 @@ private:
     const DeltaPlan& plan_;
     std::string oldPath_;
     ChunkStoreReader& store_;
-    struct Closer {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, Closer> old_;
+    OwnedFile old_;
     size_t next_ = 0; // the next chunk to write
     std::string chunk_;
 };
