@@ -469,8 +469,9 @@ void printRatios(const Release& release, const Way& ours, const Way& whole, cons
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: DeltaBench MORAVO_TOOL\n");
+    const bool keep = argc == 3 && std::string(argv[2]) == "--keep";
+    if (argc != 2 && !keep) {
+        std::fprintf(stderr, "usage: DeltaBench MORAVO_TOOL [--keep]\n");
         return 2;
     }
     if (!haveTools())
@@ -519,9 +520,9 @@ int main(int argc, char** argv) {
         ok = ok && way.ok;
     for (const CasyncGrowth& growth : casync)
         ok = ok && growth.ok;
-    if (ok)
+    if (ok && !keep)
         fs::remove_all(root, ec);
     else
-        std::fprintf(stderr, "logs kept in %s\n", root.c_str());
+        std::fprintf(stderr, "files and logs kept in %s\n", root.c_str());
     return ok ? 0 : 1;
 }
