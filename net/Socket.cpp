@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -235,6 +236,16 @@ bool connectCancellable(intptr_t handle, const sockaddr_in& raw, uint32_t timeou
     return done;
 }
 
+// A connection writes each request whole from its buffer, so Nagle's
+// algorithm can only delay: a request sent while an earlier one is
+// unanswered (pipelined range reads) would wait for an acknowledgement that
+// the peer may hold back for up to 40 ms (200 ms on Windows).
+void sendAtOnce(intptr_t handle) {
+    const int on = 1;
+    setsockopt(static_cast<Native>(handle), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+               sizeof on);
+}
+
 int32_t socketResult(long result) {
     if (result >= 0)
         return static_cast<int32_t>(result);
@@ -281,8 +292,10 @@ Socket::Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs, co
     if (!made) {
         closeNative(handle_);
         handle_ = -1;
+        return;
     }
-    connected = handle_ >= 0;
+    sendAtOnce(handle_);
+    connected = true;
 }
 
 Socket::~Socket() {
