@@ -10,6 +10,7 @@
 #include "update/DeltaPlan.h"
 #include "update/UpdateLog.h"
 #include "update/Updater.h"
+#include "update/WriteBehind.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +18,9 @@
 #include <vector>
 
 namespace {
+
+// How much of a delta file is written before it is sent on to the disk.
+constexpr int64_t writeBackStep = int64_t(8) << 20;
 
 // Cuts the delta file after the chunks an earlier run verified, feeding
 // their bytes to `md5`, and opens it to append the rest; null when it
@@ -52,28 +56,41 @@ std::optional<DownloadLane::Outcome> DownloadLane::downloadDelta(size_t index, c
     int64_t written = 0;
     for (size_t i = 0; i < plan.partialChunks; ++i)
         written += plan.index.chunks[i].size;
-    Md5 md5;
-    OwnedFile file = openDeltaFile(deltaPath, written, md5);
+    auto md5 = std::make_unique<Md5>();
+    OwnedFile file = openDeltaFile(deltaPath, written, *md5);
     if (file == nullptr) {
         updateLog("update: cannot write %s; %s is downloaded whole", deltaPath.c_str(), path.c_str());
         return std::nullopt;
     }
+    // The chunks are hashed on the writer's thread (MD5 is the slowest step
+    // of a delta) while this one writes them and puts the next together.
+    writer_->begin([](const char*, size_t) { return true; }, std::move(md5));
     ChunkStoreLink store(link_);
     DeltaAssembler assembler(plan, settings_.installDir + "/" + path, store);
     int64_t fetched = 0;
+    int64_t writtenBack = written;
     const int32_t result = assembler.run(
         [&](const std::string& chunk) {
-            md5.update(chunk.data(), chunk.size());
             written += static_cast<int64_t>(chunk.size());
             queue_->progress(index, fetched, written);
-            return std::fwrite(chunk.data(), 1, chunk.size(), file.get()) == chunk.size();
+            if (std::fwrite(chunk.data(), 1, chunk.size(), file.get()) != chunk.size())
+                return false;
+            // The file goes to the disk as it grows, not all at once when it
+            // is put in place.
+            if (written - writtenBack >= writeBackStep) {
+                platform::startWriteBack(file.get(), writtenBack, written - writtenBack);
+                writtenBack = written;
+            }
+            return writer_->append(chunk.data(), chunk.size());
         },
         [&](int64_t bytes) { fetched += bytes; }, &cancel_);
-    const bool closed = std::fclose(file.release()) == 0;
+    std::string digest;
+    const bool wrote = writer_->finish(digest);
+    const bool closed = std::fclose(file.release()) == 0 && wrote;
     if (stopped(index))
         return Outcome::cancelled;
     return finishDelta(index, result == 0 && !closed ? DeltaAssembler::writeError : result,
-                       written == entry.size && md5.hexDigest() == entry.hash, error);
+                       written == entry.size && digest == entry.hash, error);
 }
 
 std::optional<DownloadLane::Outcome> DownloadLane::finishDelta(size_t index, int32_t result, bool verified,

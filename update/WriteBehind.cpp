@@ -4,7 +4,9 @@
 #include "support/Workers.h"
 #include "update/PendingFile.h"
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 
 // What the two threads share, kept alive by both so that the worker may
@@ -17,12 +19,12 @@ struct WriteBehind::Shared {
     bool quit = false;
     bool running = false;
     bool failed = false;
-    PendingFile* file = nullptr;
+    Sink sink;
     std::unique_ptr<Md5> md5;
 
     void process(const char* bytes, size_t count) {
         md5->update(bytes, count);
-        if (!file->write(bytes, count))
+        if (!sink(bytes, count))
             failed = true;
     }
 };
@@ -63,12 +65,32 @@ void WriteBehind::worker(Shared& s) {
 }
 
 void WriteBehind::begin(PendingFile* file) {
+    begin([file](const char* data, size_t length) { return file->write(data, length); }, nullptr);
+}
+
+void WriteBehind::begin(Sink sink, std::unique_ptr<Md5> md5) {
     std::string ignored;
     finish(ignored);
     std::lock_guard<std::mutex> guard(shared_->mutex);
-    shared_->file = file;
-    shared_->md5 = std::make_unique<Md5>();
+    shared_->sink = std::move(sink);
+    shared_->md5 = md5 != nullptr ? std::move(md5) : std::make_unique<Md5>();
     shared_->failed = false;
+}
+
+bool WriteBehind::append(const char* data, size_t length) {
+    while (length > 0) {
+        const size_t step = std::min(length, blockSize - filled_);
+        std::memcpy(block() + filled_, data, step);
+        filled_ += step;
+        data += step;
+        length -= step;
+        if (filled_ == blockSize) {
+            filled_ = 0;
+            if (!submit(blockSize))
+                return false;
+        }
+    }
+    return true;
 }
 
 bool WriteBehind::submit(size_t length) {
@@ -89,6 +111,10 @@ bool WriteBehind::submit(size_t length) {
 }
 
 bool WriteBehind::finish(std::string& digest) {
+    const size_t last = filled_;
+    filled_ = 0;
+    if (shared_->md5 != nullptr)
+        submit(last);
     std::unique_lock<std::mutex> guard(shared_->mutex);
     shared_->changed.wait(guard, [this] { return shared_->data == nullptr; });
     if (shared_->md5 == nullptr)
@@ -96,6 +122,6 @@ bool WriteBehind::finish(std::string& digest) {
     digest = shared_->md5->hexDigest();
     const bool ok = !shared_->failed;
     shared_->md5.reset();
-    shared_->file = nullptr;
+    shared_->sink = nullptr;
     return ok;
 }

@@ -1,8 +1,10 @@
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
+class Md5;
 class PendingFile;
 
 /// Hashes (MD5) and writes a file's bytes on a second thread while the
@@ -13,6 +15,8 @@ class PendingFile;
 class WriteBehind {
 public:
     static constexpr size_t blockSize = 128 * 1024;
+    /// Where the bytes go: false when they could not be written.
+    using Sink = std::function<bool(const char* data, size_t length)>;
 
     WriteBehind();
     ~WriteBehind();
@@ -21,11 +25,19 @@ public:
 
     /// Starts a file: its bytes go to `file` (not owned), the digest anew.
     void begin(PendingFile* file);
+    /// Starts a file whose bytes go to `sink` (called on the second thread),
+    /// the digest going on from `md5` (a fresh one when null).
+    void begin(Sink sink, std::unique_ptr<Md5> md5);
     /// The block to fill next (`blockSize` bytes).
     char* block() { return blocks_[current_].get(); }
     /// Hands over the first `length` bytes of `block()`; answers false once a
     /// write of this file has failed.
     bool submit(size_t length);
+    /// Copies `length` bytes into the blocks, handing over each one filled;
+    /// `finish` hands over the last. Answers false once a block handed over
+    /// finds that a write has failed.
+    /// Not to be mixed with `block`/`submit` within a file.
+    bool append(const char* data, size_t length);
     /// Waits until every byte handed over is hashed and written; answers
     /// false when a write failed. `digest` gets the file's MD5 in hex.
     bool finish(std::string& digest);
@@ -37,5 +49,6 @@ private:
     std::shared_ptr<Shared> shared_;
     std::unique_ptr<char[]> blocks_[2];
     int current_ = 0;
+    size_t filled_ = 0; // bytes of `block()` appended and not yet handed over
     bool threaded_ = false;
 };

@@ -58,6 +58,17 @@ bool syncFileSystemOf(const std::string& path) {
     return ok;
 }
 
+void startWriteBack(std::FILE* file, int64_t offset, int64_t length) {
+    if (file == nullptr || std::fflush(file) != 0)
+        return;
+#ifdef __linux__
+    sync_file_range(fileno(file), offset, length, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)offset;
+    (void)length;
+#endif
+}
+
 bool syncFiles(const std::string& root, const std::vector<std::string>& paths) {
     if (paths.empty())
         return true;

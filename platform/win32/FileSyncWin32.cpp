@@ -45,6 +45,11 @@ bool syncFile(std::FILE* file) {
     return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
 }
 
+void startWriteBack(std::FILE*, int64_t, int64_t) {
+    // Windows writes a file's cached bytes back on its own, and nothing at
+    // a rename waits for them; FlushFileBuffers at the end does the rest.
+}
+
 int writeAll(int fd, const void* data, size_t size) {
     const char* at = static_cast<const char*>(data);
     while (size > 0) {

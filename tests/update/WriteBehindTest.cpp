@@ -2,11 +2,13 @@
 // the digest, and a failed write is reported at the end of the file.
 #include "update/WriteBehind.h"
 #include "tests/common/FileServer.h"
+#include "net/Md5.h"
 #include "update/PendingFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 using updatetest::md5Of;
 using updatetest::readFile;
@@ -51,4 +53,26 @@ TEST(WriteBehind, BlocksReachTheFileAndTheDigestInOrderFileAfterFile) {
     EXPECT_TRUE(writer.submit(3));
     EXPECT_TRUE(writer.finish(digest));
     EXPECT_EQ(digest, md5Of("yyy"));
+}
+
+TEST(WriteBehind, AppendedBytesGoOnFromASeededDigestAcrossBlocks) {
+    // A file resumed after its first bytes: the digest goes on from them,
+    // and bytes appended in pieces of any size reach the sink in order.
+    auto seeded = std::make_unique<Md5>();
+    const std::string head = "kept from an earlier run";
+    seeded->update(head.data(), head.size());
+    std::string sunk;
+    WriteBehind writer;
+    writer.begin([&](const char* data, size_t length) { return sunk.append(data, length), true; },
+                 std::move(seeded));
+    std::string appended;
+    for (size_t i = 0; i < 30; ++i) {
+        const std::string piece(i * 9973 % (WriteBehind::blockSize + 5000) + 1, static_cast<char>('a' + i));
+        ASSERT_TRUE(writer.append(piece.data(), piece.size()));
+        appended += piece;
+    }
+    std::string digest;
+    ASSERT_TRUE(writer.finish(digest));
+    EXPECT_EQ(sunk, appended);
+    EXPECT_EQ(digest, md5Of(head + appended));
 }
