@@ -2,13 +2,28 @@
 
 #include "platform/FileSystem.h"
 #include "update/ChunkStore.h"
+#include "update/ReadAhead.h"
 
+#include "support/Workers.h"
+
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <thread>
 
 namespace {
 
 constexpr size_t readBlock = 1 << 20;
+// A file is cut on several threads only in segments at least this large.
+constexpr int64_t segmentMinimum = int64_t(16) << 20;
+
+// The threads that cut an installed copy: as many as the machine has cores,
+// at most four.
+int64_t scanThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 1 ? std::min(cores, 4u) : 1;
+}
 
 bool stopped(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load();
@@ -22,16 +37,56 @@ size_t LocalChunks::DigestHash::operator()(const Sha256::Digest& digest) const {
     return value;
 }
 
-bool LocalChunks::scan(const std::string& path, const ChunkIndex& next, const std::atomic<bool>* cancel) {
+bool LocalChunks::scan(const std::string& path, const ChunkIndex& next, const std::atomic<bool>* cancel,
+                       int threads) {
     chunks_.clear();
     pieces_.clear();
-    OwnedFile file(platform::openFile(path, "rb"));
-    if (!file)
+    unchecked_ = false;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(platform::filePath(path), ec);
+    if (ec)
         return false;
-    std::unordered_map<Sha256::Digest, bool, DigestHash> wanted;
+    Wanted wanted;
     for (const ChunkEntry& chunk : next.chunks)
-        wanted.emplace(chunk.hash, true);
-    int64_t offset = 0;
+        wanted.insert(chunk.hash);
+    // The file is cut in segments, one per thread. A segment's cuts start
+    // at an arbitrary byte and fall in step with the file's own within a
+    // chunk or two, so each segment goes on past its end by several of the
+    // largest chunks: every chunk of the file is found by one of them, and
+    // the extra chunks found are real bytes of the file, harmless.
+    const int64_t total = static_cast<int64_t>(size);
+    const int64_t count =
+        std::max<int64_t>(1, std::min<int64_t>(threads > 0 ? threads : scanThreads(), total / segmentMinimum));
+    const int64_t overlap = int64_t(8) * next.rules.chunk.maxSize;
+    std::vector<LocalChunks> found(static_cast<size_t>(count));
+    std::vector<char> ok(found.size(), 0);
+    std::atomic<size_t> claimed{0};
+    auto work = [&] {
+        for (size_t k; (k = claimed.fetch_add(1)) < found.size();) {
+            const int64_t from = total * static_cast<int64_t>(k) / count;
+            const int64_t to = k + 1 == found.size() ? total : total * static_cast<int64_t>(k + 1) / count + overlap;
+            ok[k] = found[k].scanSegment(path, next, wanted, from, std::min(to, total), cancel);
+        }
+    };
+    support::HelperGroup helpers;
+    helpers.start(static_cast<int>(count) - 1, work);
+    work();
+    helpers.join();
+    for (size_t k = 0; k < found.size(); ++k) {
+        if (!ok[k])
+            return false;
+        chunks_.insert(found[k].chunks_.begin(), found[k].chunks_.end());
+        pieces_.insert(found[k].pieces_.begin(), found[k].pieces_.end());
+    }
+    return true;
+}
+
+bool LocalChunks::scanSegment(const std::string& path, const ChunkIndex& next, const Wanted& wanted, int64_t from,
+                              int64_t to, const std::atomic<bool>* cancel) {
+    OwnedFile file(platform::openFile(path, "rb"));
+    if (!file || !platform::seekFile(file.get(), from))
+        return false;
+    int64_t offset = from;
     auto sink = [&](const uint8_t* data, size_t size) {
         const Sha256::Digest hash = Sha256::of(data, size);
         chunks_.emplace(hash, Place{offset, static_cast<uint32_t>(size)});
@@ -46,15 +101,45 @@ bool LocalChunks::scan(const std::string& path, const ChunkIndex& next, const st
     };
     StreamChunker chunker(next.rules.chunk);
     std::vector<char> block(readBlock);
-    for (size_t got; (got = std::fread(block.data(), 1, block.size(), file.get())) > 0;) {
-        if (stopped(cancel))
+    for (int64_t left = to - from; left > 0;) {
+        const size_t want = static_cast<size_t>(std::min<int64_t>(left, static_cast<int64_t>(block.size())));
+        const size_t got = std::fread(block.data(), 1, want, file.get());
+        if (got != want || stopped(cancel))
             return false;
         chunker.feed(block.data(), got, sink);
+        left -= static_cast<int64_t>(got);
     }
-    if (std::ferror(file.get()))
-        return false;
     chunker.finish(sink);
     return true;
+}
+
+bool LocalChunks::adopt(const std::string& path, const ChunkIndex& installed, const ChunkIndex& next,
+                        const std::atomic<bool>* cancel) {
+    chunks_.clear();
+    pieces_.clear();
+    unchecked_ = true;
+    Wanted wanted;
+    for (const ChunkEntry& chunk : next.chunks)
+        wanted.insert(chunk.hash);
+    OwnedFile file(platform::openFile(path, "rb"));
+    std::vector<uint8_t> bytes;
+    int64_t offset = 0;
+    for (const ChunkEntry& chunk : installed.chunks) {
+        chunks_.emplace(chunk.hash, Place{offset, chunk.size});
+        if (wanted.count(chunk.hash) == 0) {
+            bytes.resize(chunk.size);
+            if (!file || stopped(cancel) || !platform::seekFile(file.get(), offset) ||
+                std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+                return false;
+            int64_t at = offset;
+            for (uint32_t length : cutLengths(bytes.data(), bytes.size(), next.rules.piece)) {
+                pieces_.emplace(pieceTag(bytes.data() + (at - offset), length), Place{at, length});
+                at += length;
+            }
+        }
+        offset += chunk.size;
+    }
+    return file != nullptr;
 }
 
 const LocalChunks::Place* LocalChunks::chunk(const Sha256::Digest& hash) const {
@@ -139,6 +224,7 @@ int32_t planDelta(const ChunkIndex& index, const LocalChunks& local, size_t part
                   DeltaPlan& plan) {
     plan = DeltaPlan();
     plan.index = index;
+    plan.checkLocal = local.unchecked();
     plan.partialChunks = partial;
     plan.sources.resize(index.chunks.size());
     std::vector<StoreRange> headers;
@@ -186,8 +272,8 @@ int32_t DeltaAssembler::writeLocalUpTo(size_t end, const Write& write) {
         chunk_.clear();
         int32_t result = 0;
         if (source.kind == ChunkSource::Kind::local)
-            result =
-                readLocal(source.localOffset, plan_.index.chunks[next_].size, chunk_) ? 0 : localReadError;
+            result = readLocal(source.localOffset, plan_.index.chunks[next_].size, chunk_) ? localChecked(next_)
+                                                                                            : localReadError;
         else
             result = fromPieces(next_, {}, chunk_); // every piece at hand
         if (result != 0)
@@ -196,6 +282,12 @@ int32_t DeltaAssembler::writeLocalUpTo(size_t end, const Write& write) {
             return writeError;
     }
     return 0;
+}
+
+int32_t DeltaAssembler::localChecked(size_t i) const {
+    if (!plan_.checkLocal || Sha256::of(chunk_.data(), chunk_.size()) == plan_.index.chunks[i].hash)
+        return 0;
+    return localMismatch;
 }
 
 int32_t DeltaAssembler::fromPieces(size_t i, const std::vector<std::string>& fetched, std::string& chunk) {
@@ -238,7 +330,7 @@ int32_t DeltaAssembler::wholeChunk(size_t i, const Fetched& fetched, std::string
 int32_t DeltaAssembler::fetchAndWrite(const Write& write, const Fetched& fetched,
                                       const std::atomic<bool>* cancel) {
     // Every run of every chunk to fetch, in the file's order: read in one go
-    // while the chunks before each are written.
+    // on a helper thread while the chunks before each are written here.
     std::vector<StoreRange> ranges;
     std::vector<size_t> owners;
     for (size_t i = next_; i < plan_.sources.size(); ++i) {
@@ -249,7 +341,7 @@ int32_t DeltaAssembler::fetchAndWrite(const Write& write, const Fetched& fetched
     }
     std::vector<std::string> pending;
     int32_t result = 0;
-    const int32_t readError = store_.readAll(ranges, [&](size_t r, std::string& bytes) {
+    const int32_t readError = readAhead(store_, ranges, [&](size_t r, std::string& bytes) {
         fetched(static_cast<int64_t>(bytes.size()));
         result = writeLocalUpTo(owners[r], write);
         pending.push_back(std::move(bytes));
@@ -271,8 +363,9 @@ int32_t DeltaAssembler::fetchAndWrite(const Write& write, const Fetched& fetched
 int32_t DeltaAssembler::run(const Write& write, const Fetched& fetched, const std::atomic<bool>* cancel) {
     next_ = plan_.partialChunks;
     int32_t result = fetchAndWrite(write, fetched, cancel);
-    // A chunk made with pieces of the installed copy that is not the chunk:
-    // a piece only shared its tag, or the copy changed. The chunk is
+    // A chunk made with pieces of the installed copy, or taken from an
+    // unchecked copy, that is not the chunk: a piece only shared its tag,
+    // or the copy changed. The chunk is
     // fetched whole, which tells a bad store from a bad piece, and the
     // rest follows.
     while (result == localMismatch) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -56,9 +57,20 @@ public:
     /// Cuts the file at `path` by the rules of `next` (the index of the
     /// version to make), hashing every chunk; the pieces of the chunks that
     /// `next` no longer has, where a changed chunk's unchanged pieces lie,
-    /// are hashed too. False when it cannot be read or `cancel` (may be
-    /// null) turns true.
-    bool scan(const std::string& path, const ChunkIndex& next, const std::atomic<bool>* cancel);
+    /// are hashed too. A large file is cut in segments on up to `threads`
+    /// threads (0: one per core, at most four). False when it cannot be
+    /// read or `cancel` (may be null) turns true.
+    bool scan(const std::string& path, const ChunkIndex& next, const std::atomic<bool>* cancel,
+              int threads = 0);
+    /// Takes where the chunks of the file at `path` lie from `installed`,
+    /// the index it had when the updater put it in place (same rules as
+    /// `next`), without reading them: only the chunks `next` no longer has
+    /// are read, to hash their pieces. The chunks are then `unchecked`: the
+    /// assembly checks each against its SHA-256 as it takes it. False when
+    /// the file cannot be read or `cancel` turns true.
+    bool adopt(const std::string& path, const ChunkIndex& installed, const ChunkIndex& next,
+               const std::atomic<bool>* cancel);
+    bool unchecked() const { return unchecked_; }
     const Place* chunk(const Sha256::Digest& hash) const;
     const Place* piece(uint64_t tag, uint32_t size) const;
 
@@ -66,8 +78,15 @@ private:
     struct DigestHash {
         size_t operator()(const Sha256::Digest& digest) const;
     };
+    using Wanted = std::unordered_set<Sha256::Digest, DigestHash>;
+    // Cuts the bytes `from` to `to` of the file as if a chunk began at
+    // `from`.
+    bool scanSegment(const std::string& path, const ChunkIndex& next, const Wanted& wanted, int64_t from,
+                     int64_t to, const std::atomic<bool>* cancel);
+
     std::unordered_map<Sha256::Digest, Place, DigestHash> chunks_;
     std::unordered_map<uint64_t, Place> pieces_;
+    bool unchecked_ = false;
 };
 
 /// Where each chunk of the new version comes from.
@@ -98,6 +117,9 @@ struct DeltaPlan {
     size_t partialChunks = 0;
     /// Bytes fetched to make the plan (the index and the chunks' headers).
     int64_t plannedBytes = 0;
+    /// The installed copy's chunks were not hashed when planned: each is
+    /// checked as it is taken.
+    bool checkLocal = false;
 
     /// Bytes still to fetch: the pieces no copy holds.
     int64_t fetchBytes() const;
@@ -123,8 +145,8 @@ int32_t planDelta(const ChunkIndex& index, const LocalChunks& local, size_t part
 /// checked against its digest by the caller). The store's ranges are read
 /// in one go, in order. `fetched` hears the bytes of each range read.
 /// A chunk put together with pieces of the installed copy that is not the
-/// chunk (a piece only shared its tag, or the copy changed) is fetched
-/// whole. Answers 0, the reader's error, `chunkMismatch` when the store's
+/// chunk (a piece only shared its tag, or the copy changed), or a chunk of
+/// an unchecked copy that is not what its place promised, is fetched whole. Answers 0, the reader's error, `chunkMismatch` when the store's
 /// bytes are not the chunk, `localReadError` when the installed copy could
 /// not be read, or `writeError` when `write` failed.
 class DeltaAssembler {
@@ -144,6 +166,9 @@ public:
 private:
     // Writes the chunks before `end` that need nothing from the store.
     int32_t writeLocalUpTo(size_t end, const Write& write);
+    // 0 when the chunk `i` read from the installed copy into `chunk_` is
+    // the chunk, or was hashed when planned; else `localMismatch`.
+    int32_t localChecked(size_t i) const;
     // Puts chunk `i` together from the installed copy and `fetched`, the
     // bytes of its runs.
     int32_t fromPieces(size_t i, const std::vector<std::string>& fetched, std::string& chunk);

@@ -14,6 +14,7 @@
 
 namespace {
 
+using updatetest::cutIndex;
 using updatetest::gameBytes;
 
 // The store's files read from the folder, counted.
@@ -118,4 +119,42 @@ TEST_F(Delta, APartialFileKeepsItsRightChunksAndStoreBytesThatAreNotTheChunkAreR
     }
     std::string again;
     EXPECT_EQ(assemble(fresh, again, fetched), DeltaAssembler::chunkMismatch);
+}
+
+TEST_F(Delta, AKnownCopyIsNotCutAgainAndAChunkThatChangedBehindItsRecordIsFetched) {
+    LocalChunks known;
+    ASSERT_TRUE(known.adopt(dir / "installed.pak", cutIndex(v1), index, nullptr));
+    DeltaPlan fromRecord, fromScan;
+    ASSERT_EQ(planDelta(index, known, 0, reader, fromRecord), 0);
+    ASSERT_EQ(planDelta(index, local, 0, reader, fromScan), 0);
+    EXPECT_EQ(fromRecord.fetchBytes(), fromScan.fetchBytes());
+    EXPECT_EQ(fromRecord.reusedBytes(), fromScan.reusedBytes());
+
+    // A byte of the copy's first chunk changed behind the record: that chunk
+    // is fetched whole, and the new version still comes out right.
+    std::string changed = v1;
+    changed[10] ^= 1;
+    dir.write("installed.pak", changed);
+    std::string out;
+    int64_t fetched = 0;
+    ASSERT_EQ(assemble(fromRecord, out, fetched), 0);
+    EXPECT_EQ(out, v2);
+    // (A range read before the mismatch showed is read again after it.)
+    EXPECT_GE(fetched, fromRecord.fetchBytes() + index.chunks[0].storedSize);
+    EXPECT_LE(fetched, 2 * fromRecord.fetchBytes() + index.chunks[0].storedSize);
+}
+
+TEST(LocalChunksScan, AFileCutOnSeveralThreadsFindsEveryChunkOfItsOwnCut) {
+    testkit::TempDir dir;
+    const std::string bytes = gameBytes(50 << 20, 21);
+    const std::string path = dir.write("big.pak", bytes);
+    const ChunkIndex index = cutIndex(bytes);
+    LocalChunks local;
+    ASSERT_TRUE(local.scan(path, index, nullptr, 3)); // three segments of about 17 MiB
+    size_t missing = 0;
+    for (const ChunkEntry& chunk : index.chunks) {
+        const LocalChunks::Place* place = local.chunk(chunk.hash);
+        missing += place == nullptr || place->size != chunk.size ? 1 : 0;
+    }
+    EXPECT_EQ(missing, 0u) << "of " << index.chunks.size();
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "update/ChunkFormats.h"
+
 #include <cstdint>
 #include <string>
 
@@ -21,6 +23,25 @@ inline std::string gameBytes(size_t size, uint32_t seed) {
         }
     }
     out.resize(size);
+    return out;
+}
+
+/// The chunks of `bytes` as an index lists them, by the default rules (the
+/// stored sizes made up: nothing is packed).
+inline ChunkIndex cutIndex(const std::string& bytes) {
+    ChunkIndex out;
+    out.fileSize = static_cast<int64_t>(bytes.size());
+    auto sink = [&](const uint8_t* data, size_t size) {
+        ChunkEntry chunk;
+        chunk.hash = Sha256::of(data, size);
+        chunk.size = static_cast<uint32_t>(size);
+        chunk.headerSize = 16;
+        chunk.storedSize = chunk.size + chunk.headerSize;
+        out.chunks.push_back(chunk);
+    };
+    StreamChunker chunker(out.rules.chunk);
+    chunker.feed(bytes.data(), bytes.size(), sink);
+    chunker.finish(sink);
     return out;
 }
 
