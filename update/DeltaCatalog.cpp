@@ -42,36 +42,41 @@ bool DeltaCatalog::load(const Ed25519PublicKey* key, int64_t serial, int64_t now
     return true;
 }
 
-bool DeltaCatalog::fetchIndex(const std::string& path, ChunkIndex& index, int64_t& bytesRead) {
-    const Sha256::Digest& name = list_.at(path);
+bool DeltaCatalog::index(const std::string& path, const ManifestEntry& entry, ChunkIndex& index,
+                         int64_t& bytesRead) {
+    bytesRead = 0;
+    auto named = list_.find(path);
+    if (named == list_.end())
+        return false;
     std::string bytes;
     ChunkStoreLink store(link_);
-    const bool read = store.read(chunkIndexPath(name), 0, -1, bytes) == 0;
+    const bool read = store.read(chunkIndexPath(named->second), 0, -1, bytes) == 0;
     bytesRead = static_cast<int64_t>(bytes.size());
     // The list names the index by its SHA-256: an index is used only as the
     // (signed) list names it.
-    return read && Sha256::of(bytes.data(), bytes.size()) == name && decodeChunkIndex(bytes, index);
+    if (read && Sha256::of(bytes.data(), bytes.size()) == named->second && decodeChunkIndex(bytes, index) &&
+        index.fileSize == entry.size)
+        return true;
+    updateLog("update: no usable chunk index for %s: downloaded whole", path.c_str());
+    return false;
 }
 
 std::optional<DeltaPlan> DeltaCatalog::plan(const std::string& path, const ManifestEntry& entry,
-                                            const std::string& installed, const std::string& partial) {
-    if (list_.count(path) == 0 || platform::fileKind(installed) != platform::FileKind::file)
+                                            const ChunkIndex& index, const std::string& installed,
+                                            const std::string& partial, const ChunkIndex* known) {
+    if (platform::fileKind(installed) != platform::FileKind::file)
         return std::nullopt;
-    ChunkIndex index;
-    int64_t indexBytes = 0;
-    if (!fetchIndex(path, index, indexBytes) || index.fileSize != entry.size) {
-        updateLog("update: no usable chunk index for %s: downloaded whole", path.c_str());
-        return std::nullopt;
-    }
     LocalChunks local;
-    if (!local.scan(installed, index, &cancel_))
+    const bool found = known != nullptr && known->rules == index.rules
+                           ? local.adopt(installed, *known, index, &cancel_)
+                           : local.scan(installed, index, &cancel_);
+    if (!found)
         return std::nullopt;
     const size_t kept = verifiedPrefix(partial, index, &cancel_);
     ChunkStoreLink store(link_);
     DeltaPlan plan;
     if (cancel_ || planDelta(index, local, kept, store, plan) != 0)
         return std::nullopt;
-    plan.plannedBytes += indexBytes;
     const double whole = static_cast<double>(entry.packedSize > 0 ? entry.packedSize : entry.size);
     if (static_cast<double>(plan.fetchBytes()) > wholeFileShare * whole) {
         updateLog("update: %s changed too much for a delta: downloaded whole", path.c_str());

@@ -30,14 +30,21 @@ public:
     bool load(const Ed25519PublicKey* key, int64_t serial, int64_t now);
     bool loaded() const { return !list_.empty(); }
 
-    /// The plan of the published file `path` (its `entry`), whose installed
-    /// copy is `installed` and whose partial file would be `partial`; no
-    /// value when it goes whole.
-    std::optional<DeltaPlan> plan(const std::string& path, const ManifestEntry& entry,
-                                  const std::string& installed, const std::string& partial);
+    /// The index of the published file `path` (its `entry`), as the list
+    /// names it; false (logged) when there is none or it does not describe
+    /// the file. `bytesRead` counts what was fetched.
+    bool index(const std::string& path, const ManifestEntry& entry, ChunkIndex& index, int64_t& bytesRead);
+
+    /// The plan of the published file `path` (its `entry` and `index`),
+    /// whose installed copy is `installed` and whose partial file would be
+    /// `partial`; no value when it goes whole. With `known`, the index the
+    /// installed copy had when it was put in place (same rules), the copy is
+    /// not cut again.
+    std::optional<DeltaPlan> plan(const std::string& path, const ManifestEntry& entry, const ChunkIndex& index,
+                                  const std::string& installed, const std::string& partial,
+                                  const ChunkIndex* known);
 
 private:
-    bool fetchIndex(const std::string& path, ChunkIndex& index, int64_t& bytesRead);
 
     ServerLink& link_;
     const std::atomic<bool>& cancel_;

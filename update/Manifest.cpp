@@ -192,12 +192,13 @@ bool isSafeManifestPath(const std::string& path) {
 const std::vector<std::string>& builtInExcludes() {
     // After the first seven: files the launcher, hoplin and the updater
     // write themselves (the player's custom preset, hoplin's log, the
-    // accepted serial, the updaters' lock), and the connection file the
-    // launcher cannot start without: an installation's own data is never
-    // deleted as obsolete.
+    // accepted serial, the updaters' lock, the known chunk indexes), and the
+    // connection file the launcher cannot start without: an installation's
+    // own data is never deleted as obsolete.
     static const std::vector<std::string> patterns = {
         "LauncherDev.exe", "ZAzizozaz.exe", "*Launch.txt", "*login.txt",   "*.svn",          "*.ilk",
         "*.pdb",           "*UserSet.txt",  "*hoplin.log", serialFileName, "ZEP_client.xml", lockFileName,
+        knownChunksFileName,
     };
     return patterns;
 }

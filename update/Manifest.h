@@ -102,6 +102,10 @@ bool isManifestDigest(const std::string& text);
 /// scanned, deleted or published either.
 constexpr const char* lockFileName = "checklist.lock";
 
+/// The file beside the local manifest where the updater keeps the chunk
+/// indexes of the large files it put in place (see KnownChunks.h).
+constexpr const char* knownChunksFileName = "checklist.chunks";
+
 /// Patterns every update excludes, in the order they are added.
 const std::vector<std::string>& builtInExcludes();
 

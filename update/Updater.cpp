@@ -163,6 +163,7 @@ bool Updater::writeLocalManifest(const Manifest& manifest) {
         return false;
     }
     recordSerial();
+    recordKnownChunks(manifest);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "support/XThread.h"
 #include "update/DeltaPlan.h"
 #include "update/Inflater.h"
+#include "update/KnownChunks.h"
 #include "update/Manifest.h"
 #include "update/ManifestSignature.h"
 #include "update/ServerLink.h"
@@ -173,6 +174,13 @@ private:
     // The delta plans of the files to download that have one; counted into
     // `deltaReport_`.
     void planDeltas(const std::vector<const std::string*>& wanted);
+    // The changed files whose indexes are worth fetching: large ones put in
+    // place (not staged). `withCopy` gets those with an installed copy.
+    std::vector<const std::string*> chunkable(const std::vector<const std::string*>& wanted,
+                                              std::vector<bool>& withCopy) const;
+    // Records the indexes of the files `installed` now lists as published,
+    // and forgets what it no longer lists.
+    void recordKnownChunks(const Manifest& installed);
     void countDownloads();
 
     void checkLocation();
@@ -239,6 +247,10 @@ private:
     Manifest published_;
     std::map<std::string, std::shared_ptr<const DeltaPlan>> deltas_;
     DeltaReport deltaReport_;
+    // The indexes of the installation's large files as they were put in
+    // place, and those of the published files fetched by this run.
+    KnownChunks knownChunks_;
+    std::map<std::string, ChunkIndex> publishedIndexes_;
 
     bool signatureRequired_ = false;
     Ed25519PublicKey publicKey_;

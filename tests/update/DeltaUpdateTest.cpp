@@ -11,6 +11,8 @@
 #include "update/PublicationSigning.h"
 #include "update/Publisher.h"
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -57,8 +59,9 @@ protected:
         server.putDirectory(published.path(), "/rel");
     }
     // The request paths of the chunks of version 2 that the installed copy
-    // lacks, in order.
-    std::vector<std::string> missingChunks() {
+    // lacks, in order; `firstEnd` gets where the first of them ends in the
+    // file.
+    std::vector<std::string> missingChunks(int64_t* firstEnd = nullptr) {
         ChunkList list;
         readChunkList(published.path(), list);
         ChunkIndex index;
@@ -66,9 +69,15 @@ protected:
         LocalChunks local;
         EXPECT_TRUE(local.scan(archive, index, nullptr));
         std::vector<std::string> missing;
-        for (const ChunkEntry& chunk : index.chunks)
-            if (local.chunk(chunk.hash) == nullptr)
-                missing.push_back("/rel/" + chunkPath(chunk.hash));
+        int64_t end = 0;
+        for (const ChunkEntry& chunk : index.chunks) {
+            end += chunk.size;
+            if (local.chunk(chunk.hash) != nullptr)
+                continue;
+            if (missing.empty() && firstEnd != nullptr)
+                *firstEnd = end;
+            missing.push_back("/rel/" + chunkPath(chunk.hash));
+        }
         return missing;
     }
     void runUpdate(Updater& updater) {
@@ -151,14 +160,20 @@ TEST_F(DeltaUpdateTest, ASignedPublicationsChangedIndexIsNotUsed) {
 
 TEST_F(DeltaUpdateTest, AnInterruptedDeltaGoesOnWithoutFetchingItsChunksAgain) {
     publish();
-    const std::vector<std::string> missing = missingChunks();
+    int64_t firstEnd = 0;
+    const std::vector<std::string> missing = missingChunks(&firstEnd);
     ASSERT_GE(missing.size(), 2u);
     const std::string& last = missing.back();
-    // Once the plans are made, the last chunk's pieces never come.
-    watcher.atDownloadBegin = [&] { server.setFault(last, FileServer::Fault::silent, 0, 1); };
+    // Once the plans are made, the last chunk's pieces never come; the run
+    // is stopped once the first missing chunk is written.
+    watcher.atDownloadBegin = [&] { server.setFault(last, FileServer::Fault::silent); };
+    std::atomic<bool> firstWritten{false};
+    watcher.atFileProgress = [&](int32_t bytes) { firstWritten = firstWritten || bytes >= firstEnd; };
     Updater first(location());
     std::thread stopper([&] {
         server.waitForSilence();
+        while (!firstWritten)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         first.requestStop();
         server.release();
     });
@@ -168,6 +183,8 @@ TEST_F(DeltaUpdateTest, AnInterruptedDeltaGoesOnWithoutFetchingItsChunksAgain) {
     EXPECT_TRUE(readFile(archive) == v1);
 
     watcher.atDownloadBegin = nullptr;
+    watcher.atFileProgress = nullptr;
+    server.setFault(last, FileServer::Fault::none);
     const size_t earlyAsked = server.rangesAsked(missing.front()).size();
     Updater second(location());
     runUpdate(second);
