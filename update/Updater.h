@@ -133,11 +133,13 @@ public:
 
     /// What the delta updates of the last run did: the files put together
     /// from chunks, the bytes fetched for them (indexes, chunk headers and
-    /// pieces) and the bytes taken from the installed copies.
+    /// pieces), the bytes taken from the installed copies, and how many of
+    /// those copies were known by their record (not cut again).
     struct DeltaReport {
         int32_t files = 0;
         int64_t fetched = 0;
         int64_t reused = 0;
+        int32_t knownCopies = 0;
     };
     DeltaReport deltaReport() const { return deltaReport_; }
 

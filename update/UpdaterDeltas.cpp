@@ -61,6 +61,7 @@ void Updater::planDeltas(const std::vector<const std::string*>& wanted) {
             continue;
         plan->plannedBytes += indexBytes;
         ++deltaReport_.files;
+        deltaReport_.knownCopies += isKnown ? 1 : 0;
         deltaReport_.fetched += plan->plannedBytes;
         deltaReport_.reused += plan->reusedBytes();
         updateLog("update: %s is put together from chunks: %lld bytes to fetch, %lld from the installed copy%s",

@@ -121,6 +121,33 @@ TEST_F(DeltaUpdateTest, OnlyTheMissingPiecesAreFetchedAndTheFileIsVerified) {
     EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 1);
 }
 
+TEST_F(DeltaUpdateTest, AFileTheUpdaterPutInPlaceIsKnownToTheNextPatch) {
+    // Version 1 comes whole from its own publication (no installed copy).
+    TempDir previous, previousOut;
+    previous.write(archive, v1);
+    previous.write("readme.txt", "version 1\n");
+    PublishReport report;
+    ASSERT_TRUE(publishRelease(previous.path(), previousOut.path(), report)) << report.error;
+    server.putDirectory(previousOut.path(), "/old");
+    fs::remove(archive);
+    fs::remove("checklist.txt");
+    Updater installing("127.0.0.1:" + std::to_string(server.port()) + "/old");
+    runUpdate(installing);
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    ASSERT_TRUE(fs::exists(knownChunksFileName));
+
+    // The patch to version 2 takes the copy's chunks from the record.
+    publish();
+    Updater patching(location());
+    runUpdate(patching);
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    EXPECT_TRUE(readFile(archive) == v2);
+    EXPECT_EQ(patching.deltaReport().files, 1);
+    EXPECT_EQ(patching.deltaReport().knownCopies, 1);
+    EXPECT_LT(patching.deltaReport().fetched, packedSize() / 20);
+    EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 0);
+}
+
 TEST_F(DeltaUpdateTest, AStoreChunkThatIsNotItsHashFailsTheFileAndInstallsNothing) {
     publish();
     const std::string chunk = missingChunks().back();

@@ -137,8 +137,12 @@ int runStatus(const Updater& updater, const ConsoleListener& listener) {
     const Updater::DeltaReport delta = updater.deltaReport();
     if (delta.files > 0)
         std::printf("%d files put together from chunks: %lld bytes fetched, %lld bytes reused from the "
-                    "installed copies\n",
-                    delta.files, static_cast<long long>(delta.fetched), static_cast<long long>(delta.reused));
+                    "installed copies%s\n",
+                    delta.files, static_cast<long long>(delta.fetched), static_cast<long long>(delta.reused),
+                    delta.knownCopies > 0 ? (" (" + std::to_string(delta.knownCopies) +
+                                             " known from the last update, not read again)")
+                                                .c_str()
+                                          : "");
     if (listener.finished())
         return listener.stagedCount() != 0 || stagingHoldsFiles() ? 3 : 0;
     const int32_t code = updater.error() != 0 ? updater.error() : int32_t(Updater::cancelled);
