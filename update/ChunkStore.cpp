@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "update/PendingFile.h"
+#include "update/PiecePacker.h"
 
 #include <zlib.h>
 
@@ -12,9 +13,6 @@
 
 namespace {
 
-// Pieces are deflated at zlib's tightest level: they are packed once and
-// fetched by every player.
-constexpr int pieceLevel = 9;
 constexpr size_t readBlock = 1 << 20;
 
 bool endsWith(const std::string& text, const char* tail) {
@@ -37,19 +35,17 @@ bool ensureDirectory(const std::string& path) {
 
 } // namespace
 
-std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rules, ChunkEntry& chunk) {
+std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rules, ChunkEntry& chunk,
+                      PiecePacker& packer) {
     std::vector<PieceEntry> pieces;
     std::string body;
-    std::vector<Bytef> packed;
+    std::vector<uint8_t> packed;
     size_t at = 0;
     for (uint32_t length : cutLengths(data, size, rules.piece)) {
         PieceEntry piece{pieceTag(data + at, length), length, length};
-        uLongf packedSize = compressBound(length);
-        packed.resize(packedSize);
-        if (compress2(packed.data(), &packedSize, data + at, length, pieceLevel) == Z_OK &&
-            packedSize < length) {
-            piece.storedSize = static_cast<uint32_t>(packedSize);
-            body.append(reinterpret_cast<const char*>(packed.data()), packedSize);
+        if (packer.pack(data + at, length, packed)) {
+            piece.storedSize = static_cast<uint32_t>(packed.size());
+            body.append(reinterpret_cast<const char*>(packed.data()), packed.size());
         } else {
             body.append(reinterpret_cast<const char*>(data + at), length);
         }
@@ -63,6 +59,11 @@ std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rul
     stored += body;
     chunk.storedSize = static_cast<uint32_t>(stored.size());
     return stored;
+}
+
+std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rules, ChunkEntry& chunk) {
+    PiecePacker packer;
+    return packChunk(data, size, rules, chunk, packer);
 }
 
 bool unpackPiece(const char* stored, const PieceEntry& piece, std::string& out) {
@@ -144,7 +145,8 @@ bool ChunkStoreWriter::writeStoreFile(const std::string& relative, const std::st
     return true;
 }
 
-bool ChunkStoreWriter::storeChunk(const uint8_t* data, size_t size, ChunkEntry& chunk, std::string& error) {
+bool ChunkStoreWriter::storeChunk(const uint8_t* data, size_t size, ChunkEntry& chunk, PiecePacker& packer,
+                                  std::string& error) {
     chunk.hash = Sha256::of(data, size);
     const std::string relative = chunkPath(chunk.hash);
     // A chunk stored already, by an earlier release or by another file of
@@ -160,13 +162,13 @@ bool ChunkStoreWriter::storeChunk(const uint8_t* data, size_t size, ChunkEntry& 
             chunk.storedSize = static_cast<uint32_t>(stored.size());
             chunk.headerSize = static_cast<uint32_t>(header);
         } else {
-            packChunk(data, size, rules_, chunk);
+            packChunk(data, size, rules_, chunk, packer);
         }
         std::lock_guard<std::mutex> lock(mutex_);
         ++growth_.chunksReused;
         return true;
     }
-    const std::string stored = packChunk(data, size, rules_, chunk);
+    const std::string stored = packChunk(data, size, rules_, chunk, packer);
     if (!writeStoreFile(relative, stored, error))
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -184,9 +186,10 @@ bool ChunkStoreWriter::storeFile(const std::string& source, Sha256::Digest& inde
     chunks.rules = rules_;
     bool stored = true;
     StreamChunker chunker(rules_.chunk);
+    PiecePacker packer;
     auto sink = [&](const uint8_t* data, size_t size) {
         ChunkEntry chunk;
-        stored = stored && storeChunk(data, size, chunk, error);
+        stored = stored && storeChunk(data, size, chunk, packer, error);
         chunks.chunks.push_back(chunk);
         chunks.fileSize += static_cast<int64_t>(size);
     };

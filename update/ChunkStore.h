@@ -28,8 +28,14 @@ bool unpackChunk(const std::string& stored, const ChunkEntry& chunk, std::string
 /// `out`; false when they do not unpack to its size.
 bool unpackPiece(const char* stored, const PieceEntry& piece, std::string& out);
 
+class PiecePacker;
+
 /// Packs a chunk's bytes into its file of the store; `chunk` gets the sizes.
+/// Each piece is deflated when that makes it smaller, else stored as it is.
 std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rules, ChunkEntry& chunk);
+/// The same with the caller's packer, kept from one chunk to the next.
+std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rules, ChunkEntry& chunk,
+                      PiecePacker& packer);
 
 /// Writes files' chunks and indexes into the store of one publication
 /// folder, then its list, and prunes what the list no longer names.
@@ -59,7 +65,8 @@ public:
 private:
     // True when the caller is the first to want `name` stored.
     bool claim(const std::string& name);
-    bool storeChunk(const uint8_t* data, size_t size, ChunkEntry& chunk, std::string& error);
+    bool storeChunk(const uint8_t* data, size_t size, ChunkEntry& chunk, PiecePacker& packer,
+                    std::string& error);
     bool writeStoreFile(const std::string& relative, const std::string& bytes, std::string& error);
 
     std::string publication_;
