@@ -115,6 +115,7 @@ bool ChunkStoreWriter::open(std::string& error) {
     for (const platform::DirectoryEntry& folder : folders) {
         if (folder.kind != platform::FileKind::directory)
             continue;
+        made_.insert(store + "/" + folder.name);
         std::vector<platform::DirectoryEntry> files;
         platform::listDirectory(store + "/" + folder.name, files);
         for (const platform::DirectoryEntry& file : files)
@@ -130,13 +131,25 @@ bool ChunkStoreWriter::claim(const std::string& name) {
     return present_.insert(name).second;
 }
 
+bool ChunkStoreWriter::madeFolder(const std::string& folder) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (made_.count(folder) > 0)
+            return true;
+    }
+    if (!ensureDirectory(folder))
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    made_.insert(folder);
+    return true;
+}
+
 bool ChunkStoreWriter::writeStoreFile(const std::string& relative, const std::string& bytes,
                                       std::string& error) {
     const std::string path = publication_ + "/" + relative;
     const std::string folder = path.substr(0, path.rfind('/'));
     PendingFile out;
-    if (!ensureDirectory(folder) || !out.open(path) || !out.write(bytes.data(), bytes.size()) ||
-        !out.commit()) {
+    if (!madeFolder(folder) || !out.open(path) || !out.write(bytes.data(), bytes.size()) || !out.commit()) {
         error = "cannot write " + path;
         return false;
     }

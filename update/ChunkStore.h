@@ -68,12 +68,15 @@ private:
     bool storeChunk(const uint8_t* data, size_t size, ChunkEntry& chunk, PiecePacker& packer,
                     std::string& error);
     bool writeStoreFile(const std::string& relative, const std::string& bytes, std::string& error);
+    // Makes a folder of the store once, not once for each file written in it.
+    bool madeFolder(const std::string& folder);
 
     std::string publication_;
     ChunkingRules rules_;
     mutable std::mutex mutex_;
     std::set<std::string> present_; // relative paths of the chunk and index files
     std::set<std::string> keep_;    // what the list written names
+    std::set<std::string> made_;    // the store's folders there already
     ChunkStoreGrowth growth_;
 };
 
