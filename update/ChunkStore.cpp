@@ -189,7 +189,8 @@ bool ChunkStoreWriter::storeChunk(const uint8_t* data, size_t size, ChunkEntry& 
     return true;
 }
 
-bool ChunkStoreWriter::storeFile(const std::string& source, Sha256::Digest& index, std::string& error) {
+bool ChunkStoreWriter::storeFile(const std::string& source, Sha256::Digest& index, std::string& error,
+                                 int64_t* cutBytes) {
     std::ifstream in(platform::filePath(source), std::ios::binary);
     if (!in) {
         error = "cannot read " + source;
@@ -218,6 +219,8 @@ bool ChunkStoreWriter::storeFile(const std::string& source, Sha256::Digest& inde
     chunker.finish(sink);
     if (!stored)
         return false;
+    if (cutBytes != nullptr)
+        *cutBytes = chunks.fileSize;
     const std::string bytes = encodeChunkIndex(chunks);
     index = Sha256::of(bytes.data(), bytes.size());
     const std::string relative = chunkIndexPath(index);

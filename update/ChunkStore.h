@@ -50,8 +50,10 @@ public:
     /// `error`) when its folders can be neither read nor made.
     bool open(std::string& error);
     /// Cuts the file at `source` into chunks, stores those the store lacks,
-    /// and stores the file's index, whose SHA-256 it answers in `index`.
-    bool storeFile(const std::string& source, Sha256::Digest& index, std::string& error);
+    /// and stores the file's index, whose SHA-256 it answers in `index`;
+    /// the count of the bytes cut goes to `cutBytes` when it is not null.
+    bool storeFile(const std::string& source, Sha256::Digest& index, std::string& error,
+                   int64_t* cutBytes = nullptr);
     /// Writes the list (replacing the old one in one step).
     bool writeList(const ChunkList& list, std::string& error);
     /// Removes the indexes the list written does not name and the chunks no
