@@ -13,7 +13,7 @@
 // dirty pages of the other side's files left to write. Nothing is deleted
 // between runs (each run publishes into a folder of its own and pigz's files
 // are moved aside): on ext4 without a journal each new file is looked for
-// past the inodes freed in the last seconds (minutes, while their table is
+// past the inodes freed in the last minute (five, while their table is
 // still unwritten), which the side making more files (the chunk store's)
 // would pay for the benchmark's own cleaning.
 #include "bench/BenchKit.h"
