@@ -21,6 +21,7 @@
 #include "update/ChunkFormats.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -165,7 +166,10 @@ int main(int argc, char** argv) {
     }
     const std::string tool = fs::absolute(argv[1]).string();
     const int runs = argc == 3 ? std::max(1, std::atoi(argv[2])) : 5;
-    const std::string root = (fs::temp_directory_path() / "moravo-publishbench").string();
+    // A folder of this process's own: two people benchmarking on one machine
+    // must not remove each other's.
+    const std::string root =
+        (fs::temp_directory_path() / ("moravo-publishbench-" + std::to_string(getpid()))).string();
     std::error_code ec;
     fs::remove_all(root, ec);
     const std::string release = root + "/release", copy = root + "/pigz";
