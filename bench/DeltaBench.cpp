@@ -28,6 +28,7 @@
 // (The throttling proxy is bench/ThrottledLink.h.)
 
 #include "bench/BenchKit.h"
+#include "bench/GameArchive.h"
 #include "bench/ThrottledLink.h"
 #include "update/ChunkFormats.h"
 #include "update/InstallScanner.h"
@@ -74,85 +75,9 @@ bool run(const std::string& command) {
 
 // [SECTION] The archive and its next version
 
-struct Asset {
-    std::string name;
-    bool media = false;
-    uint32_t size = 0;
-    uint64_t seed = 0; // its bytes come from this seed alone
-};
-
-const char* const textWords[] = {
-    "sprite", "mesh",   "texture", "level",  "npc",   "dialog", "quest", "item",  "sword", "shield", "potion",
-    "gold",   "town",   "harbour", "market", "guard", "door",   "key",   "chest", "spell", "fire",   "water",
-    "stone",  "forest", "bridge",  "tower",  "night", "rain",   "wind",  "song",  "boat",  "lamp"};
-const char* const textTags[] = {"item", "npc", "quest", "spawn", "light", "sound", "door", "shop"};
-
-const char* word(uint64_t bits) {
-    return textWords[bits % (sizeof textWords / sizeof *textWords)];
-}
-
-// Lines of markup, assignments and dialogue with ids and numbers: text that
-// zlib packs about fourfold.
-void appendTextLine(uint64_t r, std::string& out) {
-    switch ((r >> 60) % 3) {
-    case 0:
-        out.append("<").append(textTags[r % 8]).append(" id=\"").append(std::to_string((r >> 3) % 100000));
-        out.append("\" name=\"").append(word(r >> 20)).append("_").append(word(r >> 25));
-        out.append("\" weight=\"").append(std::to_string((r >> 30) % 100)).append(".");
-        out.append(std::to_string((r >> 40) % 100)).append("\"/>\n");
-        break;
-    case 1:
-        out.append("  ").append(word(r)).append(".").append(word(r >> 5)).append(" = ");
-        out.append(std::to_string((r >> 10) % 10000)).append(";\n");
-        break;
-    default:
-        out.append("dialog.").append(word(r)).append(" = \"The ").append(word(r >> 5)).append(" of the ");
-        out.append(word(r >> 10)).append(" is ").append(word(r >> 15)).append(" ").append(word(r >> 20));
-        out.append(".\"\n");
-    }
-}
-
-void assetBytes(const Asset& asset, std::string& out) {
-    std::mt19937_64 random(asset.seed);
-    out.clear();
-    out.reserve(asset.size + 128);
-    while (out.size() < asset.size) {
-        const uint64_t r = random();
-        if (asset.media)
-            out.append(reinterpret_cast<const char*>(&r), sizeof r);
-        else
-            appendTextLine(r, out);
-    }
-    out.resize(asset.size);
-}
-
-// Even numbers are media, odd ones text.
-Asset makeAsset(std::mt19937_64& random, int number, uint32_t size) {
-    Asset asset;
-    asset.media = number % 2 == 0;
-    asset.name = asset.media ? "textures/t" + std::to_string(number) + ".dds"
-                             : "scripts/s" + std::to_string(number) + ".xml";
-    asset.size = size;
-    asset.seed = random();
-    return asset;
-}
-
-// Version 1: sizes varying about ninefold around the mean, adding up to
-// the archive's size; media and text taking turns.
+// Version 1: the archive's assets.
 std::vector<Asset> firstVersion(std::mt19937_64& random) {
-    std::vector<double> weights(assetCount);
-    double sum = 0;
-    for (double& weight : weights)
-        sum += (weight = 0.2 + static_cast<double>(random() % 1600) / 1000);
-    std::vector<Asset> assets;
-    int64_t left = archiveBytes;
-    for (int i = 0; i < assetCount; ++i) {
-        const int64_t size =
-            i + 1 == assetCount ? left : static_cast<int64_t>(archiveBytes * weights[i] / sum);
-        left -= size;
-        assets.push_back(makeAsset(random, i, static_cast<uint32_t>(size)));
-    }
-    return assets;
+    return archiveAssets(random, assetCount, archiveBytes);
 }
 
 // Version 2 from version 1; `fresh` gets the assets whose bytes are new.
@@ -178,22 +103,6 @@ std::vector<Asset> nextVersion(std::vector<Asset> assets, std::mt19937_64& rando
         fresh.push_back(added);
     }
     return assets;
-}
-
-// Each asset behind a line naming it, as a tar-like pack has it.
-int64_t writeArchive(const std::string& path, const std::vector<Asset>& assets) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary);
-    std::string bytes;
-    int64_t written = 0;
-    for (const Asset& asset : assets) {
-        const std::string head =
-            "<asset name=\"" + asset.name + "\" size=\"" + std::to_string(asset.size) + "\">\n";
-        assetBytes(asset, bytes);
-        out << head << bytes;
-        written += static_cast<int64_t>(head.size() + bytes.size());
-    }
-    return out.flush() ? written : -1;
 }
 
 // The new assets' bytes, and their size after zlib at level 9 in one stream.

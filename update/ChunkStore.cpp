@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "update/PendingFile.h"
+#include "update/PiecePacker.h"
 
 #include <zlib.h>
 
@@ -12,9 +13,6 @@
 
 namespace {
 
-// Pieces are deflated at zlib's tightest level: they are packed once and
-// fetched by every player.
-constexpr int pieceLevel = 9;
 constexpr size_t readBlock = 1 << 20;
 
 bool endsWith(const std::string& text, const char* tail) {
@@ -37,19 +35,17 @@ bool ensureDirectory(const std::string& path) {
 
 } // namespace
 
-std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rules, ChunkEntry& chunk) {
+std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rules, ChunkEntry& chunk,
+                      PiecePacker& packer) {
     std::vector<PieceEntry> pieces;
     std::string body;
-    std::vector<Bytef> packed;
+    std::vector<uint8_t> packed;
     size_t at = 0;
     for (uint32_t length : cutLengths(data, size, rules.piece)) {
         PieceEntry piece{pieceTag(data + at, length), length, length};
-        uLongf packedSize = compressBound(length);
-        packed.resize(packedSize);
-        if (compress2(packed.data(), &packedSize, data + at, length, pieceLevel) == Z_OK &&
-            packedSize < length) {
-            piece.storedSize = static_cast<uint32_t>(packedSize);
-            body.append(reinterpret_cast<const char*>(packed.data()), packedSize);
+        if (packer.pack(data + at, length, packed)) {
+            piece.storedSize = static_cast<uint32_t>(packed.size());
+            body.append(reinterpret_cast<const char*>(packed.data()), packed.size());
         } else {
             body.append(reinterpret_cast<const char*>(data + at), length);
         }
@@ -63,6 +59,11 @@ std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rul
     stored += body;
     chunk.storedSize = static_cast<uint32_t>(stored.size());
     return stored;
+}
+
+std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rules, ChunkEntry& chunk) {
+    PiecePacker packer;
+    return packChunk(data, size, rules, chunk, packer);
 }
 
 bool unpackPiece(const char* stored, const PieceEntry& piece, std::string& out) {
@@ -114,6 +115,7 @@ bool ChunkStoreWriter::open(std::string& error) {
     for (const platform::DirectoryEntry& folder : folders) {
         if (folder.kind != platform::FileKind::directory)
             continue;
+        made_.insert(store + "/" + folder.name);
         std::vector<platform::DirectoryEntry> files;
         platform::listDirectory(store + "/" + folder.name, files);
         for (const platform::DirectoryEntry& file : files)
@@ -129,13 +131,25 @@ bool ChunkStoreWriter::claim(const std::string& name) {
     return present_.insert(name).second;
 }
 
+bool ChunkStoreWriter::madeFolder(const std::string& folder) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (made_.count(folder) > 0)
+            return true;
+    }
+    if (!ensureDirectory(folder))
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    made_.insert(folder);
+    return true;
+}
+
 bool ChunkStoreWriter::writeStoreFile(const std::string& relative, const std::string& bytes,
                                       std::string& error) {
     const std::string path = publication_ + "/" + relative;
     const std::string folder = path.substr(0, path.rfind('/'));
     PendingFile out;
-    if (!ensureDirectory(folder) || !out.open(path) || !out.write(bytes.data(), bytes.size()) ||
-        !out.commit()) {
+    if (!madeFolder(folder) || !out.open(path) || !out.write(bytes.data(), bytes.size()) || !out.commit()) {
         error = "cannot write " + path;
         return false;
     }
@@ -144,7 +158,8 @@ bool ChunkStoreWriter::writeStoreFile(const std::string& relative, const std::st
     return true;
 }
 
-bool ChunkStoreWriter::storeChunk(const uint8_t* data, size_t size, ChunkEntry& chunk, std::string& error) {
+bool ChunkStoreWriter::storeChunk(const uint8_t* data, size_t size, ChunkEntry& chunk, PiecePacker& packer,
+                                  std::string& error) {
     chunk.hash = Sha256::of(data, size);
     const std::string relative = chunkPath(chunk.hash);
     // A chunk stored already, by an earlier release or by another file of
@@ -160,13 +175,13 @@ bool ChunkStoreWriter::storeChunk(const uint8_t* data, size_t size, ChunkEntry& 
             chunk.storedSize = static_cast<uint32_t>(stored.size());
             chunk.headerSize = static_cast<uint32_t>(header);
         } else {
-            packChunk(data, size, rules_, chunk);
+            packChunk(data, size, rules_, chunk, packer);
         }
         std::lock_guard<std::mutex> lock(mutex_);
         ++growth_.chunksReused;
         return true;
     }
-    const std::string stored = packChunk(data, size, rules_, chunk);
+    const std::string stored = packChunk(data, size, rules_, chunk, packer);
     if (!writeStoreFile(relative, stored, error))
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -174,7 +189,8 @@ bool ChunkStoreWriter::storeChunk(const uint8_t* data, size_t size, ChunkEntry& 
     return true;
 }
 
-bool ChunkStoreWriter::storeFile(const std::string& source, Sha256::Digest& index, std::string& error) {
+bool ChunkStoreWriter::storeFile(const std::string& source, Sha256::Digest& index, std::string& error,
+                                 int64_t* cutBytes) {
     std::ifstream in(platform::filePath(source), std::ios::binary);
     if (!in) {
         error = "cannot read " + source;
@@ -184,9 +200,10 @@ bool ChunkStoreWriter::storeFile(const std::string& source, Sha256::Digest& inde
     chunks.rules = rules_;
     bool stored = true;
     StreamChunker chunker(rules_.chunk);
+    PiecePacker packer;
     auto sink = [&](const uint8_t* data, size_t size) {
         ChunkEntry chunk;
-        stored = stored && storeChunk(data, size, chunk, error);
+        stored = stored && storeChunk(data, size, chunk, packer, error);
         chunks.chunks.push_back(chunk);
         chunks.fileSize += static_cast<int64_t>(size);
     };
@@ -202,6 +219,8 @@ bool ChunkStoreWriter::storeFile(const std::string& source, Sha256::Digest& inde
     chunker.finish(sink);
     if (!stored)
         return false;
+    if (cutBytes != nullptr)
+        *cutBytes = chunks.fileSize;
     const std::string bytes = encodeChunkIndex(chunks);
     index = Sha256::of(bytes.data(), bytes.size());
     const std::string relative = chunkIndexPath(index);

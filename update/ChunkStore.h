@@ -28,8 +28,14 @@ bool unpackChunk(const std::string& stored, const ChunkEntry& chunk, std::string
 /// `out`; false when they do not unpack to its size.
 bool unpackPiece(const char* stored, const PieceEntry& piece, std::string& out);
 
+class PiecePacker;
+
 /// Packs a chunk's bytes into its file of the store; `chunk` gets the sizes.
+/// Each piece is deflated when that makes it smaller, else stored as it is.
 std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rules, ChunkEntry& chunk);
+/// The same with the caller's packer, kept from one chunk to the next.
+std::string packChunk(const uint8_t* data, size_t size, const ChunkingRules& rules, ChunkEntry& chunk,
+                      PiecePacker& packer);
 
 /// Writes files' chunks and indexes into the store of one publication
 /// folder, then its list, and prunes what the list no longer names.
@@ -44,8 +50,10 @@ public:
     /// `error`) when its folders can be neither read nor made.
     bool open(std::string& error);
     /// Cuts the file at `source` into chunks, stores those the store lacks,
-    /// and stores the file's index, whose SHA-256 it answers in `index`.
-    bool storeFile(const std::string& source, Sha256::Digest& index, std::string& error);
+    /// and stores the file's index, whose SHA-256 it answers in `index`;
+    /// the count of the bytes cut goes to `cutBytes` when it is not null.
+    bool storeFile(const std::string& source, Sha256::Digest& index, std::string& error,
+                   int64_t* cutBytes = nullptr);
     /// Writes the list (replacing the old one in one step).
     bool writeList(const ChunkList& list, std::string& error);
     /// Removes the indexes the list written does not name and the chunks no
@@ -59,14 +67,18 @@ public:
 private:
     // True when the caller is the first to want `name` stored.
     bool claim(const std::string& name);
-    bool storeChunk(const uint8_t* data, size_t size, ChunkEntry& chunk, std::string& error);
+    bool storeChunk(const uint8_t* data, size_t size, ChunkEntry& chunk, PiecePacker& packer,
+                    std::string& error);
     bool writeStoreFile(const std::string& relative, const std::string& bytes, std::string& error);
+    // Makes a folder of the store once, not once for each file written in it.
+    bool madeFolder(const std::string& folder);
 
     std::string publication_;
     ChunkingRules rules_;
     mutable std::mutex mutex_;
     std::set<std::string> present_; // relative paths of the chunk and index files
     std::set<std::string> keep_;    // what the list written names
+    std::set<std::string> made_;    // the store's folders there already
     ChunkStoreGrowth growth_;
 };
 

@@ -1,6 +1,5 @@
 #include "update/Publisher.h"
 
-#include "net/Md5.h"
 #include "platform/FileSystem.h"
 #include "support/Workers.h"
 #include "update/ChunkStore.h"
@@ -10,15 +9,10 @@
 #include "update/PendingFile.h"
 #include "update/SafePaths.h"
 
-#ifdef MORAVO_HAVE_LIBDEFLATE
-#include <libdeflate.h>
-#endif
-#include <zlib.h>
-
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -29,26 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class DeflateStream {
-public:
-    DeflateStream() = default;
-    DeflateStream(const DeflateStream&) = delete;
-    DeflateStream& operator=(const DeflateStream&) = delete;
-    ~DeflateStream() {
-        if (ready_)
-            deflateEnd(&stream_);
-    }
-    bool init(int level) {
-        ready_ = deflateInit(&stream_, level) == Z_OK;
-        return ready_;
-    }
-    z_stream& operator*() { return stream_; }
-
-private:
-    z_stream stream_{};
-    bool ready_ = false;
-};
 
 bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -124,126 +98,45 @@ std::string releaseNamesProblem(const InstallScanner& scanner, const std::vector
 
 namespace {
 
-// The zlib stream of a file read piece by piece, for files too large to hold.
-int64_t deflateStreaming(std::ifstream& in, PendingFile& out, Md5& md5, int64_t& size) {
-    DeflateStream stream;
-    if (!stream.init(9))
-        return -1;
-    z_stream& z = *stream;
-    static constexpr size_t blockSize = 64 * 1024;
-    std::unique_ptr<char[]> input(new char[blockSize]);
-    std::unique_ptr<char[]> output(new char[blockSize]);
-    int64_t packed = 0;
-    int flush = Z_NO_FLUSH;
-    while (flush != Z_FINISH) {
-        in.read(input.get(), blockSize);
-        const std::streamsize got = in.gcount();
-        if (in.bad())
-            return -1;
-        md5.update(input.get(), static_cast<size_t>(got));
-        size += got;
-        flush = in.eof() ? Z_FINISH : Z_NO_FLUSH;
-        z.next_in = reinterpret_cast<Bytef*>(input.get());
-        z.avail_in = static_cast<uInt>(got);
-        do {
-            z.next_out = reinterpret_cast<Bytef*>(output.get());
-            z.avail_out = blockSize;
-            if (deflate(&z, flush) == Z_STREAM_ERROR)
-                return -1;
-            const size_t produced = blockSize - z.avail_out;
-            if (!out.write(output.get(), produced))
-                return -1;
-            packed += static_cast<int64_t>(produced);
-        } while (z.avail_out == 0);
-    }
-    return packed;
-}
-
-#ifdef MORAVO_HAVE_LIBDEFLATE
-// libdeflate's level 8 compresses more tightly than zlib's level 9 on game
-// data and on programs, and faster.
-constexpr int libdeflateLevel = 8;
-
-struct CompressorDeleter {
-    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
-};
-
-// The whole file in memory, compressed at once.
-int64_t deflateWhole(std::ifstream& in, int64_t expected, PendingFile& out, Md5& md5, int64_t& size) {
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-        libdeflate_alloc_compressor(libdeflateLevel));
-    if (compressor == nullptr)
-        return -1;
-    std::string bytes(static_cast<size_t>(expected), '\0');
-    in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    if (in.bad() || in.peek() != std::char_traits<char>::eof())
-        return -1; // changed while it was read
-    md5.update(bytes.data(), bytes.size());
-    size = static_cast<int64_t>(bytes.size());
-    std::string packed(libdeflate_zlib_compress_bound(compressor.get(), bytes.size()), '\0');
-    const size_t length =
-        libdeflate_zlib_compress(compressor.get(), bytes.data(), bytes.size(), &packed[0], packed.size());
-    if (length == 0 || !out.write(packed.data(), length))
-        return -1;
-    return static_cast<int64_t>(length);
-}
-#endif
-
-} // namespace
-
-int64_t compressFile(const std::string& source, const std::string& destination, std::string& digest,
-                     int64_t& size) {
-    std::ifstream in(platform::filePath(source), std::ios::binary);
-    if (!in)
-        return -1;
-    PendingFile out;
-    if (!out.open(destination))
-        return -1;
-    Md5 md5;
-    size = 0;
-    int64_t packed = -1;
-#ifdef MORAVO_HAVE_LIBDEFLATE
-    std::error_code ec;
-    const auto expected = fs::file_size(platform::filePath(source), ec);
-    if (!ec && static_cast<int64_t>(expected) <= wholeFileLimit)
-        packed = deflateWhole(in, static_cast<int64_t>(expected), out, md5, size);
-    else
-#endif
-        packed = deflateStreaming(in, out, md5, size);
-    if (packed < 0 || !out.commit())
-        return -1;
-    digest = md5.hexDigest();
-    return packed;
-}
-
-namespace {
-
 // One file of the release: compressed, or kept when an earlier publication
-// already serves the same bytes.
+// already serves the same bytes; a large one also cut into the chunk store.
 struct PublishTask {
     std::string path;
     int64_t size = 0;
     // The earlier publication's entry, when its .zz file is still there.
     const ManifestEntry* previous = nullptr;
+    // Cut by a job of its own from the start, beside its compression: a
+    // large file that no earlier publication serves, so it cannot be kept.
+    bool cutAtOnce = false;
+    int jobsLeft = 1; // its jobs not finished yet
     // Results.
     bool done = false;
     bool kept = false;
     bool chunked = false;
     Sha256::Digest index{}; // of a chunked file
+    int64_t cutSize = -1;   // the bytes cut, when a job of its own cut it
     std::string error;
     ManifestEntry entry;
 };
 
-// The tasks, claimed one at a time by the calling thread and by the
-// helpers; shared so that a helper finishing late touches no freed memory.
+// A piece of work on one file: its .zz file (or finding it kept), or its
+// chunks.
+struct PublishJob {
+    size_t task = 0;
+    bool cut = false;
+};
+
+// The jobs, claimed one at a time by the calling thread and by the helpers;
+// shared so that a helper finishing late touches no freed memory.
 struct PublishWork {
     std::string sourceDir, outDir;
     std::vector<PublishTask> tasks;
     std::vector<size_t> order; // largest files first, so that no big one comes last
-    std::atomic<size_t> next{0};
-    std::atomic<bool> stopping{false};
-    std::mutex mutex;
+    std::deque<PublishJob> queue;
+    // Compressions not finished, each of which may still queue a cut.
+    size_t compressionsLeft = 0;
+    bool stopping = false;
+    std::mutex mutex; // guards the above and the tasks' results
     std::condition_variable changed;
     // Made while folders of the output are created.
     std::mutex layout;
@@ -252,65 +145,132 @@ struct PublishWork {
     bool cutting = false; // large files go into the store
     ChunkList previousList;
 
-    // A helper's body: it works until no file is left or the run ends.
+    // A helper's body: it works until no job is left or the run ends.
     void help() {
-        while (doOne()) {
-        }
+        PublishJob job;
+        while (claim(job, true))
+            run(job);
     }
-
-    bool keptIndex(const std::string& path, bool kept, Sha256::Digest& index) const;
-
+    // Runs one job on the calling thread; false when none was waiting.
     bool doOne() {
-        if (stopping)
+        PublishJob job;
+        if (!claim(job, false))
             return false;
-        const size_t claimed = next.fetch_add(1);
-        if (claimed >= order.size())
-            return false;
-        PublishTask& task = tasks[order[claimed]];
-        const std::string source = sourceDir + "/" + task.path;
-        const std::string packedPath = outDir + "/" + task.path + ".zz";
-        ManifestEntry entry;
-        std::string error;
-        bool kept = false;
-        if (task.previous != nullptr) {
-            std::string digest;
-            int64_t size = 0;
-            if (hashFile(source, digest, size) == 0 && digest == task.previous->hash &&
-                size == task.previous->size) {
-                entry = *task.previous;
-                kept = true;
-            }
-        }
-        if (!kept) {
-            bool folders;
-            {
-                std::lock_guard<std::mutex> guard(layout);
-                folders = makeParentDirectories(outDir, task.path);
-            }
-            int64_t size = 0;
-            const int64_t packed = folders ? compressFile(source, packedPath, entry.hash, size) : -1;
-            if (!folders)
-                error = "cannot make the directories of " + packedPath;
-            else if (packed < 0)
-                error = "cannot compress " + task.path + " into " + packedPath;
-            entry.size = size;
-            entry.packedSize = packed;
-        }
-        Sha256::Digest index{};
-        const bool chunked = error.empty() && cutting && entry.size >= chunkedFileThreshold;
-        if (chunked && !keptIndex(task.path, kept, index))
-            store->storeFile(source, index, error);
-        std::lock_guard<std::mutex> guard(mutex);
-        task.done = true;
-        task.kept = kept;
-        task.chunked = chunked;
-        task.index = index;
-        task.error = error;
-        task.entry = entry;
-        changed.notify_all();
+        run(job);
         return true;
     }
+    void stop() {
+        std::lock_guard<std::mutex> guard(mutex);
+        stopping = true;
+        changed.notify_all();
+    }
+
+private:
+    // Takes the next job; with `wait`, waits for one while a compression
+    // that may still queue a cut goes on.
+    bool claim(PublishJob& job, bool wait) {
+        std::unique_lock<std::mutex> guard(mutex);
+        for (;;) {
+            if (stopping)
+                return false;
+            if (!queue.empty()) {
+                job = queue.front();
+                queue.pop_front();
+                return true;
+            }
+            if (!wait || compressionsLeft == 0)
+                return false;
+            changed.wait(guard);
+        }
+    }
+    void run(const PublishJob& job) {
+        if (job.cut)
+            cut(tasks[job.task]);
+        else
+            compress(job.task);
+    }
+    void compress(size_t index);
+    void cut(PublishTask& task);
+    void endJob(PublishTask& task);
+    bool keptIndex(const std::string& path, bool kept, Sha256::Digest& index) const;
 };
+
+// The file's .zz file, or the earlier one kept; a large file that was not
+// cut at once gets its cut queued next, unless the store holds its index.
+void PublishWork::compress(size_t index) {
+    PublishTask& task = tasks[index];
+    const std::string source = sourceDir + "/" + task.path;
+    const std::string packedPath = outDir + "/" + task.path + ".zz";
+    ManifestEntry entry;
+    std::string error;
+    bool kept = false;
+    if (task.previous != nullptr) {
+        std::string digest;
+        int64_t size = 0;
+        if (hashFile(source, digest, size) == 0 && digest == task.previous->hash &&
+            size == task.previous->size) {
+            entry = *task.previous;
+            kept = true;
+        }
+    }
+    if (!kept) {
+        bool folders;
+        {
+            std::lock_guard<std::mutex> guard(layout);
+            folders = makeParentDirectories(outDir, task.path);
+        }
+        int64_t size = 0;
+        const int64_t packed = folders ? compressFile(source, packedPath, entry.hash, size) : -1;
+        if (!folders)
+            error = "cannot make the directories of " + packedPath;
+        else if (packed < 0)
+            error = "cannot compress " + task.path + " into " + packedPath;
+        entry.size = size;
+        entry.packedSize = packed;
+    }
+    Sha256::Digest listedIndex{};
+    const bool large = error.empty() && cutting && entry.size >= chunkedFileThreshold;
+    const bool reused = large && !task.cutAtOnce && keptIndex(task.path, kept, listedIndex);
+    std::lock_guard<std::mutex> guard(mutex);
+    task.kept = kept;
+    task.entry = entry;
+    if (!error.empty())
+        task.error = error;
+    if (reused) {
+        task.chunked = true;
+        task.index = listedIndex;
+    } else if (large && !task.cutAtOnce) {
+        ++task.jobsLeft;
+        queue.push_front({index, true});
+    }
+    --compressionsLeft;
+    endJob(task);
+}
+
+void PublishWork::cut(PublishTask& task) {
+    Sha256::Digest index{};
+    std::string error;
+    int64_t size = 0;
+    const bool stored = store->storeFile(sourceDir + "/" + task.path, index, error, &size);
+    std::lock_guard<std::mutex> guard(mutex);
+    task.index = index;
+    task.chunked = stored;
+    task.cutSize = stored ? size : -1;
+    if (!stored && task.error.empty())
+        task.error = error;
+    endJob(task);
+}
+
+// Ends one of the task's jobs (the mutex held), and the task with its last:
+// a file cut at once must have been cut as large as it was compressed.
+void PublishWork::endJob(PublishTask& task) {
+    if (--task.jobsLeft == 0) {
+        if (task.error.empty() && task.cutAtOnce && task.cutSize != task.entry.size)
+            task.error = task.path + " changed while it was published";
+        task.done = true;
+    }
+    changed.notify_all();
+}
 
 // The index of an unchanged file that the earlier publication listed, when
 // the store still holds it: the file need not be cut again.
@@ -387,6 +347,21 @@ int64_t planWork(PublishWork& work, const std::vector<std::string>& paths, const
     return total;
 }
 
+// The jobs in the order of the tasks: each file's compression, and right
+// after it its cut when it is cut at once.
+void queueJobs(PublishWork& work) {
+    work.compressionsLeft = work.tasks.size();
+    for (size_t i : work.order) {
+        PublishTask& task = work.tasks[i];
+        work.queue.push_back({i, false});
+        task.cutAtOnce = work.cutting && task.previous == nullptr && task.size >= chunkedFileThreshold;
+        if (task.cutAtOnce) {
+            task.jobsLeft = 2;
+            work.queue.push_back({i, true});
+        }
+    }
+}
+
 // The tasks finished and not yet told, marked as told now; waits for one
 // when there is none.
 std::vector<size_t> takeFinished(PublishWork& work, std::vector<bool>& told, bool wait) {
@@ -417,8 +392,10 @@ std::vector<size_t> takeFinished(PublishWork& work, std::vector<bool>& told, boo
 std::string compressAll(const std::shared_ptr<PublishWork>& work, int jobs, int64_t total,
                         const FileAction& onFile, const PublishOptions& options) {
     const size_t count = work->tasks.size();
+    queueJobs(*work);
+    const size_t queued = work->queue.size();
     support::HelperGroup helpers;
-    helpers.start(count == 0 ? 0 : static_cast<int>(std::min(static_cast<size_t>(jobs - 1), count - 1)),
+    helpers.start(queued == 0 ? 0 : static_cast<int>(std::min(static_cast<size_t>(jobs - 1), queued - 1)),
                   [work] { work->help(); });
     std::vector<bool> told(count, false);
     int64_t doneBytes = 0;
@@ -442,7 +419,7 @@ std::string compressAll(const std::shared_ptr<PublishWork>& work, int jobs, int6
             options.onProgress(doneBytes, total);
     }
     // Helpers still busy end before the folder is used.
-    work->stopping = true;
+    work->stop();
     helpers.join();
     return failure;
 }

@@ -1,15 +1,18 @@
 // The publisher's chunk store: chunks stored once and shared, indexes that
-// name them, and pruning of what no listed index names.
+// name them, pruning of what no listed index names, and the packing of a
+// chunk's pieces.
 #include "update/ChunkStore.h"
 
 #include "tests/common/TempDir.h"
 #include "tests/update/GameBytes.h"
+#include "update/PiecePacker.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 
 namespace {
 
@@ -102,4 +105,33 @@ TEST(ChunkStore, AChunkFileThatIsNotItsChunkIsRefused) {
     stored[stored.size() - 1] ^= 1;
     EXPECT_FALSE(unpackChunk(stored, chunk, out));
     EXPECT_FALSE(unpackChunk(stored.substr(1), chunk, out));
+}
+
+TEST(ChunkStore, PiecesThatCannotShrinkAreStoredAsTheyAreAndEveryPieceReadsBack) {
+    std::mt19937 random(11);
+    std::string bytes;
+    while (bytes.size() < 48 * 1024)
+        bytes.push_back(static_cast<char>(random()));
+    while (bytes.size() < 96 * 1024)
+        bytes += "quest.sword = 12; dialog.castle = \"The dragon\";\n";
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    ChunkEntry chunk;
+    const std::string stored = packChunk(data, bytes.size(), ChunkingRules(), chunk);
+    std::vector<PieceEntry> pieces;
+    ASSERT_TRUE(decodeChunkHeader(stored.substr(0, chunk.headerSize), chunk.size, chunk.storedSize, pieces));
+    size_t asTheyAre = 0;
+    for (const PieceEntry& piece : pieces)
+        asTheyAre += piece.storedSize == piece.size ? 1 : 0;
+    EXPECT_GT(asTheyAre, 0u) << "noise does not shrink";
+    EXPECT_LT(asTheyAre, pieces.size()) << "text does";
+    std::string out;
+    ASSERT_TRUE(unpackChunk(stored, chunk, out));
+    EXPECT_EQ(out, bytes);
+
+    // A packer kept from one chunk to the next packs each as a new one does.
+    PiecePacker packer;
+    const std::string before = gameBytes(50000, 6);
+    ChunkEntry other, again;
+    packChunk(reinterpret_cast<const uint8_t*>(before.data()), before.size(), ChunkingRules(), other, packer);
+    EXPECT_EQ(packChunk(data, bytes.size(), ChunkingRules(), again, packer), stored);
 }

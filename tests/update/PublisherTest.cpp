@@ -1,8 +1,11 @@
 // The publisher on several threads: the same output whatever their number,
-// and the progress it tells.
+// the progress it tells, and the cutting of large files into the chunk
+// store beside their compression.
 #include "update/Publisher.h"
 #include "tests/common/FileServer.h"
+#include "tests/update/GameBytes.h"
 #include "tests/update/UpdaterFixture.h"
+#include "update/ChunkFormats.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -70,4 +73,45 @@ TEST(Publisher, AReleaseNamingTheUpdatersOwnFilesIsRefused) {
     EXPECT_FALSE(publishRelease(source.path(), out.path(), report));
     EXPECT_NE(report.error.find("'sub/game.dat.Moravo-Part'"), std::string::npos) << report.error;
     EXPECT_FALSE(fs::exists(out.path() + "/checklist.txt"));
+}
+
+// A large file is cut into the chunk store by a job of its own beside its
+// compression; republished unchanged it keeps its index, and rewritten in
+// place (the same size, so its earlier .zz file was a candidate to keep)
+// it is cut again.
+TEST(Publisher, ALargeFileIsCutBesideItsCompressionAndCutAgainOnlyWhenItChanges) {
+    TempDir source, single, four;
+    std::string large = gameBytes(static_cast<size_t>(chunkedFileThreshold) + 300000, 4);
+    source.write("data/world.pak", large);
+    source.write("readme.txt", bytesOf(5000, 1));
+    PublishReport report;
+    PublishOptions one, several;
+    one.jobs = 1;
+    several.jobs = 4;
+    ASSERT_TRUE(publishRelease(source.path(), single.path(), report, {}, one)) << report.error;
+    ASSERT_TRUE(publishRelease(source.path(), four.path(), report, {}, several)) << report.error;
+    EXPECT_EQ(report.chunkedFiles, 1);
+    EXPECT_EQ(readFile(four / chunkListName), readFile(single / chunkListName));
+    EXPECT_EQ(readFile(four / "checklist.txt"), readFile(single / "checklist.txt"));
+
+    ASSERT_TRUE(publishRelease(source.path(), four.path(), report, {}, several)) << report.error;
+    EXPECT_EQ(report.kept, 2);
+    EXPECT_EQ(report.chunks.chunksAdded, 0u);
+    EXPECT_EQ(readFile(four / chunkListName), readFile(single / chunkListName));
+
+    large.replace(1000000, 20000, gameBytes(20000, 9));
+    source.write("data/world.pak", large);
+    ASSERT_TRUE(publishRelease(source.path(), four.path(), report, {}, several)) << report.error;
+    EXPECT_EQ(report.compressed, 1);
+    EXPECT_GE(report.chunks.chunksAdded, 1u);
+    ChunkList list;
+    readChunkList(four.path(), list);
+    ChunkIndex index;
+    ASSERT_TRUE(decodeChunkIndex(readFile(four / chunkIndexPath(list.at("data/world.pak"))), index));
+    std::string assembled, chunk;
+    for (const ChunkEntry& entry : index.chunks) {
+        ASSERT_TRUE(unpackChunk(readFile(four / chunkPath(entry.hash)), entry, chunk));
+        assembled += chunk;
+    }
+    EXPECT_TRUE(assembled == large);
 }

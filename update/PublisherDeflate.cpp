@@ -1,0 +1,132 @@
+// The publisher's .zz files: one zlib stream per file of the release.
+#include "update/Publisher.h"
+
+#include "net/Md5.h"
+#include "platform/FileSystem.h"
+#include "update/PendingFile.h"
+
+#ifdef MORAVO_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DeflateStream {
+public:
+    DeflateStream() = default;
+    DeflateStream(const DeflateStream&) = delete;
+    DeflateStream& operator=(const DeflateStream&) = delete;
+    ~DeflateStream() {
+        if (ready_)
+            deflateEnd(&stream_);
+    }
+    bool init(int level) {
+        ready_ = deflateInit(&stream_, level) == Z_OK;
+        return ready_;
+    }
+    z_stream& operator*() { return stream_; }
+
+private:
+    z_stream stream_{};
+    bool ready_ = false;
+};
+
+// The zlib stream of a file read piece by piece, for files too large to hold.
+int64_t deflateStreaming(std::ifstream& in, PendingFile& out, Md5& md5, int64_t& size) {
+    DeflateStream stream;
+    if (!stream.init(9))
+        return -1;
+    z_stream& z = *stream;
+    static constexpr size_t blockSize = 64 * 1024;
+    std::unique_ptr<char[]> input(new char[blockSize]);
+    std::unique_ptr<char[]> output(new char[blockSize]);
+    int64_t packed = 0;
+    int flush = Z_NO_FLUSH;
+    while (flush != Z_FINISH) {
+        in.read(input.get(), blockSize);
+        const std::streamsize got = in.gcount();
+        if (in.bad())
+            return -1;
+        md5.update(input.get(), static_cast<size_t>(got));
+        size += got;
+        flush = in.eof() ? Z_FINISH : Z_NO_FLUSH;
+        z.next_in = reinterpret_cast<Bytef*>(input.get());
+        z.avail_in = static_cast<uInt>(got);
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(output.get());
+            z.avail_out = blockSize;
+            if (deflate(&z, flush) == Z_STREAM_ERROR)
+                return -1;
+            const size_t produced = blockSize - z.avail_out;
+            if (!out.write(output.get(), produced))
+                return -1;
+            packed += static_cast<int64_t>(produced);
+        } while (z.avail_out == 0);
+    }
+    return packed;
+}
+
+#ifdef MORAVO_HAVE_LIBDEFLATE
+// libdeflate's level 8 compresses more tightly than zlib's level 9 on game
+// data and on programs, and faster.
+constexpr int libdeflateLevel = 8;
+
+struct CompressorDeleter {
+    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
+};
+
+// The whole file in memory, compressed at once.
+int64_t deflateWhole(std::ifstream& in, int64_t expected, PendingFile& out, Md5& md5, int64_t& size) {
+    std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
+        libdeflate_alloc_compressor(libdeflateLevel));
+    if (compressor == nullptr)
+        return -1;
+    std::string bytes(static_cast<size_t>(expected), '\0');
+    in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    if (in.bad() || in.peek() != std::char_traits<char>::eof())
+        return -1; // changed while it was read
+    md5.update(bytes.data(), bytes.size());
+    size = static_cast<int64_t>(bytes.size());
+    std::string packed(libdeflate_zlib_compress_bound(compressor.get(), bytes.size()), '\0');
+    const size_t length =
+        libdeflate_zlib_compress(compressor.get(), bytes.data(), bytes.size(), &packed[0], packed.size());
+    if (length == 0 || !out.write(packed.data(), length))
+        return -1;
+    return static_cast<int64_t>(length);
+}
+#endif
+
+} // namespace
+
+int64_t compressFile(const std::string& source, const std::string& destination, std::string& digest,
+                     int64_t& size) {
+    std::ifstream in(platform::filePath(source), std::ios::binary);
+    if (!in)
+        return -1;
+    PendingFile out;
+    if (!out.open(destination))
+        return -1;
+    Md5 md5;
+    size = 0;
+    int64_t packed = -1;
+#ifdef MORAVO_HAVE_LIBDEFLATE
+    std::error_code ec;
+    const auto expected = fs::file_size(platform::filePath(source), ec);
+    if (!ec && static_cast<int64_t>(expected) <= wholeFileLimit)
+        packed = deflateWhole(in, static_cast<int64_t>(expected), out, md5, size);
+    else
+#endif
+        packed = deflateStreaming(in, out, md5, size);
+    if (packed < 0 || !out.commit())
+        return -1;
+    digest = md5.hexDigest();
+    return packed;
+}
