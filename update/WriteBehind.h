@@ -14,7 +14,7 @@ class PendingFile;
 /// producing thread.
 class WriteBehind {
 public:
-    static constexpr size_t blockSize = 128 * 1024;
+    static constexpr size_t blockSize = 512 * 1024;
     /// Where the bytes go: false when they could not be written.
     using Sink = std::function<bool(const char* data, size_t length)>;
 
