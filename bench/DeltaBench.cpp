@@ -288,9 +288,12 @@ bool sameFile(const std::string& path, const ManifestEntry& expected) {
 // timed), which records its chunks.
 Way ourUpdate(const std::string& name, const std::string& tool, const std::string& publication,
               const Release& release, ThrottledLink& link, const std::string& root, uint16_t server = 0) {
-    const std::string install = root + "/install";
+    // Each way has an installation of its own, and nothing is deleted
+    // before the runs end: on ext4 without a journal, files are slow to make
+    // for a while after many were deleted, which would land on the next way.
+    static int ways = 0;
+    const std::string install = root + "/install" + std::to_string(++ways);
     std::error_code ec;
-    fs::remove_all(install, ec);
     if (server == 0) {
         fs::create_directories(fs::path(install + "/" + archivePath).parent_path());
         fs::copy_file(release.v1File, install + "/" + archivePath);
