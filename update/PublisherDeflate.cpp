@@ -74,9 +74,11 @@ int64_t deflateStreaming(std::ifstream& in, PendingFile& out, Md5& md5, int64_t&
 }
 
 #ifdef MORAVO_HAVE_LIBDEFLATE
-// libdeflate's level 8 compresses more tightly than zlib's level 9 on game
-// data and on programs, and faster.
-constexpr int libdeflateLevel = 8;
+// libdeflate's level 7 compresses game data a little more tightly than
+// zlib's level 9 (PublishBench: 0.25 % smaller than pigz -9), in well under
+// half the time of its level 8, whose near-optimal parsing saves another
+// 0.4 % at twice the publication's processor time.
+constexpr int libdeflateLevel = 7;
 
 struct CompressorDeleter {
     void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
