@@ -30,8 +30,8 @@ struct WriteBehind::Shared {
 };
 
 WriteBehind::WriteBehind() : shared_(std::make_shared<Shared>()) {
-    blocks_[0].reset(new char[blockSize]);
-    blocks_[1].reset(new char[blockSize]);
+    blocks_[0].reset(new char[appendSize]);
+    blocks_[1].reset(new char[appendSize]);
     shared_->running = true;
     std::shared_ptr<Shared> shared = shared_;
     threaded_ = support::startThread([shared] { worker(*shared); });
@@ -79,14 +79,14 @@ void WriteBehind::begin(Sink sink, std::unique_ptr<Md5> md5) {
 
 bool WriteBehind::append(const char* data, size_t length) {
     while (length > 0) {
-        const size_t step = std::min(length, blockSize - filled_);
+        const size_t step = std::min(length, appendSize - filled_);
         std::memcpy(block() + filled_, data, step);
         filled_ += step;
         data += step;
         length -= step;
-        if (filled_ == blockSize) {
+        if (filled_ == appendSize) {
             filled_ = 0;
-            if (!submit(blockSize))
+            if (!submit(appendSize))
                 return false;
         }
     }

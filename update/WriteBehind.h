@@ -14,7 +14,13 @@ class PendingFile;
 /// producing thread.
 class WriteBehind {
 public:
-    static constexpr size_t blockSize = 512 * 1024;
+    /// What a producer filling `block()` hands over at most: small enough
+    /// that a file's progress moves several times a second on a slow link.
+    static constexpr size_t blockSize = 128 * 1024;
+    /// What `append` hands over at once: a file put together from bytes at
+    /// hand goes as fast as its MD5, and smaller hand-overs showed (0.57 s
+    /// instead of 0.70 s for a delta of a 250 MiB file).
+    static constexpr size_t appendSize = 512 * 1024;
     /// Where the bytes go: false when they could not be written.
     using Sink = std::function<bool(const char* data, size_t length)>;
 

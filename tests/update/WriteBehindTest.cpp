@@ -67,7 +67,7 @@ TEST(WriteBehind, AppendedBytesGoOnFromASeededDigestAcrossBlocks) {
                  std::move(seeded));
     std::string appended;
     for (size_t i = 0; i < 30; ++i) {
-        const std::string piece(i * 9973 % (WriteBehind::blockSize + 5000) + 1, static_cast<char>('a' + i));
+        const std::string piece(i * 9973 % (WriteBehind::appendSize + 5000) + 1, static_cast<char>('a' + i));
         ASSERT_TRUE(writer.append(piece.data(), piece.size()));
         appended += piece;
     }
