@@ -90,13 +90,8 @@ bool LocalChunks::scanSegment(const std::string& path, const ChunkIndex& next, c
     auto sink = [&](const uint8_t* data, size_t size) {
         const Sha256::Digest hash = Sha256::of(data, size);
         chunks_.emplace(hash, Place{offset, static_cast<uint32_t>(size)});
-        if (wanted.count(hash) == 0) {
-            int64_t at = offset;
-            for (uint32_t length : cutLengths(data, size, next.rules.piece)) {
-                pieces_.emplace(pieceTag(data + (at - offset), length), Place{at, length});
-                at += length;
-            }
-        }
+        if (wanted.count(hash) == 0)
+            addPieces(data, size, offset, next.rules.piece);
         offset += static_cast<int64_t>(size);
     };
     StreamChunker chunker(next.rules.chunk);
@@ -131,15 +126,19 @@ bool LocalChunks::adopt(const std::string& path, const ChunkIndex& installed, co
             if (!file || stopped(cancel) || !platform::seekFile(file.get(), offset) ||
                 std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
                 return false;
-            int64_t at = offset;
-            for (uint32_t length : cutLengths(bytes.data(), bytes.size(), next.rules.piece)) {
-                pieces_.emplace(pieceTag(bytes.data() + (at - offset), length), Place{at, length});
-                at += length;
-            }
+            addPieces(bytes.data(), bytes.size(), offset, next.rules.piece);
         }
         offset += chunk.size;
     }
     return file != nullptr;
+}
+
+void LocalChunks::addPieces(const uint8_t* data, size_t size, int64_t offset, const CutRule& rule) {
+    int64_t at = offset;
+    for (uint32_t length : cutLengths(data, size, rule)) {
+        pieces_.emplace(pieceTag(data + (at - offset), length), Place{at, length});
+        at += length;
+    }
 }
 
 const LocalChunks::Place* LocalChunks::chunk(const Sha256::Digest& hash) const {

@@ -84,6 +84,10 @@ private:
     bool scanSegment(const std::string& path, const ChunkIndex& next, const Wanted& wanted, int64_t from,
                      int64_t to, const std::atomic<bool>* cancel);
 
+    // Cuts the chunk at `offset` (its bytes `data`) into pieces by `rule`
+    // and notes where each lies.
+    void addPieces(const uint8_t* data, size_t size, int64_t offset, const CutRule& rule);
+
     std::unordered_map<Sha256::Digest, Place, DigestHash> chunks_;
     std::unordered_map<uint64_t, Place> pieces_;
     bool unchecked_ = false;

@@ -1,7 +1,7 @@
 #include "update/KnownChunks.h"
 
-#include "platform/FileSync.h"
 #include "platform/FileSystem.h"
+#include "update/PendingFile.h"
 
 #include <filesystem>
 #include <fstream>
@@ -67,24 +67,13 @@ bool KnownChunks::load(const std::string& file) {
 }
 
 bool KnownChunks::save(const std::string& file) const {
-    const std::string temporary = file + ".new";
-    {
-        std::ofstream out(platform::filePath(temporary), std::ios::binary | std::ios::trunc);
-        out << head << '\n';
-        for (const auto& [path, record] : records_)
-            out << record.hash << ' ' << record.size << ' ' << record.modified << ' ' << record.index.size()
-                << ' ' << path << '\n'
-                << record.index;
-        out.flush();
-        if (!out) {
-            platform::removeFile(temporary);
-            return false;
-        }
-    }
-    if (platform::replaceFile(temporary, file) == 0)
-        return true;
-    platform::removeFile(temporary);
-    return false;
+    std::string text = std::string(head) + "\n";
+    for (const auto& [path, record] : records_)
+        text += record.hash + " " + std::to_string(record.size) + " " + std::to_string(record.modified) + " " +
+                std::to_string(record.index.size()) + " " + path + "\n" + record.index;
+    // Put in place whole: a run cut short leaves the old record, or none.
+    PendingFile out;
+    return out.open(file) && out.write(text.data(), text.size()) && out.commit();
 }
 
 bool KnownChunks::indexOf(const std::string& installDir, const std::string& path, const std::string& hash,
