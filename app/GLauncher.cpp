@@ -18,7 +18,6 @@
 #include "net/WebPortal.h"
 #include "platform/Browser.h"
 #include "platform/Clock.h"
-#include "platform/CodePage.h"
 #include "platform/Directory.h"
 #include "platform/HardwareSources.h"
 #include "platform/MessageBox.h"
@@ -89,11 +88,10 @@ bool GLauncher::installationWritable() {
     // A standard user may not write under "Program Files": every update
     // would fail half-way, so the player learns it before anything changes.
     std::string folder = platform::currentDirectory();
-    std::string text = platform::utf8ToWindows1252("No se puede escribir en la carpeta del juego:\n") +
+    std::string text = "No se puede escribir en la carpeta del juego:\n" +
                        platform::pathForMessage(folder.empty() ? std::string(".") : folder) +
-                       platform::utf8ToWindows1252(
-                           "\n\nAsí el juego no se puede actualizar. Descomprímalo en una carpeta suya, "
-                           "por ejemplo en Documentos, y ábralo desde allí.");
+                       "\n\nAsí el juego no se puede actualizar. Descomprímalo en una carpeta suya, "
+                       "por ejemplo en Documentos, y ábralo desde allí.";
     services().messageBox("Error", text, platform::kIconError);
     return false;
 }
@@ -105,7 +103,7 @@ bool GLauncher::lockInstallation() {
     // the run as it was before there was a lock.
     if (status != platform::FileLock::Status::busy)
         return true;
-    services().messageBox("Aviso", platform::utf8ToWindows1252(installationInUseText),
+    services().messageBox("Aviso", installationInUseText,
                           platform::kIconWarning);
     return false;
 }
@@ -181,7 +179,7 @@ int GLauncher::readResourceIndex() {
     } catch (const PropertiesParser::Error& e) {
         // A broken layout file is the operator's mistake to see, not a crash.
         std::string text = e.fileName() + ": " + e.what();
-        return fail("Config Error", platform::utf8ToWindows1252(text).c_str());
+        return fail("Config Error", text.c_str());
     }
     return 0;
 }
@@ -338,7 +336,7 @@ int GLauncher::exit(int code) {
     if (win != nullptr && win->playRequested) {
         if (machineClass == 4) {
             services().messageBox("Maquina Insuficiente",
-                                  "No tienes los requisitos m\xEDnimos para poder jugar.\n"
+                                  "No tienes los requisitos m\xC3\xADnimos para poder jugar.\n"
                                   "Permanece atento a las futuras actualizaciones.\n"
                                   "Estamos trabajando para que todas las maquinas puedan jugar.",
                                   platform::kIconWarning);

@@ -14,7 +14,7 @@ class LauncherServices {
 public:
     virtual ~LauncherServices();
     virtual HardwareInfo survey();
-    /// Shows a message box (texts in the Windows-1252 code page); answers
+    /// Shows a message box (texts in UTF-8); answers
     /// as the platform's message box does.
     virtual int messageBox(const std::string& caption, const std::string& text, unsigned style);
     /// Opens the registration page; a result of 32 or below is a failure.

@@ -39,9 +39,9 @@ bool isAbsolutePath(const std::string& path);
 /// "Program Files" all show only when a file is made.
 bool canCreateFilesIn(const std::string& path);
 
-/// `path` as this system's file functions spell it (the 8-bit code page of
-/// Windows, UTF-8 elsewhere), converted to the Windows-1252 code page of
-/// message boxes.
+/// `path` in UTF-8, the spelling of message boxes' texts: a path in UTF-8
+/// stays as it is; on Windows one spelt in the system's 8-bit code page is
+/// converted from it.
 std::string pathForMessage(const std::string& path);
 
 } // namespace platform

@@ -79,12 +79,16 @@ std::vector<std::string> kdialogWords(const std::string& program, const std::str
 
 // xmessage draws Latin-1 only, and takes a first word starting with "-" for
 // an option.
-std::vector<std::string> xmessageWords(const std::string& program, const std::string& caption1252,
-                                       const std::string& text1252, bool question) {
-    std::string text = windows1252ToLatin1(text1252);
+std::string latin1Of(const std::string& utf8) {
+    return windows1252ToLatin1(utf8ToWindows1252(utf8));
+}
+
+std::vector<std::string> xmessageWords(const std::string& program, const std::string& caption,
+                                       const std::string& shown, bool question) {
+    std::string text = latin1Of(shown);
     if (!text.empty() && text[0] == '-')
         text.insert(0, " ");
-    std::vector<std::string> words{program, "-center", "-title", windows1252ToLatin1(caption1252)};
+    std::vector<std::string> words{program, "-center", "-title", latin1Of(caption)};
     words.push_back("-buttons");
     if (question) {
         words.push_back(std::string(yesLatin1) + ":6,No:7");
@@ -113,16 +117,14 @@ int messageBox(const std::string& caption, const std::string& text, unsigned sty
     return host != nullptr ? messageBox(caption, text, style, *host) : systemMessageBox(caption, text, style);
 }
 
-int messageBox(const std::string& caption1252, const std::string& text1252, unsigned style,
+int messageBox(const std::string& shownCaption, const std::string& shownText, unsigned style,
                DialogHost& host) {
-    std::string caption = cString(caption1252);
-    std::string text = cString(text1252);
-    std::string captionUtf8 = windows1252ToUtf8(caption);
-    std::string textUtf8 = windows1252ToUtf8(text);
+    const std::string caption = cString(shownCaption);
+    const std::string text = cString(shownText);
     bool question = (style & 0x0Fu) == kBoxYesNo;
     Icon icon = iconOf(style);
 
-    host.writeDiagnostic(captionUtf8 + ": " + textUtf8 + "\n");
+    host.writeDiagnostic(caption + ": " + text + "\n");
     int fallback = question ? kAnswerNo : kAnswerOk;
 
     bool x11 = false;
@@ -143,9 +145,9 @@ int messageBox(const std::string& caption1252, const std::string& text1252, unsi
         std::vector<std::string> words;
         int yesStatus = 0;
         if (choice == 0) {
-            words = zenityWords(program, captionUtf8, textUtf8, question, icon);
+            words = zenityWords(program, caption, text, question, icon);
         } else if (choice == 1) {
-            words = kdialogWords(program, captionUtf8, textUtf8, question, icon);
+            words = kdialogWords(program, caption, text, question, icon);
         } else {
             words = xmessageWords(program, caption, text, question);
             yesStatus = kAnswerYes;

@@ -49,23 +49,24 @@ DialogHost& systemDialogHost();
 /// host is borrowed and must outlive its installation.
 DialogHost* setDialogHost(DialogHost* host);
 
-/// Shows a message with `caption` and `text` (both in the Windows-1252 code
-/// page) and waits for the user: through the host installed with
+/// Shows a message with `caption` and `text` (both UTF-8, as every text
+/// drawn by the launcher) and waits for the user: through the host installed with
 /// `setDialogHost` when there is one, else as `systemMessageBox` does.
 /// Answers `kAnswerYes` or `kAnswerNo` for `kBoxYesNo` (No when no dialog
 /// could be shown or it was closed), otherwise `kAnswerOk`.
 int messageBox(const std::string& caption, const std::string& text, unsigned style);
 
-/// `messageBox` through the given host: the caption and text (converted to
-/// UTF-8) always go to the host's diagnostics; a dialog is shown as well
+/// `messageBox` through the given host: the caption and text always go to
+/// the host's diagnostics; a dialog is shown as well
 /// when there is a display and one of zenity, kdialog or xmessage (in that
 /// order of preference; xmessage only on an X display) is on PATH and runs.
 /// The buttons of a question read "Sí" and "No".
 int messageBox(const std::string& caption, const std::string& text, unsigned style, DialogHost& host);
 
-/// The system's own message box: on Windows the desktop's dialog (the texts
-/// converted to the system's 8-bit code page when that is not Windows-1252),
-/// elsewhere `messageBox` through `systemDialogHost()`.
+/// The system's own message box: on Windows the desktop's dialog, given the
+/// texts in UTF-16 (so that a name in any script shows as written, whatever
+/// the system's 8-bit code page), elsewhere `messageBox` through
+/// `systemDialogHost()`.
 int systemMessageBox(const std::string& caption, const std::string& text, unsigned style);
 
 } // namespace platform

@@ -1,7 +1,5 @@
 #include "platform/Directory.h"
 
-#include "platform/CodePage.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -41,7 +39,7 @@ bool canCreateFilesIn(const std::string& path) {
 }
 
 std::string pathForMessage(const std::string& path) {
-    return utf8ToWindows1252(path);
+    return path;
 }
 
 } // namespace platform

@@ -46,18 +46,22 @@ bool canCreateFilesIn(const std::string& path) {
 }
 
 std::string pathForMessage(const std::string& path) {
-    // The system's 8-bit code page may not be Windows-1252 (Central or
-    // Eastern European systems): through UTF-16 to get there.
+    // Message boxes take UTF-8. A path spelt in the system's 8-bit code page
+    // (not valid UTF-8) is converted from it.
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()), nullptr,
+                            0) > 0 ||
+        path.empty())
+        return path;
     const int wide = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
     if (wide <= 0)
         return path;
     std::wstring text(static_cast<size_t>(wide), L'\0');
     MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &text[0], wide);
-    const int size = WideCharToMultiByte(1252, 0, text.data(), wide, nullptr, 0, "?", nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
     if (size <= 0)
         return path;
     std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(1252, 0, text.data(), wide, &out[0], size, "?", nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, &out[0], size, nullptr, nullptr);
     return out;
 }
 

@@ -1,16 +1,14 @@
-// Sections: COM holders; WMI; the display device of a monitor; DirectDraw;
-// Direct3D 9.
+// Sections: COM holders; the adapters' names and memory; the display device
+// of a monitor; DirectDraw; Direct3D 9.
 #include "platform/win32/GraphicsWin32.h"
+#include "platform/win32/DisplayAdaptersWin32.h"
 
-#include "platform/ComApartment.h"
 #include "platform/DynamicLibrary.h"
 
 #include <windows.h>
 
 #include <d3d9.h>
 #include <ddraw.h>
-#include <oleauto.h>
-#include <wbemidl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -40,111 +38,32 @@ private:
     T* p_ = nullptr;
 };
 
-class Bstr {
-public:
-    explicit Bstr(const wchar_t* text) : text_(SysAllocString(text)) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(text_); }
-    operator BSTR() const { return text_; }
+// [SECTION] the adapters' names and memory
 
-private:
-    BSTR text_;
-};
-
-class Variant {
-public:
-    Variant() { VariantInit(&v); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    ~Variant() { VariantClear(&v); }
-    VARIANT v;
-};
-
-// [SECTION] WMI
-
-using SetProxyBlanket = HRESULT(WINAPI*)(IUnknown*, DWORD, DWORD, OLECHAR*, DWORD, DWORD,
-                                         RPC_AUTH_IDENTITY_HANDLE, DWORD);
-
-bool connectWmi(const wchar_t* space, Com<IWbemServices>& services, SetProxyBlanket setBlanket) {
-    Com<IWbemLocator> locator;
-    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
-                                locator.outVoid())))
-        return false;
-    Bstr name(space);
-    if (FAILED(locator->ConnectServer(name, nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.out())))
-        return false;
-    return SUCCEEDED(setBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                                RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE));
-}
-
-std::string stringProperty(IWbemClassObject* object, const wchar_t* name) {
-    Variant value;
-    if (FAILED(object->Get(name, 0, &value.v, nullptr, nullptr)) || value.v.vt != VT_BSTR)
-        return std::string();
-    return utf8Of(value.v.bstrVal);
-}
-
-// The caption of the last video controller WMI lists.
+// The caption of the last display adapter the system lists. The adapters'
+// names and memory are read from the system's device set, not through WMI:
+// WMI's proxies are COM objects of another process, and the first one this
+// process received would fix COM's security for the whole process, which
+// the game, loaded into it, may need to set itself.
 std::string adapterCaption() {
-    ComApartment com(ComApartment::Model::MultiThreaded);
-    if (!com.usable())
-        return std::string();
-    // The process's security may already be set; the call then fails
-    // harmlessly and the settings in force stay.
-    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
-                         RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
-    Com<IWbemServices> services;
-    if (!connectWmi(L"root\\CIMV2", services, CoSetProxyBlanket))
-        return std::string();
-    Com<IEnumWbemClassObject> results;
-    Bstr language(L"WQL");
-    Bstr query(L"SELECT * FROM Win32_VideoController");
-    if (FAILED(services->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                   nullptr, results.out())))
-        return std::string();
     std::string caption;
-    for (;;) {
-        Com<IWbemClassObject> object;
-        ULONG returned = 0;
-        if (results->Next(WBEM_INFINITE, 1, object.out(), &returned) != WBEM_S_NO_ERROR || returned == 0)
-            break;
-        caption = stringProperty(object.get(), L"Caption");
-    }
+    for (const DisplayAdapter& adapter : displayAdapters())
+        caption = adapter.caption;
     return caption;
 }
 
-// AdapterRAM of the first video controller whose PNPDeviceID holds
-// `deviceId`; false when none does.
-bool wmiAdapterMemory(const std::string& deviceId, uint64_t& bytes) {
-    ComApartment com(ComApartment::Model::SingleThreaded);
-    DynamicLibrary ole("ole32.dll");
-    auto setBlanket = ole.function<SetProxyBlanket>("CoSetProxyBlanket");
-    if (!com.usable() || setBlanket == nullptr || deviceId.empty())
+// The memory of the first adapter whose instance identifier holds
+// `deviceId`; false when none does or its driver does not record it.
+bool adapterMemory(const std::string& deviceId, uint64_t& bytes) {
+    if (deviceId.empty())
         return false;
-    Com<IWbemServices> services;
-    if (!connectWmi(L"\\\\.\\root\\cimv2", services, setBlanket))
-        return false;
-    Com<IEnumWbemClassObject> controllers;
-    Bstr className(L"Win32_VideoController");
-    if (FAILED(services->CreateInstanceEnum(className, 0, nullptr, controllers.out())))
-        return false;
-    IWbemClassObject* objects[10] = {};
-    ULONG returned = 0;
-    controllers->Next(5000, 10, objects, &returned);
-    bool found = false;
-    for (ULONG i = 0; i < returned; ++i) {
-        if (!found && stringProperty(objects[i], L"PNPDeviceID").find(deviceId) != std::string::npos) {
-            Variant ram;
-            if (SUCCEEDED(objects[i]->Get(L"AdapterRAM", 0, &ram.v, nullptr, nullptr)) &&
-                (ram.v.vt == VT_I4 || ram.v.vt == VT_UI4)) {
-                bytes = static_cast<uint32_t>(ram.v.ulVal);
-                found = true;
-            }
+    for (const DisplayAdapter& adapter : displayAdapters()) {
+        if (adapter.instanceId.find(deviceId) != std::string::npos) {
+            bytes = adapter.memoryBytes;
+            return adapter.memoryKnown;
         }
-        objects[i]->Release();
     }
-    return found;
+    return false;
 }
 
 // [SECTION] the display device of a monitor
@@ -222,12 +141,11 @@ uint64_t videoMemory(HMONITOR monitor) {
     DeviceSearch device;
     if (!ddraw.loaded() || !findDevice(ddraw, monitor, device))
         return 0;
-    uint64_t fromWmi = 0;
+    uint64_t fromDriver = 0;
     uint64_t fromDirectDraw = 0;
-    if (!wmiAdapterMemory(deviceIdOf(device.name), fromWmi) ||
-        !directDrawMemory(ddraw, device, fromDirectDraw))
+    if (!adapterMemory(deviceIdOf(device.name), fromDriver) || !directDrawMemory(ddraw, device, fromDirectDraw))
         return 0;
-    return std::max(fromWmi, fromDirectDraw);
+    return std::max(fromDriver, fromDirectDraw);
 }
 
 // [SECTION] Direct3D 9

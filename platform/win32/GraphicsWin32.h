@@ -3,10 +3,10 @@
 
 namespace platform {
 
-/// The graphics adapter as Windows tells it: the caption of the last
-/// "Win32_VideoController" WMI enumerates, and of Direct3D 9's adapter 0 the
-/// shader versions, the 32-bit display modes and the video memory (the
-/// larger of WMI's and DirectDraw's figures, and 0 unless both are had).
+/// The graphics adapter as Windows tells it: the caption of the last display
+/// adapter the system lists, and of Direct3D 9's adapter 0 the shader
+/// versions, the 32-bit display modes and the video memory (the larger of
+/// its driver's record and DirectDraw's figure, and 0 unless both are had).
 /// Everything that cannot be had stays empty; without Direct3D 9 only the
 /// name is filled.
 GraphicsReading readDirect3D();

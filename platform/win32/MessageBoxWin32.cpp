@@ -26,19 +26,19 @@ public:
     }
 };
 
-// The texts are Windows-1252; a system whose 8-bit code page differs gets
-// them converted, so that accented letters show as written.
-std::string toSystemCodePage(const std::string& text) {
-    UINT system = GetACP();
-    if (system == 1252 || text.empty())
-        return text;
-    int units = MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+// The texts are UTF-8; the dialog takes UTF-16, so a player's name or a
+// folder in any script shows as written whatever the system's 8-bit code
+// page is. A text is a C string to the system: a NUL ends it there.
+std::wstring shownText(const std::string& text) {
+    const std::string shown = text.substr(0, text.find('\0'));
+    if (shown.empty())
+        return std::wstring();
+    const int units = MultiByteToWideChar(CP_UTF8, 0, shown.data(), static_cast<int>(shown.size()), nullptr, 0);
+    if (units <= 0)
+        return std::wstring();
     std::wstring wide(static_cast<size_t>(units), L'\0');
-    MultiByteToWideChar(1252, 0, text.data(), static_cast<int>(text.size()), &wide[0], units);
-    int bytes = WideCharToMultiByte(system, 0, wide.data(), units, nullptr, 0, "?", nullptr);
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(system, 0, wide.data(), units, &out[0], bytes, "?", nullptr);
-    return out;
+    MultiByteToWideChar(CP_UTF8, 0, shown.data(), static_cast<int>(shown.size()), &wide[0], units);
+    return wide;
 }
 
 } // namespace
@@ -49,10 +49,9 @@ DialogHost& systemDialogHost() {
 }
 
 int systemMessageBox(const std::string& caption, const std::string& text, unsigned style) {
-    // The texts are C strings to the system; a NUL ends them there.
-    std::string shownCaption = toSystemCodePage(caption.substr(0, caption.find('\0')));
-    std::string shownText = toSystemCodePage(text.substr(0, text.find('\0')));
-    int answer = MessageBoxA(nullptr, shownText.c_str(), shownCaption.c_str(), style);
+    const std::wstring wideCaption = shownText(caption);
+    const std::wstring wideText = shownText(text);
+    const int answer = MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), style);
     if ((style & 0x0Fu) == kBoxYesNo)
         return answer == IDYES ? kAnswerYes : kAnswerNo;
     return kAnswerOk;

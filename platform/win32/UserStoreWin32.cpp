@@ -78,8 +78,12 @@ bool UserStore::writeString(const std::string& name, const std::string& bytes) {
     Key key;
     if (!openKey(fileName_, key))
         return false;
-    return RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(bytes.data()),
-                          static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
+    // A REG_SZ value is stored with its terminating NUL, as the system asks:
+    // a reader that does not clear its buffer (the game may be one) would
+    // otherwise read on past the value.
+    const std::string stored = bytes + '\0';
+    return RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(stored.data()),
+                          static_cast<DWORD>(stored.size())) == ERROR_SUCCESS;
 }
 
 bool UserStore::deleteValue(const std::string& name) {

@@ -10,7 +10,6 @@
 #include "g2/Game.h"
 #include "g2/LabelWidget.h"
 #include "g2/ProgressWidget.h"
-#include "platform/CodePage.h"
 #include "platform/Directory.h"
 #include "platform/MessageBox.h"
 #include "tests/app/LoginService.h"
@@ -57,11 +56,10 @@ TEST_F(LauncherTest, AnInstallationFolderThatCannotBeWrittenIsToldBeforeAnything
     services.writable = false;
     EXPECT_EQ(startInstalled(), 77);
     ASSERT_EQ(services.boxes.size(), 1u);
-    const std::string folder = platform::utf8ToWindows1252(platform::currentDirectory());
+    const std::string folder = platform::pathForMessage(platform::currentDirectory());
     EXPECT_EQ(services.boxes[0], "Error|No se puede escribir en la carpeta del juego:\n" + folder +
-                                     platform::utf8ToWindows1252("\n\nAsí el juego no se puede actualizar. "
-                                                                 "Descomprímalo en una carpeta suya, por "
-                                                                 "ejemplo en Documentos, y ábralo desde allí."));
+                                     "\n\nAsí el juego no se puede actualizar. Descomprímalo en una carpeta "
+                                     "suya, por ejemplo en Documentos, y ábralo desde allí.");
     EXPECT_EQ(SDL_GetVideoSurface(), nullptr) << "no window was opened";
     EXPECT_EQ(launcher->exit(77), 77);
     EXPECT_EQ(snapshot(), before);
@@ -77,7 +75,7 @@ TEST_F(LauncherTest, ALauncherStartedWhileAnotherWorksInTheInstallationIsRefused
     ASSERT_EQ(status, platform::FileLock::Status::held);
     EXPECT_EQ(startInstalled(), 77);
     ASSERT_EQ(services.boxes.size(), 1u);
-    EXPECT_EQ(services.boxes[0], "Aviso|" + platform::utf8ToWindows1252(installationInUseText));
+    EXPECT_EQ(services.boxes[0], "Aviso|" + std::string(installationInUseText));
     EXPECT_EQ(services.styles[0], unsigned(platform::kIconWarning));
     EXPECT_EQ(SDL_GetVideoSurface(), nullptr) << "no window was opened";
     EXPECT_EQ(launcher->exit(77), 77);

@@ -1,6 +1,10 @@
 #include "platform/UserStore.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 using platform::UserStore;
 
@@ -22,4 +26,30 @@ TEST(WindowsUserStore, ValuesAreWrittenReadAndDeletedInTheRegistry) {
     EXPECT_TRUE(store.deleteValue("version"));
     EXPECT_FALSE(store.deleteValue("version"));
     EXPECT_EQ(store.readString("version", "gone"), "gone");
+}
+
+TEST(WindowsUserStore, TextsAreStoredWithTheirTerminatingNul) {
+    UserStore store("SoftWare\\Moravo", kFolder);
+    ASSERT_TRUE(store.writeString("stack", "abc"));
+    // Read as a reader that does not clear its buffer would: the stored
+    // bytes alone must end the text.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\MoravoTests\\SoftWare\\Moravo", 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    char buffer[16];
+    std::memset(buffer, 'x', sizeof buffer);
+    DWORD size = sizeof buffer;
+    DWORD type = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "stack", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, DWORD(REG_SZ));
+    EXPECT_EQ(size, 4u);
+    EXPECT_STREQ(buffer, "abc");
+    RegCloseKey(key);
+    // Reading stays tolerant of a value another program stored without it.
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\MoravoTests\\SoftWare\\Moravo", 0, KEY_WRITE, &key),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "stack", 0, REG_SZ, reinterpret_cast<const BYTE*>("xyz"), 3), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(store.readString("stack", ""), "xyz");
+    store.deleteValue("stack");
 }
