@@ -289,6 +289,9 @@ void GLauncher::shutdown() {
     if (G2::toolkit().display != nullptr)
         G2::toolkit().display->close();
     SDL_Quit();
+    // The window is gone: the game, loaded on this thread, is to make its own
+    // windows as it declares, not as the launcher's was made.
+    services().endWindowScaling();
 }
 
 void GLauncher::playGame() {

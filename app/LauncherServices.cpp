@@ -1,6 +1,7 @@
 #include "app/LauncherServices.h"
 
 #include "app/GameStart.h"
+#include "app/WindowPlacement.h"
 #include "platform/Browser.h"
 #include "platform/Clock.h"
 #include "platform/Directory.h"
@@ -9,6 +10,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
 #include "platform/ProgramPath.h"
+#include "platform/Window.h"
 #include "tkal/Input.h"
 #include "tkal/sdl/SDL_Modes.h"
 #include "update/InstallationLock.h"
@@ -18,6 +20,9 @@ namespace app {
 LauncherServices::~LauncherServices() = default;
 
 HardwareInfo LauncherServices::survey() {
+    // The game's full-screen modes and the settings' list are the screen's
+    // real pixels, not the units of the launcher's scaled window.
+    platform::ThreadScreenUnits pixels(platform::ScreenUnits::Pixels);
     std::vector<Resolution> modes;
     for (const auto& m : TKAL::fullscreenModes())
         modes.push_back(m);
@@ -38,6 +43,10 @@ void LauncherServices::handOff(const std::string& launcherPath) {
 
 void LauncherServices::runGame(const std::string& gameDir) {
     startGame(gameDir);
+}
+
+void LauncherServices::endWindowScaling() {
+    app::endWindowScaling();
 }
 
 uint32_t LauncherServices::now() {

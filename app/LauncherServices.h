@@ -13,6 +13,8 @@ namespace app {
 class LauncherServices {
 public:
     virtual ~LauncherServices();
+    /// The machine; the screen's modes in its own pixels, however the
+    /// launcher's window is scaled.
     virtual HardwareInfo survey();
     /// Shows a message box (texts in UTF-8); answers
     /// as the platform's message box does.
@@ -23,6 +25,9 @@ public:
     virtual void handOff(const std::string& launcherPath);
     /// Starts the game and waits for it.
     virtual void runGame(const std::string& gameDir);
+    /// Puts the main thread's window scaling back as the process has it,
+    /// once the launcher's window is gone and before the game is loaded.
+    virtual void endWindowScaling();
     virtual uint32_t now();
     /// Whether the library `name` can be loaded (it is unloaded at once).
     virtual bool libraryLoads(const std::string& name);

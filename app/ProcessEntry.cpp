@@ -1,6 +1,7 @@
 #include "app/ProcessEntry.h"
 
 #include "app/CommandLine.h"
+#include "app/WindowPlacement.h"
 #include "platform/Clock.h"
 #include "platform/Process.h"
 #include "platform/ProgramPath.h"
@@ -108,6 +109,7 @@ EntryServices defaultEntryServices() {
     services.sdlQuit = SDL_Quit;
     services.sdlError = [] { return static_cast<const char*>(SDL_GetError()); };
     services.enableUnicode = realEnableUnicode;
+    services.scaleWindows = scaleWindowsBySystem;
     services.programPath = platform::programPath;
     services.clock = &clock;
     return services;
@@ -118,6 +120,8 @@ int processEntry(TKAL::App& app, const std::vector<std::string>& words, const En
     // sound, so a machine without a sound device (where the audio subsystem
     // alone fails) is not refused: SDL is then started without it.
     constexpr uint32_t everything = 0x10FFFF;
+    if (services.scaleWindows != nullptr)
+        services.scaleWindows();
     if (services.sdlInit(everything) != 0 && services.sdlInit(everything & ~uint32_t{SDL_INIT_AUDIO}) != 0) {
         // No window can tell the player why: the terminal or the log must.
         std::fprintf(stderr, "MoravoTown: SDL could not start: %s\n",

@@ -26,11 +26,16 @@ struct EntryServices {
     /// Why `sdlInit` failed (null: not known).
     const char* (*sdlError)() = nullptr;
     void (*enableUnicode)() = nullptr;
+    /// Makes the windows about to be made scaled by the system (null: left
+    /// as they are); called before SDL starts, since SDL makes its window
+    /// then.
+    void (*scaleWindows)() = nullptr;
     std::string (*programPath)() = nullptr;
     TKAL::LoopClock* clock = nullptr;
 };
 
-/// The services of a real run: SDL and the platform clock.
+/// The services of a real run: SDL, the platform clock and the launcher's
+/// window scaled by the system.
 EntryServices defaultEntryServices();
 
 /// Starts SDL's video on its dummy driver, for laying windows out with

@@ -3,6 +3,8 @@
 #include "platform/Window.h"
 #include "tkal/sdl/SDL_NativeWindow.h"
 
+#include <memory>
+
 namespace app {
 
 namespace {
@@ -35,7 +37,19 @@ public:
     }
 };
 
+// The main thread's scaling from the launcher's start to the game's.
+std::unique_ptr<platform::ThreadScreenUnits> launcherUnits;
+
 } // namespace
+
+void scaleWindowsBySystem() {
+    if (!launcherUnits)
+        launcherUnits = std::make_unique<platform::ThreadScreenUnits>(platform::ScreenUnits::Scaled);
+}
+
+void endWindowScaling() {
+    launcherUnits.reset();
+}
 
 void placeWindowsThroughThePlatform() {
     static PlatformWindows windows;

@@ -48,6 +48,11 @@ bool moveWindow(const NativeWindow& win, int x, int y, int width, int height) {
     return true;
 }
 
+// X11 has no scaling per window: a window is drawn in the screen's pixels.
+ThreadScreenUnits::ThreadScreenUnits(ScreenUnits) {}
+
+ThreadScreenUnits::~ThreadScreenUnits() = default;
+
 VideoDriverChoice videoDriverChoice() {
     const char* display = std::getenv("DISPLAY");
     if (display != nullptr && *display != '\0')

@@ -32,7 +32,14 @@ public:
         return pageResult;
     }
     void handOff(const std::string& launcherPath) override { handOffs.push_back(launcherPath); }
-    void runGame(const std::string& gameDir) override { games.push_back(gameDir); }
+    void runGame(const std::string& gameDir) override {
+        games.push_back(gameDir);
+        order.push_back("game");
+    }
+    void endWindowScaling() override {
+        // The window is gone when its scaling ends: SDL's video is down.
+        order.push_back(SDL_WasInit(SDL_INIT_VIDEO) == 0 ? "scaling ended" : "scaling ended with the window");
+    }
     uint32_t now() override { return clock; }
     bool libraryLoads(const std::string& name) override {
         libraries.push_back(name);
@@ -52,6 +59,8 @@ public:
     int pageResult = 42;
     std::vector<std::string> handOffs;
     std::vector<std::string> games;
+    /// The window's scaling ending and the game starting, in their order.
+    std::vector<std::string> order;
     std::vector<std::string> installers;
     std::vector<std::string> libraries;
     bool writable = true;

@@ -135,6 +135,8 @@ TEST_F(LauncherTest, PlayWritesTheLaunchFileAndTheCredentialsForTheGame) {
     EXPECT_EQ(finish(), 0);
     ASSERT_EQ(services.games.size(), 1u);
     EXPECT_EQ(services.games[0], "Game.moravo");
+    // The game is loaded on a thread that follows the process's scaling again.
+    EXPECT_EQ(services.order, (std::vector<std::string>{"scaling ended", "game"}));
     EXPECT_EQ(app::Registry::readString("stack"), "encoded"); // taken from "tempstr" with "-n"
     EXPECT_EQ(app::Registry::readString("tempstr", "gone"), "gone");
     std::string launch = readFile(install->dir() + "/Game.moravo/Launch.txt");

@@ -28,6 +28,9 @@ void recordQuit() {
 void recordUnicode() {
     calls.push_back("unicode");
 }
+void recordScaling() {
+    calls.push_back("windows scaled");
+}
 std::string fakePath() {
     return "/opt/moravo/MoravoTown";
 }
@@ -68,6 +71,7 @@ app::EntryServices services(int (*init)(uint32_t)) {
     s.sdlInit = init;
     s.sdlQuit = recordQuit;
     s.enableUnicode = recordUnicode;
+    s.scaleWindows = recordScaling;
     s.programPath = fakePath;
     s.clock = &clock;
     return s;
@@ -84,24 +88,26 @@ TEST(ProcessEntry, SdlFailureAnswers33WithSdlsReasonAndDoesNothingElse) {
     EXPECT_EQ(app::processEntry(app, {"-n"}, failing), 33);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "MoravoTown: SDL could not start: No available video device\n");
-    EXPECT_EQ(calls, (std::vector<std::string>{"SDL_Init", "SDL_Init"})) << "once more without audio";
+    EXPECT_EQ(calls, (std::vector<std::string>{"windows scaled", "SDL_Init", "SDL_Init"}))
+        << "once more without audio";
 }
 
 TEST(ProcessEntry, WithoutASoundDeviceSdlStartsWithoutAudio) {
     calls.clear();
     RecordingApp app(0, 1);
     EXPECT_EQ(app::processEntry(app, {}, services(initWithoutSound)), 0);
-    EXPECT_EQ(calls, (std::vector<std::string>{"SDL_Init " + std::to_string(0x10FFFF),
+    EXPECT_EQ(calls, (std::vector<std::string>{"windows scaled", "SDL_Init " + std::to_string(0x10FFFF),
                                                "SDL_Init " + std::to_string(0x10FFFF & ~SDL_INIT_AUDIO),
                                                "unicode", "init", "frame", "exit 0", "SDL_Quit"}));
 }
 
+// SDL makes its window when it starts: the window's scaling is set before.
 TEST(ProcessEntry, RunsInitLoopAndExitInOrder) {
     calls.clear();
     RecordingApp app(0, 2);
     EXPECT_EQ(app::processEntry(app, {"-n", "x"}, services(workingInit)), 0);
-    EXPECT_EQ(calls, (std::vector<std::string>{"SDL_Init " + std::to_string(0x10FFFF), "unicode", "init",
-                                               "frame", "frame", "exit 0", "SDL_Quit"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"windows scaled", "SDL_Init " + std::to_string(0x10FFFF),
+                                               "unicode", "init", "frame", "frame", "exit 0", "SDL_Quit"}));
     EXPECT_EQ(app.args, (std::vector<std::string>{"/opt/moravo/MoravoTown", "-n", "x"}));
     EXPECT_EQ(app::programPath(), "/opt/moravo/MoravoTown");
     EXPECT_EQ(app::programDir(), "/opt/moravo");
@@ -111,8 +117,8 @@ TEST(ProcessEntry, FailedInitGoesToExitWithoutTheLoop) {
     calls.clear();
     RecordingApp app(77);
     EXPECT_EQ(app::processEntry(app, {}, services(workingInit)), 1077);
-    EXPECT_EQ(calls, (std::vector<std::string>{"SDL_Init " + std::to_string(0x10FFFF), "unicode", "init",
-                                               "exit 77", "SDL_Quit"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"windows scaled", "SDL_Init " + std::to_string(0x10FFFF),
+                                               "unicode", "init", "exit 77", "SDL_Quit"}));
     EXPECT_EQ(app.args.size(), 1u);
 }
 
