@@ -109,7 +109,8 @@ ProxyServer ProxyFinder::proxyFor(const std::string& scheme, const std::string& 
     if (!loopbackDirect && !automaticChoice(scheme, host, port, cancel, chosen))
         chosen = rules_.proxyFor(scheme, host, port);
     if (!rules_.empty() || !chosen.none())
-        netLog("proxy: %s through %s", key.c_str(), chosen.none() ? "no proxy" : chosen.text().c_str());
+        netLog("proxy: %s %s", key.c_str(),
+               chosen.none() ? "directly" : ("through " + chosen.text()).c_str());
     // A lookup cut short by a stop is asked again next time.
     if (cancel == nullptr || !*cancel)
         chosen_[key] = chosen;
