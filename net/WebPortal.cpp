@@ -119,15 +119,16 @@ int32_t WebPortal::RequestXML::execute(WebPortal& portal) {
 }
 
 std::unique_ptr<HttpConnection> WebPortal::connect() {
-    const ProxyServer proxy = proxies_ != nullptr
-                                  ? proxies_->proxyFor(context_ != nullptr ? "https" : "http", host_, port_)
-                                  : ProxyServer();
+    const ProxyServer proxy = proxies_ != nullptr ? proxies_->proxyFor(context_ != nullptr ? "https" : "http",
+                                                                       host_, port_, &stopping_)
+                                                  : ProxyServer();
     if (proxy.none())
         return std::make_unique<HttpConnection>(address_, context_, host_, timeoutMs_);
     // The proxy resolves the service's name: a network that lets the web
     // out only through its proxy may not resolve outside names at all.
     const InetAddress proxyAddress(proxy.host.c_str(), proxy.port);
-    return std::make_unique<HttpConnection>(proxyAddress, proxy, host_, port_, context_, timeoutMs_);
+    return std::make_unique<HttpConnection>(proxyAddress, proxy, host_, port_, context_, timeoutMs_,
+                                            &stopping_);
 }
 
 WebPortal::WebPortal() = default;
@@ -196,6 +197,7 @@ uint32_t WebPortal::pollResult(uint32_t& id) {
 }
 
 void WebPortal::requestStop() {
+    stopping_ = true;
     {
         MutexLock hold(connectionLock_);
         if (activeConnection_ != nullptr)
@@ -205,6 +207,7 @@ void WebPortal::requestStop() {
 }
 
 void WebPortal::run() {
+    stopping_ = false;
     for (;;) {
         currentId_ = 0;
         requests_.lock();

@@ -133,6 +133,9 @@ private:
     uint16_t port_ = 0;
     InetAddress address_;
     std::shared_ptr<ProxyFinder> proxies_;
+    // Set by `requestStop`: ends a wait for the proxy's answer, which has
+    // no active connection to shut down yet.
+    std::atomic<bool> stopping_{false};
     const SslContext* context_ = nullptr;
     std::unique_ptr<SslContext> ownContext_;
     uint32_t timeoutMs_ = defaultTimeoutMs;

@@ -176,18 +176,17 @@ TEST(ProxyTunnelTest, AStopEndsTheWaitForTheProxysAnswer) {
         if (connection.readRequest(head, body))
             connection.waitForClose();
     });
-    std::atomic<bool> cancel{false};
-    std::thread stopper([&cancel] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        cancel = true;
-    });
+    Journal journal;
+    WebPortal portal;
+    portal.setServer("127.0.0.1", 9, nullptr);
+    portal.setProxies(proxyAt(silent.port()));
+    ASSERT_TRUE(portal.start());
+    portal.post(std::make_unique<CredentialsRequest>(journal, "600123456", "pw"));
+    silent.waitForRequests(1);
     const auto start = std::chrono::steady_clock::now();
-    HttpConnection connection(InetAddress("127.0.0.1", silent.port()),
-                              ProxyServer{"127.0.0.1", silent.port()}, "127.0.0.1", 9, nullptr, 0, &cancel);
-    stopper.join();
-    EXPECT_FALSE(connection.connected());
-    EXPECT_EQ(connection.problem(), HttpConnection::Problem::ProxySilent);
+    ASSERT_TRUE(portal.stop(10000));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(journal.codes(), (std::vector<int32_t>{500}));
 }
 
 TEST(ProxyFinderTest, AutomaticConfigurationFirstOncePerServerThenTheFixedList) {
