@@ -170,6 +170,29 @@ TEST_F(ProxyTest, ProxyFailuresAreLoggedApartFromAServerThatDoesNotAnswer) {
         log.has("POST /xcmd/loginlauncher: no connection to 127.0.0.1:" + std::to_string(closed.port())));
 }
 
+TEST(ProxyTunnelTest, TheProxysAnswerIsReadUpToItsBlankLineAndNoFurther) {
+    // A stand-in proxy whose tunnel answer and the server's whole answer
+    // arrive together, before the request is even sent.
+    LoopbackServer eager([](ServerConnection& connection) {
+        std::string head, body;
+        if (!connection.readRequest(head, body) || head.rfind("CONNECT 127.0.0.1:9 HTTP/1.1\r\n", 0) != 0)
+            return;
+        connection.send("HTTP/1.0 200 Connection established\r\nProxy-agent: stand-in\r\n\r\n" +
+                        xmlResponse("<ZEPCMD Res=\"0\"/>"));
+        if (connection.readRequest(head, body))
+            connection.waitForClose();
+    });
+    Journal journal;
+    WebPortal portal;
+    portal.setServer("127.0.0.1", 9, nullptr);
+    portal.setProxies(proxyAt(eager.port()));
+    ASSERT_TRUE(portal.start());
+    portal.post(std::make_unique<CredentialsRequest>(journal, "600123456", "pw"));
+    journal.waitFor(1);
+    ASSERT_TRUE(portal.stop(10000));
+    EXPECT_EQ(journal.codes(), (std::vector<int32_t>{0}));
+}
+
 TEST(ProxyTunnelTest, AStopEndsTheWaitForTheProxysAnswer) {
     LoopbackServer silent([](ServerConnection& connection) {
         std::string head, body;
