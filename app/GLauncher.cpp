@@ -15,6 +15,7 @@
 #include "g2/ComboBoxWidget.h"
 #include "g2/StyleLoaders.h"
 #include "g2/View.h"
+#include "net/ProxyFinder.h"
 #include "net/WebPortal.h"
 #include "platform/Browser.h"
 #include "platform/Clock.h"
@@ -188,6 +189,7 @@ bool GLauncher::startPortal() {
     portal = std::make_unique<WebPortal>();
     const std::string caPath = connection.caPathIn(programDir());
     portal->setTimeout(config.catalogTimeoutMs());
+    portal->setProxies(ProxyFinder::system());
     bool serverOk =
         portal->setServer(connection.address, static_cast<uint16_t>(connection.port), connection.tls, caPath);
     if (!serverOk || !portal->start()) {

@@ -1,6 +1,7 @@
 #include "app/UpdaterSetup.h"
 
 #include "app/ConnectionFile.h"
+#include "net/ProxyFinder.h"
 #include "update/Manifest.h"
 #include "update/Updater.h"
 
@@ -26,6 +27,7 @@ void configureUpdater(Updater& updater, const ConnectionConfig* connection) {
     }
     updater.enableSelfFiles();
     updater.removeObsolete = true;
+    updater.setProxies(ProxyFinder::system());
 }
 
 std::string installationFilePattern(const std::string& path) {

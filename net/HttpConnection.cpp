@@ -21,6 +21,49 @@ std::unique_ptr<INet::TCP::Socket> makeSocket(const InetAddress& address, const 
     return std::make_unique<INet::TCP::Socket>(address, true, timeoutMs, cancel);
 }
 
+// A connection through an HTTP proxy: TCP to the proxy, the tunnel, and
+// TLS inside it when asked for. `problem` and `answer` say how it went.
+std::unique_ptr<INet::TCP::Socket> makeTunnel(const InetAddress& proxyAddress, const std::string& host,
+                                              uint16_t port, const SslContext* context, uint32_t timeoutMs,
+                                              const std::atomic<bool>* cancel,
+                                              HttpConnection::Problem& problem, TunnelAnswer& answer) {
+    using Problem = HttpConnection::Problem;
+    if (context != nullptr && !context->valid()) {
+        problem = Problem::Server;
+        return std::make_unique<INet::TCP::Socket>(InetAddress(), true);
+    }
+    auto carrier = std::make_unique<INet::TCP::Socket>(proxyAddress, true, timeoutMs, cancel);
+    if (!carrier->connected) {
+        problem = Problem::ProxyUnreachable;
+        return carrier;
+    }
+    answer = openTunnel(*carrier, host, port, timeoutMs, cancel);
+    switch (answer.outcome) {
+    case TunnelAnswer::Outcome::Open:
+        break;
+    case TunnelAnswer::Outcome::Refused:
+        problem = Problem::ProxyRefused;
+        break;
+    case TunnelAnswer::Outcome::Malformed:
+        problem = Problem::ProxyMalformed;
+        break;
+    case TunnelAnswer::Outcome::NoAnswer:
+    case TunnelAnswer::Outcome::Cancelled:
+        problem = Problem::ProxySilent;
+        break;
+    }
+    if (problem != Problem::None) {
+        carrier->close();
+        return carrier;
+    }
+    if (context == nullptr)
+        return carrier;
+    auto secured = std::make_unique<INet::TCP::SSLSocket>(*context, *carrier, host);
+    if (!secured->connected)
+        problem = Problem::Server;
+    return secured;
+}
+
 bool isTrimmed(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -103,8 +146,47 @@ int readLine(std::streambuf& source, std::string& line) {
 
 HttpConnection::HttpConnection(const InetAddress& address, const SslContext* context, const std::string& host,
                                uint32_t timeoutMs, const std::atomic<bool>* cancel)
-    : socket_(makeSocket(address, context, host, timeoutMs, cancel)), timeoutMs_(timeoutMs), buffer_(socket_.get()),
-      out_(&buffer_), in_(&buffer_) {}
+    : socket_(makeSocket(address, context, host, timeoutMs, cancel)), timeoutMs_(timeoutMs),
+      buffer_(socket_.get()), out_(&buffer_), in_(&buffer_) {
+    if (!socket_->connected)
+        problem_ = Problem::Server;
+}
+
+HttpConnection::HttpConnection(const InetAddress& proxyAddress, const ProxyServer& proxy,
+                               const std::string& host, uint16_t port, const SslContext* context,
+                               uint32_t timeoutMs, const std::atomic<bool>* cancel)
+    : proxy_(proxy),
+      socket_(makeTunnel(proxyAddress, host, port, context, timeoutMs, cancel, problem_, tunnel_)),
+      timeoutMs_(timeoutMs), buffer_(socket_.get()), out_(&buffer_), in_(&buffer_) {}
+
+std::string HttpConnection::problemText(const std::string& host, uint16_t port) const {
+    const std::string target = host + ":" + std::to_string(port);
+    const std::string via = proxy_.none() ? std::string() : " through the proxy " + proxy_.text();
+    switch (problem_) {
+    case Problem::None:
+        return connected() ? std::string() : "no connection to " + target + via;
+    case Problem::Server:
+        return "no connection to " + target + via;
+    case Problem::ProxyUnreachable:
+        return "the proxy " + proxy_.text() + " cannot be reached (for " + target + ")";
+    case Problem::ProxyRefused:
+        return "the proxy " + proxy_.text() + " refused a tunnel to " + target + ": status " +
+               std::to_string(tunnel_.status) + (tunnel_.reason.empty() ? "" : " " + tunnel_.reason);
+    case Problem::ProxyMalformed:
+        return "the proxy " + proxy_.text() + " answered the tunnel request for " + target +
+               " with no HTTP answer";
+    case Problem::ProxySilent:
+        return "the proxy " + proxy_.text() + " gave no whole answer to the tunnel request for " + target;
+    }
+    return std::string();
+}
+
+void HttpConnection::sendThroughProxy(const ProxyServer& proxy, const std::string& origin) {
+    proxy_ = proxy;
+    origin_ = origin;
+    if (!connected())
+        problem_ = Problem::ProxyUnreachable;
+}
 
 HttpConnection::HttpConnection(std::unique_ptr<INet::TCP::Socket> socket)
     : socket_(std::move(socket)), buffer_(socket_.get()), out_(&buffer_), in_(&buffer_) {}
@@ -164,7 +246,7 @@ bool HttpConnection::sendPostHeader(const std::string& host, const std::string& 
     in_.clear();
     out_.clear();
     ++unanswered_;
-    std::string head = "POST " + path + " HTTP/1.1\r\n";
+    std::string head = "POST " + origin_ + path + " HTTP/1.1\r\n";
     writeCommonHeaders(head, host);
     head += "Content-Type: " + contentType + "\r\n";
     head += "Content-Length: " + std::to_string(length) + "\r\n";
@@ -203,7 +285,7 @@ bool HttpConnection::writeGet(const std::string& host, const std::string& path, 
     buffer_.setReadLimit(-1);
     in_.clear();
     out_.clear();
-    std::string head = "GET " + path + " HTTP/1.1\r\n";
+    std::string head = "GET " + origin_ + path + " HTTP/1.1\r\n";
     writeCommonHeaders(head, host);
     ++unanswered_;
     rangeAsked_ = rangeFrom >= 0;

@@ -1,5 +1,7 @@
 #pragma once
 #include "net/InetAddress.h"
+#include "net/ProxyRules.h"
+#include "net/ProxyTunnel.h"
 #include "net/Socket.h"
 #include "net/SslContext.h"
 #include "net/StreamBuf.h"
@@ -37,6 +39,15 @@ public:
     /// null), once true, ends a plain connect still under way.
     HttpConnection(const InetAddress& address, const SslContext* context, const std::string& host = {},
                    uint32_t timeoutMs = 0, const std::atomic<bool>* cancel = nullptr);
+    /// Connects to `host`:`port` through the HTTP proxy `proxy`, reached at
+    /// `proxyAddress`, which is asked for a tunnel (CONNECT); over TLS inside
+    /// the tunnel when `context` is not null. `timeoutMs` and `cancel` bound
+    /// the proxy's connect and its answer as they bound a direct connect.
+    /// The requests inside the tunnel are byte for byte a direct
+    /// connection's.
+    HttpConnection(const InetAddress& proxyAddress, const ProxyServer& proxy, const std::string& host,
+                   uint16_t port, const SslContext* context, uint32_t timeoutMs = 0,
+                   const std::atomic<bool>* cancel = nullptr);
     /// Works over a socket the caller made (a test double, for instance).
     explicit HttpConnection(std::unique_ptr<INet::TCP::Socket> socket);
     HttpConnection(const HttpConnection&) = delete;
@@ -66,6 +77,35 @@ public:
     /// answers false.
     bool readResponseHead();
 
+    /// Why a connection could not be made.
+    enum class Problem {
+        None,
+        /// The server (or, through a tunnel, its TLS handshake) failed.
+        Server,
+        /// The proxy could not be connected to.
+        ProxyUnreachable,
+        /// The proxy answered the tunnel request with a status other than
+        /// 2xx (`tunnelAnswer()` has it).
+        ProxyRefused,
+        /// The proxy's answer was no HTTP answer.
+        ProxyMalformed,
+        /// The proxy closed, or gave no whole answer in time.
+        ProxySilent,
+    };
+    Problem problem() const { return problem_; }
+    /// The proxy's answer to the tunnel request (none without a proxy).
+    const TunnelAnswer& tunnelAnswer() const { return tunnel_; }
+    /// The proxy in use; none for a direct connection.
+    const ProxyServer& proxy() const { return proxy_; }
+    /// What went wrong, for the log: "no connection to HOST:PORT", or what
+    /// the proxy did; empty when connected.
+    std::string problemText(const std::string& host, uint16_t port) const;
+
+    /// Makes this connection, made to `proxy` itself, one to an HTTP proxy
+    /// that forwards plain requests: from now on each request names its
+    /// target in full, `origin` ("http://HOST:PORT") followed by the path.
+    void sendThroughProxy(const ProxyServer& proxy, const std::string& origin);
+
     bool connected() const { return socket_->connected; }
     std::istream& input() { return in_; }
     std::ostream& output() { return out_; }
@@ -94,8 +134,13 @@ private:
     bool readHead();
     void writeCommonHeaders(std::string& head, const std::string& host);
 
+    ProxyServer proxy_;
+    Problem problem_ = Problem::None;
+    TunnelAnswer tunnel_;
     std::unique_ptr<INet::TCP::Socket> socket_;
     uint32_t timeoutMs_ = 0;
+    // Written before each request's path; empty for a server's own form.
+    std::string origin_;
     // The request whose answer is awaited asked for a range.
     bool rangeAsked_ = false;
     // Requests sent whose answer's head has not been read yet.

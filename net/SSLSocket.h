@@ -24,12 +24,17 @@ class SSLSocket : public Socket {
 public:
     SSLSocket(const SslContext& context, const InetAddress& address, bool blocking, const std::string& host,
               uint32_t timeoutMs = 0);
+    /// TLS over a connection made already (a tunnel through a proxy), which
+    /// it takes over from `carrier`.
+    SSLSocket(const SslContext& context, Socket& carrier, const std::string& host);
     ~SSLSocket() override;
 
     int32_t read(void* buffer, int32_t length) override;
     int32_t write(const void* buffer, int32_t length) override;
 
 private:
+    void handshake(const SslContext& context, const std::string& host);
+
     struct Free {
         void operator()(SSL* ssl) const;
     };

@@ -278,7 +278,8 @@ int32_t receiveBytes(intptr_t handle, void* data, int32_t length) {
 
 // [SECTION] the client socket
 
-Socket::Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs, const std::atomic<bool>* cancel) {
+Socket::Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs,
+               const std::atomic<bool>* cancel) {
     if (address.ip() == htonl(INADDR_ANY))
         return;
     handle_ = openNative();
@@ -296,6 +297,11 @@ Socket::Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs, co
     }
     sendAtOnce(handle_);
     connected = true;
+}
+
+Socket::Socket(Socket& carrier) : connected(carrier.connected), handle_(carrier.handle_) {
+    carrier.handle_ = -1;
+    carrier.connected = false;
 }
 
 Socket::~Socket() {

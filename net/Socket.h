@@ -76,6 +76,9 @@ public:
 protected:
     /// A socket with no system handle, for kinds that carry bytes elsewhere.
     Socket() = default;
+    /// Takes over `carrier`'s connection (a tunnel through a proxy, for the
+    /// layers carried over it); `carrier` is left without one.
+    explicit Socket(Socket& carrier);
 
 private:
     friend class Listener;

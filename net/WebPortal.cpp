@@ -3,6 +3,7 @@
 #include "net/HttpConnection.h"
 #include "net/Md5.h"
 #include "net/NetLog.h"
+#include "net/ProxyFinder.h"
 #include "net/XMLParser.h"
 #include "net/XMLWriter.h"
 #include "platform/Clock.h"
@@ -58,10 +59,9 @@ private:
 } // namespace
 
 int32_t WebPortal::RequestXML::execute(WebPortal& portal) {
-    auto connection =
-        std::make_unique<HttpConnection>(portal.address_, portal.context_, portal.host_, portal.timeoutMs_);
+    auto connection = portal.connect();
     if (!connection->connected()) {
-        netLog("POST %s: no connection to %s:%u", path.c_str(), portal.host_.c_str(), portal.address_.port());
+        netLog("POST %s: %s", path.c_str(), connection->problemText(portal.host_, portal.port_).c_str());
         return 500;
     }
     ActiveConnection active(portal.connectionLock_, portal.activeConnection_, connection.get());
@@ -118,6 +118,19 @@ int32_t WebPortal::RequestXML::execute(WebPortal& portal) {
     return status;
 }
 
+std::unique_ptr<HttpConnection> WebPortal::connect() {
+    const ProxyServer proxy = proxies_ != nullptr ? proxies_->proxyFor(context_ != nullptr ? "https" : "http",
+                                                                       host_, port_, &stopping_)
+                                                  : ProxyServer();
+    if (proxy.none())
+        return std::make_unique<HttpConnection>(address_, context_, host_, timeoutMs_);
+    // The proxy resolves the service's name: a network that lets the web
+    // out only through its proxy may not resolve outside names at all.
+    const InetAddress proxyAddress(proxy.host.c_str(), proxy.port);
+    return std::make_unique<HttpConnection>(proxyAddress, proxy, host_, port_, context_, timeoutMs_,
+                                            &stopping_);
+}
+
 WebPortal::WebPortal() = default;
 
 WebPortal::~WebPortal() {
@@ -127,6 +140,7 @@ WebPortal::~WebPortal() {
 void WebPortal::setServer(const std::string& host, uint16_t port, const SslContext* context) {
     context_ = context;
     host_ = host;
+    port_ = port;
     address_.set(host_.c_str(), port);
 }
 
@@ -183,6 +197,7 @@ uint32_t WebPortal::pollResult(uint32_t& id) {
 }
 
 void WebPortal::requestStop() {
+    stopping_ = true;
     {
         MutexLock hold(connectionLock_);
         if (activeConnection_ != nullptr)
@@ -192,6 +207,7 @@ void WebPortal::requestStop() {
 }
 
 void WebPortal::run() {
+    stopping_ = false;
     for (;;) {
         currentId_ = 0;
         requests_.lock();

@@ -16,6 +16,7 @@
 #include <utility>
 
 class HttpConnection;
+class ProxyFinder;
 
 /// The asynchronous client of the web service. The GUI thread posts requests
 /// and polls for their outcome; one worker thread runs them in order, each
@@ -72,6 +73,9 @@ public:
     /// when `caFile` is empty. False when that context cannot be made; every
     /// request then ends with 500, and nothing goes out unencrypted.
     bool setServer(const std::string& host, uint16_t port, bool useTls, const std::string& caFile);
+    /// Where the proxy for the service is found (call before `start`); none
+    /// (the default): every connection is direct.
+    void setProxies(std::shared_ptr<ProxyFinder> proxies) { proxies_ = std::move(proxies); }
     /// Send and receive time-out of every connection (call before `start`);
     /// never shorter than the wait the GUI applies to an answer.
     void setTimeout(uint32_t timeoutMs) { timeoutMs_ = timeoutMs; }
@@ -103,6 +107,10 @@ protected:
     void stopPause(uint32_t ms) override;
 
 private:
+    /// A connection to the service, directly or through its proxy; not
+    /// connected when it could not be made.
+    std::unique_ptr<HttpConnection> connect();
+
     struct Session {
         std::string passwordForm;
         std::string key;
@@ -122,7 +130,12 @@ private:
     Session session_;
 
     std::string host_;
+    uint16_t port_ = 0;
     InetAddress address_;
+    std::shared_ptr<ProxyFinder> proxies_;
+    // Set by `requestStop`: ends a wait for the proxy's answer, which has
+    // no active connection to shut down yet.
+    std::atomic<bool> stopping_{false};
     const SslContext* context_ = nullptr;
     std::unique_ptr<SslContext> ownContext_;
     uint32_t timeoutMs_ = defaultTimeoutMs;

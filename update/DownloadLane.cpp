@@ -103,7 +103,9 @@ DownloadLane::DownloadLane(std::shared_ptr<DownloadQueue> queue, const DownloadS
                            const std::atomic<bool>& cancel, Pause pause)
     : queue_(std::move(queue)), settings_(settings), cancel_(cancel), wait_(std::move(pause)),
       link_(settings.location, settings.receiveTimeoutMs, cancel), writer_(std::make_unique<WriteBehind>()),
-      input_(new char[inputSize]) {}
+      input_(new char[inputSize]) {
+    link_.setProxies(settings.proxies);
+}
 
 DownloadLane::~DownloadLane() = default;
 

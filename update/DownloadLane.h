@@ -16,6 +16,7 @@
 #include <vector>
 
 class HttpConnection;
+class ProxyFinder;
 struct DeltaPlan;
 class WriteBehind;
 #ifdef MORAVO_HAVE_LIBDEFLATE
@@ -29,6 +30,8 @@ struct DownloadSettings {
     std::string stagingDir;
     std::set<std::string> selfFiles;
     UpdateLocation location;
+    /// Where the proxy for the server is found; none: direct connections.
+    std::shared_ptr<ProxyFinder> proxies;
     uint32_t receiveTimeoutMs = 0;
     /// Waited before each attempt.
     uint32_t delayMs = 0;

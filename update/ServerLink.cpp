@@ -2,6 +2,7 @@
 
 #include "net/HttpConnection.h"
 #include "net/InetAddress.h"
+#include "net/ProxyFinder.h"
 #include "update/UpdateLog.h"
 
 ServerLink::ServerLink(const UpdateLocation& location, uint32_t receiveTimeoutMs,
@@ -15,21 +16,67 @@ ServerLink::~ServerLink() {
 void ServerLink::setLocation(const UpdateLocation& location) {
     drop();
     location_ = location;
+    forwarded_ = false;
+}
+
+namespace {
+
+// Statuses with which a proxy refuses the tunnel itself (not the server
+// behind it): forbidden (commonly: tunnels only to port 443), the method
+// not allowed, or not implemented. A plain request may still pass.
+bool tunnelNotAllowed(int status) {
+    return status == 403 || status == 405 || status == 501;
+}
+
+} // namespace
+
+std::unique_ptr<HttpConnection> ServerLink::connectThroughProxy() {
+    const auto port = static_cast<uint16_t>(location_.port);
+    const ProxyServer proxy =
+        proxies_ != nullptr ? proxies_->proxyFor("http", location_.host, port, &cancel_) : ProxyServer();
+    if (proxy.none())
+        return nullptr;
+    InetAddress proxyAddress;
+    if (!proxyAddress.resolve(proxy.host, proxy.port, cancel_)) {
+        auto none = std::make_unique<HttpConnection>(InetAddress(), nullptr);
+        none->sendThroughProxy(proxy, std::string());
+        return none;
+    }
+    if (!forwarded_) {
+        auto tunnel = std::make_unique<HttpConnection>(proxyAddress, proxy, location_.host, port, nullptr,
+                                                       receiveTimeoutMs_, &cancel_);
+        if (tunnel->connected() || cancel_ || tunnel->problem() != HttpConnection::Problem::ProxyRefused ||
+            !tunnelNotAllowed(tunnel->tunnelAnswer().status))
+            return tunnel;
+        updateLog("update: %s; asking the proxy for each file by its full address instead",
+                  tunnel->problemText(location_.host, port).c_str());
+        forwarded_ = true;
+    }
+    auto forwarding =
+        std::make_unique<HttpConnection>(proxyAddress, nullptr, proxy.host, receiveTimeoutMs_, &cancel_);
+    forwarding->sendThroughProxy(proxy, "http://" + location_.host + ":" + std::to_string(location_.port));
+    return forwarding;
 }
 
 HttpConnection* ServerLink::ensureConnection() {
     if (connection_ != nullptr)
         return connection_.get();
-    // The lookup and the connect end as soon as the run is stopped: a name
-    // server or an update server that never answers cannot hold it up.
-    InetAddress address;
-    if (!address.resolve(location_.host, static_cast<uint16_t>(location_.port), cancel_)) {
-        updateLog("update: cannot find the address of %s", location_.host.c_str());
-        return nullptr;
+    std::unique_ptr<HttpConnection> made = connectThroughProxy();
+    if (made == nullptr) {
+        // The lookup and the connect end as soon as the run is stopped: a
+        // name server or an update server that never answers cannot hold
+        // it up.
+        InetAddress address;
+        if (!address.resolve(location_.host, static_cast<uint16_t>(location_.port), cancel_)) {
+            updateLog("update: cannot find the address of %s", location_.host.c_str());
+            return nullptr;
+        }
+        made =
+            std::make_unique<HttpConnection>(address, nullptr, location_.host, receiveTimeoutMs_, &cancel_);
     }
-    auto made = std::make_unique<HttpConnection>(address, nullptr, location_.host, receiveTimeoutMs_, &cancel_);
     if (!made->connected()) {
-        updateLog("update: cannot connect to %s:%d", location_.host.c_str(), location_.port);
+        updateLog("update: %s",
+                  made->problemText(location_.host, static_cast<uint16_t>(location_.port)).c_str());
         return nullptr;
     }
     std::lock_guard<std::mutex> guard(mutex_);

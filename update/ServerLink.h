@@ -8,6 +8,7 @@
 #include <string>
 
 class HttpConnection;
+class ProxyFinder;
 
 /// One thread's connection to the update server: made when first needed,
 /// reused while the server keeps it alive, with at most one request sent
@@ -25,6 +26,9 @@ public:
     const UpdateLocation& location() const { return location_; }
     /// Bounds the waits of the connections made from now on.
     void setReceiveTimeout(uint32_t ms) { receiveTimeoutMs_ = ms; }
+    /// Where the proxy for the server is found; none (the default): every
+    /// connection is direct.
+    void setProxies(std::shared_ptr<ProxyFinder> proxies) { proxies_ = std::move(proxies); }
 
     /// GET on the connection (made when there is none): true for 200, or 206
     /// when `rangeFrom` (0 or more) asks for the bytes from that offset on.
@@ -52,10 +56,15 @@ public:
 
 private:
     HttpConnection* ensureConnection();
+    std::unique_ptr<HttpConnection> connectThroughProxy();
 
     UpdateLocation location_;
     uint32_t receiveTimeoutMs_;
     const std::atomic<bool>& cancel_;
+    std::shared_ptr<ProxyFinder> proxies_;
+    // The proxy refused a tunnel to this server: requests go to the proxy
+    // in full ("GET http://HOST:PORT/PATH") instead.
+    bool forwarded_ = false;
     // Only the owning thread changes it, always under the mutex, so that
     // `abort` can reach it safely.
     std::unique_ptr<HttpConnection> connection_;

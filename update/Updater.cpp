@@ -135,6 +135,11 @@ void Updater::requestStop() {
         downloads_->stop();
 }
 
+void Updater::setProxies(std::shared_ptr<ProxyFinder> proxies) {
+    proxies_ = proxies;
+    link_.setProxies(std::move(proxies));
+}
+
 void Updater::setReceiveTimeout(uint32_t ms) {
     receiveTimeout_ = ms;
     link_.setReceiveTimeout(ms);
@@ -444,6 +449,7 @@ void Updater::startLanes(const std::shared_ptr<DownloadQueue>& queue, size_t cou
     settings.stagingDir = stagingDir_;
     settings.selfFiles = selfFiles_;
     settings.location = location_;
+    settings.proxies = proxies_;
     settings.receiveTimeoutMs = receiveTimeout_;
     settings.delayMs = delayMs_;
     settings.maxAttempts = maxAttempts_;

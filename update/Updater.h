@@ -155,6 +155,9 @@ public:
     void setPause(Pause pause) { pause_ = std::move(pause); }
     /// Replaces the receive time-out of the update connections.
     void setReceiveTimeout(uint32_t ms);
+    /// Where the proxy for the update server is found; none (the default):
+    /// every connection is direct.
+    void setProxies(std::shared_ptr<ProxyFinder> proxies);
     /// Files downloaded at once (1 or more).
     void setLanes(int lanes) { lanes_ = lanes < 1 ? 1 : lanes; }
     /// Files of this download size and larger resume (0: none does).
@@ -274,6 +277,7 @@ private:
 
     Pause pause_;
     uint32_t receiveTimeout_ = receiveTimeoutMs;
+    std::shared_ptr<ProxyFinder> proxies_;
     int lanes_ = defaultLanes;
     int64_t resumeThreshold_ = defaultResumeThreshold;
     Inflater::Engine engine_ = Inflater::fastest();

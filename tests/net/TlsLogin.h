@@ -1,5 +1,6 @@
 #pragma once
 // A login over TLS against a loopback server, as the launcher makes it.
+#include "net/ProxyFinder.h"
 #include "tests/common/LoopbackServer.h"
 #include "tests/net/TestRequests.h"
 
@@ -22,11 +23,13 @@ inline LoopbackServer::Handler answeringLogins() {
 /// Runs one login-like request over TLS against `server` named `host`,
 /// trusting the PEM file `trusted` (empty: the system's authorities).
 /// Answers the request's code: 0 when it went through, 500 when the server
-/// was refused.
-inline uint32_t tlsLogin(LoopbackServer& server, const std::string& host, const std::string& trusted) {
+/// was refused. `proxies` (may be null) finds the proxy to go through.
+inline uint32_t tlsLogin(LoopbackServer& server, const std::string& host, const std::string& trusted,
+                         std::shared_ptr<ProxyFinder> proxies = nullptr) {
     Journal journal;
     WebPortal portal;
     portal.setTimeout(5000);
+    portal.setProxies(std::move(proxies));
     EXPECT_TRUE(portal.setServer(host, server.port(), true, trusted));
     EXPECT_TRUE(portal.start());
     portal.post(std::make_unique<CredentialsRequest>(journal, "600123456", "s3cret-password"));

@@ -2,10 +2,12 @@
 // served on loopback, and an installation holding the previous version of a
 // large file brought up to date from its installed copy and the chunks'
 // missing pieces.
+#include "tests/common/TestProxy.h"
 #include "tests/update/GameBytes.h"
 #include "tests/update/UpdaterFixture.h"
 
 #include "net/Ed25519.h"
+#include "net/ProxyFinder.h"
 #include "update/ChunkFormats.h"
 #include "update/DeltaPlan.h"
 #include "update/PublicationSigning.h"
@@ -119,6 +121,28 @@ TEST_F(DeltaUpdateTest, OnlyTheMissingPiecesAreFetchedAndTheFileIsVerified) {
     runUpdate(whole);
     EXPECT_TRUE(readFile(archive) == v2);
     EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 1);
+}
+
+TEST_F(DeltaUpdateTest, ThePiecesComeThroughTheUsersProxyInTunnels) {
+    testkit::TestProxy proxy(testkit::TestProxy::Kind::Open);
+    ASSERT_TRUE(proxy.up());
+    publish();
+    const std::vector<std::string> missing = missingChunks();
+    testkit::ScopedSystemProxy system(proxy.port(), false);
+    Updater updater(location());
+    updater.setProxies(std::make_shared<ProxyFinder>(platform::systemProxySettings));
+    runUpdate(updater);
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    EXPECT_TRUE(readFile(archive) == v2);
+    // The pieces were asked for by range on kept connections, every one of
+    // which went through a tunnel the proxy opened.
+    EXPECT_FALSE(server.rangesAsked(missing.front()).empty());
+    const std::string log = proxy.log();
+    const std::string connect = "CONNECT 127.0.0.1:" + std::to_string(server.port()) + " HTTP/1.1";
+    size_t tunnels = 0;
+    for (size_t at = log.find(connect); at != std::string::npos; at = log.find(connect, at + 1))
+        ++tunnels;
+    EXPECT_EQ(tunnels, static_cast<size_t>(server.connections()));
 }
 
 TEST_F(DeltaUpdateTest, AFileTheUpdaterPutInPlaceIsKnownToTheNextPatch) {

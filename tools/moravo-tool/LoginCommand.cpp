@@ -4,6 +4,7 @@
 #include "app/HardwareInfo.h"
 #include "app/LauncherConfig.h"
 #include "app/LoginRequests.h"
+#include "net/ProxyFinder.h"
 #include "net/WebPortal.h"
 #include "platform/Clock.h"
 #include "tools/moravo-tool/Command.h"
@@ -40,6 +41,7 @@ int runLogin(int argc, char** argv) {
 
     WebPortal portal;
     portal.setTimeout(timeoutMs);
+    portal.setProxies(ProxyFinder::system());
     if (!portal.setServer(connection.address, static_cast<uint16_t>(connection.port), connection.tls, ca) ||
         !portal.start()) {
         std::fprintf(stderr, "moravo-tool: cannot start the web-service client\n");
