@@ -53,7 +53,7 @@ Cert newCert(EVP_PKEY* key, const std::string& commonName, long from, long to) {
 }
 
 Identity makeServer(const Identity& issuer, const std::string& altNames, long fromSeconds, long toSeconds,
-                    const std::string& usage, const std::string& crlUrl) {
+                    const std::string& usage) {
     Identity leaf{newKey(), nullptr};
     leaf.cert = newCert(leaf.key.get(), "test server", fromSeconds, toSeconds);
     X509_set_issuer_name(leaf.cert.get(), X509_get_subject_name(issuer.cert.get()));
@@ -62,8 +62,6 @@ Identity makeServer(const Identity& issuer, const std::string& altNames, long fr
     addExtension(leaf.cert.get(), issuer.cert.get(), NID_ext_key_usage, usage);
     addExtension(leaf.cert.get(), issuer.cert.get(), NID_subject_alt_name, altNames);
     addExtension(leaf.cert.get(), issuer.cert.get(), NID_authority_key_identifier, "keyid:always");
-    if (!crlUrl.empty())
-        addExtension(leaf.cert.get(), issuer.cert.get(), NID_crl_distribution_points, "URI:" + crlUrl);
     X509_sign(leaf.cert.get(), issuer.key.get(), EVP_sha256());
     return leaf;
 }
@@ -86,37 +84,11 @@ Identity TestPki::authority(const std::string& commonName, const Identity* issue
 
 Identity TestPki::server(const Identity& issuer, const std::string& altNames, long fromSeconds,
                          long toSeconds) {
-    return makeServer(issuer, altNames, fromSeconds, toSeconds, "serverAuth", "");
+    return makeServer(issuer, altNames, fromSeconds, toSeconds, "serverAuth");
 }
 
-Identity TestPki::server(const Identity& issuer, const std::string& altNames, const std::string& usage,
-                         const std::string& crlUrl) {
-    return makeServer(issuer, altNames, -3600, 86400, usage, crlUrl);
-}
-
-std::string TestPki::revocationList(const Identity& issuer, const std::vector<const Identity*>& revoked) {
-    std::unique_ptr<X509_CRL, void (*)(X509_CRL*)> crl(X509_CRL_new(), X509_CRL_free);
-    X509_CRL_set_version(crl.get(), 1);
-    X509_CRL_set_issuer_name(crl.get(), X509_get_subject_name(issuer.cert.get()));
-    std::unique_ptr<ASN1_TIME, void (*)(ASN1_TIME*)> time(ASN1_TIME_new(), ASN1_TIME_free);
-    X509_gmtime_adj(time.get(), -3600);
-    X509_CRL_set1_lastUpdate(crl.get(), time.get());
-    X509_gmtime_adj(time.get(), 86400);
-    X509_CRL_set1_nextUpdate(crl.get(), time.get());
-    for (const Identity* certificate : revoked) {
-        X509_REVOKED* entry = X509_REVOKED_new();
-        X509_REVOKED_set_serialNumber(entry, X509_get_serialNumber(certificate->cert.get()));
-        X509_gmtime_adj(time.get(), -1800);
-        X509_REVOKED_set_revocationDate(entry, time.get());
-        X509_CRL_add0_revoked(crl.get(), entry);
-    }
-    X509_CRL_sort(crl.get());
-    X509_CRL_sign(crl.get(), issuer.key.get(), EVP_sha256());
-    unsigned char* bytes = nullptr;
-    const int length = i2d_X509_CRL(crl.get(), &bytes);
-    std::string encoded(length > 0 ? reinterpret_cast<const char*>(bytes) : "", length > 0 ? length : 0);
-    OPENSSL_free(bytes);
-    return encoded;
+Identity TestPki::server(const Identity& issuer, const std::string& altNames, const std::string& usage) {
+    return makeServer(issuer, altNames, -3600, 86400, usage);
 }
 
 std::string TestPki::der(const Cert& cert) {

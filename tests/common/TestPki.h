@@ -40,12 +40,8 @@ public:
     static Identity server(const Identity& issuer, const std::string& altNames, long fromSeconds = -3600,
                            long toSeconds = 86400);
     /// The same with its extended key usage (`usage`, "serverAuth" above)
-    /// and a revocation list's address (`crlUrl`, none when empty) chosen.
-    static Identity server(const Identity& issuer, const std::string& altNames, const std::string& usage,
-                           const std::string& crlUrl);
-    /// A revocation list of `issuer` naming the certificates `revoked`, in
-    /// DER form, valid for a day.
-    static std::string revocationList(const Identity& issuer, const std::vector<const Identity*>& revoked);
+    /// chosen.
+    static Identity server(const Identity& issuer, const std::string& altNames, const std::string& usage);
     /// The DER form of a certificate.
     static std::string der(const Cert& cert);
 

@@ -115,7 +115,7 @@ TEST_F(SystemStoreTest, WindowsRefusesWhatItsPolicyRefuses) {
     StoreEntry entry(L"ROOT", authority.cert);
     ASSERT_TRUE(entry.added());
     Identity addressOnly = TestPki::server(authority, "IP:127.0.0.1");
-    Identity clientOnly = TestPki::server(authority, "DNS:localhost", "clientAuth", "");
+    Identity clientOnly = TestPki::server(authority, "DNS:localhost", "clientAuth");
     const struct {
         const char* name;
         const Identity& identity;
