@@ -13,6 +13,14 @@ endif()
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _POSIX_THREAD_SAFE_FUNCTIONS=200112L _WIN32_WINNT=0x0601
     WINVER=0x0601)
 
+# The programs name no folder of the machine that built them: the names of
+# source files the compiler writes into them (assertion texts, debugging
+# information) are relative to the source and build folders, and those of
+# the libraries' headers to the libraries' prefix. (The build folder may lie
+# inside the source folder: the later map is tried first.)
+add_compile_options(-ffile-prefix-map=${MORAVO_WIN32_DEPS}/=deps/ -ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
+    -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+
 # moravo_static_package(NAME MODULE) makes PkgConfig::NAME.
 function(moravo_static_package name module)
     pkg_check_modules(${name} REQUIRED ${module})

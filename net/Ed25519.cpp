@@ -1,6 +1,7 @@
 #include "net/Ed25519.h"
 
 #include "net/Base64.h"
+#include "net/TlsLibrary.h"
 
 #include <openssl/bio.h>
 #include <openssl/crypto.h>
@@ -36,6 +37,7 @@ void EvpKeyFree::operator()(EVP_PKEY* key) const {
 // [public key] ------------------------------------------------------------------
 
 bool Ed25519PublicKey::fromRaw(const std::string& raw) {
+    startTlsLibrary();
     key_.reset();
     if (raw.size() != rawSize)
         return false;
@@ -91,6 +93,7 @@ bool Ed25519PublicKey::verify(const void* message, size_t length, const std::str
 // [private key] -----------------------------------------------------------------
 
 bool Ed25519PrivateKey::generate() {
+    startTlsLibrary();
     key_.reset();
     KeyContext context(EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr));
     EVP_PKEY* key = nullptr;
@@ -102,6 +105,7 @@ bool Ed25519PrivateKey::generate() {
 }
 
 bool Ed25519PrivateKey::fromPem(const std::string& pem) {
+    startTlsLibrary();
     key_.reset();
     if (pem.size() > INT_MAX)
         return false;

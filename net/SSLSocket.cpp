@@ -88,7 +88,13 @@ const BIO_METHOD* socketBioMethod() {
     return method;
 }
 
-void logHandshakeFailure(SSL* ssl, const std::string& host) {
+void logHandshakeFailure(SSL* ssl, const std::string& host, const SslContext::ServerCheck& check) {
+    if (check.judged && check.judgement.verdict != platform::ChainVerdict::Trusted) {
+        netLog("TLS: server %s not verified by the system: %s (policy 0x%08X, chain 0x%08X)", host.c_str(),
+               platform::chainVerdictText(check.judgement.verdict), check.judgement.policyError,
+               check.judgement.chainErrors);
+        return;
+    }
     long verify = SSL_get_verify_result(ssl);
     if (verify != X509_V_OK) {
         netLog("TLS: server %s not verified: %s", host.c_str(), X509_verify_cert_error_string(verify));
@@ -146,13 +152,16 @@ void SSLSocket::handshake(const SslContext& context, const std::string& host) {
     in_addr literal{};
     bool nameSet;
     if (inet_pton(AF_INET, name.c_str(), &literal) == 1) {
+        check_.address = name;
         nameSet = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_.get()), name.c_str()) == 1;
     } else {
+        check_.serverName = name;
         SSL_set_hostflags(ssl_.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
         nameSet = SSL_set_tlsext_host_name(ssl_.get(), name.c_str()) == 1 &&
                   SSL_set1_host(ssl_.get(), name.c_str()) == 1;
     }
-    if (!nameSet) {
+    check_.fetchLimitMs = static_cast<uint32_t>(uint64_t{timeoutMs} * revocationPercent / 100);
+    if (!nameSet || !SslContext::attach(ssl_.get(), &check_)) {
         netLog("TLS: cannot check the server name %s", name.c_str());
         ERR_clear_error();
         return;
@@ -163,8 +172,11 @@ void SSLSocket::handshake(const SslContext& context, const std::string& host) {
     int result = SSL_connect(ssl_.get());
     if (result == 1 && SSL_get_verify_result(ssl_.get()) == X509_V_OK) {
         connected = true;
+        if (check_.judgement.revocationUnchecked)
+            netLog("TLS: revocation of %s's certificates could not be checked; accepted without",
+                   name.c_str());
     } else {
-        logHandshakeFailure(ssl_.get(), name);
+        logHandshakeFailure(ssl_.get(), name, check_);
     }
     ERR_clear_error();
 }

@@ -19,9 +19,12 @@ BIO* newSocketBio(const Socket& socket);
 /// A TLS client connection over a TCP socket. It counts as `connected` only
 /// when the handshake completed and the server's certificate verified for
 /// `host` (a name, or a dotted address checked against the certificate's
-/// addresses); nothing is sent otherwise.
+/// addresses); nothing is sent otherwise. Where the system judges the
+/// server's chain, fetching revocation data may take `revocationPercent` of
+/// `timeoutMs` in all, so that the handshake and the request still fit in it.
 class SSLSocket : public Socket {
 public:
+    static constexpr uint32_t revocationPercent = 50;
     SSLSocket(const SslContext& context, const InetAddress& address, bool blocking, const std::string& host,
               uint32_t timeoutMs = 0);
     /// TLS over a connection made already (a tunnel through a proxy), which
@@ -38,6 +41,7 @@ private:
     struct Free {
         void operator()(SSL* ssl) const;
     };
+    SslContext::ServerCheck check_;
     std::unique_ptr<SSL, Free> ssl_;
 };
 

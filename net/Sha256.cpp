@@ -1,5 +1,7 @@
 #include "net/Sha256.h"
 
+#include "net/TlsLibrary.h"
+
 #include <openssl/evp.h>
 
 struct Sha256::Context {
@@ -10,6 +12,7 @@ struct Sha256::Context {
 };
 
 Sha256::Sha256() : context_(std::make_unique<Context>()) {
+    startTlsLibrary();
     EVP_DigestInit_ex(context_->evp.get(), EVP_sha256(), nullptr);
 }
 
@@ -29,6 +32,7 @@ Sha256::Digest Sha256::digest() {
 }
 
 Sha256::Digest Sha256::of(const void* data, size_t length) {
+    startTlsLibrary();
     Digest out{};
     unsigned int size = 0;
     EVP_Digest(data, length, out.data(), &size, EVP_sha256(), nullptr);

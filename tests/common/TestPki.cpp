@@ -1,6 +1,7 @@
 #include "tests/common/TestPki.h"
 
 #include <cstdio>
+#include <memory>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
@@ -51,31 +52,51 @@ Cert newCert(EVP_PKEY* key, const std::string& commonName, long from, long to) {
     return cert;
 }
 
-} // namespace
-
-Identity TestPki::authority(const std::string& commonName) {
-    Identity ca{newKey(), nullptr};
-    ca.cert = newCert(ca.key.get(), commonName, -3600, 86400 * 30);
-    X509_set_issuer_name(ca.cert.get(), X509_get_subject_name(ca.cert.get()));
-    addExtension(ca.cert.get(), ca.cert.get(), NID_basic_constraints, "critical,CA:TRUE");
-    addExtension(ca.cert.get(), ca.cert.get(), NID_key_usage, "critical,keyCertSign,cRLSign");
-    addExtension(ca.cert.get(), ca.cert.get(), NID_subject_key_identifier, "hash");
-    X509_sign(ca.cert.get(), ca.key.get(), EVP_sha256());
-    return ca;
-}
-
-Identity TestPki::server(const Identity& issuer, const std::string& altNames, long fromSeconds,
-                         long toSeconds) {
+Identity makeServer(const Identity& issuer, const std::string& altNames, long fromSeconds, long toSeconds,
+                    const std::string& usage) {
     Identity leaf{newKey(), nullptr};
     leaf.cert = newCert(leaf.key.get(), "test server", fromSeconds, toSeconds);
     X509_set_issuer_name(leaf.cert.get(), X509_get_subject_name(issuer.cert.get()));
     addExtension(leaf.cert.get(), issuer.cert.get(), NID_basic_constraints, "critical,CA:FALSE");
     addExtension(leaf.cert.get(), issuer.cert.get(), NID_key_usage, "critical,digitalSignature");
-    addExtension(leaf.cert.get(), issuer.cert.get(), NID_ext_key_usage, "serverAuth");
+    addExtension(leaf.cert.get(), issuer.cert.get(), NID_ext_key_usage, usage);
     addExtension(leaf.cert.get(), issuer.cert.get(), NID_subject_alt_name, altNames);
     addExtension(leaf.cert.get(), issuer.cert.get(), NID_authority_key_identifier, "keyid:always");
     X509_sign(leaf.cert.get(), issuer.key.get(), EVP_sha256());
     return leaf;
+}
+
+} // namespace
+
+Identity TestPki::authority(const std::string& commonName, const Identity* issuer) {
+    Identity ca{newKey(), nullptr};
+    ca.cert = newCert(ca.key.get(), commonName, -3600, 86400 * 30);
+    const Identity& signer = issuer != nullptr ? *issuer : ca;
+    X509_set_issuer_name(ca.cert.get(), X509_get_subject_name(signer.cert.get()));
+    addExtension(ca.cert.get(), signer.cert.get(), NID_basic_constraints, "critical,CA:TRUE");
+    addExtension(ca.cert.get(), signer.cert.get(), NID_key_usage, "critical,keyCertSign,cRLSign");
+    addExtension(ca.cert.get(), ca.cert.get(), NID_subject_key_identifier, "hash");
+    if (issuer != nullptr)
+        addExtension(ca.cert.get(), signer.cert.get(), NID_authority_key_identifier, "keyid:always");
+    X509_sign(ca.cert.get(), signer.key.get(), EVP_sha256());
+    return ca;
+}
+
+Identity TestPki::server(const Identity& issuer, const std::string& altNames, long fromSeconds,
+                         long toSeconds) {
+    return makeServer(issuer, altNames, fromSeconds, toSeconds, "serverAuth");
+}
+
+Identity TestPki::server(const Identity& issuer, const std::string& altNames, const std::string& usage) {
+    return makeServer(issuer, altNames, -3600, 86400, usage);
+}
+
+std::string TestPki::der(const Cert& cert) {
+    unsigned char* bytes = nullptr;
+    const int length = i2d_X509(cert.get(), &bytes);
+    std::string encoded(length > 0 ? reinterpret_cast<const char*>(bytes) : "", length > 0 ? length : 0);
+    OPENSSL_free(bytes);
+    return encoded;
 }
 
 bool TestPki::writePem(const Cert& cert, const std::string& path) {
@@ -107,6 +128,13 @@ ServerContext TestPki::context(const Identity& identity, int minVersion, int max
     SSL_CTX_use_certificate(context.get(), identity.cert.get());
     SSL_CTX_use_PrivateKey(context.get(), identity.key.get());
     return context;
+}
+
+ServerContext TestPki::context(const Identity& identity, const std::vector<const Identity*>& chain) {
+    ServerContext made = context(identity);
+    for (const Identity* authority : chain)
+        SSL_CTX_add1_chain_cert(made.get(), authority->cert.get());
+    return made;
 }
 
 } // namespace nettest

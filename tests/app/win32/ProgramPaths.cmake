@@ -1,0 +1,35 @@
+# Fails when a program names a folder of the machine that built it: the
+# texts `strings` finds in it (8-bit and UTF-16) are searched for each of
+# the folders given.
+#   cmake -DSTRINGS=<strings program> -DPROGRAMS=<file|...> -DFOLDERS=<folder|...> -P ProgramPaths.cmake
+string(REPLACE "|" ";" PROGRAMS "${PROGRAMS}")
+string(REPLACE "|" ";" FOLDERS "${FOLDERS}")
+set(found 0)
+foreach(program IN LISTS PROGRAMS)
+    if(NOT EXISTS "${program}")
+        message(SEND_ERROR "${program}: no such program")
+        continue()
+    endif()
+    set(texts "")
+    foreach(encoding s l)
+        execute_process(COMMAND ${STRINGS} -a -e ${encoding} "${program}" OUTPUT_VARIABLE part
+            RESULT_VARIABLE status)
+        if(NOT status EQUAL 0)
+            message(SEND_ERROR "${program}: ${STRINGS} failed (${status})")
+        endif()
+        string(APPEND texts "${part}")
+    endforeach()
+    foreach(folder IN LISTS FOLDERS)
+        string(FIND "${texts}" "${folder}" at)
+        if(at GREATER -1)
+            # The whole text that names it, for whoever looks for its source.
+            string(SUBSTRING "${texts}" ${at} 200 rest)
+            string(REGEX REPLACE "\n.*" "" rest "${rest}")
+            message("${program}: names ${folder}: ${rest}")
+            math(EXPR found "${found} + 1")
+        endif()
+    endforeach()
+endforeach()
+if(found GREATER 0)
+    message(FATAL_ERROR "${found} folder(s) of this machine named")
+endif()
