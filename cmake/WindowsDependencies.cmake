@@ -51,10 +51,13 @@ include(${CMAKE_CURRENT_LIST_DIR}/WindowsResources.cmake)
 # written for an ordinary 32-bit host may take for negative numbers; unless
 # the game is known to be safe with them, the programs keep to 2 GiB.
 option(MORAVO_LARGE_ADDRESS_AWARE "Mark the Windows programs large-address-aware (4 GiB on 64-bit Windows)" OFF)
-if(MORAVO_LARGE_ADDRESS_AWARE)
-    add_link_options(-Wl,--large-address-aware)
-else()
-    add_link_options(-Wl,--disable-large-address-aware)
+# (The mark exists only for 32-bit programs.)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    if(MORAVO_LARGE_ADDRESS_AWARE)
+        add_link_options(-Wl,--large-address-aware)
+    else()
+        add_link_options(-Wl,--disable-large-address-aware)
+    endif()
 endif()
 
 # The tests run under Wine, through a wrapper that keeps the Wine prefix and
