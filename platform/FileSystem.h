@@ -75,8 +75,11 @@ std::string foldCase(const std::string& name);
 /// ("CON", "nul.txt", "COM1", in any case, with or without an extension),
 /// a character Windows forbids in names (":" would name an alternate data
 /// stream), or a trailing dot or blank (which Windows drops, so that the
-/// name is another file's). The same on every system, since what is
-/// published anywhere is installed on Windows.
+/// name is another file's), or a name in the form of the short names Windows
+/// gives long ones ("ABCDEF~1.DAT": a base of at most eight characters
+/// ending in "~" and digits, an extension of at most three), which on a
+/// volume that keeps short names may be another file's. The same on every
+/// system, since what is published anywhere is installed on Windows.
 const char* windowsNameProblem(const std::string& name);
 
 } // namespace platform
