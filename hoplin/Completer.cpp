@@ -123,9 +123,11 @@ bool moveIntoPlace(Log& log, const std::string& source, const std::string& path,
 }
 
 // Moves the staged files in turn; answers how many are in place, and
-// `unmoved` gets the others.
+// `unmoved` gets the others. `changed` gets the names that came and went
+// (both ends of each move, the folders made).
 int moveAll(Log& log, const Settings& settings, const std::vector<std::string>& files, const Pause& pause,
-            const std::function<void()>& afterChange, std::vector<std::string>& unmoved) {
+            const std::function<void()>& afterChange, std::vector<std::string>& unmoved,
+            std::vector<std::string>& changed) {
     // An installation that takes signed updates (the updater keeps the
     // accepted serial beside the manifest) moves only what the updater
     // verified and listed: a staged file changed since then stays staged.
@@ -144,15 +146,18 @@ int moveAll(Log& log, const Settings& settings, const std::vector<std::string>& 
             unmoved.push_back(path);
             continue;
         }
-        if (!makeParentDirectories(".", path)) {
+        if (!makeParentDirectories(".", path, &changed)) {
             log.write("#--Destino rechazado " + path + "\n");
             unmoved.push_back(path);
             continue;
         }
-        if (moveIntoPlace(log, source, path, pause, afterChange))
+        if (moveIntoPlace(log, source, path, pause, afterChange)) {
             ++moved;
-        else
+            changed.push_back(source);
+            changed.push_back(path);
+        } else {
             unmoved.push_back(path);
+        }
     }
     return moved;
 }
@@ -196,7 +201,12 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
     }
 
     std::vector<std::string> unmoved;
-    const int moved = moveAll(log, settings, files, pause, afterChange, unmoved);
+    std::vector<std::string> changed;
+    const int moved = moveAll(log, settings, files, pause, afterChange, unmoved, changed);
+    // The staged files' contents reached the disk before the updater's
+    // manifest listed them; their new names reach it before the launcher
+    // runs on them. A flush that fails changes nothing the log could help.
+    platform::syncFiles(".", {}, changed);
     if (!unmoved.empty())
         forgetUnmoved(unmoved);
     log.write("lanzando \"" + settings.program + "\"\nFinalizado HOPLINDATE\n");

@@ -176,7 +176,9 @@ void DownloadLane::download(size_t index, int64_t& claimed) {
         std::lock_guard<std::mutex> layout(queue_->layoutMutex());
         removeCreatedDirectories(transfer.created);
     }
-    queue_->finish(index, stateOf(outcome), error, outcome == Outcome::success && staged(index));
+    const bool placed = outcome == Outcome::success;
+    queue_->finish(index, stateOf(outcome), error, placed && staged(index),
+                   placed ? std::move(transfer.created) : std::vector<std::string>());
 }
 
 bool DownloadLane::startTransfer(Transfer& transfer, size_t index) {

@@ -153,10 +153,11 @@ bool Updater::writeLocalManifest(const Manifest& manifest) {
     // The manifest vouches for the files it lists, so their bytes must reach
     // the disk before it does: after a power cut a listed file is never
     // empty or half written.
-    if (!unsynced_.empty()) {
-        if (!platform::syncFiles(installDir_, unsynced_))
+    if (!unsynced_.empty() || !unsyncedEntries_.empty()) {
+        if (!platform::syncFiles(installDir_, unsynced_, unsyncedEntries_))
             updateLog("update: cannot flush the installation's files to disk");
         unsynced_.clear();
+        unsyncedEntries_.clear();
     }
     if (!writeManifest(localManifestPath_, manifest)) {
         updateLog("update: cannot write %s", localManifestPath_.c_str());
@@ -505,6 +506,9 @@ void Updater::collectDone(const DownloadQueue& queue, std::set<std::string>& don
         if (queue.staged(index))
             ++stagedCount_;
         unsynced_.push_back(installDir_ + "/" + (queue.staged(index) ? stagingDir_ + "/" + path : path));
+        // A folder made for the file is a new entry of its parent.
+        for (const std::string& folder : queue.madeFolders(index))
+            unsyncedEntries_.push_back(folder);
     }
 }
 
@@ -531,7 +535,8 @@ void Updater::deleteObsolete() {
         if (!obsolete.isObsolete(path) || !parentDirectoriesInside(installDir_, path))
             continue;
         listener_->onDeleting(path);
-        platform::removeFile(installDir_ + "/" + path);
+        if (platform::removeFile(installDir_ + "/" + path))
+            unsyncedEntries_.push_back(installDir_ + "/" + path);
     }
 }
 

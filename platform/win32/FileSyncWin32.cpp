@@ -82,32 +82,51 @@ bool syncFileSystemOf(const std::string& path) {
 
 namespace {
 
-// Flushes one file's contents and metadata; a file that is gone (removed
-// since) has nothing left to keep.
-bool flushFile(const std::string& path) {
-    HANDLE handle =
-        CreateFileW(widePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;
+HANDLE openForFlush(const std::wstring& path, DWORD flags) {
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, flags, nullptr);
+}
+
+bool flushHandle(HANDLE handle) {
     const bool ok = FlushFileBuffers(handle) != 0;
     CloseHandle(handle);
     return ok;
+}
+
+// Flushes one file's contents and metadata; a file that is gone (removed
+// since) has nothing left to keep.
+bool flushFile(const std::string& path) {
+    HANDLE handle = openForFlush(widePath(path), FILE_ATTRIBUTE_NORMAL);
+    if (handle != INVALID_HANDLE_VALUE)
+        return flushHandle(handle);
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Flushes a folder's entries: the names put, removed or renamed in it.
+bool flushFolder(const std::string& path) {
+    HANDLE handle = openForFlush(widePath(path), FILE_FLAG_BACKUP_SEMANTICS);
+    return handle != INVALID_HANDLE_VALUE && flushHandle(handle);
 }
 
 std::atomic<bool (*)(const std::string&)> heldFileHook{nullptr};
 
 } // namespace
 
-bool syncFiles(const std::string& root, const std::vector<std::string>& paths) {
-    if (paths.empty())
+bool syncFiles(const std::string& root, const std::vector<std::string>& written,
+               const std::vector<std::string>& moved) {
+    if (written.empty() && moved.empty())
         return true;
+    const std::vector<std::string> folders = changedFolders(written, moved);
     if (fileSyncObserver())
-        fileSyncObserver()(root, paths);
+        fileSyncObserver()(root, written, folders);
+    // The contents first, then the names that lead to them.
     bool ok = true;
-    for (const std::string& path : paths)
+    for (const std::string& path : written)
         ok = flushFile(path) && ok;
-    return syncFileSystemOf(root) && ok;
+    for (const std::string& folder : folders)
+        ok = flushFolder(folder) && ok;
+    return ok;
 }
 
 void setHeldFileHook(bool (*held)(const std::string& path)) {
@@ -117,7 +136,8 @@ void setHeldFileHook(bool (*held)(const std::string& path)) {
 int replaceFile(const std::string& from, const std::string& to) {
     if (auto held = heldFileHook.load(); held != nullptr && held(to))
         return EACCES;
-    // One step on the volume, on the disk before the call answers.
+    // One step on the volume; its folder's flush puts it on the disk (the
+    // write-through flag promises that only of a move between volumes).
     if (MoveFileExW(widePath(from).c_str(), widePath(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;

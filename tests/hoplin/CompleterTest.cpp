@@ -2,11 +2,13 @@
 // of the launcher with "-n".
 #include "hoplin/Completer.h"
 #include "net/Md5.h"
+#include "platform/FileSync.h"
 #include "tests/hoplin/Scratch.h"
 #include "update/InstallationLock.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -195,6 +197,23 @@ TEST(Hoplin, TheInstallationLockIsWaitedForAndWhileAnotherHoldsItNothingMoves) {
     EXPECT_EQ(readFile("launcher.exe"), "new");
     EXPECT_EQ(readFile("checklist.txt"), manifest);
     EXPECT_NE(logText().find("Reintento - 4\nlanzando \"launcher.exe\"\n"), std::string::npos) << logText();
+}
+
+TEST(Hoplin, TheMovedNamesReachTheDiskBeforeTheLauncherStarts) {
+    Scratch dir;
+    writeFile("tmp/launcher.exe", "new");
+    writeFile("tmp/res/new/arialbd.ttf", "font");
+    std::vector<std::string> folders;
+    platform::fileSyncObserver() = [&](const std::string&, const std::vector<std::string>& files,
+                                       const std::vector<std::string>& changed) {
+        EXPECT_TRUE(files.empty()) << "the updater flushed the contents";
+        folders = changed;
+    };
+    EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {}), 2);
+    platform::fileSyncObserver() = nullptr;
+    std::sort(folders.begin(), folders.end());
+    // Both ends of each move, and the parents of the folders made.
+    EXPECT_EQ(folders, (std::vector<std::string>{".", "res", "res/new", "tmp", "tmp/res/new"}));
 }
 
 TEST(Hoplin, SettingsDefaultsAndQuotedWords) {
