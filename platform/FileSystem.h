@@ -15,8 +15,11 @@
 
 namespace platform {
 
-/// What a name in a folder is. A symbolic link, a junction or any other
-/// reparse point is a `link`, whatever it points to: it is never followed.
+/// What a name in a folder is. A symbolic link, a junction or mount point,
+/// or any other name that stands for another one, is a `link`, whatever it
+/// points to: it is never followed. On Windows a file or folder that merely
+/// carries a reparse point of another kind (a cloud file's placeholder, a
+/// deduplicated or compressed file) is a `file` or `directory`.
 enum class FileKind { missing, file, directory, link, other };
 
 /// One entry of a folder: its name (no "." or "..") and what it is.

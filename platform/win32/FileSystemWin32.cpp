@@ -1,7 +1,9 @@
 // The installation's files on Windows: wide calls on UTF-8 paths, reparse
-// points (symbolic links, junctions, mount points) taken as links, and names
-// compared without regard to letter case.
+// points told apart by their tag (links, junctions and mount points are
+// links; cloud placeholders, deduplicated and compressed files are files and
+// folders), and names compared without regard to letter case.
 #include "platform/FileSystem.h"
+#include "platform/WindowsFiles.h"
 #include "platform/win32/WidePath.h"
 
 #include <windows.h>
@@ -20,15 +22,6 @@ std::wstring wideOf(const std::string& text, UINT codePage, DWORD flags) {
     std::wstring wide(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), &wide[0], length);
     return wide;
-}
-
-FileKind kindOf(DWORD attributes) {
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-        return FileKind::link;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return FileKind::directory;
-    // Devices and the like never show in a listing of a folder.
-    return FileKind::file;
 }
 
 struct FindCloser {
@@ -62,10 +55,44 @@ std::string utf8Of(const wchar_t* text, size_t length) {
     return out;
 }
 
+namespace {
+
+// The reparse tag of the reparse point at `path` (in the form of
+// widePath), or reparseTagUnknown. The attributes of a name carry no tag:
+// the point itself is opened, never what it leads to, and asked; a name
+// this process may not open is asked of its folder's listing.
+uint32_t reparseTagOf(const std::wstring& path) {
+    HANDLE handle = CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        FILE_ATTRIBUTE_TAG_INFO info{};
+        const BOOL told = GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info);
+        CloseHandle(handle);
+        if (told)
+            return info.ReparseTag;
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileExW(path.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE)
+        return reparseTagUnknown;
+    FindClose(find);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? found.dwReserved0
+                                                                        : reparseTagUnknown;
+}
+
+FileKind kindOfPath(const std::wstring& path, DWORD attributes) {
+    const bool reparse = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return windowsEntryKind(attributes, reparse ? reparseTagOf(path) : reparseTagUnknown);
+}
+
+} // namespace
+
 FileKind fileKind(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(widePath(path).c_str());
+    const std::wstring wide = widePath(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES)
-        return kindOf(attributes);
+        return kindOfPath(wide, attributes);
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME
                ? FileKind::missing
@@ -92,7 +119,10 @@ bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
         const std::wstring name = found.cFileName;
         if (name == L"." || name == L"..")
             continue;
-        entries.push_back({utf8Of(name.data(), name.size()), kindOf(found.dwFileAttributes)});
+        // A listing gives each reparse point's tag with it.
+        const DWORD tag =
+            (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? found.dwReserved0 : 0;
+        entries.push_back({utf8Of(name.data(), name.size()), windowsEntryKind(found.dwFileAttributes, tag)});
     } while (FindNextFileW(find.get(), &found));
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
