@@ -27,7 +27,7 @@ std::string unquoted(const std::string& word) {
 // The log; every line is flushed at once so that it survives a crash.
 class Log {
 public:
-    Log() : file_(std::fopen("hoplin.log", "w")) {}
+    Log() : file_(platform::openFile("hoplin.log", "w")) {}
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
     ~Log() {
@@ -62,7 +62,7 @@ bool matchesEntry(const std::string& source, const std::string& path, const Mani
 void forgetUnmoved(const std::vector<std::string>& unmoved) {
     Manifest local;
     {
-        std::ifstream in("checklist.txt", std::ios::binary);
+        std::ifstream in(platform::filePath("checklist.txt"), std::ios::binary);
         if (!in || !readManifest(in, local))
             return;
     }
@@ -134,7 +134,7 @@ int moveAll(Log& log, const Settings& settings, const std::vector<std::string>& 
     const bool verify = platform::fileKind(serialFileName) != platform::FileKind::missing;
     Manifest expected;
     if (verify) {
-        std::ifstream in("checklist.txt", std::ios::binary);
+        std::ifstream in(platform::filePath("checklist.txt"), std::ios::binary);
         if (in)
             readManifest(in, expected);
     }
@@ -229,7 +229,7 @@ int runCompleter(int argc, const char* const* argv) {
     // otherwise be left without a window and without a word.
     const std::string line = "#--Error lanzando \"" + settings.program + "\": " + why + "\n";
     std::fputs(("hoplin: cannot start \"" + settings.program + "\": " + why + "\n").c_str(), stderr);
-    if (std::FILE* log = std::fopen("hoplin.log", "a")) {
+    if (std::FILE* log = platform::openFile("hoplin.log", "a")) {
         std::fputs(line.c_str(), log);
         std::fclose(log);
     }

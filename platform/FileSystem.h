@@ -45,7 +45,10 @@ bool makeDirectory(const std::string& path);
 /// when nothing was removed.
 bool removeFile(const std::string& path);
 
-/// Removes the folder `path` when it is empty; false otherwise.
+/// The size in bytes of the regular file `path` (a link is not followed), or
+/// -1 when there is none or it cannot be read.
+int64_t fileSize(const std::string& path);
+
 bool removeEmptyDirectory(const std::string& path);
 
 /// Opens the file `path` with a C run-time `mode` ("rb", "r+b", "w", ...).
@@ -56,7 +59,10 @@ std::FILE* openFile(const std::string& path, const char* mode);
 bool seekFile(std::FILE* file, int64_t offset);
 
 /// `path` as the standard library's path type, for its streams and its
-/// file-system functions.
+/// file-system functions. On Windows a path whose full form is longer than
+/// the C run-time takes is given in the extended-length form ("\\?\C:\..."),
+/// which its file streams open; its functions that ask the state of a file
+/// may still refuse that form (the platform's own functions do not).
 std::filesystem::path filePath(const std::string& path);
 
 /// `path` given in the spelling of the system's narrow functions (a

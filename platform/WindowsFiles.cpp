@@ -18,4 +18,18 @@ FileKind windowsEntryKind(uint32_t attributes, uint32_t reparseTag) {
     return FileKind::file;
 }
 
+std::wstring extendedLengthPath(const std::wstring& fullPath) {
+    const auto separator = [&](size_t at) { return fullPath.size() > at && fullPath[at] == L'\\'; };
+    // "\\?\..." is already extended; "\\.\..." names a device.
+    if (separator(0) && separator(1) && fullPath.size() > 3 && (fullPath[2] == L'?' || fullPath[2] == L'.') &&
+        separator(3))
+        return fullPath;
+    if (separator(0) && separator(1))
+        return L"\\\\?\\UNC\\" + fullPath.substr(2);
+    const bool drive =
+        fullPath.size() >= 3 && fullPath[1] == L':' && separator(2) &&
+        ((fullPath[0] >= L'A' && fullPath[0] <= L'Z') || (fullPath[0] >= L'a' && fullPath[0] <= L'z'));
+    return drive ? L"\\\\?\\" + fullPath : fullPath;
+}
+
 } // namespace platform

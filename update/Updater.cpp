@@ -26,12 +26,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -194,8 +191,7 @@ void Updater::run() {
 
 bool Updater::updateFiles() {
     listener_->onStage(UpdateStage::updating);
-    std::error_code ec;
-    fs::remove(platform::filePath(localManifestPath_), ec);
+    platform::removeFile(localManifestPath_);
     std::vector<const std::string*> wanted;
     // What earlier runs left behind goes, but for what these downloads use.
     LeftoverRules leftovers{installDir_, stagingDir_, selfFiles_, resumeThreshold_, {}};

@@ -69,6 +69,13 @@ bool removeFile(const std::string& path) {
     return fileKind(path) != FileKind::directory && unlink(path.c_str()) == 0;
 }
 
+int64_t fileSize(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    return static_cast<int64_t>(info.st_size);
+}
+
 bool removeEmptyDirectory(const std::string& path) {
     return rmdir(path.c_str()) == 0;
 }

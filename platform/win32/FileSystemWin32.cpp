@@ -1,7 +1,10 @@
-// The installation's files on Windows: wide calls on UTF-8 paths, reparse
-// points told apart by their tag (links, junctions and mount points are
-// links; cloud placeholders, deduplicated and compressed files are files and
-// folders), and names compared without regard to letter case.
+// The installation's files on Windows: wide calls on UTF-8 paths (in the
+// extended-length form where a full path is longer than MAX_PATH allows),
+// reparse points told apart by their tag (links, junctions and mount points
+// are links; cloud placeholders, deduplicated and compressed files are
+// files and folders), and names compared without regard to letter case.
+//
+// [1] text and path forms  [2] what a name is  [3] files and folders
 #include "platform/FileSystem.h"
 #include "platform/WindowsFiles.h"
 #include "platform/win32/WidePath.h"
@@ -30,7 +33,51 @@ struct FindCloser {
 
 } // namespace
 
-std::wstring widePath(const std::string& path) {
+// [1] text and path forms ---------------------------------------------------------
+
+namespace {
+
+bool isFullPath(const std::wstring& path) {
+    return (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') ||
+           (path.size() >= 3 && path[1] == L':' && path[2] == L'\\');
+}
+
+// The full path of `path` (the current folder's, with "." and ".." resolved
+// and the separators made one), or empty when the system makes none. The
+// wide call takes and gives paths beyond MAX_PATH.
+std::wstring fullPathOf(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return std::wstring();
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
+    if (length == 0 || length >= size)
+        return std::wstring();
+    full.resize(length);
+    return full;
+}
+
+// `path` as it reaches its file when its full path is longer than `longest`
+// characters: the extended-length form, which the system takes as it is
+// (so the full path resolves "." and ".." first). A current folder is never
+// longer than MAX_PATH unless the machine allows long paths, so a relative
+// path beyond it comes from a deep installation. A long text whose full
+// path is short is given as that full path.
+std::wstring reachable(const std::wstring& path, size_t longest) {
+    if (path.empty() || path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0)
+        return path;
+    size_t estimate = path.size();
+    if (!isFullPath(path))
+        estimate += GetCurrentDirectoryW(0, nullptr);
+    if (estimate <= longest)
+        return path;
+    const std::wstring full = fullPathOf(path);
+    if (full.empty())
+        return path;
+    return full.size() <= longest ? full : extendedLengthPath(full);
+}
+
+std::wstring convertedPath(const std::string& path) {
     if (path.empty())
         return std::wstring();
     // MB_ERR_INVALID_CHARS: text that is not UTF-8 fails here and is read in
@@ -45,6 +92,12 @@ std::wstring widePath(const std::string& path) {
     return wide;
 }
 
+} // namespace
+
+std::wstring widePath(const std::string& path) {
+    return reachable(convertedPath(path), longestPlainPath);
+}
+
 std::string utf8Of(const wchar_t* text, size_t length) {
     const int size =
         WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
@@ -54,6 +107,8 @@ std::string utf8Of(const wchar_t* text, size_t length) {
     WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &out[0], size, nullptr, nullptr);
     return out;
 }
+
+// [2] what a name is ------------------------------------------------------------
 
 namespace {
 
@@ -98,6 +153,17 @@ FileKind fileKind(const std::string& path) {
                ? FileKind::missing
                : FileKind::other;
 }
+
+int64_t fileSize(const std::string& path) {
+    const std::wstring wide = widePath(path);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) ||
+        kindOfPath(wide, data.dwFileAttributes) != FileKind::file)
+        return -1;
+    return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+// [3] files and folders ------------------------------------------------------------
 
 bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) {
     // A junction or link at `path` is never listed through.
@@ -150,7 +216,10 @@ bool seekFile(std::FILE* file, int64_t offset) {
 }
 
 std::filesystem::path filePath(const std::string& path) {
-    return std::filesystem::path(widePath(path));
+    // The plain form up to the C run-time's own limit: its functions that
+    // ask the state of a file may refuse the extended form (a "?" there reads
+    // as a wildcard), and beyond the limit the plain form fails anyway.
+    return std::filesystem::path(reachable(convertedPath(path), longestRuntimePath));
 }
 
 std::string utf8FromSystemPath(const std::string& path) {

@@ -216,6 +216,27 @@ TEST(Hoplin, TheMovedNamesReachTheDiskBeforeTheLauncherStarts) {
     EXPECT_EQ(folders, (std::vector<std::string>{".", "res", "res/new", "tmp", "tmp/res/new"}));
 }
 
+// A current folder near the limit of Windows' paths and the installation's
+// relative paths beyond it, as an installation deep in a player's folders
+// gives.
+TEST(Hoplin, FilesBeyondThe260CharactersOfWindowsPathsAreMoved) {
+    Scratch dir;
+    std::string deep = dir.path();
+    while (deep.size() < 230) {
+        deep += "/carpeta" + std::to_string(deep.size() % 10);
+        ASSERT_TRUE(platform::makeDirectory(deep));
+    }
+    testkit::ScopedDirectory inside(deep);
+    const std::string path = "res/" + std::string(60, 'r') + "/" + std::string(60, 'f') + ".dat";
+    ASSERT_GT(deep.size() + 1 + path.size(), 260u);
+    writeFile("tmp/" + path, "staged");
+    writeFile(path, "installed");
+    EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) { FAIL() << "no retry"; }), 1);
+    EXPECT_EQ(readFile(path), "staged");
+    EXPECT_EQ(platform::fileKind("tmp/" + path), platform::FileKind::missing);
+    EXPECT_NE(logText().find("Moviendo tmp/" + path + " a " + path + "\n"), std::string::npos);
+}
+
 TEST(Hoplin, SettingsDefaultsAndQuotedWords) {
     const char* none[] = {"hoplin"};
     hoplin::Settings s = hoplin::readSettings(1, none);

@@ -1,5 +1,5 @@
 // How Windows describes files, on every system: what an entry is from its
-// attributes and reparse tag.
+// attributes and reparse tag, and the long form of a path.
 #include "platform/WindowsFiles.h"
 
 #include <gtest/gtest.h>
@@ -42,4 +42,18 @@ TEST(WindowsFiles, OnlyNameSurrogatesAndExecutionLinksAmongReparsePointsAreLinks
     EXPECT_EQ(windowsEntryKind(folder, 0xA000000C), FileKind::directory);
     EXPECT_EQ(windowsEntryKind(archive, 0), FileKind::file);
     EXPECT_EQ(windowsEntryKind(0x80 /* normal */, 0), FileKind::file);
+}
+
+TEST(WindowsFiles, TheExtendedLengthFormOfFullPaths) {
+    using platform::extendedLengthPath;
+    EXPECT_EQ(extendedLengthPath(L"C:\\Users\\Pe\u00f1a\\Juegos\\a.pak"),
+              L"\\\\?\\C:\\Users\\Pe\u00f1a\\Juegos\\a.pak");
+    EXPECT_EQ(extendedLengthPath(L"d:\\x"), L"\\\\?\\d:\\x");
+    EXPECT_EQ(extendedLengthPath(L"\\\\server\\share\\game\\a.pak"),
+              L"\\\\?\\UNC\\server\\share\\game\\a.pak");
+    // Already extended, a device, or no full path: left as they are.
+    for (const wchar_t* kept :
+         {L"\\\\?\\C:\\a", L"\\\\?\\UNC\\s\\h\\a", L"\\\\.\\COM1", L"relative\\a", L"C:a", L"\\rooted", L""})
+        EXPECT_EQ(extendedLengthPath(kept), kept);
+    EXPECT_LT(platform::longestPlainPath, platform::longestRuntimePath);
 }
