@@ -75,7 +75,8 @@ inline FileSyncObserver& fileSyncObserver() {
 /// Puts the file `from` in the place of `to` in one step: whoever looks at
 /// `to` sees the old file or the new one, never none, even when the process
 /// is killed meanwhile. An existing file at `to` is replaced (a link there
-/// is replaced itself, never followed). Answers 0, or the system's error
+/// is replaced itself, never followed), also one that is read-only on
+/// Windows (the new file brings its own attributes). Answers 0, or the system's error
 /// number (a directory at `to`, a file kept open by another process where
 /// the system forbids replacing it, and so on).
 int replaceFile(const std::string& from, const std::string& to);

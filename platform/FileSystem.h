@@ -42,13 +42,28 @@ bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
 bool makeDirectory(const std::string& path);
 
 /// Removes the file (or the link itself) at `path`, never a folder; false
-/// when nothing was removed.
+/// when nothing was removed. A file that is read-only on Windows is removed
+/// too (the attribute forbids only writing there, not this program's own
+/// clean-up); it stays read-only when it cannot be removed.
 bool removeFile(const std::string& path);
 
 /// The size in bytes of the regular file `path` (a link is not followed), or
 /// -1 when there is none or it cannot be read.
 int64_t fileSize(const std::string& path);
 
+/// Gives the file `to` what the file `from` allows: its read, write and
+/// execute bits on POSIX; on Windows its read-only, hidden, system and not-indexed
+/// attributes (the others, such as archive, stay `to`'s own). False, and
+/// nothing changed, when `from` is no regular file or `to` cannot be
+/// changed.
+bool copyFileAccess(const std::string& from, const std::string& to);
+
+/// Makes the file `path` a program its readers may start: on POSIX the
+/// execute bit for each class of user that may read it; on Windows, where a
+/// program is one by its name, nothing.
+void markExecutable(const std::string& path);
+
+/// Removes the folder `path` when it is empty; false otherwise.
 bool removeEmptyDirectory(const std::string& path);
 
 /// Opens the file `path` with a C run-time `mode` ("rb", "r+b", "w", ...).

@@ -198,8 +198,42 @@ bool makeDirectory(const std::string& path) {
 }
 
 bool removeFile(const std::string& path) {
+    const std::wstring wide = widePath(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
     // DeleteFileW removes a link itself, never what it points to.
-    return fileKind(path) != FileKind::directory && DeleteFileW(widePath(path).c_str()) != 0;
+    if (DeleteFileW(wide.c_str()))
+        return true;
+    // Windows refuses to delete a read-only file until the attribute goes.
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0 || GetLastError() != ERROR_ACCESS_DENIED ||
+        !SetFileAttributesW(wide.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)))
+        return false;
+    if (DeleteFileW(wide.c_str()))
+        return true;
+    SetFileAttributesW(wide.c_str(), attributes);
+    return false;
+}
+
+bool copyFileAccess(const std::string& from, const std::string& to) {
+    const std::wstring source = widePath(from);
+    const DWORD attributes = GetFileAttributesW(source.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || kindOfPath(source, attributes) != FileKind::file)
+        return false;
+    const std::wstring target = widePath(to);
+    const DWORD own = GetFileAttributesW(target.c_str());
+    if (own == INVALID_FILE_ATTRIBUTES)
+        return false;
+    constexpr DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    // Of `to`'s own, only those SetFileAttributesW sets are given back.
+    constexpr DWORD settable = kept | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY;
+    const DWORD wanted = (own & settable & ~kept) | (attributes & kept);
+    return SetFileAttributesW(target.c_str(), wanted != 0 ? wanted : FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+void markExecutable(const std::string&) {
+    // A Windows program is one by its name.
 }
 
 bool removeEmptyDirectory(const std::string& path) {

@@ -199,6 +199,20 @@ TEST(Hoplin, TheInstallationLockIsWaitedForAndWhileAnotherHoldsItNothingMoves) {
     EXPECT_NE(logText().find("Reintento - 4\nlanzando \"launcher.exe\"\n"), std::string::npos) << logText();
 }
 
+// [mend] Windows refuses to replace a read-only file: the launcher's own
+// program, made read-only by its player, was never updated.
+TEST(Hoplin, AReadOnlyInstalledFileIsReplacedAndStaysReadOnly) {
+    Scratch dir;
+    // The updater gave the staged file the installed one's access.
+    writeFile("launcher.exe", "old", 0444);
+    writeFile("tmp/launcher.exe", "new", 0444);
+    EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) { FAIL() << "no retry"; }), 1);
+    EXPECT_EQ(readFile("launcher.exe"), "new");
+    EXPECT_EQ(fs::status("launcher.exe").permissions() & fs::perms::owner_write, fs::perms::none);
+    EXPECT_FALSE(fs::exists("tmp/launcher.exe"));
+    fs::permissions("launcher.exe", fs::perms::owner_write, fs::perm_options::add);
+}
+
 TEST(Hoplin, TheMovedNamesReachTheDiskBeforeTheLauncherStarts) {
     Scratch dir;
     writeFile("tmp/launcher.exe", "new");
