@@ -1,9 +1,8 @@
-// The installation's paths as the wide calls take them: the plain form
-// where it reaches the file, the extended-length form beyond, and Unix links
-// under Wine taken for links.
+// The installation's paths as the system takes them: the plain form where
+// it reaches the file, the extended-length form beyond, and Unix links under
+// Wine taken for links.
 #include "platform/Directory.h"
 #include "platform/FileSystem.h"
-#include "platform/win32/WidePath.h"
 #include "tests/common/Links.h"
 #include "tests/common/TempDir.h"
 
@@ -24,33 +23,37 @@ std::wstring currentFolder() {
 
 } // namespace
 
+// The form is the one the wide calls get too, there from 248 characters on
+// (a folder must leave room for an 8.3 name under MAX_PATH).
 TEST(FileSystemWin32, PathsPastTheLimitTakeTheExtendedFormWithDotsResolved) {
     testkit::TempDir scratch;
     const std::string before = platform::currentDirectory();
     ASSERT_TRUE(platform::changeDirectory(scratch.path()));
+    const auto form = [](const std::string& path) { return platform::filePath(path).wstring(); };
     // Short: as given, in Windows' separators.
-    EXPECT_EQ(platform::widePath("a/b.txt"), L"a\\b.txt");
-    EXPECT_EQ(platform::widePath("C:/Juegos/a.pak"), L"C:\\Juegos\\a.pak");
+    EXPECT_EQ(form("a/b.txt"), L"a\\b.txt");
+    EXPECT_EQ(form("C:/Juegos/a.pak"), L"C:\\Juegos\\a.pak");
 
-    // Relative, its full path beyond 247 characters: made full, "." and ".."
-    // resolved, then extended; a long text whose full path is short is given
-    // as that full path.
-    const std::string deep = std::string(120, 'a') + "/./" + std::string(130, 'b') + "/../" + std::string(130, 'c');
-    const std::wstring full = currentFolder() + L"\\" + std::wstring(120, L'a') + L"\\" + std::wstring(130, L'c');
-    EXPECT_EQ(platform::widePath(deep), L"\\\\?\\" + full);
-    EXPECT_EQ(platform::widePath(std::string(120, 'a') + "/" + std::string(130, 'b') + "/../c"),
-              currentFolder() + L"\\" + std::wstring(120, L'a') + L"\\c");
-    // The C run-time's streams take the plain form up to its own limit.
-    const std::string edge = std::string(259 - currentFolder().size() - 1, 'e');
-    EXPECT_EQ(platform::filePath(edge).wstring(), std::wstring(edge.begin(), edge.end()));
-    EXPECT_EQ(platform::widePath(edge).compare(0, 4, L"\\\\?\\"), 0);
+    // Relative, its full path beyond the limit: made full, "." and ".."
+    // resolved, then extended; a long text whose full path is short is
+    // given as that full path.
+    const std::wstring here = currentFolder();
+    const std::string deep =
+        std::string(120, 'a') + "/./" + std::string(130, 'b') + "/../" + std::string(150, 'c');
+    EXPECT_EQ(form(deep),
+              L"\\\\?\\" + here + L"\\" + std::wstring(120, L'a') + L"\\" + std::wstring(150, L'c'));
+    EXPECT_EQ(form(std::string(120, 'a') + "/" + std::string(140, 'b') + "/../c"),
+              here + L"\\" + std::wstring(120, L'a') + L"\\c");
+    // Up to 259 characters in full, the plain form; from 260 on, the extended.
+    const std::string edge(259 - here.size() - 1, 'e');
+    EXPECT_EQ(form(edge), std::wstring(edge.begin(), edge.end()));
+    EXPECT_EQ(form(edge + "e"), L"\\\\?\\" + here + L"\\" + std::wstring(edge.size() + 1, L'e'));
 
-    // Absolute and on a share, beyond the limit.
-    const std::string name(300, 'n');
-    EXPECT_EQ(platform::widePath("C:/x/" + name), L"\\\\?\\C:\\x\\" + std::wstring(300, L'n'));
-    EXPECT_EQ(platform::widePath("//server/share/" + name), L"\\\\?\\UNC\\server\\share\\" + std::wstring(300, L'n'));
-    // Already extended: left alone.
-    EXPECT_EQ(platform::widePath("\\\\?\\C:\\" + name), L"\\\\?\\C:\\" + std::wstring(300, L'n'));
+    // Absolute and on a share, beyond the limit; already extended, as given.
+    const std::wstring name(300, L'n');
+    EXPECT_EQ(form("C:/x/" + std::string(300, 'n')), L"\\\\?\\C:\\x\\" + name);
+    EXPECT_EQ(form("//server/share/" + std::string(300, 'n')), L"\\\\?\\UNC\\server\\share\\" + name);
+    EXPECT_EQ(form("\\\\?\\C:\\" + std::string(300, 'n')), L"\\\\?\\C:\\" + name);
     ASSERT_TRUE(platform::changeDirectory(before));
 }
 
@@ -67,7 +70,8 @@ TEST(FileSystemWin32, AUnixLinkUnderWineIsALinkAndAPlainFolderAFolder) {
     std::vector<platform::DirectoryEntry> entries;
     ASSERT_TRUE(platform::listDirectory(scratch.path(), entries));
     for (const platform::DirectoryEntry& entry : entries)
-        EXPECT_EQ(entry.kind, entry.name == "linked" ? platform::FileKind::link : platform::FileKind::directory)
+        EXPECT_EQ(entry.kind,
+                  entry.name == "linked" ? platform::FileKind::link : platform::FileKind::directory)
             << entry.name;
     EXPECT_FALSE(platform::listDirectory(link, entries)) << "a link is never listed through";
 }
