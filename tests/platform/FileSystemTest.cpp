@@ -96,8 +96,10 @@ TEST(FileSystem, NamesWindowsCannotHoldOrTellApart) {
         EXPECT_EQ(platform::windowsNameProblem(name), nullptr) << name;
     // The form of the short names Windows gives long ones, which may be
     // another file's there; names merely near that form are fine.
-    for (const char* name :
-         {"ABCDEF~1.DAT", "progra~1", "GAME~12.PAK", "A~1", "~1.txt", "\xC3\x91" "AND\xC3\x9A" "~1.T"})
+    for (const char* name : {"ABCDEF~1.DAT", "progra~1", "GAME~12.PAK", "A~1", "~1.txt",
+                             "\xC3\x91"
+                             "AND\xC3\x9A"
+                             "~1.T"})
         EXPECT_NE(platform::windowsNameProblem(name), nullptr) << name;
     for (const char* name : {"ABCDEFG~1.DAT", "ABCDEF~1.DATA", "AB~1.tar.gz", "a~b.txt", "a~1b.txt", "~.txt",
                              "~1~.txt", "save~.dat", "~"})
