@@ -27,7 +27,7 @@ std::string unquoted(const std::string& word) {
 // The log; every line is flushed at once so that it survives a crash.
 class Log {
 public:
-    Log() : file_(std::fopen("hoplin.log", "w")) {}
+    Log() : file_(platform::openFile("hoplin.log", "w")) {}
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
     ~Log() {
@@ -62,7 +62,7 @@ bool matchesEntry(const std::string& source, const std::string& path, const Mani
 void forgetUnmoved(const std::vector<std::string>& unmoved) {
     Manifest local;
     {
-        std::ifstream in("checklist.txt", std::ios::binary);
+        std::ifstream in(platform::filePath("checklist.txt"), std::ios::binary);
         if (!in || !readManifest(in, local))
             return;
     }
@@ -123,16 +123,18 @@ bool moveIntoPlace(Log& log, const std::string& source, const std::string& path,
 }
 
 // Moves the staged files in turn; answers how many are in place, and
-// `unmoved` gets the others.
+// `unmoved` gets the others. `changed` gets the names that came and went
+// (both ends of each move, the folders made).
 int moveAll(Log& log, const Settings& settings, const std::vector<std::string>& files, const Pause& pause,
-            const std::function<void()>& afterChange, std::vector<std::string>& unmoved) {
+            const std::function<void()>& afterChange, std::vector<std::string>& unmoved,
+            std::vector<std::string>& changed) {
     // An installation that takes signed updates (the updater keeps the
     // accepted serial beside the manifest) moves only what the updater
     // verified and listed: a staged file changed since then stays staged.
     const bool verify = platform::fileKind(serialFileName) != platform::FileKind::missing;
     Manifest expected;
     if (verify) {
-        std::ifstream in("checklist.txt", std::ios::binary);
+        std::ifstream in(platform::filePath("checklist.txt"), std::ios::binary);
         if (in)
             readManifest(in, expected);
     }
@@ -144,15 +146,18 @@ int moveAll(Log& log, const Settings& settings, const std::vector<std::string>& 
             unmoved.push_back(path);
             continue;
         }
-        if (!makeParentDirectories(".", path)) {
+        if (!makeParentDirectories(".", path, &changed)) {
             log.write("#--Destino rechazado " + path + "\n");
             unmoved.push_back(path);
             continue;
         }
-        if (moveIntoPlace(log, source, path, pause, afterChange))
+        if (moveIntoPlace(log, source, path, pause, afterChange)) {
             ++moved;
-        else
+            changed.push_back(source);
+            changed.push_back(path);
+        } else {
             unmoved.push_back(path);
+        }
     }
     return moved;
 }
@@ -196,7 +201,12 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
     }
 
     std::vector<std::string> unmoved;
-    const int moved = moveAll(log, settings, files, pause, afterChange, unmoved);
+    std::vector<std::string> changed;
+    const int moved = moveAll(log, settings, files, pause, afterChange, unmoved, changed);
+    // The staged files' contents reached the disk before the updater's
+    // manifest listed them; their new names reach it before the launcher
+    // runs on them. A flush that fails changes nothing the log could help.
+    platform::syncFiles(".", {}, changed);
     if (!unmoved.empty())
         forgetUnmoved(unmoved);
     log.write("lanzando \"" + settings.program + "\"\nFinalizado HOPLINDATE\n");
@@ -219,7 +229,7 @@ int runCompleter(int argc, const char* const* argv) {
     // otherwise be left without a window and without a word.
     const std::string line = "#--Error lanzando \"" + settings.program + "\": " + why + "\n";
     std::fputs(("hoplin: cannot start \"" + settings.program + "\": " + why + "\n").c_str(), stderr);
-    if (std::FILE* log = std::fopen("hoplin.log", "a")) {
+    if (std::FILE* log = platform::openFile("hoplin.log", "a")) {
         std::fputs(line.c_str(), log);
         std::fclose(log);
     }

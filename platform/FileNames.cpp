@@ -31,6 +31,31 @@ bool isDeviceName(const std::string& name) {
            number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
+// The form of the short names Windows gives long ones on volumes that keep
+// them ("PROGRA~1", "ABCDEF~1.DAT"): a base of at most eight characters
+// ending in "~" and digits, and an extension of at most three. A file
+// written under such a name may replace the long-named file it stands for.
+bool isShortNameForm(const std::string& name) {
+    const size_t dot = name.find('.');
+    if (dot != std::string::npos && name.find('.', dot + 1) != std::string::npos)
+        return false;
+    const std::string base = name.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    const auto characters = [](const std::string& text) {
+        size_t count = 0;
+        for (unsigned char c : text)
+            count += (c & 0xC0) != 0x80 ? 1 : 0;
+        return count;
+    };
+    if (characters(base) > 8 || characters(extension) > 3)
+        return false;
+    size_t digits = 0;
+    while (digits < base.size() && base[base.size() - 1 - digits] >= '0' &&
+           base[base.size() - 1 - digits] <= '9')
+        ++digits;
+    return digits > 0 && digits < base.size() && base[base.size() - 1 - digits] == '~';
+}
+
 } // namespace
 
 const char* windowsNameProblem(const std::string& name) {
@@ -48,6 +73,9 @@ const char* windowsNameProblem(const std::string& name) {
         return "a name ending in a dot or a blank (Windows drops them and reaches another file)";
     if (isDeviceName(name))
         return "a device name Windows reserves (CON, PRN, AUX, NUL, COM1, LPT1 and the like)";
+    if (isShortNameForm(name))
+        return "a name in the form of Windows' short names (such as ABCDEF~1.DAT), which can name another "
+               "file on a volume that keeps short names";
     return nullptr;
 }
 

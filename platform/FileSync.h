@@ -41,19 +41,32 @@ int writeAll(int fd, const void* data, size_t size);
 /// `path` cannot be opened or the flush failed.
 bool syncFileSystemOf(const std::string& path);
 
-/// Puts on the disk the contents of the files `paths` (full paths, each
-/// inside the folder `root`), which were written and put in place since the
-/// last call, before anything that vouches for them is written: after a
-/// power cut none of them is found empty or half written. Done the cheapest
-/// way each system offers: one flush of `root`'s whole file system on
-/// Linux; on Windows, where a folder's flush does not reach the files'
-/// contents, each file is flushed, then `root`. False when a flush failed.
-bool syncFiles(const std::string& root, const std::vector<std::string>& paths);
+/// Puts on the disk what was changed below the folder `root` since the last
+/// call, before anything that vouches for it is written: the contents of the
+/// files `written` (full paths, each inside `root`), which were written and
+/// put in place, and the entries of every folder whose entries changed (the
+/// folders of `written`, and of `moved`: names that came or went without new
+/// contents, such as files removed, files renamed away or into place whose
+/// contents are already on the disk, and folders made). After a power cut none of those files is found empty
+/// or half written, missing, or back in place once removed. Done the cheapest way each system offers: one
+/// flush of `root`'s whole file system on Linux; elsewhere each file, then each of those folders once (on
+/// Windows a folder's flush does not reach its files' contents, and a rename reaches the disk only with its
+/// folder's). A file that is gone since has nothing left to keep. False when a flush failed.
+bool syncFiles(const std::string& root, const std::vector<std::string>& written,
+               const std::vector<std::string>& moved = {});
 
-/// Hears each `syncFiles` call with files to flush, before the flush: for
-/// tests, which cannot watch a disk's cache. Set it before the threads that
-/// flush start; an empty function removes it.
-using FileSyncObserver = std::function<void(const std::string& root, const std::vector<std::string>& paths)>;
+/// The folders whose entries the changes of `syncFiles` touched: the folder
+/// of each path of `written` and of `moved` ("." for a name without one;
+/// a leading "./" left out), each once, the deeper ones first.
+std::vector<std::string> changedFolders(const std::vector<std::string>& written,
+                                        const std::vector<std::string>& moved);
+
+/// Hears each `syncFiles` call with changes to flush, before the flush, with
+/// the files it flushes and the folders of `changedFolders`: for tests,
+/// which cannot watch a disk's cache. Set it before the threads that flush
+/// start; an empty function removes it.
+using FileSyncObserver = std::function<void(const std::string& root, const std::vector<std::string>& files,
+                                            const std::vector<std::string>& folders)>;
 inline FileSyncObserver& fileSyncObserver() {
     static FileSyncObserver observer;
     return observer;
@@ -62,7 +75,8 @@ inline FileSyncObserver& fileSyncObserver() {
 /// Puts the file `from` in the place of `to` in one step: whoever looks at
 /// `to` sees the old file or the new one, never none, even when the process
 /// is killed meanwhile. An existing file at `to` is replaced (a link there
-/// is replaced itself, never followed). Answers 0, or the system's error
+/// is replaced itself, never followed), also one that is read-only on
+/// Windows (the new file brings its own attributes). Answers 0, or the system's error
 /// number (a directory at `to`, a file kept open by another process where
 /// the system forbids replacing it, and so on).
 int replaceFile(const std::string& from, const std::string& to);

@@ -15,8 +15,11 @@
 
 namespace platform {
 
-/// What a name in a folder is. A symbolic link, a junction or any other
-/// reparse point is a `link`, whatever it points to: it is never followed.
+/// What a name in a folder is. A symbolic link, a junction or mount point,
+/// or any other name that stands for another one, is a `link`, whatever it
+/// points to: it is never followed. On Windows a file or folder that merely
+/// carries a reparse point of another kind (a cloud file's placeholder, a
+/// deduplicated or compressed file) is a `file` or `directory`.
 enum class FileKind { missing, file, directory, link, other };
 
 /// One entry of a folder: its name (no "." or "..") and what it is.
@@ -39,8 +42,26 @@ bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
 bool makeDirectory(const std::string& path);
 
 /// Removes the file (or the link itself) at `path`, never a folder; false
-/// when nothing was removed.
+/// when nothing was removed. A file that is read-only on Windows is removed
+/// too (the attribute forbids only writing there, not this program's own
+/// clean-up); it stays read-only when it cannot be removed.
 bool removeFile(const std::string& path);
+
+/// The size in bytes of the regular file `path` (a link is not followed), or
+/// -1 when there is none or it cannot be read.
+int64_t fileSize(const std::string& path);
+
+/// Gives the file `to` what the file `from` allows: its read, write and
+/// execute bits on POSIX; on Windows its read-only, hidden, system and not-indexed
+/// attributes (the others, such as archive, stay `to`'s own). False, and
+/// nothing changed, when `from` is no regular file or `to` cannot be
+/// changed.
+bool copyFileAccess(const std::string& from, const std::string& to);
+
+/// Makes the file `path` a program its readers may start: on POSIX the
+/// execute bit for each class of user that may read it; on Windows, where a
+/// program is one by its name, nothing.
+void markExecutable(const std::string& path);
 
 /// Removes the folder `path` when it is empty; false otherwise.
 bool removeEmptyDirectory(const std::string& path);
@@ -53,7 +74,10 @@ std::FILE* openFile(const std::string& path, const char* mode);
 bool seekFile(std::FILE* file, int64_t offset);
 
 /// `path` as the standard library's path type, for its streams and its
-/// file-system functions.
+/// file-system functions. On Windows a path whose full form is longer than
+/// the C run-time takes is given in the extended-length form ("\\?\C:\..."),
+/// which its file streams open; its functions that ask the state of a file
+/// may still refuse that form (the platform's own functions do not).
 std::filesystem::path filePath(const std::string& path);
 
 /// `path` given in the spelling of the system's narrow functions (a
@@ -75,8 +99,11 @@ std::string foldCase(const std::string& name);
 /// ("CON", "nul.txt", "COM1", in any case, with or without an extension),
 /// a character Windows forbids in names (":" would name an alternate data
 /// stream), or a trailing dot or blank (which Windows drops, so that the
-/// name is another file's). The same on every system, since what is
-/// published anywhere is installed on Windows.
+/// name is another file's), or a name in the form of the short names Windows
+/// gives long ones ("ABCDEF~1.DAT": a base of at most eight characters
+/// ending in "~" and digits, an extension of at most three), which on a
+/// volume that keeps short names may be another file's. The same on every
+/// system, since what is published anywhere is installed on Windows.
 const char* windowsNameProblem(const std::string& name);
 
 } // namespace platform

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -42,9 +41,8 @@ bool LocalChunks::scan(const std::string& path, const ChunkIndex& next, const st
     chunks_.clear();
     pieces_.clear();
     unchecked_ = false;
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(platform::filePath(path), ec);
-    if (ec)
+    const int64_t size = platform::fileSize(path);
+    if (size < 0)
         return false;
     Wanted wanted;
     for (const ChunkEntry& chunk : next.chunks)

@@ -20,9 +20,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -178,7 +175,9 @@ void DownloadLane::download(size_t index, int64_t& claimed) {
         std::lock_guard<std::mutex> layout(queue_->layoutMutex());
         removeCreatedDirectories(transfer.created);
     }
-    queue_->finish(index, stateOf(outcome), error, outcome == Outcome::success && staged(index));
+    const bool placed = outcome == Outcome::success;
+    queue_->finish(index, stateOf(outcome), error, placed && staged(index),
+                   placed ? std::move(transfer.created) : std::vector<std::string>());
 }
 
 bool DownloadLane::startTransfer(Transfer& transfer, size_t index) {
@@ -596,12 +595,11 @@ void DownloadLane::sendNextRequest(HttpConnection& connection, int64_t& claimed)
     // A file put together from chunks makes its own requests.
     if (queue_->delta(static_cast<size_t>(claimed)) != nullptr)
         return;
-    std::error_code ec;
     if (resumable(queue_->entry(static_cast<size_t>(claimed))) &&
-        fs::exists(platform::filePath(keptPath(path)), ec))
+        platform::fileKind(keptPath(path)) != platform::FileKind::missing)
         return;
     // Nor is a file asked for that an earlier run verified and kept.
-    if (fs::exists(destinationPath(path) + PendingFile::suffix, ec))
+    if (platform::fileKind(destinationPath(path) + PendingFile::suffix) != platform::FileKind::missing)
         return;
     link_.sendAhead(remotePath(path));
 }

@@ -42,13 +42,15 @@ void DownloadQueue::attemptFailed(size_t index, int32_t code) {
     changed_.notify_all();
 }
 
-void DownloadQueue::finish(size_t index, State state, int32_t error, bool staged) {
+void DownloadQueue::finish(size_t index, State state, int32_t error, bool staged,
+                           std::vector<std::string> madeFolders) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         Job& job = jobs_[index];
         job.state = state;
         job.error = error;
         job.staged = staged;
+        job.madeFolders = std::move(madeFolders);
         if (state == State::failed && index < lastWanted_) {
             lastWanted_ = index;
             cutOffLanesAfter(index);
@@ -141,6 +143,12 @@ DownloadQueue::State DownloadQueue::state(size_t index) const {
 bool DownloadQueue::staged(size_t index) const {
     std::lock_guard<std::mutex> guard(mutex_);
     return jobs_[index].staged;
+}
+
+const std::vector<std::string>& DownloadQueue::madeFolders(size_t index) const {
+    // Read once the lanes have ended, as `state` is.
+    std::lock_guard<std::mutex> guard(mutex_);
+    return jobs_[index].madeFolders;
 }
 
 int64_t DownloadQueue::fetched(size_t index) const {

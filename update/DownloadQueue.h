@@ -36,6 +36,8 @@ public:
         int64_t written = 0;         // bytes of the file written so far
         int32_t error = 0;           // why a failed file failed
         bool staged = false;         // put in the staging folder
+        // The folders made for a file put in place, outermost first.
+        std::vector<std::string> madeFolders;
     };
 
     /// What the run sees of one job.
@@ -71,7 +73,9 @@ public:
     void attemptFailed(size_t index, int32_t code);
     /// The job ended. A failed job ends the run at it: no later job is
     /// claimed, and the lanes busy with later ones are cut off.
-    void finish(size_t index, State state, int32_t error = 0, bool staged = false);
+    /// `madeFolders` are the folders made for a file put in place.
+    void finish(size_t index, State state, int32_t error = 0, bool staged = false,
+                std::vector<std::string> madeFolders = {});
     /// Connections that `stop` and a failure shut down while the lane works
     /// on `index` (-1: none). Not owned.
     void setLink(ServerLink* link, int64_t index);
@@ -98,6 +102,7 @@ public:
     /// The state of a job once the lanes have ended.
     State state(size_t index) const;
     bool staged(size_t index) const;
+    const std::vector<std::string>& madeFolders(size_t index) const;
 
 private:
     void cutOffLanesAfter(size_t index);

@@ -1,17 +1,14 @@
 #include "update/Leftovers.h"
 
 #include "platform/FileSystem.h"
-#include "update/Manifest.h"
 #include "update/InstallScanner.h"
+#include "update/Manifest.h"
 #include "update/PendingFile.h"
 #include "update/ResumeFile.h"
 #include "update/UpdateLog.h"
 
 #include <cstring>
-#include <filesystem>
 #include <map>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -40,9 +37,7 @@ bool stillUsed(const LeftoverRules& rules, const std::map<std::string, const Man
     auto destination = destinations.find(withoutSuffix(relative, PendingFile::suffix));
     if (destination == destinations.end())
         return false;
-    std::error_code ec;
-    const auto size = fs::file_size(platform::filePath(full), ec);
-    return !ec && static_cast<int64_t>(size) == destination->second->size;
+    return platform::fileSize(full) == destination->second->size;
 }
 
 } // namespace

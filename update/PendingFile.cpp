@@ -6,9 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-
-namespace fs = std::filesystem;
 
 PendingFile::~PendingFile() {
     discard();
@@ -21,8 +18,7 @@ bool PendingFile::open(const std::string& destination) {
     permissionsFrom_ = destination;
     headLength_ = 0;
     program_ = false;
-    std::error_code ec;
-    fs::remove(platform::filePath(temporary_), ec);
+    platform::removeFile(temporary_);
     // The file must be new, so a link planted at the name after the removal
     // makes the open fail instead of writing through it.
     file_ = platform::openNewFile(temporary_);
@@ -63,9 +59,8 @@ bool PendingFile::finish(bool durable) {
         ok = platform::syncFile(file_) && ok;
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
-    std::error_code ec;
     if (!ok) {
-        fs::remove(platform::filePath(temporary_), ec);
+        platform::removeFile(temporary_);
         return false;
     }
     applyPermissions();
@@ -90,32 +85,17 @@ void PendingFile::adopt(const std::string& destination) {
 }
 
 void PendingFile::applyPermissions() {
-    std::error_code ec;
-    const fs::file_status replaced = fs::symlink_status(platform::filePath(permissionsFrom_), ec);
-    if (replaced.type() == fs::file_type::regular) {
-        fs::permissions(platform::filePath(temporary_), replaced.permissions() & fs::perms::all, ec);
+    // The installed file's permissions (on Windows its read-only and other
+    // attributes) go on; a file that replaces none gets them as made.
+    if (platform::copyFileAccess(permissionsFrom_, temporary_))
         return;
-    }
     const bool elf = headLength_ == 4 && std::memcmp(head_,
                                                      "\x7f"
                                                      "ELF",
                                                      4) == 0;
     const bool script = headLength_ >= 2 && head_[0] == '#' && head_[1] == '!';
-    if (!program_ && !elf && !script)
-        return;
-    // The file was made with the read bits the process's file-mode mask
-    // allows; it becomes executable for the same classes of users.
-    const fs::perms made = fs::symlink_status(platform::filePath(temporary_), ec).permissions();
-    if (ec)
-        return;
-    fs::perms executable = fs::perms::none;
-    if ((made & fs::perms::owner_read) != fs::perms::none)
-        executable |= fs::perms::owner_exec;
-    if ((made & fs::perms::group_read) != fs::perms::none)
-        executable |= fs::perms::group_exec;
-    if ((made & fs::perms::others_read) != fs::perms::none)
-        executable |= fs::perms::others_exec;
-    fs::permissions(platform::filePath(temporary_), executable, fs::perm_options::add, ec);
+    if (program_ || elf || script)
+        platform::markExecutable(temporary_);
 }
 
 void PendingFile::discard() {
@@ -125,6 +105,7 @@ void PendingFile::discard() {
         std::fclose(file_);
     file_ = nullptr;
     finished_ = false;
-    std::error_code ec;
-    fs::remove(platform::filePath(temporary_), ec);
+    // A finished file may have taken the read-only attribute of the file it
+    // was to replace: it is removed all the same.
+    platform::removeFile(temporary_);
 }

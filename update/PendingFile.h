@@ -8,7 +8,10 @@
 /// Until then the destination keeps its old contents, and a writer that is
 /// killed leaves only the temporary file behind. Discarded unless committed.
 ///
-/// The new file keeps the permission bits of the file it replaces. A file
+/// The new file keeps the permission bits of the file it replaces (on
+/// Windows its read-only, hidden, system and not-indexed attributes, so that
+/// a read-only file stays read-only; the replacement goes through all the
+/// same, and so does the removal of the temporary file). A file
 /// that replaces none is executable (where its read bits allow) when it is
 /// marked a program or its bytes begin as a program does (an ELF header or
 /// "#!"), so that an updated program can still be started.

@@ -3,10 +3,6 @@
 #include "platform/FileSync.h"
 #include "platform/FileSystem.h"
 
-#include <filesystem>
-
-namespace fs = std::filesystem;
-
 namespace {
 
 std::string headerOf(const ManifestEntry& entry) {
@@ -27,16 +23,14 @@ bool ResumeFile::open(const std::string& path, const ManifestEntry& entry) {
     kept_ = 0;
     readAt_ = 0;
     reading_ = false;
-    std::error_code ec;
-    const fs::path name = platform::filePath(path_);
     if (platform::fileKind(path_) == platform::FileKind::file) {
         file_ = platform::openFile(path_, "r+b");
         if (file_ != nullptr) {
             std::string head(header_.size(), '\0');
             const bool same = std::fread(&head[0], 1, head.size(), file_) == head.size() && head == header_;
-            const auto size = fs::file_size(name, ec);
-            if (same && !ec && std::fseek(file_, 0, SEEK_END) == 0) {
-                kept_ = static_cast<int64_t>(size - header_.size());
+            const int64_t size = platform::fileSize(path_);
+            if (same && size >= static_cast<int64_t>(header_.size()) && std::fseek(file_, 0, SEEK_END) == 0) {
+                kept_ = size - static_cast<int64_t>(header_.size());
                 return true;
             }
             std::fclose(file_);
@@ -45,7 +39,8 @@ bool ResumeFile::open(const std::string& path, const ManifestEntry& entry) {
     }
     // Anything else at the name (a file of another publication, a link, a
     // folder) is replaced; a new file is never opened through a link.
-    fs::remove(name, ec);
+    if (!platform::removeFile(path_))
+        platform::removeEmptyDirectory(path_);
     file_ = platform::openNewFile(path_);
     if (file_ == nullptr)
         return false;
@@ -102,9 +97,8 @@ void ResumeFile::close() {
 
 void ResumeFile::remove() {
     close();
-    std::error_code ec;
     if (!path_.empty())
-        fs::remove(platform::filePath(path_), ec);
+        platform::removeFile(path_);
     kept_ = 0;
 }
 

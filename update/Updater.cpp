@@ -26,12 +26,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -158,10 +155,11 @@ bool Updater::writeLocalManifest(const Manifest& manifest) {
     // The manifest vouches for the files it lists, so their bytes must reach
     // the disk before it does: after a power cut a listed file is never
     // empty or half written.
-    if (!unsynced_.empty()) {
-        if (!platform::syncFiles(installDir_, unsynced_))
+    if (!unsynced_.empty() || !unsyncedEntries_.empty()) {
+        if (!platform::syncFiles(installDir_, unsynced_, unsyncedEntries_))
             updateLog("update: cannot flush the installation's files to disk");
         unsynced_.clear();
+        unsyncedEntries_.clear();
     }
     if (!writeManifest(localManifestPath_, manifest)) {
         updateLog("update: cannot write %s", localManifestPath_.c_str());
@@ -198,8 +196,7 @@ void Updater::run() {
 
 bool Updater::updateFiles() {
     listener_->onStage(UpdateStage::updating);
-    std::error_code ec;
-    fs::remove(platform::filePath(localManifestPath_), ec);
+    platform::removeFile(localManifestPath_);
     std::vector<const std::string*> wanted;
     // What earlier runs left behind goes, but for what these downloads use.
     LeftoverRules leftovers{installDir_, stagingDir_, selfFiles_, resumeThreshold_, {}};
@@ -511,6 +508,9 @@ void Updater::collectDone(const DownloadQueue& queue, std::set<std::string>& don
         if (queue.staged(index))
             ++stagedCount_;
         unsynced_.push_back(installDir_ + "/" + (queue.staged(index) ? stagingDir_ + "/" + path : path));
+        // A folder made for the file is a new entry of its parent.
+        for (const std::string& folder : queue.madeFolders(index))
+            unsyncedEntries_.push_back(folder);
     }
 }
 
@@ -537,7 +537,8 @@ void Updater::deleteObsolete() {
         if (!obsolete.isObsolete(path) || !parentDirectoriesInside(installDir_, path))
             continue;
         listener_->onDeleting(path);
-        platform::removeFile(installDir_ + "/" + path);
+        if (platform::removeFile(installDir_ + "/" + path))
+            unsyncedEntries_.push_back(installDir_ + "/" + path);
     }
 }
 

@@ -232,8 +232,10 @@ private:
     UpdateLocation location_;
     std::string installDir_ = ".";
     // The files (full paths) put in place since the disk was last asked to
-    // keep them.
+    // keep them, and the other entries changed meanwhile: files removed,
+    // folders made.
     std::vector<std::string> unsynced_;
+    std::vector<std::string> unsyncedEntries_;
     std::string manifestName_ = "checklist.txt";
     std::string localManifestPath_;
     std::string stagingDir_;

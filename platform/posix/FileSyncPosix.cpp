@@ -69,12 +69,44 @@ void startWriteBack(std::FILE* file, int64_t offset, int64_t length) {
 #endif
 }
 
-bool syncFiles(const std::string& root, const std::vector<std::string>& paths) {
-    if (paths.empty())
+namespace {
+
+// fsync of the file or folder at `path`; one that is gone has nothing left
+// to keep.
+bool flushPath(const std::string& path, int flags) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return errno == ENOENT;
+    int rc;
+    do {
+        rc = ::fsync(fd);
+    } while (rc != 0 && errno == EINTR);
+    ::close(fd);
+    return rc == 0;
+}
+
+} // namespace
+
+bool syncFiles(const std::string& root, const std::vector<std::string>& written,
+               const std::vector<std::string>& moved) {
+    if (written.empty() && moved.empty())
         return true;
+    const std::vector<std::string> folders = changedFolders(written, moved);
     if (fileSyncObserver())
-        fileSyncObserver()(root, paths);
-    return syncFileSystemOf(root);
+        fileSyncObserver()(root, written, folders);
+    // One flush of the whole file system costs far less than one of each
+    // file and folder, and covers them all.
+    if (syncFileSystemOf(root))
+        return true;
+    bool ok = true;
+    for (const std::string& path : written)
+        ok = flushPath(path, O_NOFOLLOW) && ok;
+    for (const std::string& folder : folders)
+        ok = flushPath(folder, O_DIRECTORY) && ok;
+    return ok;
 }
 
 namespace {

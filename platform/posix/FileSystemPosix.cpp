@@ -69,6 +69,33 @@ bool removeFile(const std::string& path) {
     return fileKind(path) != FileKind::directory && unlink(path.c_str()) == 0;
 }
 
+int64_t fileSize(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    return static_cast<int64_t>(info.st_size);
+}
+
+bool copyFileAccess(const std::string& from, const std::string& to) {
+    struct stat info;
+    if (lstat(from.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    // The read, write and execute bits only: a file from the network never
+    // takes a set-user or set-group bit.
+    return chmod(to.c_str(), info.st_mode & 0777) == 0;
+}
+
+void markExecutable(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return;
+    // Execute for the same classes of users that may read it.
+    const mode_t executable = ((info.st_mode & S_IRUSR) != 0 ? S_IXUSR : 0) |
+                              ((info.st_mode & S_IRGRP) != 0 ? S_IXGRP : 0) |
+                              ((info.st_mode & S_IROTH) != 0 ? S_IXOTH : 0);
+    chmod(path.c_str(), (info.st_mode & 0777) | executable);
+}
+
 bool removeEmptyDirectory(const std::string& path) {
     return rmdir(path.c_str()) == 0;
 }

@@ -1,5 +1,6 @@
 #include "platform/FileLock.h"
 
+#include "platform/WindowsFiles.h"
 #include "platform/win32/WidePath.h"
 
 #include <windows.h>
@@ -13,9 +14,23 @@ HANDLE openForLock(const std::string& path, DWORD access) {
     // started program nor the one the run-time library's exec starts gets
     // it, and the lock ends with this process. Without FILE_SHARE_DELETE the
     // file cannot be deleted or renamed while it is held. A link or junction
-    // at the name is opened itself, not followed, and refused below.
-    return CreateFileW(widePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // at the name is opened itself, not followed, and refused below; so is
+    // any other reparse point, which is then asked what it is.
+    return CreateFileW(widePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// Whether the opened name is a plain file: not a folder, nor a link or
+// junction. A file that carries another reparse point (a cloud file's
+// placeholder, as in a synchronised Documents folder) is one.
+bool isPlainFile(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info))
+        return false;
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag))
+        tag.ReparseTag = reparseTagUnknown;
+    return windowsEntryKind(info.dwFileAttributes | tag.FileAttributes, tag.ReparseTag) == FileKind::file;
 }
 
 } // namespace
@@ -28,9 +43,7 @@ std::unique_ptr<FileLock> FileLock::tryLock(const std::string& path, Status& sta
         handle = openForLock(path, GENERIC_READ);
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    if (!isPlainFile(handle)) {
         CloseHandle(handle);
         return nullptr;
     }

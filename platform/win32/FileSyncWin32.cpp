@@ -82,46 +82,72 @@ bool syncFileSystemOf(const std::string& path) {
 
 namespace {
 
-// Flushes one file's contents and metadata; a file that is gone (removed
-// since) has nothing left to keep.
-bool flushFile(const std::string& path) {
-    HANDLE handle =
-        CreateFileW(widePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;
+HANDLE openForFlush(const std::wstring& path, DWORD flags) {
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, flags, nullptr);
+}
+
+bool flushHandle(HANDLE handle) {
     const bool ok = FlushFileBuffers(handle) != 0;
     CloseHandle(handle);
     return ok;
+}
+
+// Flushes one file's contents and metadata; a file that is gone (removed
+// since) has nothing left to keep. A flush needs the right to write, which
+// a read-only file refuses until its attribute is set aside for the flush.
+bool flushFile(const std::string& path) {
+    const std::wstring wide = widePath(path);
+    HANDLE handle = openForFlush(wide, FILE_ATTRIBUTE_NORMAL);
+    if (handle != INVALID_HANDLE_VALUE)
+        return flushHandle(handle);
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        return true;
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+        !SetFileAttributesW(wide.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)))
+        return false;
+    handle = openForFlush(wide, FILE_ATTRIBUTE_NORMAL);
+    const bool ok = handle != INVALID_HANDLE_VALUE && flushHandle(handle);
+    return SetFileAttributesW(wide.c_str(), attributes) != 0 && ok;
+}
+
+// Flushes a folder's entries: the names put, removed or renamed in it.
+bool flushFolder(const std::string& path) {
+    HANDLE handle = openForFlush(widePath(path), FILE_FLAG_BACKUP_SEMANTICS);
+    return handle != INVALID_HANDLE_VALUE && flushHandle(handle);
 }
 
 std::atomic<bool (*)(const std::string&)> heldFileHook{nullptr};
 
 } // namespace
 
-bool syncFiles(const std::string& root, const std::vector<std::string>& paths) {
-    if (paths.empty())
+bool syncFiles(const std::string& root, const std::vector<std::string>& written,
+               const std::vector<std::string>& moved) {
+    if (written.empty() && moved.empty())
         return true;
+    const std::vector<std::string> folders = changedFolders(written, moved);
     if (fileSyncObserver())
-        fileSyncObserver()(root, paths);
+        fileSyncObserver()(root, written, folders);
+    // The contents first, then the names that lead to them.
     bool ok = true;
-    for (const std::string& path : paths)
+    for (const std::string& path : written)
         ok = flushFile(path) && ok;
-    return syncFileSystemOf(root) && ok;
+    for (const std::string& folder : folders)
+        ok = flushFolder(folder) && ok;
+    return ok;
 }
 
 void setHeldFileHook(bool (*held)(const std::string& path)) {
     heldFileHook.store(held);
 }
 
-int replaceFile(const std::string& from, const std::string& to) {
-    if (auto held = heldFileHook.load(); held != nullptr && held(to))
-        return EACCES;
-    // One step on the volume, on the disk before the call answers.
-    if (MoveFileExW(widePath(from).c_str(), widePath(to).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return 0;
-    switch (GetLastError()) {
+namespace {
+
+int errnoOf(DWORD error) {
+    switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
         return ENOENT;
@@ -134,6 +160,36 @@ int replaceFile(const std::string& from, const std::string& to) {
     default:
         return EIO;
     }
+}
+
+bool move(const std::wstring& from, const std::wstring& to) {
+    // One step on the volume; its folder's flush puts it on the disk (the
+    // write-through flag promises that only of a move between volumes).
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+} // namespace
+
+int replaceFile(const std::string& from, const std::string& to) {
+    if (auto held = heldFileHook.load(); held != nullptr && held(to))
+        return EACCES;
+    const std::wstring source = widePath(from);
+    const std::wstring target = widePath(to);
+    if (move(source, target))
+        return 0;
+    const DWORD error = GetLastError();
+    // Windows refuses to replace a read-only file: its attribute is set
+    // aside for the move, and given back when the move fails all the same.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != FILE_ATTRIBUTE_READONLY ||
+        !SetFileAttributesW(target.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)))
+        return errnoOf(error);
+    if (move(source, target))
+        return 0;
+    const DWORD again = GetLastError();
+    SetFileAttributesW(target.c_str(), attributes);
+    return errnoOf(again);
 }
 
 } // namespace platform

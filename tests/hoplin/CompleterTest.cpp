@@ -2,11 +2,13 @@
 // of the launcher with "-n".
 #include "hoplin/Completer.h"
 #include "net/Md5.h"
+#include "platform/FileSync.h"
 #include "tests/hoplin/Scratch.h"
 #include "update/InstallationLock.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -195,6 +197,58 @@ TEST(Hoplin, TheInstallationLockIsWaitedForAndWhileAnotherHoldsItNothingMoves) {
     EXPECT_EQ(readFile("launcher.exe"), "new");
     EXPECT_EQ(readFile("checklist.txt"), manifest);
     EXPECT_NE(logText().find("Reintento - 4\nlanzando \"launcher.exe\"\n"), std::string::npos) << logText();
+}
+
+// [mend] Windows refuses to replace a read-only file: the launcher's own
+// program, made read-only by its player, was never updated.
+TEST(Hoplin, AReadOnlyInstalledFileIsReplacedAndStaysReadOnly) {
+    Scratch dir;
+    // The updater gave the staged file the installed one's access.
+    writeFile("launcher.exe", "old", 0444);
+    writeFile("tmp/launcher.exe", "new", 0444);
+    EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) { FAIL() << "no retry"; }), 1);
+    EXPECT_EQ(readFile("launcher.exe"), "new");
+    EXPECT_EQ(fs::status("launcher.exe").permissions() & fs::perms::owner_write, fs::perms::none);
+    EXPECT_FALSE(fs::exists("tmp/launcher.exe"));
+    fs::permissions("launcher.exe", fs::perms::owner_write, fs::perm_options::add);
+}
+
+TEST(Hoplin, TheMovedNamesReachTheDiskBeforeTheLauncherStarts) {
+    Scratch dir;
+    writeFile("tmp/launcher.exe", "new");
+    writeFile("tmp/res/new/arialbd.ttf", "font");
+    std::vector<std::string> folders;
+    platform::fileSyncObserver() = [&](const std::string&, const std::vector<std::string>& files,
+                                       const std::vector<std::string>& changed) {
+        EXPECT_TRUE(files.empty()) << "the updater flushed the contents";
+        folders = changed;
+    };
+    EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {}), 2);
+    platform::fileSyncObserver() = nullptr;
+    std::sort(folders.begin(), folders.end());
+    // Both ends of each move, and the parents of the folders made.
+    EXPECT_EQ(folders, (std::vector<std::string>{".", "res", "res/new", "tmp", "tmp/res/new"}));
+}
+
+// A current folder near the limit of Windows' paths and the installation's
+// relative paths beyond it, as an installation deep in a player's folders
+// gives.
+TEST(Hoplin, FilesBeyondThe260CharactersOfWindowsPathsAreMoved) {
+    Scratch dir;
+    std::string deep = dir.path();
+    while (deep.size() < 230) {
+        deep += "/carpeta" + std::to_string(deep.size() % 10);
+        ASSERT_TRUE(platform::makeDirectory(deep));
+    }
+    testkit::ScopedDirectory inside(deep);
+    const std::string path = "res/" + std::string(60, 'r') + "/" + std::string(60, 'f') + ".dat";
+    ASSERT_GT(deep.size() + 1 + path.size(), 260u);
+    writeFile("tmp/" + path, "staged");
+    writeFile(path, "installed");
+    EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) { FAIL() << "no retry"; }), 1);
+    EXPECT_EQ(readFile(path), "staged");
+    EXPECT_EQ(platform::fileKind("tmp/" + path), platform::FileKind::missing);
+    EXPECT_NE(logText().find("Moviendo tmp/" + path + " a " + path + "\n"), std::string::npos);
 }
 
 TEST(Hoplin, SettingsDefaultsAndQuotedWords) {

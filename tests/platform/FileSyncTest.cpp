@@ -29,10 +29,11 @@ TEST(FileSync, AFileIsFlushedThroughAndAFileSystemByAnyPathOnIt) {
     EXPECT_FALSE(platform::syncFileSystemOf(scratch.path() + "/missing"));
     EXPECT_FALSE(platform::syncFileSystemOf(""));
 
-    // A batch of files put in place: one removed since has nothing to keep.
-    EXPECT_TRUE(platform::syncFiles(scratch.path(), {path, scratch.path() + "/removed since"}));
+    // A batch of files put in place and names removed: one removed since
+    // has nothing to keep.
+    EXPECT_TRUE(platform::syncFiles(scratch.path(), {path, scratch.path() + "/removed since"},
+                                    {scratch.path() + "/gone"}));
     EXPECT_TRUE(platform::syncFiles(scratch.path() + "/missing", {}));
-    EXPECT_FALSE(platform::syncFiles(scratch.path() + "/missing", {path}));
 }
 
 TEST(FileSync, ANewFileIsMadeOnlyWhereTheNameIsFree) {
@@ -52,4 +53,13 @@ TEST(FileSync, ANewFileIsMadeOnlyWhereTheNameIsFree) {
     EXPECT_EQ(text.str(), "first\n") << "written in binary mode, and left as it was";
 
     EXPECT_EQ(platform::openNewFile(scratch.path() + "/missing/new.part"), nullptr);
+}
+
+TEST(FileSync, TheFoldersWhoseEntriesChangedAreFlushedOnceDeeperFirst) {
+    const std::vector<std::string> folders =
+        platform::changedFolders({"./a", "./sub/new/b", "./sub/new/c", "./tmp/launcher.exe"},
+                                 {"sub/new", "./sub", "./old/gone", "top", "/x", "./a", "././tmp/x"});
+    EXPECT_EQ(folders, (std::vector<std::string>{"sub/new", "old", "sub", "tmp", ".", "/"}));
+    EXPECT_TRUE(platform::changedFolders({}, {}).empty());
+    EXPECT_EQ(platform::changedFolders({}, {"dir\\file"}), std::vector<std::string>{"dir"});
 }

@@ -54,11 +54,55 @@ TEST(FileSystem, NonAsciiNamesAreWrittenListedAndReadInUtf8) {
     EXPECT_FALSE(platform::listDirectory(folder, entries));
 }
 
+TEST(FileSystem, ReadOnlyFilesAreReplacedRemovedAndTheirAccessCarriedOver) {
+    testkit::TempDir scratch;
+    const std::string installed = scratch.path() + "/installed.dat";
+    const std::string fresh = scratch.path() + "/installed.dat.new";
+    for (const auto& [path, text] : {std::pair{installed, "old"}, std::pair{fresh, "newer"}}) {
+        std::FILE* out = platform::openNewFile(path);
+        ASSERT_NE(out, nullptr);
+        std::fputs(text, out);
+        std::fclose(out);
+    }
+    EXPECT_EQ(platform::fileSize(fresh), 5);
+    EXPECT_EQ(platform::fileSize(scratch.path()), -1) << "a folder has no file size";
+    EXPECT_EQ(platform::fileSize(scratch.path() + "/missing"), -1);
+
+    // Read-only (Windows' attribute, POSIX's write bits).
+    const auto writable = [](const std::string& path) {
+        return (fs::status(fs::u8path(path)).permissions() & fs::perms::owner_write) != fs::perms::none;
+    };
+    fs::permissions(fs::u8path(installed),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    ASSERT_FALSE(writable(installed));
+    EXPECT_TRUE(platform::copyFileAccess(installed, fresh));
+    EXPECT_FALSE(writable(fresh)) << "the new file takes the installed one's access";
+    EXPECT_FALSE(platform::copyFileAccess(scratch.path() + "/missing", fresh));
+    EXPECT_FALSE(platform::copyFileAccess(scratch.path(), fresh)) << "a folder gives nothing";
+
+    EXPECT_EQ(platform::replaceFile(fresh, installed), 0) << "a read-only file is replaced";
+    EXPECT_EQ(platform::fileSize(installed), 5);
+    EXPECT_FALSE(writable(installed));
+    EXPECT_TRUE(platform::removeFile(installed)) << "a read-only file is removed";
+    EXPECT_EQ(platform::fileKind(installed), FileKind::missing);
+}
+
 TEST(FileSystem, NamesWindowsCannotHoldOrTellApart) {
     for (const char* name : {"con.txt", "Nul.tar.gz", "PRN .log", "lpt9", "COM\xC2\xB9", "CONIN$", "a:b",
                              "what?", "x.", "trailing "})
         EXPECT_NE(platform::windowsNameProblem(name), nullptr) << name;
     for (const char* name : {"console", "com10", "nul_", ".hidden", "a b.txt", "m\xC3\xBAsica"})
+        EXPECT_EQ(platform::windowsNameProblem(name), nullptr) << name;
+    // The form of the short names Windows gives long ones, which may be
+    // another file's there; names merely near that form are fine.
+    for (const char* name : {"ABCDEF~1.DAT", "progra~1", "GAME~12.PAK", "A~1", "~1.txt",
+                             "\xC3\x91"
+                             "AND\xC3\x9A"
+                             "~1.T"})
+        EXPECT_NE(platform::windowsNameProblem(name), nullptr) << name;
+    for (const char* name : {"ABCDEFG~1.DAT", "ABCDEF~1.DATA", "AB~1.tar.gz", "a~b.txt", "a~1b.txt", "~.txt",
+                             "~1~.txt", "save~.dat", "~"})
         EXPECT_EQ(platform::windowsNameProblem(name), nullptr) << name;
 
     EXPECT_EQ(platform::foldCase("Data/x.PAK"), platform::foldCase("data/X.pak"));

@@ -141,12 +141,13 @@ TEST(Manifest, WrittenManifestReadsBackTheSameAndReplacesTheOldFileWhole) {
 
 TEST(Manifest, PathsThatCouldLeaveTheInstallationOrNameAnotherFileOnWindowsAreRefused) {
     for (const char* good : {"a", "res/skin/panel.png", "two words.txt", "a..b", ".hidden/x", "ñandú/ü.txt",
-                             "console.txt", "sub/checklist.serial", "x.moravo-part.txt"})
+                             "console.txt", "sub/checklist.serial", "x.moravo-part.txt", "save~1.tar.gz"})
         EXPECT_TRUE(isSafeManifestPath(good)) << good;
     // Names Windows takes for another file, a device or a stream, and the
     // updater's own working files in any letter case.
     for (const char* bad : {"x.", "dir /x", "good.txt:stream", "CON", "sub/Com1.dat", "x.moravo-part",
-                            "data/big.pak.moravo-delta", "sub/X.Moravo-Resume", "CheckList.Serial"})
+                            "data/big.pak.moravo-delta", "sub/X.Moravo-Resume", "CheckList.Serial",
+                            "data/ABCDEF~1.DAT", "PROGRA~1/x.dll"})
         EXPECT_NE(manifestPathProblem(bad), nullptr) << bad;
     for (const std::string& bad :
          {std::string(""), std::string("/etc/passwd"), std::string("C:/Windows/x.dll"), std::string("c:x"),

@@ -90,6 +90,21 @@ TEST(PublishCommand, WritesTheManifestTheStreamsAndOnlyWhatChangedOnTheNextRun) 
     EXPECT_EQ(runTool({"publish", source.path()}).code, 2);
 }
 
+// [mend] On a volume that keeps short names, a file published as
+// "DATAFI~1.PAK" may be installed over the file whose short name that is.
+TEST(PublishCommand, ANameInTheFormOfAWindowsShortNameIsRefused) {
+    TempDir source, out;
+    source.write("data/DATAFI~1.PAK", "x");
+    source.write("data/datafile-long-name.pak", "y");
+    ToolRun run = runTool({"publish", source.path(), out.path()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("cannot publish a file named 'data/DATAFI~1.PAK': a name in the form of Windows' "
+                           "short names"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(out.path() + "/checklist.txt"));
+}
+
 TEST(ScanAndVerifyCommands, PrintTheScannersManifestAndListWhatDiffers) {
     TempDir install;
     install.write("a.txt", "alpha");

@@ -208,24 +208,39 @@ TEST_F(UpdaterTest, LauncherFilesAreStagedAndNothingUnderTmpIsDeleted) {
 
 TEST_F(UpdaterTest, EveryFilePutInPlaceIsFlushedBeforeTheManifestVouchesForIt) {
     publish("a", "one");
-    publish("sub/b", "two");
+    publish("sub/new/b", "two");
     publish(launcherProgram(), "new program");
     publish("same", "kept");
+    publish("old/c", "kept too");
     installCurrent("same");
-    std::vector<std::string> flushed;
+    installCurrent("old/c");
+    install.write("old/gone", "obsolete");
+    ASSERT_TRUE(writeManifest("checklist.txt", {{"same", release.at("same").entry},
+                                                {"old/c", release.at("old/c").entry},
+                                                {"old/gone", ManifestEntry{md5Of("obsolete"), 8, 0}}}));
+    std::vector<std::string> flushed, folders;
     bool manifestAtFlush = true;
-    platform::fileSyncObserver() = [&](const std::string&, const std::vector<std::string>& paths) {
-        for (const std::string& path : paths)
+    platform::fileSyncObserver() = [&](const std::string&, const std::vector<std::string>& files,
+                                       const std::vector<std::string>& changed) {
+        for (const std::string& path : files)
             flushed.push_back(fs::path(path).lexically_normal().generic_string());
+        for (const std::string& path : changed)
+            folders.push_back(fs::path(path).lexically_normal().generic_string());
         manifestAtFlush = fs::exists("checklist.txt");
     };
     Updater updater(location());
     updater.enableSelfFiles();
+    updater.removeObsolete = true;
     run(updater);
     platform::fileSyncObserver() = nullptr;
     EXPECT_EQ(recorder.all().back(), "finished 1");
+    EXPECT_FALSE(fs::exists("old/gone"));
     std::sort(flushed.begin(), flushed.end());
-    EXPECT_EQ(flushed, (std::vector<std::string>{"a", "sub/b", "tmp/" + launcherProgram()}));
+    EXPECT_EQ(flushed, (std::vector<std::string>{"a", "sub/new/b", "tmp/" + launcherProgram()}));
+    // Each folder whose entries changed, once: those of the files put in
+    // place, of the removed file and of the folders made (sub/new's in sub).
+    std::sort(folders.begin(), folders.end());
+    EXPECT_EQ(folders, (std::vector<std::string>{".", "old", "sub", "sub/new", "tmp"}));
     EXPECT_FALSE(manifestAtFlush) << "the files were flushed before the new manifest was written";
     EXPECT_TRUE(fs::exists("checklist.txt"));
 }

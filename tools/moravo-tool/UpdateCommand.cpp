@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/Directory.h"
+#include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/ConsoleListener.h"
 #include "tools/moravo-tool/InstallationCommon.h"
@@ -18,11 +19,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace tool {
 
@@ -36,8 +34,9 @@ void onInterrupt(int) {
 
 bool stagingHoldsFiles() {
     std::vector<std::string> staged;
-    std::error_code ec;
-    return fs::symlink_status("tmp", ec).type() == fs::file_type::directory &&
+    // Asked of the platform: a junction is a link there, and a name past
+    // MAX_PATH in a deep installation is still found.
+    return platform::fileKind("tmp") == platform::FileKind::directory &&
            InstallScanner("tmp/").list(staged) > 0;
 }
 
@@ -93,8 +92,7 @@ bool readArguments(int argc, char** argv, UpdateArguments& arguments) {
 // so, when it cannot be read and no key was given.
 bool readConnection(const std::string& dir, std::optional<std::string>& key,
                     std::optional<app::ConnectionConfig>& connection) {
-    std::error_code ec;
-    if (!fs::exists("ZEP_client.xml", ec))
+    if (platform::fileKind("ZEP_client.xml") == platform::FileKind::missing)
         return true;
     connection.emplace();
     if (!connection->read("ZEP_client.xml")) {

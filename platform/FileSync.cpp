@@ -1,0 +1,31 @@
+// What the flushes of platform/FileSync.h share on every system.
+#include "platform/FileSync.h"
+
+#include <algorithm>
+#include <set>
+
+namespace platform {
+
+std::vector<std::string> changedFolders(const std::vector<std::string>& written,
+                                        const std::vector<std::string>& moved) {
+    std::set<std::string> folders;
+    for (const std::vector<std::string>* paths : {&written, &moved}) {
+        for (const std::string& path : *paths) {
+            // "./a" and "a" are one folder's names.
+            size_t start = 0;
+            while (path.compare(start, 2, "./") == 0 || path.compare(start, 2, ".\\") == 0)
+                start += 2;
+            const size_t separator = path.find_last_of("/\\");
+            folders.insert(separator == std::string::npos || separator < start ? std::string(".")
+                           : separator == 0                                    ? path.substr(0, 1)
+                                            : path.substr(start, separator - start));
+        }
+    }
+    std::vector<std::string> deeperFirst(folders.begin(), folders.end());
+    // A folder's own entries reach the disk before its parent's entry for it.
+    std::stable_sort(deeperFirst.begin(), deeperFirst.end(),
+                     [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    return deeperFirst;
+}
+
+} // namespace platform
