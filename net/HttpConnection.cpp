@@ -58,7 +58,7 @@ std::unique_ptr<INet::TCP::Socket> makeTunnel(const InetAddress& proxyAddress, c
     }
     if (context == nullptr)
         return carrier;
-    auto secured = std::make_unique<INet::TCP::SSLSocket>(*context, *carrier, host);
+    auto secured = std::make_unique<INet::TCP::SSLSocket>(*context, *carrier, host, timeoutMs);
     if (!secured->connected)
         problem = Problem::Server;
     return secured;

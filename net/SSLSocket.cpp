@@ -124,14 +124,15 @@ void SSLSocket::Free::operator()(SSL* ssl) const {
 SSLSocket::SSLSocket(const SslContext& context, const InetAddress& address, bool blocking,
                      const std::string& host, uint32_t timeoutMs)
     : Socket(address, blocking, timeoutMs) {
-    handshake(context, host);
+    handshake(context, host, timeoutMs);
 }
 
-SSLSocket::SSLSocket(const SslContext& context, Socket& carrier, const std::string& host) : Socket(carrier) {
-    handshake(context, host);
+SSLSocket::SSLSocket(const SslContext& context, Socket& carrier, const std::string& host, uint32_t timeoutMs)
+    : Socket(carrier) {
+    handshake(context, host, timeoutMs);
 }
 
-void SSLSocket::handshake(const SslContext& context, const std::string& host) {
+void SSLSocket::handshake(const SslContext& context, const std::string& host, uint32_t timeoutMs) {
     if (!connected)
         return;
     connected = false;

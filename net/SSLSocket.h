@@ -29,14 +29,14 @@ public:
               uint32_t timeoutMs = 0);
     /// TLS over a connection made already (a tunnel through a proxy), which
     /// it takes over from `carrier`.
-    SSLSocket(const SslContext& context, Socket& carrier, const std::string& host);
+    SSLSocket(const SslContext& context, Socket& carrier, const std::string& host, uint32_t timeoutMs = 0);
     ~SSLSocket() override;
 
     int32_t read(void* buffer, int32_t length) override;
     int32_t write(const void* buffer, int32_t length) override;
 
 private:
-    void handshake(const SslContext& context, const std::string& host);
+    void handshake(const SslContext& context, const std::string& host, uint32_t timeoutMs);
 
     struct Free {
         void operator()(SSL* ssl) const;
