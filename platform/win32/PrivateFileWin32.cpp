@@ -1,6 +1,7 @@
 #include "platform/PrivateFile.h"
 
 #include "platform/win32/SystemError.h"
+#include "platform/win32/WidePath.h"
 
 #include <aclapi.h>
 #include <sddl.h>
@@ -77,7 +78,7 @@ bool isOneOf(PSID who, const std::vector<std::string>& names) {
 // system's error code (the file is removed again on failure).
 DWORD createPrivate(const std::string& path, const std::string& bytes) {
     OwnerOnly security;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, security.get(), CREATE_NEW,
+    HANDLE file = CreateFileW(widePath(path).c_str(), GENERIC_WRITE, 0, security.get(), CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return GetLastError();
@@ -96,7 +97,7 @@ DWORD createPrivate(const std::string& path, const std::string& bytes) {
         failure = GetLastError();
     CloseHandle(file);
     if (failure != ERROR_SUCCESS)
-        DeleteFileA(path.c_str());
+        DeleteFileW(widePath(path).c_str());
     return failure;
 }
 
@@ -111,12 +112,12 @@ bool writePrivateFile(const std::string& path, const std::string& bytes, bool re
         return failure == ERROR_SUCCESS;
     }
     const std::string temporary = path + ".moravo-part";
-    DeleteFileA(temporary.c_str());
+    DeleteFileW(widePath(temporary).c_str());
     DWORD failure = createPrivate(temporary, bytes);
-    if (failure == ERROR_SUCCESS &&
-        !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (failure == ERROR_SUCCESS && !MoveFileExW(widePath(temporary).c_str(), widePath(path).c_str(),
+                                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         failure = GetLastError();
-        DeleteFileA(temporary.c_str());
+        DeleteFileW(widePath(temporary).c_str());
     }
     if (failure != ERROR_SUCCESS)
         error = systemErrorText(failure);
@@ -127,7 +128,8 @@ bool isPrivateFile(const std::string& path) {
     PSID owner = nullptr;
     PACL access = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
+    const std::wstring name = widePath(path);
+    if (GetNamedSecurityInfoW(name.c_str(), SE_FILE_OBJECT,
                               OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
                               &access, nullptr, &descriptor) != ERROR_SUCCESS)
         return false;
