@@ -27,7 +27,7 @@ std::string unquoted(const std::string& word) {
 // The log; every line is flushed at once so that it survives a crash.
 class Log {
 public:
-    Log() : file_(std::fopen("hoplin.log", "w")) {}
+    Log() : file_(platform::openFile("hoplin.log", "w")) {}
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
     ~Log() {
@@ -62,7 +62,7 @@ bool matchesEntry(const std::string& source, const std::string& path, const Mani
 void forgetUnmoved(const std::vector<std::string>& unmoved) {
     Manifest local;
     {
-        std::ifstream in("checklist.txt", std::ios::binary);
+        std::ifstream in(platform::filePath("checklist.txt"), std::ios::binary);
         if (!in || !readManifest(in, local))
             return;
     }
@@ -132,7 +132,7 @@ int moveAll(Log& log, const Settings& settings, const std::vector<std::string>& 
     const bool verify = platform::fileKind(serialFileName) != platform::FileKind::missing;
     Manifest expected;
     if (verify) {
-        std::ifstream in("checklist.txt", std::ios::binary);
+        std::ifstream in(platform::filePath("checklist.txt"), std::ios::binary);
         if (in)
             readManifest(in, expected);
     }
@@ -159,14 +159,12 @@ int moveAll(Log& log, const Settings& settings, const std::vector<std::string>& 
 
 } // namespace
 
-Settings readSettings(int argc, const char* const* argv) {
+Settings readSettings(const std::vector<std::string>& words) {
     Settings settings;
-    if (argc > 1 && argv[1] != nullptr)
-        settings.program = unquoted(argv[1]);
-    // The staged files' names are UTF-8, as all the updater's are; the
-    // program's path stays in the system's spelling, for its start.
-    if (argc > 2 && argv[2] != nullptr)
-        settings.staging = platform::utf8FromSystemPath(unquoted(argv[2]));
+    if (words.size() > 1)
+        settings.program = unquoted(words[1]);
+    if (words.size() > 2)
+        settings.staging = unquoted(words[2]);
     return settings;
 }
 
@@ -206,20 +204,20 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
 std::string launch(const Settings& settings) {
     // The words go to the program as they are: quotes would only survive
     // into its argument zero on this system.
-    std::string why;
-    platform::replaceProcess(settings.program, {"-n"}, &why);
-    return why;
+    platform::StartFailure failure;
+    platform::replaceProcess(settings.program, {"-n"}, &failure);
+    return failure.text;
 }
 
-int runCompleter(int argc, const char* const* argv) {
-    const Settings settings = readSettings(argc, argv);
+int runCompleter(const std::vector<std::string>& words) {
+    const Settings settings = readSettings(words);
     completeUpdate(settings, stdout, [](uint32_t ms) { platform::sleepMilliseconds(ms); });
     const std::string why = launch(settings);
     // Still here: the launcher could not be started, and the player would
     // otherwise be left without a window and without a word.
     const std::string line = "#--Error lanzando \"" + settings.program + "\": " + why + "\n";
     std::fputs(("hoplin: cannot start \"" + settings.program + "\": " + why + "\n").c_str(), stderr);
-    if (std::FILE* log = std::fopen("hoplin.log", "a")) {
+    if (std::FILE* log = platform::openFile("hoplin.log", "a")) {
         std::fputs(line.c_str(), log);
         std::fclose(log);
     }

@@ -599,7 +599,7 @@ void DownloadLane::sendNextRequest(HttpConnection& connection, int64_t& claimed)
         fs::exists(platform::filePath(keptPath(path)), ec))
         return;
     // Nor is a file asked for that an earlier run verified and kept.
-    if (fs::exists(destinationPath(path) + PendingFile::suffix, ec))
+    if (fs::exists(platform::filePath(destinationPath(path) + PendingFile::suffix), ec))
         return;
     link_.sendAhead(remotePath(path));
 }
