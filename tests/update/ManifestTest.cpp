@@ -145,8 +145,9 @@ TEST(Manifest, PathsThatCouldLeaveTheInstallationOrNameAnotherFileOnWindowsAreRe
         EXPECT_TRUE(isSafeManifestPath(good)) << good;
     // Names Windows takes for another file, a device or a stream, and the
     // updater's own working files in any letter case.
-    for (const char* bad : {"x.", "dir /x", "good.txt:stream", "CON", "sub/Com1.dat", "x.moravo-part",
-                            "data/big.pak.moravo-delta", "sub/X.Moravo-Resume", "CheckList.Serial"})
+    for (const char* bad :
+         {"x.", "dir /x", "good.txt:stream", "CON", "sub/Com1.dat", "x.moravo-part",
+          "data/big.pak.moravo-delta", "sub/X.Moravo-Resume", "CheckList.Serial", "Checklist.HandOff"})
         EXPECT_NE(manifestPathProblem(bad), nullptr) << bad;
     for (const std::string& bad :
          {std::string(""), std::string("/etc/passwd"), std::string("C:/Windows/x.dll"), std::string("c:x"),
