@@ -63,8 +63,8 @@ std::string narrowPath(const std::string& path) {
         if (!narrow.empty())
             return narrow;
     }
-    const std::wstring brief = shortWidePath(full);
-    return brief.size() < MAX_PATH ? inCodePage(brief) : std::string();
+    const std::wstring shortPath = shortWidePath(full);
+    return shortPath.size() < MAX_PATH ? inCodePage(shortPath) : std::string();
 }
 
 } // namespace platform

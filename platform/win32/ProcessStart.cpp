@@ -40,9 +40,9 @@ std::vector<Spelling> spellings(const ProcessStart& start) {
     std::vector<Spelling> ways{
         {anyLengthPath(path), wideText(quotedProgramName(start.argumentZero)) + start.arguments}};
     if (path.size() >= MAX_PATH) {
-        const std::wstring brief = shortWidePath(fullWidePath(path));
-        if (!brief.empty() && brief.size() < MAX_PATH)
-            ways.push_back({L"\\\\?\\" + brief, L"\"" + brief + L"\"" + start.arguments});
+        const std::wstring shortPath = shortWidePath(fullWidePath(path));
+        if (!shortPath.empty() && shortPath.size() < MAX_PATH)
+            ways.push_back({L"\\\\?\\" + shortPath, L"\"" + shortPath + L"\"" + start.arguments});
     }
     return ways;
 }
@@ -63,9 +63,9 @@ std::wstring directoryFor(const std::string& directory) {
     } else if (wanted.size() <= kLongestDirectory) {
         return wanted;
     }
-    const std::wstring brief = shortWidePath(fullWidePath(wanted));
-    if (!brief.empty() && brief.size() <= kLongestDirectory)
-        return brief;
+    const std::wstring shortPath = shortWidePath(fullWidePath(wanted));
+    if (!shortPath.empty() && shortPath.size() <= kLongestDirectory)
+        return shortPath;
     return directory.empty() ? std::wstring() : wanted;
 }
 
