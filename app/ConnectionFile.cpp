@@ -2,6 +2,7 @@
 
 #include "net/XMLParser.h"
 #include "platform/Directory.h"
+#include "platform/FileSystem.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -9,7 +10,7 @@
 namespace app {
 
 bool ConnectionConfig::read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::filePath(path), std::ios::binary);
     if (!in)
         return false;
     MiniXML::XMLParser parser;

@@ -5,6 +5,7 @@
 
 #include "app/Credentials.h"
 #include "app/GameStart.h"
+#include "app/HandOff.h"
 #include "app/MainScene.h"
 #include "app/MainWin.h"
 #include "app/ProcessEntry.h"
@@ -31,6 +32,7 @@
 #include "tkal/sdl/SDL_Files.h"
 #include "tkal/sdl/SDL_Loaders.h"
 #include "tkal/sdl/SDL_Modes.h"
+#include "update/HandOffRecord.h"
 #include "update/UpdateTexts.h"
 
 #include <SDL.h>
@@ -296,6 +298,22 @@ void GLauncher::shutdown() {
     services().endWindowScaling();
 }
 
+int GLauncher::handOff() {
+    // A failure of an earlier run is forgotten for this attempt: it is
+    // remembered again, with the completer as it is now, if this one fails.
+    const std::string completer = completerPath();
+    forgetFailedHandOff(".");
+    platform::StartFailure failure;
+    if (services().handOff(completer, launcherPath, failure))
+        return 0;
+    // The player learns why, and the next runs do not hand over to a
+    // completer that fails the same way (each would end the launcher
+    // again): the staged files wait in "tmp" until the completer changes.
+    rememberFailedHandOff(".", completer, std::to_string(failure.code) + " " + failure.text);
+    services().messageBox("Error", handOffFailureText(failure), platform::kIconError);
+    return kHandOffFailed;
+}
+
 void GLauncher::playGame() {
     // The mode the player chose: the custom preset's own, or the row of the
     // video-mode list.
@@ -335,8 +353,7 @@ int GLauncher::exit(int code) {
     MainWin* win = mainWin.get();
     if (mainScene->handoffPending) {
         shutdown();
-        services().handOff(launcherPath);
-        return 0; // hoplin could not be started
+        return handOff();
     }
     if (win != nullptr && win->playRequested) {
         if (machineClass == 4) {

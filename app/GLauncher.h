@@ -50,6 +50,10 @@ public:
     /// The launcher that is running.
     static GLauncher* current();
 
+    /// The exit code of a run whose hand-off to hoplin could not start (the
+    /// player was told why in a message box, as with a failed start-up).
+    static constexpr int kHandOffFailed = 77;
+
     // State of the run, set up by `init`.
     std::string launcherPath;
     LauncherConfig config;
@@ -106,6 +110,9 @@ private:
     bool lockInstallation();
     void readGameSettings();
     void playGame();
+    // Replaces the process by hoplin; when it cannot start, tells the
+    // player, remembers the failure and answers the exit code.
+    int handOff();
 
     LauncherServices* services_;
     // Held from `init` to the end of the process (or the hand-off's exec).

@@ -5,6 +5,7 @@
 #include "platform/ComApartment.h"
 #include "platform/Directory.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "support/XLog2.h"
 
@@ -24,7 +25,8 @@ struct ModuleSlot {
 };
 
 // The modules are given the directory in the system's own separators, as
-// the game's files write it.
+// the game's files write it, and in the spelling of those files (the
+// system's 8-bit code page on Windows), which is what the game reads.
 std::string pluginDirectory(const SettingsNode& launch) {
     std::string directory = launch.find("PathEngine").value;
     if (directory.empty())
@@ -88,8 +90,10 @@ void startGame(const std::string& gameDir) {
         {"VImage.dll", "VnIMAGE", false, {}},
         {"VSystem.dll", "VnSystem", false, {}},
     };
+    // The launcher's own calls take the directory in UTF-8.
+    const std::string pluginFolder = platform::utf8FromSystemPath(plugins);
     for (ModuleSlot& slot : modules)
-        load(slot, slot.inGameDirectory ? gameDirectory : plugins, gameDirectory);
+        load(slot, slot.inGameDirectory ? gameDirectory : pluginFolder, gameDirectory);
 
     // Every module learns the plug-in directory and then every module that
     // has an interface, itself included, in table order.

@@ -9,7 +9,6 @@
 #include "platform/HardwareSources.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
-#include "platform/ProgramPath.h"
 #include "platform/Window.h"
 #include "tkal/Input.h"
 #include "tkal/sdl/SDL_Modes.h"
@@ -37,8 +36,9 @@ int LauncherServices::openWebPage(const std::string& url) {
     return platform::openWebPage(url);
 }
 
-void LauncherServices::handOff(const std::string& launcherPath) {
-    platform::replaceProcess(std::string("hoplin") + platform::executableSuffix(), {launcherPath, "tmp"});
+bool LauncherServices::handOff(const std::string& completer, const std::string& launcherPath,
+                               platform::StartFailure& failure) {
+    return platform::replaceProcess(completer, {launcherPath, "tmp"}, &failure);
 }
 
 void LauncherServices::runGame(const std::string& gameDir) {

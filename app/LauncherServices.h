@@ -1,6 +1,7 @@
 #pragma once
 #include "app/HardwareInfo.h"
 #include "platform/FileLock.h"
+#include "platform/Process.h"
 
 #include <cstdint>
 #include <memory>
@@ -21,8 +22,12 @@ public:
     virtual int messageBox(const std::string& caption, const std::string& text, unsigned style);
     /// Opens the registration page; a result of 32 or below is a failure.
     virtual int openWebPage(const std::string& url);
-    /// Replaces the process by "hoplin"; answers only when that failed.
-    virtual void handOff(const std::string& launcherPath);
+    /// Replaces the process by the self-update completer `completer` (a
+    /// path), handing it the launcher's path and the staging directory
+    /// "tmp". The real one answers only when that failed: false, with the
+    /// reason in `failure`. (A test's may answer true, standing for a start.)
+    virtual bool handOff(const std::string& completer, const std::string& launcherPath,
+                         platform::StartFailure& failure);
     /// Starts the game and waits for it.
     virtual void runGame(const std::string& gameDir);
     /// Puts the main thread's window scaling back as the process has it,

@@ -6,6 +6,7 @@
 #include "app/MainScene.h"
 
 #include "app/GLauncher.h"
+#include "app/HandOff.h"
 #include "app/MainWin.h"
 #include "app/UpdaterSetup.h"
 #include "app/UserSetWin.h"
@@ -16,7 +17,9 @@
 #include "g2/ListWidget.h"
 #include "g2/ProgressWidget.h"
 #include "g2/View.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "update/HandOffRecord.h"
 #include "update/UpdateTexts.h"
 #include "update/Updater.h"
 
@@ -132,10 +135,16 @@ bool MainScene::update() {
         showState();
         dirty = false;
     }
-    // The launcher's own files were staged: hoplin takes over.
+    // The launcher's own files were staged: hoplin takes over, unless it
+    // could not start in an earlier run and has not changed since. Then the
+    // player plays with this launcher (its files wait in "tmp"), rather
+    // than meet the same failure at every start.
     if (handoffPending) {
-        G2::Game::quit();
-        return true;
+        if (!handOffHeldBack(".", completerPath())) {
+            G2::Game::quit();
+            return true;
+        }
+        handoffPending = false;
     }
     if (win.playRequested) {
         if (directXCheck())
@@ -310,7 +319,7 @@ void MainScene::onError(int32_t code) {
 // [directx] -----------------------------------------------------------------
 
 bool MainScene::directXCheck() {
-    std::ifstream list("DirectX.txt");
+    std::ifstream list(platform::filePath("DirectX.txt"));
     if (!list)
         return true;
     std::string line;

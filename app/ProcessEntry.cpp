@@ -84,8 +84,11 @@ void setProgramPath(const std::string& path) {
 }
 
 std::string programDirOf(const std::string& path) {
+    // Any length: the launcher once kept its folder in a buffer of 260
+    // characters and gave up on a longer one, but then its resources were
+    // looked for in whatever the current directory was.
     size_t cut = path.find_last_of("\\/");
-    if (cut == std::string::npos || cut >= 259)
+    if (cut == std::string::npos)
         return std::string();
     return path.substr(0, cut);
 }

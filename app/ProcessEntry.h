@@ -9,8 +9,8 @@ namespace app {
 
 /// Full path of the running launcher, as the process entry found it.
 const std::string& programPath();
-/// `programPath` cut before its last separator ("" when that is 259
-/// characters or longer, or when there is no separator).
+/// `programPath` cut before its last separator, whatever its length ("" when
+/// there is no separator).
 const std::string& programDir();
 
 /// Sets `programPath` and `programDir` (the process entry does; tests may).

@@ -5,6 +5,8 @@
 // [SECTION] the writer and the files
 #include "app/SettingsNode.h"
 
+#include "platform/FileSystem.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -280,7 +282,7 @@ std::string formatSettings(const SettingsNode& root) {
 }
 
 void readSettingsFile(const std::string& path, SettingsNode& root) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::filePath(path), std::ios::binary);
     if (!in)
         return;
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -296,7 +298,7 @@ bool writeSettingsFile(const std::string& path, const SettingsNode& root) {
             stored += '\r';
         stored += c;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(platform::filePath(path), std::ios::binary | std::ios::trunc);
     if (!out)
         return false;
     out.write(stored.data(), static_cast<std::streamsize>(stored.size()));

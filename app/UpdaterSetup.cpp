@@ -2,6 +2,7 @@
 
 #include "app/ConnectionFile.h"
 #include "net/ProxyFinder.h"
+#include "platform/FileSystem.h"
 #include "update/Manifest.h"
 #include "update/Updater.h"
 
@@ -13,7 +14,7 @@ namespace fs = std::filesystem;
 namespace app {
 
 void configureUpdater(Updater& updater, const ConnectionConfig* connection) {
-    std::ifstream excludes("excludes.txt", std::ios::binary);
+    std::ifstream excludes(platform::filePath("excludes.txt"), std::ios::binary);
     if (excludes) {
         for (const std::string& pattern : readExcludeLines(excludes))
             updater.addExclude(pattern);

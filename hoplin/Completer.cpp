@@ -164,14 +164,12 @@ int moveAll(Log& log, const Settings& settings, const std::vector<std::string>& 
 
 } // namespace
 
-Settings readSettings(int argc, const char* const* argv) {
+Settings readSettings(const std::vector<std::string>& words) {
     Settings settings;
-    if (argc > 1 && argv[1] != nullptr)
-        settings.program = unquoted(argv[1]);
-    // The staged files' names are UTF-8, as all the updater's are; the
-    // program's path stays in the system's spelling, for its start.
-    if (argc > 2 && argv[2] != nullptr)
-        settings.staging = platform::utf8FromSystemPath(unquoted(argv[2]));
+    if (words.size() > 1)
+        settings.program = unquoted(words[1]);
+    if (words.size() > 2)
+        settings.staging = unquoted(words[2]);
     return settings;
 }
 
@@ -216,13 +214,13 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
 std::string launch(const Settings& settings) {
     // The words go to the program as they are: quotes would only survive
     // into its argument zero on this system.
-    std::string why;
-    platform::replaceProcess(settings.program, {"-n"}, &why);
-    return why;
+    platform::StartFailure failure;
+    platform::replaceProcess(settings.program, {"-n"}, &failure);
+    return failure.text;
 }
 
-int runCompleter(int argc, const char* const* argv) {
-    const Settings settings = readSettings(argc, argv);
+int runCompleter(const std::vector<std::string>& words) {
+    const Settings settings = readSettings(words);
     completeUpdate(settings, stdout, [](uint32_t ms) { platform::sleepMilliseconds(ms); });
     const std::string why = launch(settings);
     // Still here: the launcher could not be started, and the player would

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace hoplin {
 
@@ -14,9 +15,10 @@ struct Settings {
     std::string staging = "tmp";
 };
 
-/// Reads `hoplin [program [staging]]`. A word wrapped in double quotes (the
-/// launcher's habit on systems whose command lines are one text) loses them.
-Settings readSettings(int argc, const char* const* argv);
+/// Reads `hoplin [program [staging]]` from the command line's words (UTF-8,
+/// argument zero first). A word wrapped in double quotes (the launcher's
+/// habit on systems whose command lines are one text) loses them.
+Settings readSettings(const std::vector<std::string>& words);
 
 /// Waits the given milliseconds.
 using Pause = std::function<void(uint32_t ms)>;
@@ -35,12 +37,15 @@ using Pause = std::function<void(uint32_t ms)>;
 int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pause,
                    const std::function<void()>& afterChange = nullptr);
 
-/// Replaces the process with the program, passing "-n". Answers only when
-/// that failed, with the reason.
+/// Replaces the process with the program, passing "-n": the program at the
+/// path it was given, or of that name in the current directory (the
+/// installation), never one found along PATH. Answers only when that
+/// failed, with the system's reason.
 std::string launch(const Settings& settings);
 
-/// The whole run: settings, moves, log, launch. When the launch fails it
-/// says why on standard error and in the log and answers 1.
-int runCompleter(int argc, const char* const* argv);
+/// The whole run: settings, moves, log, launch, with the command line's
+/// words (UTF-8, argument zero first). When the launch fails it says why on
+/// standard error and in the log and answers 1.
+int runCompleter(const std::vector<std::string>& words);
 
 } // namespace hoplin

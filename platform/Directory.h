@@ -18,13 +18,13 @@ inline std::string nativeSeparators(std::string path) {
     return path;
 }
 
-/// The process's current directory as a full path, or the empty text when
-/// the system cannot tell it (it was removed, or its path is too long).
+/// The process's current directory as a full path in UTF-8, or the empty
+/// text when the system cannot tell it (it was removed).
 std::string currentDirectory();
 
-/// Makes `path` (full, or relative to the current directory) the current
-/// directory of the whole process; false when it is not an enterable
-/// directory, and then nothing changes.
+/// Makes `path` (UTF-8, full or relative to the current directory) the
+/// current directory of the whole process; false when it is not an
+/// enterable directory, and then nothing changes.
 bool changeDirectory(const std::string& path);
 
 /// Whether `path` names a place without the help of a current directory:

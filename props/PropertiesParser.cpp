@@ -6,6 +6,7 @@
 #include "props/PropertiesParser.h"
 #include "props/FileFinder.h"
 #include "props/Properties.h"
+#include "support/Files.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -65,11 +66,12 @@ std::unique_ptr<std::filebuf> PropertiesParser::open(const std::string& name) co
     std::string path;
     resolver_->resolve(path, name, nullptr);
     // A directory opens as a stream that reads nothing; it is not a file.
+    const std::filesystem::path file = support::filePath(path);
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
+    if (std::filesystem::is_directory(file, ec))
         return nullptr;
     auto stream = std::make_unique<std::filebuf>();
-    if (stream->open(path, std::ios::in | std::ios::binary) == nullptr)
+    if (stream->open(file, std::ios::in | std::ios::binary) == nullptr)
         return nullptr;
     return stream;
 }

@@ -149,9 +149,10 @@ bool isWorkingName(const std::string& component, bool atRoot) {
     static const std::string resume = platform::foldCase(ResumeFile::suffix);
     static const std::string delta = platform::foldCase(deltaFileSuffix);
     static const std::string serial = platform::foldCase(serialFileName);
+    static const std::string handOff = platform::foldCase(handOffFileName);
     const std::string name = platform::foldCase(component);
     return endsWith(name, part) || endsWith(name, resume) || endsWith(name, delta) ||
-           (atRoot && name == serial);
+           (atRoot && (name == serial || name == handOff));
 }
 
 } // namespace
@@ -192,13 +193,13 @@ bool isSafeManifestPath(const std::string& path) {
 const std::vector<std::string>& builtInExcludes() {
     // After the first seven: files the launcher, hoplin and the updater
     // write themselves (the player's custom preset, hoplin's log, the
-    // accepted serial, the updaters' lock, the known chunk indexes), and the
-    // connection file the launcher cannot start without: an installation's
-    // own data is never deleted as obsolete.
+    // accepted serial, the updaters' lock, the known chunk indexes, the
+    // failed hand-off), and the connection file the launcher cannot start
+    // without: an installation's own data is never deleted as obsolete.
     static const std::vector<std::string> patterns = {
-        "LauncherDev.exe", "ZAzizozaz.exe", "*Launch.txt", "*login.txt",   "*.svn",          "*.ilk",
-        "*.pdb",           "*UserSet.txt",  "*hoplin.log", serialFileName, "ZEP_client.xml", lockFileName,
-        knownChunksFileName,
+        "LauncherDev.exe", "ZAzizozaz.exe", "*Launch.txt",       "*login.txt",    "*.svn",
+        "*.ilk",           "*.pdb",         "*UserSet.txt",      "*hoplin.log",   serialFileName,
+        "ZEP_client.xml",  lockFileName,    knownChunksFileName, handOffFileName,
     };
     return patterns;
 }

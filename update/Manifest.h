@@ -71,7 +71,8 @@ bool writeManifest(const std::string& path, const Manifest& manifest);
 /// holds as a plain file (no device name, colon, forbidden character, or
 /// trailing dot or blank in any component) and that is not one of the
 /// updater's own working names ("*.moravo-part", "*.moravo-resume",
-/// "*.moravo-delta", "checklist.serial"), in any letter case. The publisher and the updater
+/// "*.moravo-delta", "checklist.serial", "checklist.handoff"), in any letter
+/// case. The publisher and the updater
 /// both apply it, on every system. The answer is a static text.
 const char* manifestPathProblem(const std::string& path);
 
@@ -105,6 +106,11 @@ constexpr const char* lockFileName = "checklist.lock";
 /// The file beside the local manifest where the updater keeps the chunk
 /// indexes of the large files it put in place (see KnownChunks.h).
 constexpr const char* knownChunksFileName = "checklist.chunks";
+
+/// The file beside the local manifest that remembers a hand-off to the
+/// self-update completer that could not start (see HandOffRecord.h). Never
+/// scanned, deleted or published either.
+constexpr const char* handOffFileName = "checklist.handoff";
 
 /// Patterns every update excludes, in the order they are added.
 const std::vector<std::string>& builtInExcludes();

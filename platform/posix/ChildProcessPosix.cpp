@@ -55,7 +55,19 @@ public:
     bool changeDirectory(const std::string& path) {
         return path.empty() || posix_spawn_file_actions_addchdir_np(&actions_, path.c_str()) == 0;
     }
-    const posix_spawn_file_actions_t* get() const { return &actions_; }
+    // Nothing this process opened beyond the three standard files reaches
+    // the program (where the C library can say so; elsewhere what was
+    // opened close-on-exec stays behind).
+    bool closeOthers() {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+        return posix_spawn_file_actions_addclosefrom_np(&actions_, 3) == 0;
+#else
+        return true;
+#endif
+    }
+    const posix_spawn_file_actions_t* get() const {
+        return &actions_;
+    }
 
 private:
     posix_spawn_file_actions_t actions_;
@@ -77,7 +89,8 @@ bool ChildProcess::spawn(const std::string& path, const std::string& program,
     // The files are opened in the child after its change of folder, so
     // relative names would be taken from there: the caller gives full paths.
     if (!actions.open(0, options.input, O_RDONLY) || !actions.open(1, options.output, writing) ||
-        !actions.open(2, options.error, writing) || !actions.changeDirectory(options.directory))
+        !actions.open(2, options.error, writing) || !actions.changeDirectory(options.directory) ||
+        !actions.closeOthers())
         return false;
     std::vector<std::string> arguments{program};
     arguments.insert(arguments.end(), words.begin(), words.end());

@@ -101,7 +101,8 @@ bool removeEmptyDirectory(const std::string& path) {
 }
 
 std::FILE* openFile(const std::string& path, const char* mode) {
-    return std::fopen(path.c_str(), mode);
+    // "e": close-on-exec, so that no program started later inherits it.
+    return std::fopen(path.c_str(), (std::string(mode) + "e").c_str());
 }
 
 bool seekFile(std::FILE* file, int64_t offset) {

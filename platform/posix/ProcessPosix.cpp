@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,6 +57,57 @@ std::vector<char*> argumentVector(const std::string& program, const std::vector<
     return argv;
 }
 
+// Marks every descriptor above standard error close-on-exec, so that the
+// program an exec brings in gets nothing this one opened (the
+// installation's lock, sockets, logs) whoever opened it and however. They
+// stay open here should the exec fail.
+void closeOthersOnExec() {
+    if (DIR* fds = opendir("/proc/self/fd")) {
+        const int own = dirfd(fds);
+        while (dirent* entry = readdir(fds)) {
+            char* end = nullptr;
+            const long fd = std::strtol(entry->d_name, &end, 10);
+            if (*end == '\0' && end != entry->d_name && fd > 2 && fd != own)
+                fcntl(static_cast<int>(fd), F_SETFD, fcntl(static_cast<int>(fd), F_GETFD) | FD_CLOEXEC);
+        }
+        closedir(fds);
+        return;
+    }
+    // Without /proc: every descriptor number this process may hold.
+    const long limit = sysconf(_SC_OPEN_MAX);
+    for (long fd = 3; fd < (limit > 0 ? limit : 1024); ++fd) {
+        const int flags = fcntl(static_cast<int>(fd), F_GETFD);
+        if (flags >= 0)
+            fcntl(static_cast<int>(fd), F_SETFD, flags | FD_CLOEXEC);
+    }
+}
+
+StartFailure failureOf(int error) {
+    StartFailure failure;
+    failure.code = error;
+    failure.text = std::strerror(error);
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        failure.problem = StartProblem::missing;
+        break;
+    case ENOEXEC:
+    case ELIBBAD:
+        failure.problem = StartProblem::notAProgram;
+        break;
+    case EACCES:
+        failure.problem = StartProblem::accessDenied;
+        break;
+    case EPERM:
+        failure.problem = StartProblem::blockedByPolicy;
+        break;
+    default:
+        failure.problem = StartProblem::other;
+        break;
+    }
+    return failure;
+}
+
 } // namespace
 
 std::string findProgram(const std::string& program) {
@@ -74,24 +127,39 @@ std::string findOnPath(const std::string& name) {
     return searchPath(name);
 }
 
-bool replaceProcess(const std::string& program, const std::vector<std::string>& words, std::string* why) {
-    std::string path = findProgram(program);
-    if (path.empty()) {
-        if (why != nullptr) {
-            struct stat info {};
-            const bool named = program.find('/') != std::string::npos;
-            const std::string local = named ? program : "./" + program;
-            *why =
-                stat(local.c_str(), &info) == 0 ? "the file is not an executable program" : "no such program";
-        }
+std::string localProgram(const std::string& program) {
+    if (program.empty())
+        return std::string();
+    const std::string path = program.find('/') != std::string::npos ? program : "./" + program;
+    return isExecutableFile(path) ? path : std::string();
+}
+
+bool replaceProcess(const std::string& program, const std::vector<std::string>& words,
+                    StartFailure* failure) {
+    // A bare name is the program in the current directory, never one
+    // found along PATH.
+    const std::string path =
+        program.empty() || program.find('/') != std::string::npos ? program : "./" + program;
+    struct stat info {};
+    int refused = 0;
+    if (path.empty())
+        refused = ENOENT;
+    else if (stat(path.c_str(), &info) != 0)
+        refused = errno;
+    else if (!S_ISREG(info.st_mode))
+        refused = EACCES; // a folder or a device is no program
+    if (refused != 0) {
+        if (failure != nullptr)
+            *failure = failureOf(refused);
         return false;
     }
     std::vector<char*> argv = argumentVector(program, words);
     // Output still buffered in this process would be lost with its image.
     fflush(nullptr);
+    closeOthersOnExec();
     execv(path.c_str(), argv.data());
-    if (why != nullptr)
-        *why = std::strerror(errno);
+    if (failure != nullptr)
+        *failure = failureOf(errno);
     return false;
 }
 

@@ -22,6 +22,13 @@ std::string commandLine() {
     return line;
 }
 
+std::vector<std::string> programArguments(int argc, char** argv) {
+    std::vector<std::string> words;
+    for (int i = 0; i < argc && argv[i] != nullptr; ++i)
+        words.emplace_back(argv[i]);
+    return words;
+}
+
 const char* executableSuffix() {
     return "";
 }

@@ -1,10 +1,13 @@
 #include "platform/ChildProcess.h"
 
 #include "platform/win32/CommandLineQuoting.h"
+#include "platform/win32/ProcessStart.h"
+#include "platform/win32/WidePath.h"
+#include "platform/win32/WideText.h"
 
 #include <windows.h>
 
-#include <cstring>
+#include <cwchar>
 #include <shellapi.h>
 
 namespace platform {
@@ -21,7 +24,7 @@ public:
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     ~Handle() {
-        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE)
+        if (valid())
             CloseHandle(handle_);
     }
     HANDLE* out() { return &handle_; }
@@ -32,56 +35,51 @@ private:
     HANDLE handle_ = nullptr;
 };
 
-// One of the child's standard handles, inheritable: the file when one is
-// named, else a copy of this process's own.
-bool standardHandle(const std::string& file, DWORD own, bool writing, Handle& handle) {
-    if (file.empty()) {
-        HANDLE mine = GetStdHandle(own);
-        if (mine == nullptr || mine == INVALID_HANDLE_VALUE)
-            return true;
-        return DuplicateHandle(GetCurrentProcess(), mine, GetCurrentProcess(), handle.out(), 0, TRUE,
-                               DUPLICATE_SAME_ACCESS) != 0;
-    }
-    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    *handle.out() =
-        CreateFileA(file.c_str(), writing ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    &inherited, writing ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+// The file named for one of the child's standard handles (the start makes
+// its inheritable copy).
+bool openStandardFile(const std::string& file, bool writing, Handle& handle) {
+    *handle.out() = CreateFileW(widePath(file).c_str(), writing ? GENERIC_WRITE : GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                writing ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return handle.valid();
 }
 
-std::string commandLine(const std::string& program, const std::vector<std::string>& words, bool asGiven) {
-    std::string line = quotedProgramName(program);
+std::string argumentsOf(const std::vector<std::string>& words, bool asGiven) {
+    std::string line;
     for (const std::string& word : words)
         line += " " + (asGiven ? word : quotedArgument(word));
     return line;
 }
 
-std::string nameOf(const std::string& setting) {
-    std::string name = setting.substr(0, setting.find('=', 1));
-    for (char& c : name)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+std::wstring nameOf(const std::wstring& setting) {
+    std::wstring name = setting.substr(0, setting.find(L'=', 1));
+    for (wchar_t& c : name)
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
     return name;
 }
 
 // This process's environment block with `settings` laid over it (names
 // match without regard to case, as the system's do).
-std::string environmentWith(const std::vector<std::string>& settings) {
-    std::string block;
-    char* own = GetEnvironmentStringsA();
-    for (const char* entry = own; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
-        const std::string name = nameOf(entry);
+std::wstring environmentWith(const std::vector<std::string>& settings) {
+    std::vector<std::wstring> wide;
+    for (const std::string& setting : settings)
+        wide.push_back(wideText(setting));
+    std::wstring block;
+    wchar_t* own = GetEnvironmentStringsW();
+    for (const wchar_t* entry = own; entry != nullptr && *entry != L'\0'; entry += wcslen(entry) + 1) {
+        const std::wstring name = nameOf(entry);
         bool replaced = false;
-        for (const std::string& setting : settings)
+        for (const std::wstring& setting : wide)
             replaced = replaced || nameOf(setting) == name;
         if (!replaced)
-            block.append(entry).push_back('\0');
+            block.append(entry).push_back(L'\0');
     }
     if (own != nullptr)
-        FreeEnvironmentStringsA(own);
-    for (const std::string& setting : settings)
-        block.append(setting).push_back('\0');
-    block.push_back('\0');
+        FreeEnvironmentStringsW(own);
+    for (const std::wstring& setting : wide)
+        block.append(setting).push_back(L'\0');
+    block.push_back(L'\0');
     return block;
 }
 
@@ -93,15 +91,18 @@ HANDLE startElevated(const std::string& path, const std::vector<std::string>& wo
     std::string parameters;
     for (const std::string& word : words)
         parameters += (parameters.empty() ? "" : " ") + (options.wordsAsGiven ? word : quotedArgument(word));
-    SHELLEXECUTEINFOA info{};
+    const std::wstring file = plainWidePath(path);
+    const std::wstring wideParameters = wideText(parameters);
+    const std::wstring directory = plainWidePath(options.directory);
+    SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = "runas";
-    info.lpFile = path.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.lpDirectory = options.directory.empty() ? nullptr : options.directory.c_str();
+    info.lpVerb = L"runas";
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : wideParameters.c_str();
+    info.lpDirectory = options.directory.empty() ? nullptr : directory.c_str();
     info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&info))
+    if (!ShellExecuteExW(&info))
         return nullptr;
     return info.hProcess;
 }
@@ -120,37 +121,37 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::spawn(const std::string& path, const std::string& program,
                          const std::vector<std::string>& words, const Options& options) {
-    const bool redirected = !options.input.empty() || !options.output.empty() || !options.error.empty();
-    Handle input, output, error;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (redirected) {
-        if (!standardHandle(options.input, STD_INPUT_HANDLE, false, input) ||
-            !standardHandle(options.output, STD_OUTPUT_HANDLE, true, output) ||
-            !standardHandle(options.error, STD_ERROR_HANDLE, true, error))
+    ProcessStart start;
+    start.program = path;
+    start.argumentZero = program;
+    start.arguments = wideText(argumentsOf(words, options.wordsAsGiven));
+    start.directory = options.directory;
+    if (!options.environment.empty())
+        start.environment = environmentWith(options.environment);
+    // The child shares this process's standard handles unless files are
+    // named for them; nothing else it inherits.
+    ownStandardHandles(start.standard);
+    Handle files[3];
+    const std::string* named[3] = {&options.input, &options.output, &options.error};
+    for (int i = 0; i < 3; ++i) {
+        if (named[i]->empty())
+            continue;
+        if (!openStandardFile(*named[i], i > 0, files[i]))
             return false;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = input.get();
-        startup.hStdOutput = output.get();
-        startup.hStdError = error.get();
+        start.standard[i] = files[i].get();
     }
-    std::string line = commandLine(program, words, options.wordsAsGiven);
-    std::string environment =
-        options.environment.empty() ? std::string() : environmentWith(options.environment);
     PROCESS_INFORMATION process{};
-    const bool plain = options.elevation != ChildOptions::Elevation::always &&
-                       CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, redirected ? TRUE : FALSE, 0,
-                                      environment.empty() ? nullptr : &environment[0],
-                                      options.directory.empty() ? nullptr : options.directory.c_str(), &startup,
-                                      &process);
+    DWORD error = ERROR_SUCCESS;
+    const bool plain =
+        options.elevation != ChildOptions::Elevation::always && startProcess(start, process, error);
     if (plain) {
         CloseHandle(process.hThread);
     } else {
         // A program marked for administrators is refused by CreateProcess;
         // the shell can start it after asking the user.
-        const bool elevate = options.elevation == ChildOptions::Elevation::always ||
-                             (options.elevation == ChildOptions::Elevation::whenRequired &&
-                              GetLastError() == kElevationRequired);
+        const bool elevate =
+            options.elevation == ChildOptions::Elevation::always ||
+            (options.elevation == ChildOptions::Elevation::whenRequired && error == kElevationRequired);
         if (!elevate)
             return false;
         process.hProcess = startElevated(path, words, options);

@@ -1,5 +1,8 @@
 #include "platform/Directory.h"
 
+#include "platform/win32/WidePath.h"
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 #include <string>
@@ -8,18 +11,24 @@
 namespace platform {
 
 std::string currentDirectory() {
-    DWORD size = GetCurrentDirectoryA(0, nullptr);
-    if (size == 0)
-        return std::string();
-    std::vector<char> buffer(size + 1);
-    DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
-    if (length == 0 || length >= buffer.size())
-        return std::string();
-    return std::string(buffer.data(), length);
+    // The directory may change between the two calls: the second one's
+    // answer tells whether the buffer was large enough.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD size = GetCurrentDirectoryW(0, nullptr);
+        if (size == 0)
+            return std::string();
+        std::wstring buffer(size, L'\0');
+        const DWORD length = GetCurrentDirectoryW(size, &buffer[0]);
+        if (length == 0)
+            return std::string();
+        if (length < size)
+            return utf8Of(buffer.data(), length);
+    }
+    return std::string();
 }
 
 bool changeDirectory(const std::string& path) {
-    return !path.empty() && SetCurrentDirectoryA(path.c_str()) != 0;
+    return !path.empty() && SetCurrentDirectoryW(plainWidePath(path).c_str()) != 0;
 }
 
 bool isAbsolutePath(const std::string& path) {
@@ -27,7 +36,8 @@ bool isAbsolutePath(const std::string& path) {
     if (!path.empty() && separator(path[0]))
         return true;
     // "C:name" is relative to drive C's current folder: not absolute.
-    const bool letter = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    const bool letter =
+        path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
     return letter && path[1] == ':' && separator(path[2]);
 }
 
@@ -36,9 +46,9 @@ bool canCreateFilesIn(const std::string& path) {
                               std::to_string(GetCurrentProcessId());
     // The system removes the probe when its handle closes, even if this
     // process is killed first.
-    HANDLE handle = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                nullptr);
+    HANDLE handle =
+        CreateFileW(widePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(handle);

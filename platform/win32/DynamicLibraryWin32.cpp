@@ -1,13 +1,14 @@
 #include "platform/DynamicLibrary.h"
 
 #include "platform/win32/SystemError.h"
+#include "platform/win32/WideText.h"
 
 namespace platform {
 
 bool DynamicLibrary::loadFile(const std::string& file) {
     // A bare name is searched in Windows' own order: the program's folder,
     // the system folders, the current folder, then PATH.
-    handle_ = reinterpret_cast<void*>(LoadLibraryA(file.c_str()));
+    handle_ = reinterpret_cast<void*>(LoadLibraryW(plainWidePath(file).c_str()));
     if (handle_ == nullptr) {
         error_ = file + ": " + systemErrorText(GetLastError());
         return false;

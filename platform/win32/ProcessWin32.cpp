@@ -1,21 +1,21 @@
 #include "platform/Process.h"
 
 #include "platform/win32/CommandLineQuoting.h"
+#include "platform/win32/ProcessStart.h"
+#include "platform/win32/WidePath.h"
+#include "platform/win32/WideText.h"
 
 #include <windows.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <process.h>
 
 namespace platform {
 
 namespace {
 
 bool isFile(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(anyLengthPath(plainWidePath(path)).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -40,10 +40,11 @@ std::string inFolder(const std::string& folder, const std::string& name) {
 }
 
 std::string searchPath(const std::string& name) {
-    DWORD size = GetEnvironmentVariableA("PATH", nullptr, 0);
-    std::string folders(size, '\0');
+    const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::wstring wide(size, L'\0');
     if (size > 0)
-        folders.resize(GetEnvironmentVariableA("PATH", &folders[0], size));
+        wide.resize(GetEnvironmentVariableW(L"PATH", &wide[0], size));
+    const std::string folders = utf8Of(wide.data(), wide.size());
     size_t start = 0;
     while (start < folders.size()) {
         size_t end = folders.find(';', start);
@@ -79,37 +80,56 @@ std::string findOnPath(const std::string& name) {
     return searchPath(name);
 }
 
-bool replaceProcess(const std::string& program, const std::vector<std::string>& words, std::string* why) {
-    std::string path = findProgram(program);
+std::string localProgram(const std::string& program) {
+    if (program.empty())
+        return std::string();
+    return inFolder(hasFolder(program) ? std::string() : std::string("."), program);
+}
+
+bool replaceProcess(const std::string& program, const std::vector<std::string>& words,
+                    StartFailure* failure) {
+    const std::string path = localProgram(program);
     if (path.empty()) {
-        if (why != nullptr)
-            *why = "no such program";
+        if (failure != nullptr)
+            *failure = startFailureOf(ERROR_FILE_NOT_FOUND);
         return false;
     }
-    // The run-time library joins the words with blanks into the new
-    // process's command line, so each is quoted here to be read back whole:
-    // a folder such as "C:\\Program Files (x86)\\Moravo" stays one word.
-    std::vector<std::string> quoted{quotedProgramName(program)};
+    // The new program reads its words back from one command line, so each
+    // is quoted to be read whole: a folder such as "C:\\Program Files
+    // (x86)\\Moravo" stays one word.
+    std::string line;
     for (const std::string& word : words)
-        quoted.push_back(quotedArgument(word));
-    std::vector<const char*> argv;
-    for (const std::string& word : quoted)
-        argv.push_back(word.c_str());
-    argv.push_back(nullptr);
-    // Output still buffered in this process would be lost when it ends.
-    fflush(nullptr);
-    // The run-time library starts the program and ends this process.
-    _execv(path.c_str(), argv.data());
-    if (why != nullptr)
-        *why = std::strerror(errno);
-    return false;
+        line += " " + quotedArgument(word);
+    ProcessStart start;
+    start.program = path;
+    start.argumentZero = program;
+    start.arguments = wideText(line);
+    ownStandardHandles(start.standard);
+    // Output still buffered in this process would be lost when it ends, or
+    // come after the new program's.
+    std::fflush(nullptr);
+    PROCESS_INFORMATION process{};
+    DWORD error = ERROR_SUCCESS;
+    if (!startProcess(start, process, error)) {
+        if (failure != nullptr)
+            *failure = startFailureOf(error);
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // This process ends here, as an exec would have replaced it: nothing of
+    // it runs on beside the new program (no static destructors, no
+    // handlers registered to run at exit).
+    std::_Exit(0);
 }
 
 bool setEnvironment(const std::string& name, const char* value) {
     // The system's block (read by programs started later and by SDL) and the
     // run-time library's copy (read by getenv) are both kept up to date.
-    bool set = SetEnvironmentVariableA(name.c_str(), value) != 0;
-    return _putenv_s(name.c_str(), value != nullptr ? value : "") == 0 && set;
+    const std::wstring wideName = wideText(name);
+    const std::wstring wideValue = value != nullptr ? wideText(value) : std::wstring();
+    bool set = SetEnvironmentVariableW(wideName.c_str(), value != nullptr ? wideValue.c_str() : nullptr) != 0;
+    return _wputenv_s(wideName.c_str(), wideValue.c_str()) == 0 && set;
 }
 
 } // namespace platform

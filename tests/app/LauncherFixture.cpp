@@ -54,14 +54,26 @@ int LauncherTest::start(int port, std::vector<std::string> words) {
     return launcher->init(static_cast<int>(argvWords.size()), argv.data());
 }
 
-int LauncherTest::startInstalled() {
+int LauncherTest::startInstalled(const std::vector<std::string>& words) {
     EXPECT_TRUE(platform::changeDirectory(install->dir()));
     app::setProgramPath(install->dir() + "/MoravoTown");
     launcher = std::make_unique<app::GLauncher>();
     launcher->setServices(&services);
-    char path[] = "MoravoTown";
-    char* argv[] = {path, nullptr};
-    return launcher->init(1, argv);
+    std::vector<std::string> argvWords{"MoravoTown"};
+    argvWords.insert(argvWords.end(), words.begin(), words.end());
+    std::vector<char*> argv;
+    for (std::string& w : argvWords)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    return launcher->init(static_cast<int>(argvWords.size()), argv.data());
+}
+
+int LauncherTest::restart(const std::vector<std::string>& words) {
+    launcher.reset();
+    G2::toolkit().reset();
+    EXPECT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+    finished = false;
+    return startInstalled(words);
 }
 
 bool LauncherTest::frame(uint32_t step) {

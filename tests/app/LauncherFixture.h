@@ -31,7 +31,14 @@ public:
         pages.push_back(url);
         return pageResult;
     }
-    void handOff(const std::string& launcherPath) override { handOffs.push_back(launcherPath); }
+    /// Stands for a started hoplin, or fails as `handOffFailure` says.
+    bool handOff(const std::string& completer, const std::string& launcherPath,
+                 platform::StartFailure& failure) override {
+        handOffs.push_back(launcherPath);
+        completers.push_back(completer);
+        failure = handOffFailure;
+        return handOffStarts;
+    }
     void runGame(const std::string& gameDir) override {
         games.push_back(gameDir);
         order.push_back("game");
@@ -58,6 +65,9 @@ public:
     std::vector<std::string> pages;
     int pageResult = 42;
     std::vector<std::string> handOffs;
+    std::vector<std::string> completers;
+    bool handOffStarts = true;
+    platform::StartFailure handOffFailure;
     std::vector<std::string> games;
     /// The window's scaling ending and the game starting, in their order.
     std::vector<std::string> order;
@@ -79,9 +89,12 @@ protected:
     /// launcher with `words` after the program path; answers init's result.
     int start(int port = 1, std::vector<std::string> words = {});
     /// Starts the launcher in the installation the test made in `install`
-    /// as it stands, with only the program's name as its words; answers
-    /// init's result.
-    int startInstalled();
+    /// as it stands, with the program's name and `words` as its words;
+    /// answers init's result.
+    int startInstalled(const std::vector<std::string>& words = {});
+    /// Starts a new launcher, with `words`, in the installation of the one
+    /// that finished; answers init's result.
+    int restart(const std::vector<std::string>& words);
     /// One frame, `step` ms after the previous one.
     bool frame(uint32_t step = 40);
     /// Frames until `done` holds, for at most `limitMs` of real time; the

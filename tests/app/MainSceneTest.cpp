@@ -4,6 +4,7 @@
 #include "tests/app/LauncherFixture.h"
 
 #include "app/GameFiles.h"
+#include "app/HandOff.h"
 #include "app/MainScene.h"
 #include "app/Registry.h"
 #include "app/UserSetWin.h"
@@ -15,9 +16,11 @@
 #include "g2/Messages.h"
 #include "g2/ProgressWidget.h"
 #include "g2/ScrollWidget.h"
+#include "platform/Directory.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
 #include "tests/app/LoginService.h"
+#include "update/Manifest.h"
 
 #include <filesystem>
 #include <fstream>
@@ -89,6 +92,57 @@ TEST_F(LauncherTest, FinishingWithStagedFilesHandsOverToHoplin) {
     ASSERT_EQ(services.handOffs.size(), 1u);
     EXPECT_EQ(services.handOffs[0], install->dir() + "/MoravoTown");
     EXPECT_TRUE(services.games.empty());
+}
+
+// [mend] A hoplin that could not start (missing, refused by an antivirus or
+// a policy) once ended the launcher with 0 and no word, and every later
+// start staged the update and handed over to it again.
+TEST_F(LauncherTest, AHoplinThatCannotStartIsToldAndHeldBackUntilItChanges) {
+    services.handOffStarts = false;
+    services.handOffFailure = {platform::StartProblem::blockedByAntivirus, 225, "virus"};
+    auto finishWithStagedFiles = [&] {
+        frame();
+        std::filesystem::create_directories("tmp");
+        std::ofstream("tmp/launcher_v.txt") << "2";
+        launcher->mainScene->onFinished(1);
+        return frame();
+    };
+    ASSERT_EQ(start(1, {"-n"}), 0);
+    EXPECT_TRUE(finishWithStagedFiles());
+    EXPECT_FALSE(frame());
+    EXPECT_EQ(finish(), app::GLauncher::kHandOffFailed);
+    ASSERT_EQ(services.completers.size(), 1u);
+    EXPECT_EQ(services.completers[0],
+              platform::currentDirectory() + platform::kPathSeparator + app::completerName())
+        << "from the installation, never from PATH";
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].rfind("Error|No se pudo iniciar " + app::completerName(), 0), 0u)
+        << services.boxes[0];
+    EXPECT_NE(services.boxes[0].find("el antivirus lo ha bloqueado"),
+              std::string::npos);
+    EXPECT_EQ(readFile("tmp/launcher_v.txt"), "2") << "the staged files stay";
+
+    // The next start does not hand over to the same hoplin: the update is
+    // complete and Jugar waits, with nothing more said.
+    ASSERT_EQ(restart({"-n"}), 0);
+    EXPECT_TRUE(finishWithStagedFiles());
+    EXPECT_TRUE(frame()) << "the loop goes on";
+    EXPECT_FALSE(win().playButton->isInert());
+    EXPECT_EQ(win().statusLabel->text(), "Actualizaci\xC3\xB3n completada.");
+    EXPECT_EQ(finish(), 0);
+    EXPECT_EQ(services.completers.size(), 1u);
+    EXPECT_EQ(services.boxes.size(), 1u);
+
+    // A hoplin that changed since (restored, or brought by an update) is
+    // tried again; once it starts, the failure is forgotten.
+    std::ofstream(app::completerName()) << "a hoplin put back";
+    services.handOffStarts = true;
+    ASSERT_EQ(restart({"-n"}), 0);
+    EXPECT_TRUE(finishWithStagedFiles());
+    EXPECT_FALSE(frame());
+    EXPECT_EQ(finish(), 0);
+    EXPECT_EQ(services.completers.size(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(handOffFileName));
 }
 
 TEST_F(LauncherTest, AnUpdateFinishedSoonAfterTheLoginStartsTheGame) {

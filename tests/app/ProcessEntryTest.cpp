@@ -131,12 +131,19 @@ TEST(ProcessEntry, AtMostNineWordsReachInit) {
     EXPECT_EQ(app.args[9], "9 10");
 }
 
-TEST(ProgramDir, CutsBeforeTheLastSeparatorUnlessTooLong) {
+// [mend] The folder was once given up at 259 characters, a limit of a fixed
+// buffer that counted bytes: a folder of 130 Cyrillic letters, or any deep
+// one, sent the launcher looking for its resources elsewhere.
+TEST(ProgramDir, CutsBeforeTheLastSeparatorWhateverItsLength) {
     EXPECT_EQ(app::programDirOf("C:\\Games\\Moravo\\launcher.exe"), "C:\\Games\\Moravo");
     EXPECT_EQ(app::programDirOf("/a/b/c"), "/a/b");
     EXPECT_EQ(app::programDirOf("plain"), "");
-    EXPECT_EQ(app::programDirOf(std::string(258, 'd') + "/x"), std::string(258, 'd'));
-    EXPECT_EQ(app::programDirOf(std::string(259, 'd') + "/x"), "");
+    std::string cyrillic;
+    for (int i = 0; i < 130; ++i)
+        cyrillic += "\xD0\x98"; // И
+    EXPECT_EQ(app::programDirOf("C:\\" + cyrillic + "\\MoravoTown.exe"), "C:\\" + cyrillic);
+    const std::string deep = "/" + std::string(300, 'd');
+    EXPECT_EQ(app::programDirOf(deep + "/MoravoTown"), deep);
 }
 
 TEST(ProcessEntry, TheRealStartLetsSdlsPollingTimerGoAndTicksStillCount) {

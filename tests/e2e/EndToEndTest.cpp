@@ -49,6 +49,10 @@ TEST_F(PlayerRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     checkServed(server, "/updates/Game.moravo/data/textures.pak.zz");
 }
 
+TEST_F(PlayerRoad, AHoplinThatCannotStartIsToldAndTheNextStartPlays) {
+    completerThatCannotStart();
+}
+
 TEST_F(PlayerRoad, AWrongPasswordIsRefusedAndNothingIsUpdated) {
     refusedLogin();
 }

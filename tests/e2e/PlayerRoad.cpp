@@ -266,4 +266,55 @@ void PlayerRun::unansweredLogin() {
     EXPECT_EQ(launcher.wait(20000), 0);
 }
 
+void PlayerRun::completerThatCannotStart() {
+    namespace fs = std::filesystem;
+    if (prepared())
+        GTEST_SKIP() << "the installation and its server were made by tools/demo";
+    const std::string completer = "hoplin" + programSuffix();
+    // Version 2 published without hoplin, which is gone from the
+    // installation too.
+    const std::string withoutCompleter = scratch.path() + "/release-without-hoplin";
+    fs::copy(releaseFolder(), withoutCompleter, fs::copy_options::recursive);
+    fs::remove(withoutCompleter + "/" + completer);
+    releaseOverride = withoutCompleter;
+    DevServer server;
+    ASSERT_NO_FATAL_FAILURE(serveVersion2(server));
+    ASSERT_TRUE(fs::remove(file(completer)));
+
+    // The update replaces the launcher: the player is told that hoplin
+    // cannot start, and the launcher ends with its new files staged.
+    ASSERT_TRUE(startLauncher());
+    ASSERT_NO_FATAL_FAILURE(logIn());
+    const unsigned long box = x.waitForWindow("Error", 90000);
+    ASSERT_NE(box, 0u) << "no message";
+    shot("hoplin-missing");
+    int bx = 0, by = 0, bw = 0, bh = 0;
+    ASSERT_TRUE(x.geometry(box, bx, by, bw, bh));
+    x.moveTo(bx + bw / 2, by + bh / 4);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    x.key("Return");
+    EXPECT_EQ(launcher.wait(20000), 77);
+    EXPECT_EQ(testkit::readFile(file("tmp/launcher_v.txt")),
+              testkit::readFile(withoutCompleter + "/launcher_v.txt"));
+    EXPECT_FALSE(fs::exists(file("hoplin.log")));
+
+    // The next start hands over no more: the update is complete and the
+    // game starts (by itself, so soon after the login, or by "Jugar").
+    testkit::Child next;
+    ASSERT_TRUE(launch(next, {}));
+    window = waitForWindow("Moravo Town", 0, 30000);
+    ASSERT_NE(window, 0u) << "no launcher window; it answered " << next.wait(100);
+    ASSERT_NO_FATAL_FAILURE(logIn());
+    unsigned long game = waitForWindow("Moravo Town: el juego", 0, 60000);
+    if (game == 0 && next.alive()) {
+        click(widgets.byId("main", 1002));
+        game = waitForWindow("Moravo Town: el juego", 0, 30000);
+    }
+    EXPECT_NE(game, 0u) << "no game";
+    EXPECT_EQ(next.wait(30000), 0);
+    EXPECT_EQ(x.findWindow("Error"), 0u);
+    EXPECT_FALSE(fs::exists(file("hoplin.log")));
+    EXPECT_TRUE(fs::exists(file("tmp/launcher_v.txt")));
+}
+
 } // namespace e2e

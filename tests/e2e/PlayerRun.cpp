@@ -70,8 +70,12 @@ void PlayerRun::placeInstallation() {
                           std::filesystem::copy_options::recursive);
 }
 
+std::string PlayerRun::releaseFolder() const {
+    return releaseOverride.empty() ? std::string(MORAVO_BINARY_DIR "/demo/release-2") : releaseOverride;
+}
+
 void PlayerRun::publish(const std::string& www) {
-    testkit::ToolRun run = testkit::runTool(scratch, {"publish", MORAVO_BINARY_DIR "/demo/release-2", www});
+    testkit::ToolRun run = testkit::runTool(scratch, {"publish", releaseFolder(), www});
     ASSERT_EQ(run.code, 0) << run.err;
 }
 

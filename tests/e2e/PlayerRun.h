@@ -40,6 +40,10 @@ protected:
     /// Publishes version 2 of the demo into `www` as its operator does: by
     /// default the Linux build's release with its moravo-tool.
     virtual void publish(const std::string& www);
+    /// The release `publish` publishes; a test may set another first.
+    virtual std::string releaseFolder() const;
+    /// The suffix of the launcher's system's programs (".exe" on Windows).
+    virtual std::string programSuffix() const { return ""; }
     /// The launcher's stored value `name` (the per-user key that stands in
     /// for the registry), `missing` when there is none.
     virtual std::string storedValue(const std::string& name, const std::string& missing);
@@ -108,6 +112,11 @@ protected:
     /// A server that is not there: "El Servidor no responde.", and the
     /// window's close ends the launcher with 0.
     void unansweredLogin();
+    /// hoplin gone (as when an antivirus takes it) when the update replaces
+    /// the launcher: a message names it and the launcher ends with 77, its
+    /// new files staged; the next start does not hand over again, and
+    /// "Jugar" starts the game.
+    void completerThatCannotStart();
 
     std::string file(const std::string& relative) const { return install + "/" + relative; }
     /// Whether the installation and its server were made by tools/demo.
@@ -126,6 +135,8 @@ protected:
     testkit::TempDir scratch;
     std::string install;
     std::string home;
+    /// When set, the release `publish` publishes instead of the build's.
+    std::string releaseOverride;
     Widgets widgets;
     testkit::Child launcher;
     unsigned long window = 0;

@@ -112,6 +112,10 @@ TEST_F(WineRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     checkServed(server, "/updates/MoravoTown.exe.zz");
 }
 
+TEST_F(WineRoad, AHoplinThatCannotStartIsToldAndTheNextStartPlays) {
+    completerThatCannotStart();
+}
+
 TEST_F(WineRoad, AWrongPasswordIsRefusedAndNothingIsUpdated) {
     refusedLogin();
 }

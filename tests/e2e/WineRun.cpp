@@ -118,9 +118,13 @@ void WineRun::TearDown() {
 }
 
 void WineRun::placeInstallation() {
-    // Unpacked where players put games: a folder whose path holds a blank
-    // and a letter outside ASCII, which every hand-off has to carry whole.
-    const std::string folder = scratch.path() + "/Juegos de Peña";
+    // Unpacked where players put games: a folder whose path holds blanks
+    // and letters that no 8-bit code page but UTF-8 holds together (Cyrillic,
+    // Japanese, Spanish), which every start, every file and every hand-off
+    // has to carry whole.
+    const std::string folder =
+        scratch.path() + "/\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 Pe\xC3\xB1"
+                         "a"; // Игры ゲーム Peña
     std::filesystem::create_directories(folder);
     const std::string package = windowsBuild() + "/MoravoTown-demo-win32.zip";
     testkit::Child unpack;
@@ -157,8 +161,12 @@ int WineRun::runWine(const std::vector<std::string>& args, std::string* out, con
     return code;
 }
 
+std::string WineRun::releaseFolder() const {
+    return releaseOverride.empty() ? operatorDir + "/release-2" : releaseOverride;
+}
+
 void WineRun::publish(const std::string& www) {
-    ASSERT_EQ(runWine({operatorDir + "/moravo-tool.exe", "publish", operatorDir + "/release-2", www}), 0);
+    ASSERT_EQ(runWine({operatorDir + "/moravo-tool.exe", "publish", releaseFolder(), www}), 0);
 }
 
 std::string WineRun::storedValue(const std::string& name, const std::string& missing) {

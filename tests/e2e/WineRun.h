@@ -33,6 +33,8 @@ protected:
     /// Version 2 published with the package's moravo-tool.exe under Wine,
     /// as an operator on Windows does it.
     void publish(const std::string& www) override;
+    std::string releaseFolder() const override;
+    std::string programSuffix() const override { return ".exe"; }
     /// The value `name` of HKEY_CURRENT_USER\SoftWare\Moravo as Wine's
     /// registry has it; `missing` when there is none.
     std::string storedValue(const std::string& name, const std::string& missing) override;

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sys/wait.h>
@@ -73,12 +75,14 @@ TEST(Hoplin, TheProgramMovesTheFilesThenBecomesTheLauncherWithDashN) {
     EXPECT_EQ(readFile("words.txt"), dir.path() + "/MoravoTown\n-n\n");
     EXPECT_NE(logText().find("lanzando \"" + dir.path() + "/MoravoTown\"\n"), std::string::npos);
 
-    // A launcher that cannot be started: hoplin says why in its log (and on
-    // standard error) and ends with 1.
+    // A launcher that cannot be started (a bare name is never looked for
+    // along PATH): hoplin says why in its log (and on standard error) and
+    // ends with 1.
     writeFile("plain", "not a program");
     for (const auto& [program, why] :
-         {std::pair<std::string, std::string>{"no-such-launcher", "no such program"},
-          {"./plain", "the file is not an executable program"}}) {
+         {std::pair<std::string, std::string>{"no-such-launcher", std::strerror(ENOENT)},
+          {"sh", std::strerror(ENOENT)},
+          {"./plain", std::strerror(EACCES)}}) {
         testkit::Child failed;
         ASSERT_TRUE(failed.start(HOPLIN_EXE, {program}, {}, dir.path()));
         EXPECT_EQ(failed.wait(10000), 1) << program;

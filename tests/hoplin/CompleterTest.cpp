@@ -252,16 +252,13 @@ TEST(Hoplin, FilesBeyondThe260CharactersOfWindowsPathsAreMoved) {
 }
 
 TEST(Hoplin, SettingsDefaultsAndQuotedWords) {
-    const char* none[] = {"hoplin"};
-    hoplin::Settings s = hoplin::readSettings(1, none);
+    hoplin::Settings s = hoplin::readSettings({"hoplin"});
     EXPECT_EQ(s.program, "launcher.exe");
     EXPECT_EQ(s.staging, "tmp");
-    const char* quoted[] = {"hoplin", "\"/opt/game/MoravoTown\"", "\"tmp\""};
-    s = hoplin::readSettings(3, quoted);
+    s = hoplin::readSettings({"hoplin", "\"/opt/game/MoravoTown\"", "\"tmp\""});
     EXPECT_EQ(s.program, "/opt/game/MoravoTown");
     EXPECT_EQ(s.staging, "tmp");
-    const char* plain[] = {"hoplin", "./MoravoTown", "stage dir"};
-    s = hoplin::readSettings(3, plain);
+    s = hoplin::readSettings({"hoplin", "./MoravoTown", "stage dir"});
     EXPECT_EQ(s.program, "./MoravoTown");
     EXPECT_EQ(s.staging, "stage dir");
 

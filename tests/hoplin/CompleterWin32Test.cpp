@@ -1,8 +1,10 @@
 // hoplin.exe as the launcher runs it on Windows: it moves the staged files
 // over the installed ones and starts the launcher again with "-n".
 #include "hoplin/Completer.h"
+#include "platform/ChildProcess.h"
 #include "platform/Clock.h"
 #include "platform/Directory.h"
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "tests/common/Files.h"
 #include "tests/common/Links.h"
@@ -64,6 +66,23 @@ TEST_F(HoplinRun, ReplacesTheStagedLauncherAndStartsItWithN) {
     expectCompleted();
 }
 
+// [mend] hoplin once took a bare "launcher.exe" from PATH when the
+// installation had none: another program of that name could be started.
+TEST_F(HoplinRun, ALauncherFoundOnlyAlongPathIsNeverStarted) {
+    fs::remove_all("tmp");
+    fs::remove("launcher.exe");
+    testkit::TempDir bin;
+    fs::copy_file(RECORD_WORDS_EXE, bin.path() + "/launcher.exe");
+    platform::ChildProcess hoplin;
+    platform::ChildProcess::Options options;
+    options.directory = dir.path();
+    options.environment = {"PATH=" + platform::nativeSeparators(bin.path())};
+    ASSERT_TRUE(hoplin.start(HOPLIN_EXE, {}, options));
+    EXPECT_EQ(hoplin.wait(20000), 1);
+    EXPECT_FALSE(waitForWords(1000));
+    EXPECT_NE(testkit::readText("hoplin.log").find("#--Error lanzando \"launcher.exe\""), std::string::npos);
+}
+
 TEST_F(HoplinRun, ADestinationHeldOpenIsRetriedUntilItIsReleased) {
     // Windows refuses to replace a file another process holds open; hoplin
     // tries again a second later.
@@ -103,4 +122,43 @@ TEST(Hoplin, AFolderThatIsALinkIsNeverMovedThrough) {
     hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {});
     EXPECT_FALSE(fs::exists("stolen.txt"));
     EXPECT_NE(hoplintest::logText().find("0 Arcvhivos en tmp\n"), std::string::npos);
+}
+
+// The launcher's update completes and the launcher comes back from an
+// installation whose folder the system's 8-bit code page cannot name, and
+// from one so deep that the launcher's path passes MAX_PATH.
+TEST(HoplinFolders, TheLauncherIsReplacedAndStartedAgainFromAnyFolder) {
+    testkit::TempDir scratch;
+    const std::string unicode =
+        "\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 Pe\xC3\xB1"
+        "a"; // Игры ゲーム Peña
+    // A folder of about 250 characters: the programs in it pass MAX_PATH.
+    std::string deep = scratch.path();
+    while (deep.size() < 190)
+        deep += "/carpeta-" + std::string(40, 'p');
+    deep += "/" + std::string(250 - deep.size(), 'q');
+    for (const std::string& folder : {scratch.path() + "/" + unicode, deep}) {
+        SCOPED_TRACE(folder);
+        ASSERT_TRUE(fs::create_directories(platform::filePath(folder + "/tmp")));
+        fs::copy_file(RECORD_WORDS_EXE, platform::filePath(folder + "/tmp/MoravoTown.exe"));
+        std::ofstream(platform::filePath(folder + "/MoravoTown.exe"), std::ios::binary) << "the old launcher";
+        const std::string launcher = platform::nativeSeparators(folder + "/MoravoTown.exe");
+        platform::ChildProcess hoplin;
+        platform::ChildProcess::Options options;
+        options.directory = folder;
+        ASSERT_TRUE(hoplin.start(HOPLIN_EXE, {launcher, "tmp"}, options));
+        EXPECT_EQ(hoplin.wait(20000), 0);
+        const uint32_t start = platform::milliseconds();
+        while (testkit::readFile(folder + "/words.txt").empty() && platform::milliseconds() - start < 20000)
+            platform::sleepMilliseconds(50);
+        // Argument zero names the launcher; where the system cannot start a
+        // program by a path that long (Wine), by its short form.
+        const std::string words = testkit::readFile(folder + "/words.txt");
+        const size_t end = words.find('\n');
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_TRUE(fs::equivalent(platform::filePath(words.substr(0, end)), platform::filePath(launcher)))
+            << words;
+        EXPECT_EQ(words.substr(end + 1), "-n\n");
+        EXPECT_EQ(testkit::readFile(folder + "/MoravoTown.exe"), testkit::readFile(RECORD_WORDS_EXE));
+    }
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,9 +56,11 @@ TEST(FindProgram, CurrentDirectoryBeforePathAndPathsAsTheyStand) {
     testkit::ScopedDirectory here(f.work);
     EXPECT_EQ(findProgram("hoplin"), f.bin + "/hoplin");
     EXPECT_EQ(findOnPath("hoplin"), f.bin + "/hoplin");
+    EXPECT_EQ(localProgram("hoplin"), "") << "a hand-off never takes a program from PATH";
 
     testkit::writeFile(f.work + "/hoplin", kRecorder, 0755);
     EXPECT_EQ(findProgram("hoplin"), "./hoplin");
+    EXPECT_EQ(localProgram("hoplin"), "./hoplin");
     EXPECT_EQ(findOnPath("hoplin"), f.bin + "/hoplin") << "a shell lookup skips the current directory";
 
     testkit::writeFile(f.work + "/notes", "not a program", 0644);
@@ -79,9 +82,9 @@ TEST(ReplaceProcess, RunsTheCurrentDirectoryCopyWithTheWordsUnquoted) {
               "./hoplin\n/opt/Moravo Town/MoravoTown\ntmp\nsay \"hi\"\n");
 }
 
-TEST(ReplaceProcess, FallsBackToPathAndFlushesBufferedOutput) {
+TEST(ReplaceProcess, FlushesBufferedOutputFirst) {
     Folders f;
-    testkit::ScopedEnv path("PATH", f.bin.c_str());
+    testkit::writeFile(f.work + "/hoplin", kRecorder, 0755);
     int pipeEnds[2];
     ASSERT_EQ(pipe(pipeEnds), 0);
     int status = inChild(f.work, [&] {
@@ -96,16 +99,57 @@ TEST(ReplaceProcess, FallsBackToPathAndFlushesBufferedOutput) {
     close(pipeEnds[0]);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(std::string(buffer, got > 0 ? static_cast<size_t>(got) : 0), "Completando la Actualizacion\n");
-    EXPECT_EQ(testkit::readFile(f.work + "/words.txt"), f.bin + "/hoplin\n./MoravoTown\n-n\n");
+    EXPECT_EQ(testkit::readFile(f.work + "/words.txt"), "./hoplin\n./MoravoTown\n-n\n");
 }
 
-TEST(ReplaceProcess, AnswersFalseWhenNothingCanBeRun) {
+// [mend] A bare name was once looked for along PATH when the current
+// directory had none: another program of that name could be started.
+TEST(ReplaceProcess, AnswersFalseWithTheReasonWhenNothingCanBeRun) {
     Folders f;
     testkit::ScopedEnv path("PATH", f.bin.c_str());
-    EXPECT_FALSE(replaceProcess("no-such-program", {"x"}));
-    testkit::writeFile(f.work + "/broken", "#!/nonexistent/interpreter\n", 0755);
     testkit::ScopedDirectory here(f.work);
-    EXPECT_FALSE(replaceProcess("broken", {}));
+    StartFailure failure;
+    EXPECT_FALSE(replaceProcess("hoplin", {"x"}, &failure)) << "only on PATH";
+    EXPECT_EQ(failure.problem, StartProblem::missing);
+    EXPECT_EQ(failure.code, ENOENT);
+    EXPECT_FALSE(failure.text.empty());
+
+    testkit::writeFile(f.work + "/notes", "not a program", 0644);
+    EXPECT_FALSE(replaceProcess("notes", {}, &failure));
+    EXPECT_EQ(failure.problem, StartProblem::accessDenied);
+    testkit::writeFile(f.work + "/garbage",
+                       "\x7f"
+                       "ELF and nothing more",
+                       0755);
+    EXPECT_FALSE(replaceProcess("./garbage", {}, &failure));
+    EXPECT_EQ(failure.problem, StartProblem::notAProgram);
+    EXPECT_FALSE(replaceProcess(f.work, {}, &failure)) << "a folder";
+    EXPECT_EQ(failure.problem, StartProblem::accessDenied);
+}
+
+// Nothing the process opened crosses an exec or a start but the standard
+// files: a descriptor left inheritable (as one opened without O_CLOEXEC by
+// any library is) does not reach the program.
+TEST(ReplaceProcess, OnlyTheStandardFilesReachTheNextProgram) {
+    Folders f;
+    constexpr int kStray = 50;
+    testkit::writeFile(f.work + "/probe",
+                       "#!/bin/sh\nif [ -e /proc/$$/fd/50 ]; then echo open; else echo closed; fi > fd.txt\n",
+                       0755);
+    const int file = open((f.work + "/probe").c_str(), O_RDONLY);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(dup2(file, kStray), kStray);
+    close(file);
+
+    EXPECT_EQ(inChild(f.work, [] { replaceProcess("probe", {}); }), 0);
+    EXPECT_EQ(testkit::readFile(f.work + "/fd.txt"), "closed\n");
+    EXPECT_NE(fcntl(kStray, F_GETFD), -1) << "still open here";
+
+    testkit::ScopedDirectory here(f.work);
+    std::remove("fd.txt");
+    EXPECT_EQ(runAndWait("./probe", {}), 0);
+    EXPECT_EQ(testkit::readFile(f.work + "/fd.txt"), "closed\n");
+    close(kStray);
 }
 
 TEST(RunAndWait, PumpsUntilTheProgramEndsAndAnswersItsStatus) {

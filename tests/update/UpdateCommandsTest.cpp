@@ -326,3 +326,20 @@ TEST_F(UpdateCommandTest, ANonAsciiNameIsInstalledScannedAndVerifiedUnderOneSpel
     EXPECT_EQ(run.code, 0) << run.out << run.err;
     EXPECT_EQ(run.out.find("download "), std::string::npos) << run.out;
 }
+
+// The operator's tool updates and checks an installation whose folder no
+// 8-bit code page but UTF-8 can name (on Windows its words are read from the
+// wide command line, and every file is opened through the wide calls).
+TEST_F(UpdateCommandTest, AnInstallationInAFolderOfAnyNameIsUpdatedAndVerified) {
+    source.write("data/one.bin", sample(2000, 'a'));
+    publishRelease();
+    const std::string folder =
+        install.path() + "/\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 Pe\xC3\xB1"
+                         "a"; // Игры ゲーム Peña
+    ASSERT_TRUE(fs::create_directories(fs::u8path(folder)));
+    ToolRun run = runTool({"update", folder, location()});
+    ASSERT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_EQ(testkit::readFile(folder + "/data/one.bin"), sample(2000, 'a'));
+    ToolRun verify = runTool({"verify", folder});
+    EXPECT_EQ(verify.code, 0) << verify.out << verify.err;
+}

@@ -1,5 +1,7 @@
 #include "tkal/sdl/SDL_Files.h"
 
+#include "support/Files.h"
+
 #include <SDL_image.h>
 
 #include <cstdio>
@@ -7,7 +9,7 @@
 namespace TKAL {
 
 SDL_RWops* openFileStream(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = support::openFile(path, "rb");
     if (file == nullptr)
         return nullptr;
     SDL_RWops* stream = SDL_RWFromFP(file, 1);

@@ -1,20 +1,20 @@
 #pragma once
-// Files handed to SDL. SDL 1.2 reads the name given to its own opener as
-// UTF-8 on Windows, where every other file of the program is named in the
-// system's 8-bit code page: an installation under "Juegos de Peña" would
-// not be found. The files are opened by the C run-time instead, as all the
-// others are, and SDL reads the open file.
+// Files handed to SDL. SDL 1.2's own opener takes names in whatever
+// spelling its build chose; the programs' paths are UTF-8 everywhere, so the
+// files are opened through the support layer (wide calls on Windows) and
+// SDL reads the open file.
 #include <SDL.h>
 
 #include <string>
 
 namespace TKAL {
 
-/// An SDL stream over the file `path`, which it closes; null when the file
-/// cannot be opened for reading.
+/// An SDL stream over the file `path` (UTF-8), which it closes; null when
+/// the file cannot be opened for reading.
 SDL_RWops* openFileStream(const std::string& path);
 
-/// The image in the file `path`, decoded; null when it cannot be read.
+/// The image in the file `path` (UTF-8), decoded; null when it cannot be
+/// read.
 SDL_Surface* loadImageFile(const std::string& path);
 
 } // namespace TKAL

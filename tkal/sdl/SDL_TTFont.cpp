@@ -1,5 +1,6 @@
 #include "tkal/sdl/SDL_TTFont.h"
 
+#include "support/Files.h"
 #include "support/Sleep.h"
 #include "support/XLog2.h"
 #include "tkal/sdl/SDL_Canvas.h"
@@ -68,7 +69,9 @@ void SDL_TTFont::initFailed() {
 SDL_TTFont::SDL_TTFont(const char* path, int size) {
     if (!TTF_WasInit() && ttfInit() == -1)
         initFailed();
-    font_ = TTF_OpenFontIndex(path, size, 0);
+    // The font library opens the file itself, by an 8-bit name.
+    const std::string narrow = support::narrowPath(path);
+    font_ = narrow.empty() ? nullptr : TTF_OpenFontIndex(narrow.c_str(), size, 0);
     utf8_ = true;
 }
 

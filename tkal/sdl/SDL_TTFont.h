@@ -9,7 +9,7 @@ namespace TKAL {
 /// its font handle. Narrow text is UTF-8 unless `setUTF8(false)` (Latin-1).
 class SDL_TTFont : public Font {
 public:
-    /// Opens `path` at `size` points, starting SDL_ttf on first use. When
+    /// Opens `path` (UTF-8) at `size` points, starting SDL_ttf on first use. When
     /// SDL_ttf cannot start, the process ends (see `initFailed`). The
     /// handle is null when the file cannot be opened.
     SDL_TTFont(const char* path, int size);

@@ -7,7 +7,6 @@
 #include "tools/moravo-tool/Command.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -67,11 +66,12 @@ int runProps(int argc, char** argv) {
         std::fprintf(stderr, "usage: moravo-tool props FILE\n");
         return 2;
     }
-    std::filesystem::path file(argv[0]);
-    std::string dir = file.parent_path().string();
+    const std::string file = argv[0];
+    const size_t slash = file.find_last_of("/\\");
+    const std::string dir = slash == std::string::npos ? std::string() : file.substr(0, slash);
     RCacheS cache(dir.empty() ? "." : dir);
     try {
-        if (!cache.readProperties(file.filename().string())) {
+        if (!cache.readProperties(file.substr(slash == std::string::npos ? 0 : slash + 1))) {
             std::fprintf(stderr, "moravo-tool props: cannot open '%s'\n", argv[0]);
             return 1;
         }

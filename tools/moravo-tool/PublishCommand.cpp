@@ -86,7 +86,7 @@ bool readArguments(int argc, char** argv, PublishArguments& arguments) {
         } else if (word == "--no-chunks") {
             arguments.options.chunkStore = false;
         } else if (word == "--sign" && i + 1 < argc) {
-            arguments.keyFile = platform::utf8FromSystemPath(argv[++i]);
+            arguments.keyFile = argv[++i];
         } else if (word == "--expires" && i + 1 < argc) {
             char* end = nullptr;
             arguments.expiresDays = std::strtol(argv[++i], &end, 10);
@@ -100,7 +100,7 @@ bool readArguments(int argc, char** argv, PublishArguments& arguments) {
             usage();
             return false;
         } else {
-            arguments.positional.push_back(platform::utf8FromSystemPath(word));
+            arguments.positional.push_back(word);
         }
     }
     if (arguments.positional.size() != 2 || (arguments.expiresDays != 0 && arguments.keyFile.empty())) {

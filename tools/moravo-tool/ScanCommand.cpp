@@ -1,6 +1,5 @@
 // moravo-tool scan DIR: prints the manifest of an installation as the
 // updater's scanner makes it (packed sizes 0), in path order.
-#include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/InstallationCommon.h"
 
@@ -13,7 +12,7 @@ int runScan(int argc, char** argv) {
         std::fprintf(stderr, "usage: moravo-tool scan DIR\n");
         return 2;
     }
-    InstallScanner scanner = installationScanner(platform::utf8FromSystemPath(argv[0]));
+    InstallScanner scanner = installationScanner(argv[0]);
     Manifest manifest;
     if (!scanner.scan(manifest, nullptr)) {
         printError(scanner.error(), "");

@@ -35,7 +35,7 @@ int runVerify(int argc, char** argv) {
         std::fprintf(stderr, "usage: moravo-tool verify DIR\n");
         return 2;
     }
-    const std::string dir = platform::utf8FromSystemPath(argv[0]);
+    const std::string dir = argv[0];
     Manifest expected;
     std::ifstream in(platform::filePath(dir + "/checklist.txt"), std::ios::binary);
     if (!in) {

@@ -6,7 +6,6 @@
 #include "tools/moravo-tool/Command.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 namespace tool {
@@ -16,11 +15,10 @@ int runWidgets(int argc, char** argv) {
         std::fprintf(stderr, "usage: moravo-tool widgets [INSTALLATION]\n");
         return 2;
     }
-    std::error_code ec;
-    std::string dir = std::filesystem::absolute(argc == 1 ? argv[0] : ".", ec).lexically_normal().string();
-    if (!dir.empty() && dir.back() == '/')
-        dir.pop_back();
-    if (ec || !platform::changeDirectory(dir)) {
+    // The installation becomes the current directory, and its full path is
+    // read back from there (UTF-8 on every system).
+    std::string dir = argc == 1 ? argv[0] : ".";
+    if (!platform::changeDirectory(dir) || (dir = platform::currentDirectory()).empty()) {
         std::fprintf(stderr, "moravo-tool: no installation at %s\n", argc == 1 ? argv[0] : ".");
         return 2;
     }

@@ -1,9 +1,12 @@
 // moravo-tool: the operator's and developer's command-line tool. Each
 // subcommand is a thin front on the launcher's own libraries.
+#include "platform/ProgramPath.h"
 #include "tools/moravo-tool/Command.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace tool {
 
@@ -41,7 +44,16 @@ void printHelp(FILE* out) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int rawCount, char** rawWords) {
+    // The words in UTF-8, as every path inside the programs is: on Windows
+    // the run-time's argv holds only what the 8-bit code page can.
+    std::vector<std::string> words = platform::programArguments(rawCount, rawWords);
+    std::vector<char*> pointers;
+    for (std::string& word : words)
+        pointers.push_back(&word[0]);
+    pointers.push_back(nullptr);
+    const int argc = static_cast<int>(words.size());
+    char** argv = pointers.data();
     if (argc < 2 || std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0) {
         printHelp(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
