@@ -41,9 +41,11 @@ constexpr DWORD revocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_
 // Windows refuses any more.
 constexpr DWORD notRefused = revocationUnknown | CERT_TRUST_IS_NOT_TIME_NESTED;
 
-// SECURITY_FLAG_IGNORE_CERT_CN_INVALID of the SSL policy's checks; its
-// header is the internet API's, which nothing else here needs.
+// SECURITY_FLAG_IGNORE_CERT_CN_INVALID and SECURITY_FLAG_IGNORE_REVOCATION
+// of the SSL policy's checks; their header is the internet API's, which
+// nothing else here needs.
 constexpr DWORD ignoreServerName = 0x00001000;
+constexpr DWORD ignoreRevocation = 0x00000080;
 
 std::wstring wideName(const std::string& name) {
     const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(),
@@ -159,6 +161,13 @@ public:
         ssl.cbSize = sizeof ssl;
         ssl.dwAuthType = AUTHTYPE_SERVER;
         ssl.fdwChecks = name.empty() ? ignoreServerName : 0;
+        // Some engines answer an unchecked revocation with
+        // CERT_E_REVOCATION_FAILURE despite the policy flag below, and stop
+        // there, before the name is compared. A revoked certificate is
+        // refused by the chain's own bits above the policy, whatever this
+        // flag says.
+        if (judgement.revocationUnchecked && (errors & CERT_TRUST_IS_REVOKED) == 0)
+            ssl.fdwChecks |= ignoreRevocation;
         ssl.pwszServerName = name.empty() ? nullptr : &name[0];
         CERT_CHAIN_POLICY_PARA policy{};
         policy.cbSize = sizeof policy;
