@@ -84,6 +84,9 @@ constexpr int kRunAbnormalEnd = -2;
 int runAndWait(const std::string& program, const std::vector<std::string>& words,
                const std::function<void()>& pump = nullptr, uint32_t pumpPeriodMs = 10);
 
+/// This process's number, as the system's tools show it.
+int64_t processId();
+
 /// Sets the environment variable `name` of this process, and so of the
 /// programs it starts, to `value` (both UTF-8); a null `value` removes it.
 /// False when the system refused.

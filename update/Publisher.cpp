@@ -320,6 +320,27 @@ bool listRelease(const std::string& sourceDir, std::vector<std::string>& paths, 
     return error.empty();
 }
 
+// Why the release may not replace the publication `previous` (empty when
+// it may): a release with no file, or one that would remove more than half
+// of the files published, unless the operator allows it.
+std::string removalsProblem(const std::string& sourceDir, const std::vector<std::string>& paths,
+                            const Manifest& previous, bool allowed) {
+    if (allowed)
+        return std::string();
+    if (paths.empty())
+        return "the release folder " + sourceDir +
+               " holds no file to publish; publishing it would remove every published file "
+               "(give --allow-removals to publish it anyway)";
+    size_t removed = 0;
+    for (const auto& entry : previous)
+        removed += std::binary_search(paths.begin(), paths.end(), entry.first) ? 0 : 1;
+    if (removed * 2 <= previous.size())
+        return std::string();
+    return "the release would remove " + std::to_string(removed) + " of the " +
+           std::to_string(previous.size()) + " published files; check the release folder " + sourceDir +
+           " (give --allow-removals to publish it anyway)";
+}
+
 // The plan: a task per file, the earlier publication's entry where its .zz
 // file is still there, and the order of work. Answers the release's size.
 int64_t planWork(PublishWork& work, const std::vector<std::string>& paths, const Manifest& previous) {
@@ -514,6 +535,9 @@ bool publishRelease(const std::string& sourceDir, const std::string& outDir, Pub
         if (in && !readManifest(in, previous))
             previous.clear();
     }
+    report.error = removalsProblem(sourceDir, paths, previous, options.allowRemovals);
+    if (!report.error.empty())
+        return false;
     auto work = std::make_shared<PublishWork>();
     work->sourceDir = sourceDir;
     work->outDir = outDir;

@@ -15,6 +15,11 @@ struct PublishOptions {
     /// Cuts files of `chunkedFileThreshold` bytes and more into the chunk
     /// store, for delta updates. Off, a store already there is emptied.
     bool chunkStore = true;
+    /// Lets a release remove every published file, or more than half of
+    /// them; without it such a release is refused before anything changes
+    /// (an empty or wrong release folder would otherwise empty the
+    /// publication).
+    bool allowRemovals = false;
 };
 
 /// What `publishRelease` did.

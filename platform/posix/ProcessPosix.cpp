@@ -163,6 +163,10 @@ bool replaceProcess(const std::string& program, const std::vector<std::string>& 
     return false;
 }
 
+int64_t processId() {
+    return static_cast<int64_t>(getpid());
+}
+
 bool setEnvironment(const std::string& name, const char* value) {
     return (value != nullptr ? setenv(name.c_str(), value, 1) : unsetenv(name.c_str())) == 0;
 }

@@ -123,6 +123,10 @@ bool replaceProcess(const std::string& program, const std::vector<std::string>& 
     std::_Exit(0);
 }
 
+int64_t processId() {
+    return static_cast<int64_t>(GetCurrentProcessId());
+}
+
 bool setEnvironment(const std::string& name, const char* value) {
     // The system's block (read by programs started later and by SDL) and the
     // run-time library's copy (read by getenv) are both kept up to date.

@@ -142,12 +142,19 @@ TEST_F(SigningCommandsTest, PublishSignsWithGrowingSerialsAndAnExpiryInDays) {
     EXPECT_EQ(publishSigned({"--expires", "0"}).code, 2);
     EXPECT_EQ(publishSigned({"--expires", "soon"}).code, 2);
     EXPECT_EQ(publish({"--sign"}).code, 2);
-    // Published unsigned over a signed folder: said, since launchers with a
-    // key will refuse it.
+    // Unsigned over a signed folder: refused, since launchers with the key
+    // would refuse the publication; with --unsigned the signature that no
+    // longer signs anything goes.
+    const std::string signedManifest = readFile(out.path() + "/checklist.txt");
+    source.write("b.txt", "beta");
     run = publish();
-    EXPECT_EQ(run.code, 0);
-    EXPECT_NE(run.err.find("checklist.txt.sig is left from a signed publication"), std::string::npos)
-        << run.err;
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("--unsigned"), std::string::npos) << run.err;
+    EXPECT_EQ(readFile(out.path() + "/checklist.txt"), signedManifest);
+    EXPECT_EQ(publishSigned({"--unsigned"}).code, 2);
+    run = publish({"--unsigned"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_FALSE(fs::exists(out.path() + "/checklist.txt.sig"));
 }
 
 TEST_F(SigningCommandsTest, UpdateTakesTheKeyOfTheInstallationAndTellsWhyItRefuses) {

@@ -1,9 +1,11 @@
 // The operator's commands, run as the built moravo-tool in child processes:
 // publish, scan, verify and update, and a killed update.
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
 #include "update/Manifest.h"
+#include "update/PublicationLock.h"
 #include "update/UpdateTexts.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +90,50 @@ TEST(PublishCommand, WritesTheManifestTheStreamsAndOnlyWhatChangedOnTheNextRun) 
     EXPECT_EQ(manifestAt(out.path() + "/checklist.txt").size(), 2u);
     EXPECT_EQ(inflatedFile(out.path() + "/res/skin/panel.png.zz"), sample(6000, 'c'));
     EXPECT_EQ(runTool({"publish", source.path()}).code, 2);
+}
+
+// A mistyped or empty release folder, or one that lost most of its files,
+// would empty the publication players read: refused, the publication
+// untouched, unless the operator says so.
+TEST(PublishCommand, AReleaseThatRemovesMostOfThePublicationIsRefusedUnlessAllowed) {
+    TempDir source, empty, out;
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        source.write(name, name);
+    ASSERT_EQ(runTool({"publish", source.path(), out.path()}).code, 0);
+    const std::string published = readFile(out.path() + "/checklist.txt");
+
+    ToolRun run = runTool({"publish", empty.path(), out.path()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("holds no file to publish"), std::string::npos) << run.err;
+    fs::remove(source.path() + "/a.txt");
+    fs::remove(source.path() + "/b.txt");
+    run = runTool({"publish", source.path(), out.path()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("would remove 2 of the 3 published files"), std::string::npos) << run.err;
+    EXPECT_EQ(readFile(out.path() + "/checklist.txt"), published);
+    EXPECT_TRUE(fs::exists(out.path() + "/a.txt.zz"));
+
+    EXPECT_EQ(runTool({"publish", source.path(), out.path(), "--allow-removals"}).code, 0);
+    EXPECT_EQ(manifestAt(out.path() + "/checklist.txt").size(), 1u);
+    EXPECT_FALSE(fs::exists(out.path() + "/a.txt.zz"));
+}
+
+// One publisher at a time: the second is refused at once, naming the first.
+TEST(PublishCommand, ASecondPublishIntoTheSameFolderIsRefusedWhileTheFirstRuns) {
+    TempDir source, out;
+    source.write("a.txt", "alpha");
+    std::string error;
+    auto first = lockPublication(out.path(), 0, error);
+    ASSERT_NE(first, nullptr) << error;
+    ToolRun run = runTool({"publish", source.path(), out.path()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("another publish is writing into " + out.path() + " (process " +
+                           std::to_string(platform::processId()) + ", started 1970-01-01 00:00:00 UTC)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(out.path() + "/checklist.txt"));
+    first.reset();
+    EXPECT_EQ(runTool({"publish", source.path(), out.path()}).code, 0);
 }
 
 // [mend] On a volume that keeps short names, a file published as

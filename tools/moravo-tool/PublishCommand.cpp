@@ -1,21 +1,25 @@
-// moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--sign
-// PRIVATE_FILE [--expires DAYS]]: makes OUT_DIR servable by any static
-// HTTP/1.1 server as the update location of the release in SRC_DIR,
-// compressing N files at once (one per core by default) and cutting large
-// files into the chunk store for delta updates (unless --no-chunks);
-// signed, OUT_DIR/checklist.txt.sig is written after the manifest. On a
-// terminal a progress line follows the work.
+// moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks]
+// [--allow-removals] [--sign PRIVATE_FILE [--expires DAYS] | --unsigned]:
+// makes OUT_DIR servable by any static HTTP/1.1 server as the update
+// location of the release in SRC_DIR, compressing N files at once (one per
+// core by default) and cutting large files into the chunk store for delta
+// updates (unless --no-chunks); signed, OUT_DIR/checklist.txt.sig is
+// written after the manifest. One publisher at a time per OUT_DIR. An empty
+// release, one that removes more than half of the published files, and an
+// unsigned publication over a signed one are refused unless the flag says
+// so. On a terminal a progress line follows the work.
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/ConsoleListener.h"
+#include "update/PublicationLock.h"
 #include "update/PublicationSigning.h"
 #include "update/Publisher.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,8 +29,8 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--sign PRIVATE_FILE "
-                 "[--expires DAYS]]\n");
+                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--allow-removals] "
+                 "[--sign PRIVATE_FILE [--expires DAYS] | --unsigned]\n");
     return 2;
 }
 
@@ -68,6 +72,7 @@ struct PublishArguments {
     std::vector<std::string> positional;
     std::string keyFile;
     long expiresDays = 0;
+    bool unsignedAllowed = false;
     PublishOptions options;
 };
 
@@ -85,6 +90,10 @@ bool readArguments(int argc, char** argv, PublishArguments& arguments) {
             arguments.options.jobs = static_cast<int>(jobs);
         } else if (word == "--no-chunks") {
             arguments.options.chunkStore = false;
+        } else if (word == "--allow-removals") {
+            arguments.options.allowRemovals = true;
+        } else if (word == "--unsigned") {
+            arguments.unsignedAllowed = true;
         } else if (word == "--sign" && i + 1 < argc) {
             arguments.keyFile = argv[++i];
         } else if (word == "--expires" && i + 1 < argc) {
@@ -103,7 +112,8 @@ bool readArguments(int argc, char** argv, PublishArguments& arguments) {
             arguments.positional.push_back(word);
         }
     }
-    if (arguments.positional.size() != 2 || (arguments.expiresDays != 0 && arguments.keyFile.empty())) {
+    if (arguments.positional.size() != 2 || (arguments.expiresDays != 0 && arguments.keyFile.empty()) ||
+        (arguments.unsignedAllowed && !arguments.keyFile.empty())) {
         usage();
         return false;
     }
@@ -111,8 +121,7 @@ bool readArguments(int argc, char** argv, PublishArguments& arguments) {
 }
 
 // What a publication that succeeded did.
-void printReport(const PublishReport& report, const SignatureReport& signature, bool signedRelease,
-                 const std::string& out) {
+void printReport(const PublishReport& report, const SignatureReport& signature, bool signedRelease) {
     std::printf("%d files, %lld bytes (%lld packed): %d compressed, %d unchanged, %d removed\n", report.files,
                 static_cast<long long>(report.bytes), static_cast<long long>(report.packedBytes),
                 report.compressed, report.kept, report.removed);
@@ -132,12 +141,13 @@ void printReport(const PublishReport& report, const SignatureReport& signature, 
         std::printf("\n");
         return;
     }
-    std::error_code ec;
-    if (std::filesystem::exists(platform::filePath(out + "/checklist.txt.sig"), ec))
-        std::fprintf(stderr,
-                     "moravo-tool publish: %s/checklist.txt.sig is left from a signed publication and does "
-                     "not sign this one: launchers with a key will refuse it (publish with --sign)\n",
-                     out.c_str());
+}
+
+// The signature of an earlier publication in `out`, which an unsigned one
+// would leave beside a manifest it does not sign; empty when there is none.
+std::string earlierSignature(const std::string& out) {
+    const std::string path = out + "/checklist.txt.sig";
+    return platform::fileKind(path) == platform::FileKind::missing ? std::string() : path;
 }
 
 } // namespace
@@ -150,6 +160,21 @@ int runPublish(int argc, char** argv) {
     const std::string& out = arguments.positional[1];
     const std::string& keyFile = arguments.keyFile;
     PublishOptions& options = arguments.options;
+
+    const std::string earlier = keyFile.empty() ? earlierSignature(out) : std::string();
+    if (!earlier.empty() && !arguments.unsignedAllowed) {
+        std::fprintf(stderr,
+                     "moravo-tool publish: %s is signed (%s): launchers with its key refuse an unsigned "
+                     "publication; give --sign with the key, or --unsigned to publish it unsigned\n",
+                     out.c_str(), earlier.c_str());
+        return 1;
+    }
+    std::string lockError;
+    const std::unique_ptr<platform::FileLock> lock = lockPublication(out, platform::secondsSince1970(), lockError);
+    if (lock == nullptr) {
+        std::fprintf(stderr, "moravo-tool publish: %s\n", lockError.c_str());
+        return 1;
+    }
 
     PublishDisplay display(platform::isTerminal(stdout));
     auto onFile = [&](const char* action, const std::string& path) { display.line(action, path); };
@@ -166,7 +191,11 @@ int runPublish(int argc, char** argv) {
         std::fprintf(stderr, "moravo-tool publish: %s\n", report.error.c_str());
         return 1;
     }
-    printReport(report, signature, !keyFile.empty(), out);
+    // The earlier signature signs a manifest that is gone: removed, a
+    // launcher with a key says the publication is unsigned, which it is.
+    if (!earlier.empty() && platform::removeFile(earlier))
+        std::printf("removed %s, which signed the earlier publication\n", earlier.c_str());
+    printReport(report, signature, !keyFile.empty());
     return 0;
 }
 
