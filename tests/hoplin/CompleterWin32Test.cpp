@@ -133,8 +133,8 @@ namespace {
 bool sameFile(const std::string& a, const std::string& b) {
     auto identity = [](const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
         HANDLE file = CreateFileW(platform::filePath(name).wstring().c_str(), 0,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return false;
         const bool told = GetFileInformationByHandle(file, &info) != 0;
@@ -181,8 +181,7 @@ TEST(HoplinFolders, TheLauncherIsReplacedAndStartedAgainFromAnyFolder) {
         const std::string words = testkit::readFile(folder + "/words.txt");
         const size_t end = words.find('\n');
         ASSERT_NE(end, std::string::npos);
-        EXPECT_TRUE(sameFile(words.substr(0, end), launcher))
-            << words;
+        EXPECT_TRUE(sameFile(words.substr(0, end), launcher)) << words;
         EXPECT_EQ(words.substr(end + 1), "-n\n");
         EXPECT_EQ(testkit::readFile(folder + "/MoravoTown.exe"), testkit::readFile(RECORD_WORDS_EXE));
     }
