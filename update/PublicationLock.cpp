@@ -48,12 +48,14 @@ std::unique_ptr<platform::FileLock> lockPublication(const std::string& outDir, i
         return nullptr;
     }
     if (lock == nullptr) {
-        error = "cannot lock " + outDir + "/" + publicationLockName + " (is " + outDir + " a writable folder?)";
+        error =
+            "cannot lock " + outDir + "/" + publicationLockName + " (is " + outDir + " a writable folder?)";
         return nullptr;
     }
     std::ostringstream holder;
     holder << "process " << platform::processId() << ", started " << utcText(nowSeconds) << "\n";
-    std::ofstream(platform::filePath(outDir + "/" + publicationHolderName), std::ios::binary | std::ios::trunc)
+    std::ofstream(platform::filePath(outDir + "/" + publicationHolderName),
+                  std::ios::binary | std::ios::trunc)
         << holder.str();
     return lock;
 }

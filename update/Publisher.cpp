@@ -82,6 +82,11 @@ std::string releaseNamesProblem(const InstallScanner& scanner, const std::vector
     for (const std::string& path : paths) {
         if (const char* problem = manifestPathProblem(path))
             return "cannot publish a file named '" + path + "': " + problem;
+        // Any spelling: Windows takes "TMP" for the same folder.
+        if (path.size() > 4 && path[3] == '/' &&
+            platform::foldCase(path.substr(0, 3)) == platform::foldCase("tmp"))
+            return "cannot publish a file named '" + path +
+                   "': tmp is the launcher's staging folder, whose files hoplin moves over the installation";
     }
     const std::string dotted = findDottedName(scanner, scanner.base());
     if (!dotted.empty())

@@ -14,8 +14,8 @@ using updatetest::TempDir;
 // [mend] What is published here is installed on Windows: a name that is
 // another file, a device or a stream there is refused with its name.
 TEST(PublishCommand, ANameTheUpdaterWouldRefuseIsNeverPublished) {
-    for (const char* bad :
-         {"bad\\name.txt", "sub/CON.txt", "nul", "lpt1.log", "a:b", "MoravoTown.exe.", "dir/x.", "blank "}) {
+    for (const char* bad : {"bad\\name.txt", "sub/CON.txt", "nul", "lpt1.log", "a:b", "MoravoTown.exe.",
+                            "dir/x.", "blank ", "tmp/x.dll", "TMP/x.dll"}) {
         TempDir source, out, logs;
         source.write("good.txt", "x");
         source.write(bad, "x");

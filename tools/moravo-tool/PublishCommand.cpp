@@ -170,7 +170,8 @@ int runPublish(int argc, char** argv) {
         return 1;
     }
     std::string lockError;
-    const std::unique_ptr<platform::FileLock> lock = lockPublication(out, platform::secondsSince1970(), lockError);
+    const std::unique_ptr<platform::FileLock> lock =
+        lockPublication(out, platform::secondsSince1970(), lockError);
     if (lock == nullptr) {
         std::fprintf(stderr, "moravo-tool publish: %s\n", lockError.c_str());
         return 1;
