@@ -45,7 +45,7 @@ bool has(const std::string& text, const std::string& part) {
 
 } // namespace
 
-TEST(ProgramImage, EachProgramIs32BitWithItsManifest) {
+TEST(ProgramImage, EachProgramIsForItsProcessorWithItsManifest) {
     for (const char* path : {MORAVOTOWN_EXE, HOPLIN_EXE, MORAVO_TOOL_EXE}) {
         SCOPED_TRACE(path);
         IMAGE_FILE_HEADER header{};
