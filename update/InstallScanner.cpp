@@ -59,6 +59,8 @@ bool InstallScanner::enumerate(const std::string& directory, std::vector<std::st
                 return false;
         } else if (entry.kind == platform::FileKind::file) {
             fullPaths.push_back(full);
+        } else if (entry.kind == platform::FileKind::link && links_ != nullptr) {
+            links_->push_back(full.substr(static_cast<size_t>(prefixLength_)));
         }
     }
     return true;

@@ -45,6 +45,10 @@ public:
     /// hashed ends the scan with false and its code in `error`.
     bool scan(Manifest& manifest, UScannerListener* listener);
 
+    /// Makes `list` and `scan` append to `links` (not owned; null: nothing)
+    /// the relative path of every link they meet and do not follow.
+    void noteLinks(std::vector<std::string>* links) { links_ = links; }
+
     int32_t error() const { return error_; }
     const std::string& base() const { return base_; }
     int32_t prefixLength() const { return prefixLength_; }
@@ -67,6 +71,7 @@ private:
     int32_t error_ = 0;
     int helperThreads_ = -1;
     const std::atomic<bool>* stop_ = nullptr;
+    std::vector<std::string>* links_ = nullptr;
 };
 
 /// MD5 of a file's bytes as 32 hex characters, and its length. Answers 0, or

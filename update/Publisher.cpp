@@ -294,6 +294,17 @@ int defaultJobs() {
 
 using FileAction = std::function<void(const char* action, const std::string& path)>;
 
+// The folder a link given as the release or output folder stands for (the
+// operator's own choice, often how a web root is served); any other path
+// as it is.
+std::string throughLink(const std::string& path) {
+    if (platform::fileKind(path) != platform::FileKind::link)
+        return path;
+    std::error_code ec;
+    const fs::path target = fs::canonical(platform::filePath(path), ec);
+    return ec ? path : target.u8string();
+}
+
 // Why the folders cannot be used (empty when they can); makes the output
 // folder when it is missing.
 std::string foldersProblem(const std::string& sourceDir, const std::string& outDir) {
@@ -316,8 +327,19 @@ bool listRelease(const std::string& sourceDir, std::vector<std::string>& paths, 
     InstallScanner scanner(sourceDir, "checklist.txt");
     for (const std::string& pattern : builtInExcludes())
         scanner.addExclude(pattern);
+    std::vector<std::string> links;
+    scanner.noteLinks(&links);
     if (scanner.list(paths) < 0) {
         error = "cannot read the release (error " + std::to_string(InstallScanner::readFailed) + ")";
+        return false;
+    }
+    // A link would be left out, and its earlier publication then deleted
+    // from every installation as obsolete: each one is named instead.
+    if (!links.empty()) {
+        error = "cannot publish the link" + std::string(links.size() > 1 ? "s" : "");
+        for (size_t i = 0; i < links.size(); ++i)
+            error += (i == 0 ? " '" : ", '") + links[i] + "'";
+        error += ": links in the release are not followed; put the files or folders themselves there";
         return false;
     }
     std::sort(paths.begin(), paths.end());
@@ -523,9 +545,11 @@ void pruneOutput(const std::string& outDir, const Manifest& release, PublishRepo
 
 } // namespace
 
-bool publishRelease(const std::string& sourceDir, const std::string& outDir, PublishReport& report,
+bool publishRelease(const std::string& givenSourceDir, const std::string& givenOutDir, PublishReport& report,
                     const FileAction& onFile, const PublishOptions& options) {
     report = PublishReport();
+    const std::string sourceDir = throughLink(givenSourceDir);
+    const std::string outDir = throughLink(givenOutDir);
     report.error = foldersProblem(sourceDir, outDir);
     if (!report.error.empty())
         return false;
