@@ -321,15 +321,34 @@ std::string foldersProblem(const std::string& sourceDir, const std::string& outD
     return std::string();
 }
 
+// Why the publisher leaves out what `pattern` excludes.
+std::string leftOutReason(const std::string& pattern) {
+    if (pattern == "checklist.txt")
+        return "the publication's manifest is written by publish";
+    if (pattern == clientConfigName)
+        return "each installation keeps its own; give --with-client-config to publish it";
+    for (const char* development : {"*.pdb", "*.ilk", "*.svn", "LauncherDev.exe", "ZAzizozaz.exe"})
+        if (pattern == development)
+            return "debugging, version-control and development files (" + pattern + ") are never published";
+    return "the launcher, hoplin or the updater writes " + pattern + " in each installation";
+}
+
 // The release's files, sorted; false (with the reason in `error`) when the
 // release cannot be read or holds a name that cannot be published.
-bool listRelease(const std::string& sourceDir, std::vector<std::string>& paths, std::string& error) {
+bool listRelease(const std::string& sourceDir, const PublishOptions& options, std::vector<std::string>& paths,
+                 PublishReport& report) {
+    std::string& error = report.error;
     InstallScanner scanner(sourceDir, "checklist.txt");
     for (const std::string& pattern : builtInExcludes())
-        scanner.addExclude(pattern);
-    std::vector<std::string> links;
+        if (!(options.clientConfig && pattern == clientConfigName))
+            scanner.addExclude(pattern);
+    std::vector<std::string> links, excluded;
     scanner.noteLinks(&links);
-    if (scanner.list(paths) < 0) {
+    scanner.noteExcluded(&excluded);
+    const int32_t listed = scanner.list(paths);
+    for (const std::string& path : excluded)
+        report.leftOut.emplace_back(path, leftOutReason(scanner.excludingPattern(scanner.base() + path)));
+    if (listed < 0) {
         error = "cannot read the release (error " + std::to_string(InstallScanner::readFailed) + ")";
         return false;
     }
@@ -554,7 +573,7 @@ bool publishRelease(const std::string& givenSourceDir, const std::string& givenO
     if (!report.error.empty())
         return false;
     std::vector<std::string> paths;
-    if (!listRelease(sourceDir, paths, report.error))
+    if (!listRelease(sourceDir, options, paths, report))
         return false;
 
     Manifest previous;
