@@ -28,17 +28,21 @@ void InstallScanner::addExclude(const std::string& pattern) {
 bool InstallScanner::isExcluded(const std::string& fullPath) const {
     if (!fullPath.empty() && fullPath.back() == '.')
         return true;
+    return !excludingPattern(fullPath).empty();
+}
+
+std::string InstallScanner::excludingPattern(const std::string& fullPath) const {
     for (const std::string& pattern : excludes_) {
         if (!pattern.empty() && pattern.front() == '*') {
             const size_t length = pattern.size() - 1;
             if (fullPath.size() >= length &&
                 fullPath.compare(fullPath.size() - length, length, pattern, 1) == 0)
-                return true;
+                return pattern;
         } else if (pattern == fullPath) {
-            return true;
+            return pattern.substr(base_.size());
         }
     }
-    return false;
+    return std::string();
 }
 
 bool InstallScanner::enumerate(const std::string& directory, std::vector<std::string>& fullPaths) const {
@@ -52,13 +56,18 @@ bool InstallScanner::enumerate(const std::string& directory, std::vector<std::st
         [](const platform::DirectoryEntry& a, const platform::DirectoryEntry& b) { return a.name < b.name; });
     for (const platform::DirectoryEntry& entry : entries) {
         const std::string full = directory + entry.name;
-        if (isExcluded(full))
+        if (isExcluded(full)) {
+            if (excluded_ != nullptr && full.back() != '.')
+                excluded_->push_back(full.substr(static_cast<size_t>(prefixLength_)));
             continue;
+        }
         if (entry.kind == platform::FileKind::directory) {
             if (!enumerate(full + "/", fullPaths))
                 return false;
         } else if (entry.kind == platform::FileKind::file) {
             fullPaths.push_back(full);
+        } else if (entry.kind == platform::FileKind::link && links_ != nullptr) {
+            links_->push_back(full.substr(static_cast<size_t>(prefixLength_)));
         }
     }
     return true;

@@ -31,6 +31,9 @@ public:
     void addExclude(const std::string& pattern);
     /// True for a full path (base included) that the walk skips.
     bool isExcluded(const std::string& fullPath) const;
+    /// The pattern that excludes a full path, as it was added; empty when
+    /// none does (a name ending in "." is excluded by no pattern).
+    std::string excludingPattern(const std::string& fullPath) const;
 
     /// Appends the relative paths of every regular file below the base, in
     /// listing order, and answers their count. A missing base lists nothing;
@@ -44,6 +47,14 @@ public:
     /// file in listing order. The first file (in that order) that cannot be
     /// hashed ends the scan with false and its code in `error`.
     bool scan(Manifest& manifest, UScannerListener* listener);
+
+    /// Makes `list` and `scan` append to `links` (not owned; null: nothing)
+    /// the relative path of every link they meet and do not follow.
+    void noteLinks(std::vector<std::string>* links) { links_ = links; }
+    /// Makes `list` and `scan` append to `excluded` (not owned; null:
+    /// nothing) the relative path of every file or folder they skip because
+    /// a pattern excludes it.
+    void noteExcluded(std::vector<std::string>* excluded) { excluded_ = excluded; }
 
     int32_t error() const { return error_; }
     const std::string& base() const { return base_; }
@@ -67,6 +78,8 @@ private:
     int32_t error_ = 0;
     int helperThreads_ = -1;
     const std::atomic<bool>* stop_ = nullptr;
+    std::vector<std::string>* links_ = nullptr;
+    std::vector<std::string>* excluded_ = nullptr;
 };
 
 /// MD5 of a file's bytes as 32 hex characters, and its length. Answers 0, or

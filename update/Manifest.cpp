@@ -199,7 +199,7 @@ const std::vector<std::string>& builtInExcludes() {
     static const std::vector<std::string> patterns = {
         "LauncherDev.exe", "ZAzizozaz.exe", "*Launch.txt",       "*login.txt",    "*.svn",
         "*.ilk",           "*.pdb",         "*UserSet.txt",      "*hoplin.log",   serialFileName,
-        "ZEP_client.xml",  lockFileName,    knownChunksFileName, handOffFileName,
+        clientConfigName,  lockFileName,    knownChunksFileName, handOffFileName,
     };
     return patterns;
 }

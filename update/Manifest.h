@@ -88,6 +88,9 @@ std::string trimmed(const std::string& text);
 /// signed manifest the installation accepted. Like the manifest itself it is
 /// never scanned, deleted or published.
 constexpr const char* serialFileName = "checklist.serial";
+/// The launcher's connection file at the installation's root: never
+/// deleted as obsolete, and published only when the operator says so.
+constexpr const char* clientConfigName = "ZEP_client.xml";
 
 /// Suffix of the file a delta update puts a file together in, beside its
 /// destination: it survives an interrupted run, whose chunks the next run

@@ -294,6 +294,17 @@ int defaultJobs() {
 
 using FileAction = std::function<void(const char* action, const std::string& path)>;
 
+// The folder a link given as the release or output folder stands for (the
+// operator's own choice, often how a web root is served); any other path
+// as it is.
+std::string throughLink(const std::string& path) {
+    if (platform::fileKind(path) != platform::FileKind::link)
+        return path;
+    std::error_code ec;
+    const fs::path target = fs::canonical(platform::filePath(path), ec);
+    return ec ? path : target.u8string();
+}
+
 // Why the folders cannot be used (empty when they can); makes the output
 // folder when it is missing.
 std::string foldersProblem(const std::string& sourceDir, const std::string& outDir) {
@@ -310,14 +321,44 @@ std::string foldersProblem(const std::string& sourceDir, const std::string& outD
     return std::string();
 }
 
+// Why the publisher leaves out what `pattern` excludes.
+std::string leftOutReason(const std::string& pattern) {
+    if (pattern == "checklist.txt")
+        return "the publication's manifest is written by publish";
+    if (pattern == clientConfigName)
+        return "each installation keeps its own; give --with-client-config to publish it";
+    for (const char* development : {"*.pdb", "*.ilk", "*.svn", "LauncherDev.exe", "ZAzizozaz.exe"})
+        if (pattern == development)
+            return "debugging, version-control and development files (" + pattern + ") are never published";
+    return "the launcher, hoplin or the updater writes " + pattern + " in each installation";
+}
+
 // The release's files, sorted; false (with the reason in `error`) when the
 // release cannot be read or holds a name that cannot be published.
-bool listRelease(const std::string& sourceDir, std::vector<std::string>& paths, std::string& error) {
+bool listRelease(const std::string& sourceDir, const PublishOptions& options, std::vector<std::string>& paths,
+                 PublishReport& report) {
+    std::string& error = report.error;
     InstallScanner scanner(sourceDir, "checklist.txt");
     for (const std::string& pattern : builtInExcludes())
-        scanner.addExclude(pattern);
-    if (scanner.list(paths) < 0) {
+        if (!(options.clientConfig && pattern == clientConfigName))
+            scanner.addExclude(pattern);
+    std::vector<std::string> links, excluded;
+    scanner.noteLinks(&links);
+    scanner.noteExcluded(&excluded);
+    const int32_t listed = scanner.list(paths);
+    for (const std::string& path : excluded)
+        report.leftOut.emplace_back(path, leftOutReason(scanner.excludingPattern(scanner.base() + path)));
+    if (listed < 0) {
         error = "cannot read the release (error " + std::to_string(InstallScanner::readFailed) + ")";
+        return false;
+    }
+    // A link would be left out, and its earlier publication then deleted
+    // from every installation as obsolete: each one is named instead.
+    if (!links.empty()) {
+        error = "cannot publish the link" + std::string(links.size() > 1 ? "s" : "");
+        for (size_t i = 0; i < links.size(); ++i)
+            error += (i == 0 ? " '" : ", '") + links[i] + "'";
+        error += ": links in the release are not followed; put the files or folders themselves there";
         return false;
     }
     std::sort(paths.begin(), paths.end());
@@ -523,14 +564,16 @@ void pruneOutput(const std::string& outDir, const Manifest& release, PublishRepo
 
 } // namespace
 
-bool publishRelease(const std::string& sourceDir, const std::string& outDir, PublishReport& report,
+bool publishRelease(const std::string& givenSourceDir, const std::string& givenOutDir, PublishReport& report,
                     const FileAction& onFile, const PublishOptions& options) {
     report = PublishReport();
+    const std::string sourceDir = throughLink(givenSourceDir);
+    const std::string outDir = throughLink(givenOutDir);
     report.error = foldersProblem(sourceDir, outDir);
     if (!report.error.empty())
         return false;
     std::vector<std::string> paths;
-    if (!listRelease(sourceDir, paths, report.error))
+    if (!listRelease(sourceDir, options, paths, report))
         return false;
 
     Manifest previous;

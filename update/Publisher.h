@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 /// How `publishRelease` works.
 struct PublishOptions {
@@ -20,6 +22,10 @@ struct PublishOptions {
     /// (an empty or wrong release folder would otherwise empty the
     /// publication).
     bool allowRemovals = false;
+    /// Publishes the release's ZEP_client.xml (left out otherwise, as each
+    /// installation's own), so that installed launchers take a new service
+    /// address, update location or key.
+    bool clientConfig = false;
 };
 
 /// What `publishRelease` did.
@@ -32,6 +38,9 @@ struct PublishReport {
     int64_t packedBytes = 0;
     int32_t chunkedFiles = 0; // files listed in the chunk store
     ChunkStoreGrowth chunks;  // what the store gained and lost
+    // The release's files and folders left out, each with why, in listing
+    // order (told whether or not the run succeeded).
+    std::vector<std::pair<std::string, std::string>> leftOut;
     std::string error; // why the run failed; empty on success
 };
 

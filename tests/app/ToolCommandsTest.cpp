@@ -55,3 +55,21 @@ TEST(LoginCommand, AcceptedRefusedAndUnreadableConfiguration) {
     testkit::ToolRun usage = testkit::runTool(dir, {"login", "onlyone"});
     EXPECT_EQ(usage.code, 2);
 }
+
+// Every command answers --help and -h with its usage instead of running;
+// --version names the build's version.
+TEST(ToolHelp, EveryCommandTellsItsUsageAndTheToolItsVersion) {
+    testkit::TempDir dir;
+    for (const char* command :
+         {"props", "survey", "login", "keygen", "publish", "scan", "verify", "update", "widgets"}) {
+        for (const char* flag : {"--help", "-h"}) {
+            testkit::ToolRun run = testkit::runTool(dir, {command, "x", flag});
+            EXPECT_EQ(run.code, 0) << command << " " << flag << ": " << run.err;
+            EXPECT_EQ(run.out.rfind(std::string("usage: moravo-tool ") + command + " ", 0), 0u) << run.out;
+        }
+    }
+    EXPECT_NE(testkit::runTool(dir, {"publish", "-h"}).out.find("--allow-removals"), std::string::npos);
+    testkit::ToolRun version = testkit::runTool(dir, {"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out.rfind("moravo-tool 1.", 0), 0u) << version.out;
+}

@@ -1,5 +1,5 @@
-// moravo-tool on POSIX systems: file names Windows cannot have, and a
-// launcher program without its execute bit.
+// moravo-tool on POSIX systems: file names Windows cannot have, links, and
+// a launcher program without its execute bit.
 #include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
 
@@ -9,6 +9,7 @@
 
 namespace fs = std::filesystem;
 using updatetest::md5Of;
+using updatetest::readFile;
 using updatetest::TempDir;
 
 // [mend] What is published here is installed on Windows: a name that is
@@ -31,6 +32,27 @@ TEST(PublishCommand, ANameTheUpdaterWouldRefuseIsNeverPublished) {
     testkit::ToolRun run = testkit::runTool(logs, {"publish", source.path(), out.path()});
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.err.find("'Data/x.pak' and 'data/X.pak'"), std::string::npos) << run.err;
+}
+
+// A web root served through a link is common; a link inside the release
+// would be left out, and players would then delete what it once published.
+TEST(PublishCommand, FoldersGivenThroughLinksWorkAndEveryLinkInTheReleaseIsNamed) {
+    TempDir source, out, links, logs;
+    source.write("a.txt", "alpha");
+    fs::create_directory_symlink(source.path(), links.path() + "/release");
+    fs::create_directory_symlink(out.path(), links.path() + "/www");
+    testkit::ToolRun run =
+        testkit::runTool(logs, {"publish", links.path() + "/release", links.path() + "/www"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    const std::string published = readFile(out.path() + "/checklist.txt");
+    EXPECT_NE(published.find(" a.txt\n"), std::string::npos) << published;
+
+    fs::create_symlink(source.path() + "/a.txt", source.path() + "/b.txt");
+    fs::create_directory_symlink(links.path(), source.path() + "/more");
+    run = testkit::runTool(logs, {"publish", source.path(), out.path()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("cannot publish the links 'b.txt', 'more'"), std::string::npos) << run.err;
+    EXPECT_EQ(readFile(out.path() + "/checklist.txt"), published);
 }
 
 TEST(ScanAndVerifyCommands, ALauncherProgramThatCannotBeStartedIsReported) {

@@ -59,6 +59,13 @@ TEST(PublishCommand, WritesTheManifestTheStreamsAndOnlyWhatChangedOnTheNextRun) 
     ToolRun run = runTool({"publish", source.path(), out.path()});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_NE(run.out.find("3 files"), std::string::npos) << run.out;
+    // What is left out is said, with why.
+    EXPECT_NE(run.out.find("left out checklist.txt: the publication's manifest is written by publish\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("left out game.pdb: debugging, version-control and development files (*.pdb)"),
+              std::string::npos)
+        << run.out;
 
     Manifest m = manifestAt(out.path() + "/checklist.txt");
     ASSERT_EQ(m.size(), 3u);
@@ -201,6 +208,29 @@ protected:
     TempDir source, out, install;
     FileServer server;
 };
+
+// The connection file is each installation's own unless the operator
+// publishes it on purpose; then installed launchers take the new one.
+TEST_F(UpdateCommandTest, TheConnectionFileIsPublishedOnlyOnPurposeAndThenInstalled) {
+    source.write("a.txt", "alpha");
+    source.write("ZEP_client.xml", "<ZEP><update url=\"new.example:80/u\"/></ZEP>\n");
+    ToolRun run = runTool({"publish", source.path(), out.path()});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(
+        run.out.find("left out ZEP_client.xml: each installation keeps its own; give --with-client-config"),
+        std::string::npos)
+        << run.out;
+    EXPECT_EQ(manifestAt(out.path() + "/checklist.txt").count("ZEP_client.xml"), 0u);
+
+    run = runTool({"publish", source.path(), out.path(), "--with-client-config"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out.find("left out"), std::string::npos) << run.out;
+    EXPECT_EQ(manifestAt(out.path() + "/checklist.txt").count("ZEP_client.xml"), 1u);
+    server.putDirectory(out.path(), "/rel");
+    install.write("ZEP_client.xml", "<ZEP/>\n");
+    ASSERT_EQ(update().code, 0);
+    EXPECT_EQ(readFile(install.path() + "/ZEP_client.xml"), readFile(source.path() + "/ZEP_client.xml"));
+}
 
 TEST_F(UpdateCommandTest, UpdatesAnInstallationAndTellsWhatHappened) {
     source.write("data/one.bin", sample(20000, 'a'));

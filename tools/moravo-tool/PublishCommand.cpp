@@ -1,5 +1,6 @@
 // moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks]
-// [--allow-removals] [--sign PRIVATE_FILE [--expires DAYS] | --unsigned]:
+// [--allow-removals] [--with-client-config] [--sign PRIVATE_FILE [--expires
+// DAYS] | --unsigned]:
 // makes OUT_DIR servable by any static HTTP/1.1 server as the update
 // location of the release in SRC_DIR, compressing N files at once (one per
 // core by default) and cutting large files into the chunk store for delta
@@ -30,6 +31,7 @@ namespace {
 int usage() {
     std::fprintf(stderr,
                  "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--allow-removals] "
+                 "[--with-client-config] "
                  "[--sign PRIVATE_FILE [--expires DAYS] | --unsigned]\n");
     return 2;
 }
@@ -92,6 +94,8 @@ bool readArguments(int argc, char** argv, PublishArguments& arguments) {
             arguments.options.chunkStore = false;
         } else if (word == "--allow-removals") {
             arguments.options.allowRemovals = true;
+        } else if (word == "--with-client-config") {
+            arguments.options.clientConfig = true;
         } else if (word == "--unsigned") {
             arguments.unsignedAllowed = true;
         } else if (word == "--sign" && i + 1 < argc) {
@@ -188,6 +192,8 @@ int runPublish(int argc, char** argv) {
             : publishSignedRelease(source, out, keyFile, static_cast<int32_t>(arguments.expiresDays),
                                    platform::secondsSince1970(), report, signature, onFile, options);
     display.end();
+    for (const auto& left : report.leftOut)
+        std::printf("left out %s: %s\n", left.first.c_str(), left.second.c_str());
     if (!ok) {
         std::fprintf(stderr, "moravo-tool publish: %s\n", report.error.c_str());
         return 1;

@@ -17,7 +17,11 @@ const Command commands[] = {
      runLogin},
     {"keygen", "PRIVATE_FILE [--force]", "makes a signing key; prints the public key for ZEP_client.xml",
      runKeygen},
-    {"publish", "SRC_DIR OUT_DIR [--jobs N] [--sign PRIVATE_FILE [--expires DAYS]]",
+    {"publish",
+     "SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--allow-removals] [--with-client-config] [--sign "
+     "PRIVATE_FILE "
+     "[--expires DAYS] | "
+     "--unsigned]",
      "compresses a release into OUT_DIR (checklist.txt, <path>.zz, current.txt); only what changed",
      runPublish},
     {"scan", "DIR", "prints the manifest of an installation as the updater's scanner makes it", runScan},
@@ -37,9 +41,24 @@ const Command commands[] = {
 namespace {
 
 void printHelp(FILE* out) {
-    std::fprintf(out, "usage: moravo-tool COMMAND [ARGUMENTS]\n\ncommands:\n");
+    std::fprintf(out, "usage: moravo-tool COMMAND [ARGUMENTS]\n       moravo-tool --version\n\n"
+                      "commands (each also takes --help or -h):\n");
     for (const tool::Command* c = tool::commands; c->name != nullptr; ++c)
         std::fprintf(out, "  %s %s\n      %s\n", c->name, c->usage, c->summary);
+    std::fprintf(out, "\nThe operator's guide (docs/operator.md) explains each command and its flags.\n");
+}
+
+bool isHelp(const char* word) {
+    return std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0;
+}
+
+// "--help" or "-h" among a command's words asks for its usage, whatever
+// else they say.
+bool asksForHelp(int argc, char** argv) {
+    for (int i = 2; i < argc; ++i)
+        if (isHelp(argv[i]))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -54,13 +73,22 @@ int main(int rawCount, char** rawWords) {
     pointers.push_back(nullptr);
     const int argc = static_cast<int>(words.size());
     char** argv = pointers.data();
-    if (argc < 2 || std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0) {
+    if (argc < 2 || std::strcmp(argv[1], "help") == 0 || isHelp(argv[1])) {
         printHelp(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("moravo-tool %s\n", MORAVO_VERSION);
+        return 0;
+    }
     for (const tool::Command* c = tool::commands; c->name != nullptr; ++c) {
-        if (std::strcmp(argv[1], c->name) == 0)
-            return c->run(argc - 2, argv + 2);
+        if (std::strcmp(argv[1], c->name) != 0)
+            continue;
+        if (asksForHelp(argc, argv)) {
+            std::printf("usage: moravo-tool %s %s\n  %s\n", c->name, c->usage, c->summary);
+            return 0;
+        }
+        return c->run(argc - 2, argv + 2);
     }
     std::fprintf(stderr, "moravo-tool: unknown command '%s'\n\n", argv[1]);
     printHelp(stderr);
