@@ -31,8 +31,7 @@ namespace {
 int usage() {
     std::fprintf(stderr,
                  "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--allow-removals] "
-                 "[--with-client-config] "
-                 "[--sign PRIVATE_FILE [--expires DAYS] | --unsigned]\n");
+                 "[--with-client-config] [--sign PRIVATE_FILE [--expires DAYS] | --unsigned]\n");
     return 2;
 }
 
