@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
+#include "update/PendingFile.h"
 
 #include <ctime>
 #include <filesystem>
@@ -54,8 +55,12 @@ std::unique_ptr<platform::FileLock> lockPublication(const std::string& outDir, i
     }
     std::ostringstream holder;
     holder << "process " << platform::processId() << ", started " << utcText(nowSeconds) << "\n";
-    std::ofstream(platform::filePath(outDir + "/" + publicationHolderName),
-                  std::ios::binary | std::ios::trunc)
-        << holder.str();
+    // Replaced in one step, never written through a link.
+    PendingFile note;
+    if (note.open(outDir + "/" + publicationHolderName)) {
+        const std::string text = holder.str();
+        note.write(text.data(), text.size());
+        note.commit();
+    }
     return lock;
 }

@@ -122,6 +122,61 @@ Store storeOf(const std::vector<std::string>& chain, Certificate& leaf) {
     return store;
 }
 
+// The chain the engine builds from `leaf` and the certificates the server
+// sent, for a server's use, with revocation checked within `fetchLimitMs`
+// (0: Windows' own limits). Null, with the system's error, when none.
+Chain buildChain(const CERT_CONTEXT* leaf, HCERTSTORE sent, uint32_t fetchLimitMs, DWORD& error) {
+    LPSTR serverAuth = const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH);
+    CERT_CHAIN_PARA para{};
+    para.cbSize = sizeof para;
+    para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    para.RequestedUsage.Usage.cUsageIdentifier = 1;
+    para.RequestedUsage.Usage.rgpszUsageIdentifier = &serverAuth;
+    DWORD flags = CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
+    if (fetchLimitMs > 0) {
+        para.dwUrlRetrievalTimeout = fetchLimitMs;
+        flags |= CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
+    }
+    PCCERT_CHAIN_CONTEXT built = nullptr;
+    if (!CertGetCertificateChain(nullptr, leaf, nullptr, sent, &para, flags, nullptr, &built)) {
+        error = GetLastError();
+        return nullptr;
+    }
+    return Chain(built);
+}
+
+// The SSL policy's answer for `chain` and `serverName` (empty: the caller
+// checks the server's identity itself), in `status`; false, with the
+// system's error there, when the policy could not be asked.
+bool askSslPolicy(const CERT_CHAIN_CONTEXT* chain, const std::string& serverName,
+                  CERT_CHAIN_POLICY_STATUS& status) {
+    const DWORD errors = chain->TrustStatus.dwErrorStatus;
+    // A dotted address has no name the policy could compare; the caller
+    // checks it against the certificate's addresses.
+    std::wstring name = wideName(serverName);
+    SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
+    ssl.cbSize = sizeof ssl;
+    ssl.dwAuthType = AUTHTYPE_SERVER;
+    ssl.fdwChecks = name.empty() ? ignoreServerName : 0;
+    // Some engines answer an unchecked revocation with
+    // CERT_E_REVOCATION_FAILURE despite the policy flag below, and stop
+    // there, before the name is compared. A revoked certificate is refused
+    // by the chain's own bits, whatever this flag says.
+    if ((errors & revocationUnknown) != 0 && (errors & CERT_TRUST_IS_REVOKED) == 0)
+        ssl.fdwChecks |= ignoreRevocation;
+    ssl.pwszServerName = name.empty() ? nullptr : &name[0];
+    CERT_CHAIN_POLICY_PARA policy{};
+    policy.cbSize = sizeof policy;
+    policy.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
+    policy.pvExtraPolicyPara = &ssl;
+    status = CERT_CHAIN_POLICY_STATUS{};
+    status.cbSize = sizeof status;
+    if (CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status))
+        return true;
+    status.dwError = GetLastError();
+    return false;
+}
+
 class WindowsChainVerifier : public ChainVerifier {
 public:
     ChainJudgement judge(const std::vector<std::string>& chain, const std::string& serverName,
@@ -131,55 +186,20 @@ public:
         Store sent = chain.empty() ? nullptr : storeOf(chain, leaf);
         if (!sent || !leaf)
             return judgement;
-
-        LPSTR serverAuth = const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH);
-        CERT_CHAIN_PARA para{};
-        para.cbSize = sizeof para;
-        para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
-        para.RequestedUsage.Usage.cUsageIdentifier = 1;
-        para.RequestedUsage.Usage.rgpszUsageIdentifier = &serverAuth;
-        DWORD flags = CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
-        if (fetchLimitMs > 0) {
-            para.dwUrlRetrievalTimeout = fetchLimitMs;
-            flags |= CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
-        }
-        PCCERT_CHAIN_CONTEXT built = nullptr;
-        if (!CertGetCertificateChain(nullptr, leaf.get(), nullptr, sent.get(), &para, flags, nullptr,
-                                     &built)) {
-            judgement.policyError = GetLastError();
+        DWORD error = 0;
+        const Chain held = buildChain(leaf.get(), sent.get(), fetchLimitMs, error);
+        if (!held) {
+            judgement.policyError = error;
             return judgement;
         }
-        Chain held(built);
         const DWORD errors = held->TrustStatus.dwErrorStatus;
         judgement.chainErrors = errors;
         judgement.revocationUnchecked = (errors & revocationUnknown) != 0;
-
-        // A dotted address has no name the policy could compare; the caller
-        // checks it against the certificate's addresses.
-        std::wstring name = wideName(serverName);
-        SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
-        ssl.cbSize = sizeof ssl;
-        ssl.dwAuthType = AUTHTYPE_SERVER;
-        ssl.fdwChecks = name.empty() ? ignoreServerName : 0;
-        // Some engines answer an unchecked revocation with
-        // CERT_E_REVOCATION_FAILURE despite the policy flag below, and stop
-        // there, before the name is compared. A revoked certificate is
-        // refused by the chain's own bits above the policy, whatever this
-        // flag says.
-        if (judgement.revocationUnchecked && (errors & CERT_TRUST_IS_REVOKED) == 0)
-            ssl.fdwChecks |= ignoreRevocation;
-        ssl.pwszServerName = name.empty() ? nullptr : &name[0];
-        CERT_CHAIN_POLICY_PARA policy{};
-        policy.cbSize = sizeof policy;
-        policy.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
-        policy.pvExtraPolicyPara = &ssl;
         CERT_CHAIN_POLICY_STATUS status{};
-        status.cbSize = sizeof status;
-        if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, held.get(), &policy, &status)) {
-            judgement.policyError = GetLastError();
-            return judgement;
-        }
+        const bool asked = askSslPolicy(held.get(), serverName, status);
         judgement.policyError = status.dwError;
+        if (!asked)
+            return judgement;
         if ((errors & ~notRefused) != 0)
             judgement.verdict = verdictOfChain(errors);
         else if (status.dwError != 0)

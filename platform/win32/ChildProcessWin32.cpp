@@ -1,6 +1,7 @@
 #include "platform/ChildProcess.h"
 
 #include "platform/win32/CommandLineQuoting.h"
+#include "platform/win32/OwnedHandle.h"
 #include "platform/win32/ProcessStart.h"
 #include "platform/win32/WidePath.h"
 #include "platform/win32/WideText.h"
@@ -17,27 +18,9 @@ namespace {
 // ERROR_ELEVATION_REQUIRED, which mingw's headers lack.
 constexpr DWORD kElevationRequired = 740;
 
-// Holds a kernel handle and closes it.
-class Handle {
-public:
-    Handle() = default;
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (valid())
-            CloseHandle(handle_);
-    }
-    HANDLE* out() { return &handle_; }
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_ = nullptr;
-};
-
 // The file named for one of the child's standard handles (the start makes
 // its inheritable copy).
-bool openStandardFile(const std::string& file, bool writing, Handle& handle) {
+bool openStandardFile(const std::string& file, bool writing, OwnedHandle& handle) {
     *handle.out() = CreateFileW(widePath(file).c_str(), writing ? GENERIC_WRITE : GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 writing ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -131,7 +114,7 @@ bool ChildProcess::spawn(const std::string& path, const std::string& program,
     // The child shares this process's standard handles unless files are
     // named for them; nothing else it inherits.
     ownStandardHandles(start.standard);
-    Handle files[3];
+    OwnedHandle files[3];
     const std::string* named[3] = {&options.input, &options.output, &options.error};
     for (int i = 0; i < 3; ++i) {
         if (named[i]->empty())

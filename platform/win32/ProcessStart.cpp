@@ -5,6 +5,7 @@
 #include "platform/win32/ProcessStart.h"
 
 #include "platform/win32/CommandLineQuoting.h"
+#include "platform/win32/OwnedHandle.h"
 #include "platform/win32/SystemError.h"
 #include "platform/win32/WideText.h"
 
@@ -71,22 +72,6 @@ std::wstring directoryFor(const std::string& directory) {
 
 // [handles] -----------------------------------------------------------------
 
-class Handle {
-public:
-    Handle() = default;
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (handle_ != nullptr)
-            CloseHandle(handle_);
-    }
-    HANDLE* out() { return &handle_; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_ = nullptr;
-};
-
 // The attribute list that names the handles a program inherits. The
 // handles' array must outlive the list, which points into it.
 class InheritedHandles {
@@ -137,7 +122,7 @@ bool startProcess(const ProcessStart& start, PROCESS_INFORMATION& process, DWORD
     // Inheritable copies of the standard handles, made for this start only:
     // the handles themselves stay private to this process, and with the list
     // below no other inheritable handle of this process crosses over either.
-    Handle copies[3];
+    OwnedHandle copies[3];
     std::vector<HANDLE> inherited;
     for (int i = 0; i < 3; ++i) {
         if (usable(start.standard[i]) &&

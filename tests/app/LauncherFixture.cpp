@@ -41,25 +41,19 @@ int LauncherTest::start(int port, std::vector<std::string> words) {
     install = std::make_unique<TestInstall>(port);
     for (const auto& [path, text] : installFiles)
         install->write(path, text);
-    EXPECT_TRUE(platform::changeDirectory(install->dir()));
-    app::setProgramPath(install->dir() + "/MoravoTown");
-    launcher = std::make_unique<app::GLauncher>();
-    launcher->setServices(&services);
-    std::vector<std::string> argvWords{install->dir() + "/MoravoTown"};
-    argvWords.insert(argvWords.end(), words.begin(), words.end());
-    std::vector<char*> argv;
-    for (std::string& w : argvWords)
-        argv.push_back(w.data());
-    argv.push_back(nullptr);
-    return launcher->init(static_cast<int>(argvWords.size()), argv.data());
+    return initLauncher(install->dir() + "/MoravoTown", words);
 }
 
 int LauncherTest::startInstalled(const std::vector<std::string>& words) {
+    return initLauncher("MoravoTown", words);
+}
+
+int LauncherTest::initLauncher(const std::string& wordZero, const std::vector<std::string>& words) {
     EXPECT_TRUE(platform::changeDirectory(install->dir()));
     app::setProgramPath(install->dir() + "/MoravoTown");
     launcher = std::make_unique<app::GLauncher>();
     launcher->setServices(&services);
-    std::vector<std::string> argvWords{"MoravoTown"};
+    std::vector<std::string> argvWords{wordZero};
     argvWords.insert(argvWords.end(), words.begin(), words.end());
     std::vector<char*> argv;
     for (std::string& w : argvWords)

@@ -95,6 +95,9 @@ protected:
     /// Starts a new launcher, with `words`, in the installation of the one
     /// that finished; answers init's result.
     int restart(const std::vector<std::string>& words);
+    /// Starts the launcher in `install` with `wordZero` and then `words`
+    /// as its words; answers init's result.
+    int initLauncher(const std::string& wordZero, const std::vector<std::string>& words);
     /// One frame, `step` ms after the previous one.
     bool frame(uint32_t step = 40);
     /// Frames until `done` holds, for at most `limitMs` of real time; the
