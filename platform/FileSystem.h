@@ -47,6 +47,12 @@ bool makeDirectory(const std::string& path);
 /// clean-up); it stays read-only when it cannot be removed.
 bool removeFile(const std::string& path);
 
+/// Gives the regular file `existing` a second name, `added`, which must not
+/// exist (a hard link: both names are one file, and writing through either
+/// changes it). False when the file system cannot, or the names lie on two
+/// volumes; the caller copies then.
+bool linkFile(const std::string& existing, const std::string& added);
+
 /// The size in bytes of the regular file `path` (a link is not followed), or
 /// -1 when there is none or it cannot be read.
 int64_t fileSize(const std::string& path);

@@ -284,6 +284,15 @@ void ChunkStoreWriter::prune() {
     }
 }
 
+std::string ChunkStoreWriter::missingFile() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& relative : keep_) {
+        if (platform::fileKind(publication_ + "/" + relative) != platform::FileKind::file)
+            return publication_ + "/" + relative + " is missing from the chunk store";
+    }
+    return std::string();
+}
+
 bool ChunkStoreWriter::holds(const std::string& relative) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return present_.count(relative) > 0;

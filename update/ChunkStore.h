@@ -60,6 +60,10 @@ public:
     /// listed index names: once nothing served names them any more.
     void prune();
 
+    /// The first file the list written names that the store lacks, as a
+    /// sentence; empty when it holds them all.
+    std::string missingFile() const;
+
     ChunkStoreGrowth growth() const;
     /// True when the store holds the file (`relative` to the publication).
     bool holds(const std::string& relative) const;

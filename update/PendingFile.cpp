@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 PendingFile::~PendingFile() {
     discard();
@@ -21,9 +22,12 @@ bool PendingFile::open(const std::string& destination) {
     platform::removeFile(temporary_);
     // The file must be new, so a link planted at the name after the removal
     // makes the open fail instead of writing through it.
+    errno = 0;
     file_ = platform::openNewFile(temporary_);
-    if (file_ == nullptr)
+    if (file_ == nullptr) {
+        systemError_ = errno;
         return false;
+    }
     std::setvbuf(file_, nullptr, _IOFBF, 64 * 1024);
     failed_ = false;
     return true;
@@ -37,8 +41,10 @@ bool PendingFile::write(const void* data, size_t length) {
         std::memcpy(head_ + headLength_, data, take);
         headLength_ += take;
     }
-    if (length > 0 && std::fwrite(data, 1, length, file_) != length)
+    if (length > 0 && std::fwrite(data, 1, length, file_) != length) {
         failed_ = true;
+        systemError_ = errno;
+    }
     return !failed_;
 }
 
@@ -55,9 +61,19 @@ bool PendingFile::finish(bool durable) {
     if (file_ == nullptr)
         return finished_;
     bool ok = !failed_;
-    if (durable)
-        ok = platform::syncFile(file_) && ok;
-    ok = std::fclose(file_) == 0 && ok;
+    // A full disk often shows only when the buffered bytes are flushed.
+    if (ok && std::fflush(file_) != 0) {
+        ok = false;
+        systemError_ = errno;
+    }
+    if (durable && ok && !platform::syncFile(file_)) {
+        ok = false;
+        systemError_ = errno;
+    }
+    if (std::fclose(file_) != 0 && ok) {
+        ok = false;
+        systemError_ = errno;
+    }
     file_ = nullptr;
     if (!ok) {
         platform::removeFile(temporary_);
@@ -74,6 +90,8 @@ int PendingFile::replace() {
     const int failure = platform::replaceFile(temporary_, destination_);
     if (failure == 0)
         finished_ = false;
+    else
+        systemError_ = failure;
     return failure;
 }
 
@@ -108,4 +126,8 @@ void PendingFile::discard() {
     // A finished file may have taken the read-only attribute of the file it
     // was to replace: it is removed all the same.
     platform::removeFile(temporary_);
+}
+
+std::string systemErrorText(int error) {
+    return error == 0 ? std::string("unknown cause") : std::error_code(error, std::generic_category()).message();
 }

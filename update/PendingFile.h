@@ -51,6 +51,9 @@ public:
     /// Renames the finished temporary file over the destination; answers 0
     /// or the system's error number, and the file stays finished then.
     int replace();
+    /// The system's error number of the step that failed last (0 when none
+    /// did, or the failure was no system error), for a message.
+    int systemError() const { return systemError_; }
     /// True between a `finish` (or `adopt`) and the rename.
     bool finished() const { return finished_; }
     /// Leaves the finished temporary file where it is, for a later run.
@@ -71,6 +74,10 @@ private:
     size_t headLength_ = 0;
     bool program_ = false;
     bool failed_ = false;
+    int systemError_ = 0;
     // Closed, complete and not yet renamed.
     bool finished_ = false;
 };
+
+/// The system's words for an error number ("No space left on device").
+std::string systemErrorText(int error);

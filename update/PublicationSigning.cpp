@@ -6,6 +6,7 @@
 #include "update/ChunkFormats.h"
 #include "update/ManifestSignature.h"
 #include "update/PendingFile.h"
+#include "update/PublicationVersions.h"
 
 #include <filesystem>
 #include <fstream>
@@ -152,18 +153,21 @@ bool loadSigningKey(const std::string& path, Ed25519PrivateKey& key, std::string
     return true;
 }
 
-bool signPublication(const std::string& outDir, const Ed25519PrivateKey& key, int64_t now,
-                     int32_t expiresDays, SignatureReport& report) {
+namespace {
+
+// Signs the manifest in `folder` with a serial above the one of the
+// signature in `previousFolder` (empty: none).
+bool signVersion(const std::string& folder, const std::string& previousFolder, const Ed25519PrivateKey& key,
+                 int64_t now, int32_t expiresDays, SignatureReport& report) {
     report = SignatureReport();
-    const std::string manifestPath = outDir + "/checklist.txt";
-    const std::string signaturePath = signaturePathIn(outDir);
+    const std::string manifestPath = folder + "/checklist.txt";
     std::string manifest;
     if (!readWholeFile(manifestPath, manifest)) {
         report.error = "cannot read " + manifestPath;
         return false;
     }
     int64_t previous = -1;
-    if (!previousSerial(signaturePath, previous, report.error))
+    if (!previousFolder.empty() && !previousSerial(signaturePathIn(previousFolder), previous, report.error))
         return false;
     report.serial = std::max(now, previous + 1);
     if (expiresDays > 0) {
@@ -172,8 +176,16 @@ bool signPublication(const std::string& outDir, const Ed25519PrivateKey& key, in
     }
     // The chunk list is signed first, with the manifest's serial: a launcher
     // takes a list only with the serial of the manifest it accepted.
-    return signWithSerial(outDir + "/" + chunkListName, true, key, report) &&
+    return signWithSerial(folder + "/" + chunkListName, true, key, report) &&
            signWithSerial(manifestPath, false, key, report);
+}
+
+} // namespace
+
+bool signPublication(const std::string& outDir, const Ed25519PrivateKey& key, int64_t now,
+                     int32_t expiresDays, SignatureReport& report) {
+    const std::string folder = livePublicationFolder(outDir);
+    return signVersion(folder, folder, key, now, expiresDays, report);
 }
 
 bool publishSignedRelease(const std::string& sourceDir, const std::string& outDir, const std::string& keyFile,
@@ -194,13 +206,13 @@ bool publishSignedRelease(const std::string& sourceDir, const std::string& outDi
     // A signature file that cannot be continued stops the run before the
     // release changes anything.
     int64_t previous = -1;
-    if (!previousSerial(signaturePathIn(outDir), previous, report.error))
+    if (!previousSerial(signaturePathIn(livePublicationFolder(outDir)), previous, report.error))
         return false;
-    if (!publishRelease(sourceDir, outDir, report, onFile, options))
-        return false;
-    if (!signPublication(outDir, key, now, expiresDays, signature)) {
-        report.error = signature.error;
-        return false;
-    }
-    return true;
+    PublishOptions signing = options;
+    signing.beforeSwitch = [&](const std::string& versionDir, const std::string& liveDir) {
+        if (!signVersion(versionDir, liveDir, key, now, expiresDays, signature))
+            return signature.error;
+        return options.beforeSwitch ? options.beforeSwitch(versionDir, liveDir) : std::string();
+    };
+    return publishRelease(sourceDir, outDir, report, onFile, signing);
 }

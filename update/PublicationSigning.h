@@ -24,8 +24,8 @@ struct SignatureReport {
     std::string error; // why it failed; empty on success
 };
 
-/// Signs the manifest `outDir`/checklist.txt as it stands: writes
-/// `outDir`/checklist.txt.sig (replaced in one step) with a serial one above
+/// Signs the manifest that `outDir` serves (its live version's) as it
+/// stands: writes checklist.txt.sig beside it (replaced in one step) with a serial one above
 /// the one of the signature file already there, or `now` when that is
 /// larger (or there is none), and, when `expiresDays` > 0, an expiry that
 /// many days after `now`. A signature file already there whose serial
@@ -33,8 +33,9 @@ struct SignatureReport {
 bool signPublication(const std::string& outDir, const Ed25519PrivateKey& key, int64_t now,
                      int32_t expiresDays, SignatureReport& report);
 
-/// `publishRelease` (with `onFile` and `options`) followed by
-/// `signPublication` with the key in `keyFile`.
+/// `publishRelease` (with `onFile` and `options`), the new version signed
+/// with the key in `keyFile` before it goes live, its serial above the live
+/// version's.
 /// The key is read first, and a key file inside the release or the output
 /// folder (where it would be published) is refused, before anything in
 /// `outDir` changes. The failure, if any, is in `report.error`.

@@ -22,3 +22,16 @@ UpdateLocation parseUpdateLocation(const std::string& text) {
         location.basePath = text.substr(slash);
     return location;
 }
+
+UpdateLocation relocatedUpdateLocation(const UpdateLocation& from, const std::string& line) {
+    const bool below = line.compare(0, 2, "./") == 0;
+    if (!below && line.compare(0, 1, "/") != 0)
+        return parseUpdateLocation(line);
+    UpdateLocation location = from;
+    location.basePath = below ? from.basePath + line.substr(1) : line;
+    while (location.basePath.size() > 1 && location.basePath.back() == '/')
+        location.basePath.pop_back();
+    if (location.basePath == "/")
+        location.basePath.clear();
+    return location;
+}

@@ -15,3 +15,10 @@ struct UpdateLocation {
 /// there is followed by the port in decimal (80 without one); the base path
 /// runs from the first '/' to the end (empty without one).
 UpdateLocation parseUpdateLocation(const std::string& text);
+
+/// The location a relocation line names, `from` being the one in use: a
+/// line that starts with "./" names a folder below `from`'s base path, and
+/// one that starts with "/" a path on `from`'s server, both on `from`'s host
+/// and port (a publisher need not know the address it is served at); any
+/// other line is a location of its own, as `parseUpdateLocation` reads it.
+UpdateLocation relocatedUpdateLocation(const UpdateLocation& from, const std::string& line);

@@ -282,7 +282,7 @@ void Updater::checkLocation() {
         link_.drop();
     if (!line.empty()) {
         updateLog("update: the files moved to %s", line.c_str());
-        location_ = parseUpdateLocation(line);
+        location_ = relocatedUpdateLocation(location_, line);
         link_.setLocation(location_);
     }
 }

@@ -69,6 +69,10 @@ bool removeFile(const std::string& path) {
     return fileKind(path) != FileKind::directory && unlink(path.c_str()) == 0;
 }
 
+bool linkFile(const std::string& existing, const std::string& added) {
+    return fileKind(existing) == FileKind::file && link(existing.c_str(), added.c_str()) == 0;
+}
+
 int64_t fileSize(const std::string& path) {
     struct stat info;
     if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))

@@ -215,6 +215,12 @@ bool removeFile(const std::string& path) {
     return false;
 }
 
+bool linkFile(const std::string& existing, const std::string& added) {
+    // NTFS and ReFS make hard links; FAT and most network shares do not.
+    return fileKind(existing) == FileKind::file &&
+           CreateHardLinkW(widePath(added).c_str(), widePath(existing).c_str(), nullptr) != 0;
+}
+
 bool copyFileAccess(const std::string& from, const std::string& to) {
     const std::wstring source = widePath(from);
     const DWORD attributes = GetFileAttributesW(source.c_str());

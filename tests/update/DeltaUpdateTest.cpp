@@ -11,6 +11,7 @@
 #include "update/ChunkFormats.h"
 #include "update/DeltaPlan.h"
 #include "update/PublicationSigning.h"
+#include "update/PublicationVersions.h"
 #include "update/Publisher.h"
 
 #include <atomic>
@@ -58,16 +59,16 @@ protected:
                                                            1700000000, report, signature))
             << report.error;
         ASSERT_EQ(report.chunkedFiles, 1);
-        server.putDirectory(published.path(), "/rel");
+        server.putDirectory(livePath(), "/rel");
     }
     // The request paths of the chunks of version 2 that the installed copy
     // lacks, in order; `firstEnd` gets where the first of them ends in the
     // file.
     std::vector<std::string> missingChunks(int64_t* firstEnd = nullptr) {
         ChunkList list;
-        readChunkList(published.path(), list);
+        readChunkList(livePath(), list);
         ChunkIndex index;
-        EXPECT_TRUE(decodeChunkIndex(readFile(published / chunkIndexPath(list.at(archive))), index));
+        EXPECT_TRUE(decodeChunkIndex(readFile(fs::path(livePath()) / chunkIndexPath(list.at(archive))), index));
         LocalChunks local;
         EXPECT_TRUE(local.scan(archive, index, nullptr));
         std::vector<std::string> missing;
@@ -88,7 +89,10 @@ protected:
         updater.prepareUpdate(&watcher, 0, 0);
         updater.run();
     }
-    int64_t packedSize() const { return static_cast<int64_t>(fs::file_size(published / (archive + ".zz"))); }
+    int64_t packedSize() const { return static_cast<int64_t>(fs::file_size(fs::path(livePath()) / (archive + ".zz"))); }
+
+    // The folder of the version published last, served at "/rel".
+    std::string livePath() const { return livePublicationFolder(published.path()); }
 
     TempDir release, published;
     std::string v1, v2;
@@ -152,7 +156,7 @@ TEST_F(DeltaUpdateTest, AFileTheUpdaterPutInPlaceIsKnownToTheNextPatch) {
     previous.write("readme.txt", "version 1\n");
     PublishReport report;
     ASSERT_TRUE(publishRelease(previous.path(), previousOut.path(), report)) << report.error;
-    server.putDirectory(previousOut.path(), "/old");
+    server.putDirectory(livePublicationFolder(previousOut.path()), "/old");
     fs::remove(archive);
     fs::remove("checklist.txt");
     Updater installing("127.0.0.1:" + std::to_string(server.port()) + "/old");
@@ -175,7 +179,7 @@ TEST_F(DeltaUpdateTest, AFileTheUpdaterPutInPlaceIsKnownToTheNextPatch) {
 TEST_F(DeltaUpdateTest, AStoreChunkThatIsNotItsHashFailsTheFileAndInstallsNothing) {
     publish();
     const std::string chunk = missingChunks().back();
-    std::string stored = readFile(published.path() + chunk.substr(4));
+    std::string stored = readFile(livePath() + chunk.substr(4));
     for (size_t i = chunkHeaderLength(stored); i < stored.size(); ++i)
         stored[i] ^= 0x5a; // its pieces, not its header
     server.put(chunk, stored);
@@ -192,11 +196,11 @@ TEST_F(DeltaUpdateTest, ASignedPublicationsChangedIndexIsNotUsed) {
     std::string publicKey, error;
     ASSERT_TRUE(createSigningKey(keys / "key.pem", false, publicKey, error)) << error;
     publish(keys / "key.pem");
-    ASSERT_TRUE(fs::exists(published / (std::string(chunkListName) + ".sig")));
+    ASSERT_TRUE(fs::exists(fs::path(livePath()) / (std::string(chunkListName) + ".sig")));
     ChunkList list;
-    readChunkList(published.path(), list);
+    readChunkList(livePath(), list);
     const std::string indexPath = "/rel/" + chunkIndexPath(list.at(archive));
-    std::string index = readFile(published.path() + indexPath.substr(4));
+    std::string index = readFile(livePath() + indexPath.substr(4));
     index[index.size() / 2] ^= 1;
     server.put(indexPath, index);
 

@@ -7,6 +7,7 @@
 #include "platform/PrivateFile.h"
 #include "tests/common/FileServer.h"
 #include "update/PublicationSigning.h"
+#include "update/PublicationVersions.h"
 
 #include <gtest/gtest.h>
 
@@ -283,14 +284,15 @@ TEST(PublicationSigning, APublishedKeyOrABadOneStopsThePublicationBeforeItStarts
     EXPECT_EQ(signature.serial, 4242);
     Ed25519PublicKey verifier;
     ASSERT_TRUE(verifier.fromBase64(publicKey));
-    EXPECT_EQ(checkManifestSignature(readFile(out.path() + "/checklist.txt.sig"),
-                                     readFile(out.path() + "/checklist.txt"), verifier, 4242, 0),
+    const std::string live = livePublicationFolder(out.path());
+    EXPECT_EQ(checkManifestSignature(readFile(live + "/checklist.txt.sig"), readFile(live + "/checklist.txt"),
+                                     verifier, 4242, 0),
               SignatureProblem::none);
 
     // A key kept in the release would be published with it; one in the
     // output folder would be served.
     source.write("b.txt", "beta");
-    const std::string before = readFile(out.path() + "/checklist.txt");
+    const std::string before = readFile(live + "/checklist.txt");
     for (const std::string& inside : {source.path() + "/key.pem", out.path() + "/key.pem"}) {
         fs::copy_file(keyFile, inside);
         EXPECT_FALSE(publishSignedRelease(source.path(), out.path(), inside, 0, 5000, report, signature));
@@ -300,8 +302,9 @@ TEST(PublicationSigning, APublishedKeyOrABadOneStopsThePublicationBeforeItStarts
     // A missing key, or a damaged signature file in the output folder.
     EXPECT_FALSE(publishSignedRelease(source.path(), out.path(), keys.path() + "/none.pem", 0, 5000, report,
                                       signature));
-    out.write("checklist.txt.sig", "damaged");
+    writeFile(live + "/checklist.txt.sig", "damaged");
     EXPECT_FALSE(publishSignedRelease(source.path(), out.path(), keyFile, 0, 5000, report, signature));
-    EXPECT_EQ(readFile(out.path() + "/checklist.txt"), before);
-    EXPECT_FALSE(fs::exists(out.path() + "/b.txt.zz"));
+    EXPECT_EQ(livePublicationFolder(out.path()), live);
+    EXPECT_EQ(readFile(live + "/checklist.txt"), before);
+    EXPECT_EQ(listVersions(out.path()).size(), 1u);
 }

@@ -184,6 +184,25 @@ TEST(UpdateLocation, HostPortAndBasePath) {
     EXPECT_EQ(parseUpdateLocation("h:81").basePath, "");
 }
 
+// A relocation line may name a folder below the location in use, or a path
+// on its server, without the server's address; any other line stands alone.
+TEST(UpdateLocation, RelocationRelativeToTheLocationInUse) {
+    const UpdateLocation from = parseUpdateLocation("h:8080/updates");
+    UpdateLocation l = relocatedUpdateLocation(from, "./versions/7");
+    EXPECT_EQ(l.host, "h");
+    EXPECT_EQ(l.port, 8080);
+    EXPECT_EQ(l.basePath, "/updates/versions/7");
+    EXPECT_EQ(relocatedUpdateLocation(parseUpdateLocation("h"), "./v/2/").basePath, "/v/2");
+    l = relocatedUpdateLocation(from, "/elsewhere");
+    EXPECT_EQ(l.port, 8080);
+    EXPECT_EQ(l.basePath, "/elsewhere");
+    EXPECT_EQ(relocatedUpdateLocation(from, "./").basePath, "/updates");
+    l = relocatedUpdateLocation(from, "mirror:81/m");
+    EXPECT_EQ(l.host, "mirror");
+    EXPECT_EQ(l.port, 81);
+    EXPECT_EQ(l.basePath, "/m");
+}
+
 TEST(ExcludeLines, TrimmedNonEmptyLinesUpToTheirLimit) {
     std::istringstream in("  *.bak \r\n\n\t\nsaves/slot1.dat\n" + std::string(300, 'x') + "\nlast");
     std::vector<std::string> lines = readExcludeLines(in);

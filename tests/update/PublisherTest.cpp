@@ -6,6 +6,7 @@
 #include "tests/update/GameBytes.h"
 #include "tests/update/UpdaterFixture.h"
 #include "update/ChunkFormats.h"
+#include "update/PublicationVersions.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -25,6 +26,11 @@ std::string inflated(const std::string& packed, size_t size) {
         return "not a zlib stream";
     bytes.resize(length);
     return bytes;
+}
+
+// The folder of the version `out` serves.
+std::string live(const TempDir& out) {
+    return livePublicationFolder(out.path());
 }
 
 } // namespace
@@ -50,10 +56,10 @@ TEST(Publisher, TheOutputIsByteForByteTheSameWithOneThreadOrFour) {
     ASSERT_TRUE(publishRelease(source.path(), four.path(), second, {}, several)) << second.error;
 
     EXPECT_EQ(second.compressed, static_cast<int32_t>(files.size()));
-    EXPECT_EQ(readFile(single.path() + "/checklist.txt"), readFile(four.path() + "/checklist.txt"));
+    EXPECT_EQ(readFile(live(single) + "/checklist.txt"), readFile(live(four) + "/checklist.txt"));
     for (const auto& [path, bytes] : files) {
-        const std::string packed = readFile(four.path() + "/" + path + ".zz");
-        EXPECT_EQ(packed, readFile(single.path() + "/" + path + ".zz")) << path;
+        const std::string packed = readFile(live(four) + "/" + path + ".zz");
+        EXPECT_EQ(packed, readFile(live(single) + "/" + path + ".zz")) << path;
         EXPECT_EQ(inflated(packed, bytes.size()), bytes) << path;
     }
     ASSERT_FALSE(progress.empty());
@@ -91,13 +97,13 @@ TEST(Publisher, ALargeFileIsCutBesideItsCompressionAndCutAgainOnlyWhenItChanges)
     ASSERT_TRUE(publishRelease(source.path(), single.path(), report, {}, one)) << report.error;
     ASSERT_TRUE(publishRelease(source.path(), four.path(), report, {}, several)) << report.error;
     EXPECT_EQ(report.chunkedFiles, 1);
-    EXPECT_EQ(readFile(four / chunkListName), readFile(single / chunkListName));
-    EXPECT_EQ(readFile(four / "checklist.txt"), readFile(single / "checklist.txt"));
+    EXPECT_EQ(readFile(live(four) + "/" + chunkListName), readFile(live(single) + "/" + chunkListName));
+    EXPECT_EQ(readFile(live(four) + "/" + "checklist.txt"), readFile(live(single) + "/" + "checklist.txt"));
 
     ASSERT_TRUE(publishRelease(source.path(), four.path(), report, {}, several)) << report.error;
     EXPECT_EQ(report.kept, 2);
     EXPECT_EQ(report.chunks.chunksAdded, 0u);
-    EXPECT_EQ(readFile(four / chunkListName), readFile(single / chunkListName));
+    EXPECT_EQ(readFile(live(four) + "/" + chunkListName), readFile(live(single) + "/" + chunkListName));
 
     large.replace(1000000, 20000, gameBytes(20000, 9));
     source.write("data/world.pak", large);
@@ -105,12 +111,12 @@ TEST(Publisher, ALargeFileIsCutBesideItsCompressionAndCutAgainOnlyWhenItChanges)
     EXPECT_EQ(report.compressed, 1);
     EXPECT_GE(report.chunks.chunksAdded, 1u);
     ChunkList list;
-    readChunkList(four.path(), list);
+    readChunkList(live(four), list);
     ChunkIndex index;
-    ASSERT_TRUE(decodeChunkIndex(readFile(four / chunkIndexPath(list.at("data/world.pak"))), index));
+    ASSERT_TRUE(decodeChunkIndex(readFile(live(four) + "/" + chunkIndexPath(list.at("data/world.pak"))), index));
     std::string assembled, chunk;
     for (const ChunkEntry& entry : index.chunks) {
-        ASSERT_TRUE(unpackChunk(readFile(four / chunkPath(entry.hash)), entry, chunk));
+        ASSERT_TRUE(unpackChunk(readFile(live(four) + "/" + chunkPath(entry.hash)), entry, chunk));
         assembled += chunk;
     }
     EXPECT_TRUE(assembled == large);

@@ -1,11 +1,13 @@
-// moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks]
+// moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--keep N]
 // [--allow-removals] [--with-client-config] [--sign PRIVATE_FILE [--expires
 // DAYS] | --unsigned]:
 // makes OUT_DIR servable by any static HTTP/1.1 server as the update
-// location of the release in SRC_DIR, compressing N files at once (one per
-// core by default) and cutting large files into the chunk store for delta
-// updates (unless --no-chunks); signed, OUT_DIR/checklist.txt.sig is
-// written after the manifest. One publisher at a time per OUT_DIR. An empty
+// location of the release in SRC_DIR: a new version is built beside the
+// live one, compressing N files at once (one per core by default) and
+// cutting large files into the chunk store for delta updates (unless
+// --no-chunks), signed when asked, checked, and then made live in one step;
+// the --keep newest versions stay served. One publisher at a time per
+// OUT_DIR. An empty
 // release, one that removes more than half of the published files, and an
 // unsigned publication over a signed one are refused unless the flag says
 // so. On a terminal a progress line follows the work.
@@ -16,6 +18,7 @@
 #include "tools/moravo-tool/ConsoleListener.h"
 #include "update/PublicationLock.h"
 #include "update/PublicationSigning.h"
+#include "update/PublicationVersions.h"
 #include "update/Publisher.h"
 
 #include <cstdio>
@@ -30,8 +33,8 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--allow-removals] "
-                 "[--with-client-config] [--sign PRIVATE_FILE [--expires DAYS] | --unsigned]\n");
+                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--keep N] "
+                 "[--allow-removals] [--with-client-config] [--sign PRIVATE_FILE [--expires DAYS] | --unsigned]\n");
     return 2;
 }
 
@@ -89,6 +92,15 @@ bool readArguments(int argc, char** argv, PublishArguments& arguments) {
                 return false;
             }
             arguments.options.jobs = static_cast<int>(jobs);
+        } else if (word == "--keep" && i + 1 < argc) {
+            char* end = nullptr;
+            const long keep = std::strtol(argv[++i], &end, 10);
+            if (end == nullptr || *end != '\0' || keep < 1 || keep > maximumKeptVersions) {
+                std::fprintf(stderr, "moravo-tool publish: --keep takes a count of versions from 1 to %d\n",
+                             maximumKeptVersions);
+                return false;
+            }
+            arguments.options.keep = static_cast<int32_t>(keep);
         } else if (word == "--no-chunks") {
             arguments.options.chunkStore = false;
         } else if (word == "--allow-removals") {
@@ -125,6 +137,13 @@ bool readArguments(int argc, char** argv, PublishArguments& arguments) {
 
 // What a publication that succeeded did.
 void printReport(const PublishReport& report, const SignatureReport& signature, bool signedRelease) {
+    std::printf("live: %s", report.version.c_str());
+    if (report.retired > 0)
+        std::printf(" (%d older version%s removed)", report.retired, report.retired > 1 ? "s" : "");
+    std::printf("\n");
+    if (report.unfinished > 0)
+        std::printf("removed %d unfinished version%s of an earlier publish that failed\n", report.unfinished,
+                    report.unfinished > 1 ? "s" : "");
     std::printf("%d files, %lld bytes (%lld packed): %d compressed, %d unchanged, %d removed\n", report.files,
                 static_cast<long long>(report.bytes), static_cast<long long>(report.packedBytes),
                 report.compressed, report.kept, report.removed);
@@ -146,10 +165,10 @@ void printReport(const PublishReport& report, const SignatureReport& signature, 
     }
 }
 
-// The signature of an earlier publication in `out`, which an unsigned one
-// would leave beside a manifest it does not sign; empty when there is none.
+// The signature of the live publication in `out`, which launchers with its
+// key expect; empty when there is none.
 std::string earlierSignature(const std::string& out) {
-    const std::string path = out + "/checklist.txt.sig";
+    const std::string path = livePublicationFolder(out) + "/checklist.txt.sig";
     return platform::fileKind(path) == platform::FileKind::missing ? std::string() : path;
 }
 
@@ -197,10 +216,6 @@ int runPublish(int argc, char** argv) {
         std::fprintf(stderr, "moravo-tool publish: %s\n", report.error.c_str());
         return 1;
     }
-    // The earlier signature signs a manifest that is gone: removed, a
-    // launcher with a key says the publication is unsigned, which it is.
-    if (!earlier.empty() && platform::removeFile(earlier))
-        std::printf("removed %s, which signed the earlier publication\n", earlier.c_str());
     printReport(report, signature, !keyFile.empty());
     return 0;
 }

@@ -18,9 +18,10 @@ const Command commands[] = {
     {"keygen", "PRIVATE_FILE [--force]", "makes a signing key; prints the public key for ZEP_client.xml",
      runKeygen},
     {"publish",
-     "SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--allow-removals] [--with-client-config]\n"
+     "SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--keep N] [--allow-removals] [--with-client-config]\n"
      "      [--sign PRIVATE_FILE [--expires DAYS] | --unsigned]",
-     "compresses a release into OUT_DIR (checklist.txt, <path>.zz, current.txt); only what changed",
+     "builds a release's new version in OUT_DIR/versions/ (checklist.txt, <path>.zz), then makes it live "
+     "in one step (current.txt); only what changed is compressed",
      runPublish},
     {"scan", "DIR", "prints the manifest of an installation as the updater's scanner makes it", runScan},
     {"verify", "DIR",
