@@ -19,7 +19,7 @@ const Command commands[] = {
      runKeygen},
     {"publish",
      "SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--allow-removals] [--with-client-config]\n"
-     "      [--sign PRIVATE_FILE [--expires DAYS] | --unsigned]",
+     "      [--sign PRIVATE_FILE [--rotate-from OLD_PRIVATE_FILE] [--expires DAYS] | --unsigned]",
      "compresses a release into OUT_DIR (checklist.txt, <path>.zz, current.txt); only what changed",
      runPublish},
     {"scan", "DIR", "prints the manifest of an installation as the updater's scanner makes it", runScan},
