@@ -150,9 +150,10 @@ bool isWorkingName(const std::string& component, bool atRoot) {
     static const std::string delta = platform::foldCase(deltaFileSuffix);
     static const std::string serial = platform::foldCase(serialFileName);
     static const std::string handOff = platform::foldCase(handOffFileName);
+    static const std::string trust = platform::foldCase(trustedKeyFileName);
     const std::string name = platform::foldCase(component);
     return endsWith(name, part) || endsWith(name, resume) || endsWith(name, delta) ||
-           (atRoot && (name == serial || name == handOff));
+           (atRoot && (name == serial || name == handOff || name == trust));
 }
 
 } // namespace
@@ -194,12 +195,12 @@ const std::vector<std::string>& builtInExcludes() {
     // After the first seven: files the launcher, hoplin and the updater
     // write themselves (the player's custom preset, hoplin's log, the
     // accepted serial, the updaters' lock, the known chunk indexes, the
-    // failed hand-off), and the connection file the launcher cannot start
+    // failed hand-off, the trusted key), and the connection file the launcher cannot start
     // without: an installation's own data is never deleted as obsolete.
     static const std::vector<std::string> patterns = {
         "LauncherDev.exe", "ZAzizozaz.exe", "*Launch.txt",       "*login.txt",    "*.svn",
         "*.ilk",           "*.pdb",         "*UserSet.txt",      "*hoplin.log",   serialFileName,
-        clientConfigName,  lockFileName,    knownChunksFileName, handOffFileName,
+        clientConfigName,  lockFileName,    knownChunksFileName, handOffFileName, trustedKeyFileName,
     };
     return patterns;
 }

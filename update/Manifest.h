@@ -88,6 +88,10 @@ std::string trimmed(const std::string& text);
 /// signed manifest the installation accepted. Like the manifest itself it is
 /// never scanned, deleted or published.
 constexpr const char* serialFileName = "checklist.serial";
+/// The file beside the local manifest that keeps the key the installation
+/// trusts after following the publication's key rotations (see
+/// KeyRotation.h). Never scanned, deleted or published either.
+constexpr const char* trustedKeyFileName = "checklist.trust";
 /// The launcher's connection file at the installation's root: never
 /// deleted as obsolete, and published only when the operator says so.
 constexpr const char* clientConfigName = "ZEP_client.xml";

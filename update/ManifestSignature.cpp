@@ -4,56 +4,14 @@
 #include "net/Ed25519.h"
 #include "platform/FileSystem.h"
 #include "update/PendingFile.h"
+#include "update/SignedText.h"
 
 #include <filesystem>
 #include <fstream>
-#include <limits>
 
-namespace {
-
-// Decimal digits only, within the signed 64-bit range.
-bool parseDecimal(const std::string& text, int64_t& value) {
-    if (text.empty())
-        return false;
-    int64_t result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        const int digit = c - '0';
-        if (result > (std::numeric_limits<int64_t>::max() - digit) / 10)
-            return false;
-        result = result * 10 + digit;
-    }
-    value = result;
-    return true;
-}
-
-// One line from `pos`: `content` without its line end, `pos` moved past it.
-// `ended` tells whether a line feed closed it.
-bool nextLine(const std::string& text, size_t& pos, std::string& content, bool& ended) {
-    if (pos >= text.size())
-        return false;
-    size_t feed = text.find('\n', pos);
-    ended = feed != std::string::npos;
-    if (!ended)
-        feed = text.size();
-    content = text.substr(pos, feed - pos);
-    if (ended && !content.empty() && content.back() == '\r')
-        content.pop_back();
-    pos = ended ? feed + 1 : feed;
-    return true;
-}
-
-// "word value": the value after the word and one blank.
-bool valueAfter(const std::string& line, const char* word, std::string& value) {
-    const std::string prefix = std::string(word) + " ";
-    if (line.compare(0, prefix.size(), prefix) != 0)
-        return false;
-    value = line.substr(prefix.size());
-    return true;
-}
-
-} // namespace
+using signedtext::nextLine;
+using signedtext::parseDecimal;
+using signedtext::valueAfter;
 
 const char* signatureProblemText(SignatureProblem problem) {
     switch (problem) {
@@ -71,6 +29,12 @@ const char* signatureProblemText(SignatureProblem problem) {
         return "older serial (replay)";
     case SignatureProblem::expired:
         return "expired";
+    case SignatureProblem::malformedRotation:
+        return "malformed key rotation record";
+    case SignatureProblem::badRotation:
+        return "bad key rotation";
+    case SignatureProblem::rotationRollback:
+        return "key rotation rollback";
     }
     return "unknown";
 }
@@ -152,7 +116,7 @@ SignatureProblem checkManifestSignature(const std::string& text, const std::stri
     const std::string message = signedMessage(signature.signedHead, manifest);
     if (!key.verify(message.data(), message.size(), signature.signature))
         return refuse(SignatureProblem::badSignature,
-                      "the manifest and its serial are not signed by the configured key");
+                      "the manifest and its serial are not signed by the trusted key");
     if (signature.serial < lastSerial)
         return refuse(SignatureProblem::olderSerial, "serial " + std::to_string(signature.serial) +
                                                          " is below " + std::to_string(lastSerial) +

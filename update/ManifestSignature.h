@@ -36,6 +36,10 @@ enum class SignatureProblem {
     badSignature,  // not signed by the key, or the manifest was changed
     olderSerial,   // a serial below the one accepted last (a replay)
     expired,       // the expiry time has come
+    // The key rotation record (see KeyRotation.h):
+    malformedRotation, // the record is not in its format
+    badRotation,       // an entry the launcher follows is not signed by the key before it
+    rotationRollback,  // the record lacks the key and rotation the launcher accepted last
 };
 
 /// A few words for the problem ("bad signature", "older serial (replay)").

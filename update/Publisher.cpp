@@ -3,6 +3,7 @@
 #include "platform/FileSync.h"
 #include "platform/FileSystem.h"
 #include "update/ChunkStore.h"
+#include "update/KeyRotation.h"
 #include "update/Manifest.h"
 #include "update/PublicationVersions.h"
 #include "update/PublishWork.h"
@@ -112,6 +113,13 @@ bool buildVersion(const std::shared_ptr<PublishWork>& work, const std::vector<st
         report.error = "cannot write " + manifestPath;
         return false;
     }
+    // The key rotation record goes on from version to version, also through
+    // an unsigned one, so that a later signed version continues the chain
+    // launchers followed.
+    const std::string record = work->liveDir + "/" + rotationRecordName;
+    if (!work->liveDir.empty() && platform::fileKind(record) == platform::FileKind::file &&
+        !shareFile(record, work->outDir + "/" + rotationRecordName, report.error))
+        return false;
     report.error = versionProblem(*work, release);
     std::vector<std::string> files;
     listFiles(work->outDir, files);

@@ -5,7 +5,8 @@
 //   [4] the location check, the local and the published manifest
 //   [5] the downloads, reported in manifest order
 //   [6] the deletion pass
-//   [7] the signature of the published manifest and the accepted serial
+// (The signature of the published manifest, the key rotations and what
+// the installation keeps of them are in UpdaterSignature.cpp.)
 #include "update/Updater.h"
 
 #include "net/HttpConnection.h"
@@ -57,23 +58,6 @@ public:
 
 SilentListener silentListener;
 
-// Reads the rest of a body, at most `limit` bytes; false when there is more.
-bool readBody(std::istream& in, size_t limit, std::string& bytes) {
-    bytes.clear();
-    std::streambuf* body = in.rdbuf();
-    if (body == nullptr)
-        return true;
-    char block[16 * 1024];
-    for (;;) {
-        const std::streamsize got = body->sgetn(block, sizeof block);
-        if (got <= 0)
-            return true;
-        if (bytes.size() + static_cast<size_t>(got) > limit)
-            return false;
-        bytes.append(block, static_cast<size_t>(got));
-    }
-}
-
 } // namespace
 
 // [1] construction and configuration -----------------------------------------
@@ -105,7 +89,7 @@ void Updater::requireSignature(const std::string& publicKey) {
     signatureRequired_ = true;
     // A key that does not read stays empty, and an empty key refuses every
     // manifest.
-    publicKey_.fromBase64(trimmed(publicKey));
+    configuredKey_.fromBase64(trimmed(publicKey));
 }
 
 void Updater::prepareUpdate(UpdaterListener* listener, uint32_t delayMs, int32_t maxAttempts) {
@@ -165,7 +149,7 @@ bool Updater::writeLocalManifest(const Manifest& manifest) {
         updateLog("update: cannot write %s", localManifestPath_.c_str());
         return false;
     }
-    recordSerial();
+    recordAccepted();
     recordKnownChunks(manifest);
     return true;
 }
@@ -318,7 +302,8 @@ bool Updater::fetchPublishedManifest() {
     signatureProblem_ = SignatureProblem::none;
     signatureRefusal_.clear();
     acceptedSerial_ = -1;
-    if (signatureRequired_ && !publicKey_.valid()) {
+    trustedKey_ = TrustedKey();
+    if (signatureRequired_ && !configuredKey_.valid()) {
         // Fails closed: a key that cannot be read never means unsigned.
         signatureProblem_ = SignatureProblem::malformedKey;
         signatureRefusal_ = std::string(signatureProblemText(signatureProblem_)) +
@@ -540,78 +525,4 @@ void Updater::deleteObsolete() {
         if (platform::removeFile(installDir_ + "/" + path))
             unsyncedEntries_.push_back(installDir_ + "/" + path);
     }
-}
-
-// [7] the signature and the accepted serial ------------------------------------
-
-bool Updater::checkSignature(const std::string& manifestRequest, const std::string& bytes) {
-    auto refuse = [&](SignatureProblem problem, const std::string& reason) {
-        signatureProblem_ = problem;
-        signatureRefusal_ = reason;
-        updateLog("update: the published manifest is refused: %s", reason.c_str());
-        error_ = manifestError;
-        return false;
-    };
-    const std::string request = manifestRequest + signatureSuffix;
-    if (!link_.get(request)) {
-        // An answer other than 200 means there is no signature; no answer
-        // at all is a failed connection, as for the manifest.
-        HttpConnection* failed = link_.connection();
-        const bool answered = failed != nullptr && failed->status != 0;
-        const int status = answered ? failed->status : 0;
-        link_.drop();
-        if (!answered) {
-            error_ = connectionError;
-            return false;
-        }
-        return refuse(SignatureProblem::missing,
-                      std::string(signatureProblemText(SignatureProblem::missing)) +
-                          ": the server answered " + std::to_string(status) + " for " + request);
-    }
-    HttpConnection* connection = link_.connection();
-    std::string text;
-    const bool fits = readBody(connection->input(), signatureFileLimit, text);
-    if (connection->streamBuf().truncated()) {
-        updateLog("update: the signature of the published manifest was cut short");
-        link_.drop();
-        error_ = connectionError;
-        return false;
-    }
-    if (!fits || connection->streamBuf().unreadBody() != 0 || !connection->keepAlive)
-        link_.drop();
-    if (!fits)
-        return refuse(SignatureProblem::malformedFile,
-                      std::string(signatureProblemText(SignatureProblem::malformedFile)) + ": over " +
-                          std::to_string(signatureFileLimit) + " bytes");
-
-    int64_t lastSerial = 0;
-    storedSerialState_ = readAcceptedSerial(serialPath(), storedSerial_);
-    if (storedSerialState_ == SerialState::read)
-        lastSerial = storedSerial_;
-    else if (storedSerialState_ == SerialState::unreadable)
-        // The file is only ever replaced whole, so this is damage from
-        // outside; refusing every update for it would strand the player.
-        updateLog("update: %s cannot be read; no serial is known", serialPath().c_str());
-    const int64_t now = wallClock_ ? wallClock_() : platform::secondsSince1970();
-    ManifestSignature signature;
-    std::string reason;
-    const SignatureProblem problem =
-        checkManifestSignature(text, bytes, publicKey_, lastSerial, now, &signature, &reason);
-    if (problem != SignatureProblem::none)
-        return refuse(problem, reason);
-    acceptedSerial_ = signature.serial;
-    return true;
-}
-
-void Updater::recordSerial() {
-    if (!signatureRequired_ || acceptedSerial_ < 0)
-        return;
-    if (storedSerialState_ == SerialState::read && storedSerial_ == acceptedSerial_)
-        return;
-    if (!writeAcceptedSerial(serialPath(), acceptedSerial_)) {
-        updateLog("update: cannot write %s", serialPath().c_str());
-        return;
-    }
-    storedSerialState_ = SerialState::read;
-    storedSerial_ = acceptedSerial_;
 }

@@ -3,6 +3,7 @@
 #include "support/XThread.h"
 #include "update/DeltaPlan.h"
 #include "update/Inflater.h"
+#include "update/KeyRotation.h"
 #include "update/KnownChunks.h"
 #include "update/Manifest.h"
 #include "update/ManifestSignature.h"
@@ -13,6 +14,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -46,7 +48,10 @@ class UpdaterListener;
 /// With a public key (`requireSignature`) the published manifest is
 /// accepted only with a good signature of that key, a serial not below the
 /// last one accepted and an expiry not yet come; any other manifest ends the
-/// run with 240 before a file is written or deleted. One object performs one
+/// run with 240 before a file is written or deleted. The key may have been
+/// rotated since it was configured: the publication's key rotation record
+/// ("checklist.keys", see KeyRotation.h) is followed from the key the
+/// installation trusts, which it keeps in "checklist.trust". One object performs one
 /// run at a time; it must be stopped (`stop`) before it is destroyed.
 class Updater : public XThread {
 public:
@@ -100,9 +105,10 @@ public:
     void enableSelfFiles();
     /// Adds an exclude pattern (a line of "excludes.txt").
     void addExclude(const std::string& pattern);
-    /// Accepts only manifests signed by this key: the base64 of its 32 raw
-    /// bytes (blanks around it are ignored). A key that cannot be read makes
-    /// every run fail with 240; it never means unsigned.
+    /// Accepts only manifests signed by this key, or by a key it was rotated
+    /// to: the base64 of its 32 raw bytes (blanks around it are ignored). A
+    /// key that cannot be read makes every run fail with 240; it never means
+    /// unsigned.
     void requireSignature(const std::string& publicKey);
     bool signatureRequired() const { return signatureRequired_; }
 
@@ -174,6 +180,12 @@ public:
     const std::string& signatureRefusal() const { return signatureRefusal_; }
     /// The path of the file that keeps the serial accepted last.
     std::string serialPath() const { return installDir_ + "/" + serialFileName; }
+    /// The path of the file that keeps the key trusted after the rotations
+    /// followed.
+    std::string trustPath() const { return installDir_ + "/" + trustedKeyFileName; }
+    /// The key the last run checked the published manifest with, and its
+    /// rotation (an empty key when it checked none).
+    const TrustedKey& trustedKey() const { return trustedKey_; }
 
 private:
     // The delta plans of the files to download that have one; counted into
@@ -204,9 +216,23 @@ private:
     // The signature of the manifest just read (`bytes`); false, with the
     // run's error set, when it is refused or cannot be fetched.
     bool checkSignature(const std::string& manifestRequest, const std::string& bytes);
-    // Keeps the serial of the accepted manifest once a new local manifest
-    // has been written.
-    void recordSerial();
+    // Fetches the key rotation record and sets `trustedKey_` to the key the
+    // manifest must be signed with; false, with the run's error set, when
+    // the record is refused or cannot be fetched.
+    bool followKeyRotations();
+    // A small published file: `read` (into `text`), `absent` (the server
+    // answered `status`, not 200), `failed` (no answer, or cut short) or
+    // `tooLarge` (over `limit` bytes).
+    enum class Fetch { read, absent, failed, tooLarge };
+    Fetch fetchSmall(const std::string& request, size_t limit, std::string& text, int& status);
+    // Reads the rest of a body, at most `limit` bytes; false when there is
+    // more.
+    static bool readBody(std::istream& in, size_t limit, std::string& bytes);
+    // Sets the run's refusal of the published manifest and its error (240).
+    bool refuseSignature(SignatureProblem problem, const std::string& reason);
+    // Keeps the serial of the accepted manifest, and the key it was
+    // accepted with, once a new local manifest has been written.
+    void recordAccepted();
     bool writeLocalManifest(const Manifest& manifest);
     void deleteObsolete();
     // Downloads `wanted` (published paths, in order) on the lanes and tells
@@ -260,7 +286,12 @@ private:
     std::map<std::string, ChunkIndex> publishedIndexes_;
 
     bool signatureRequired_ = false;
-    Ed25519PublicKey publicKey_;
+    Ed25519PublicKey configuredKey_;
+    // The key this run checks signatures with, and what the installation
+    // kept of the rotations (`keptState_` as read by this run).
+    TrustedKey trustedKey_;
+    KeptState keptState_ = KeptState::missing;
+    KeptTrust kept_;
     WallClock wallClock_;
     SignatureProblem signatureProblem_ = SignatureProblem::none;
     std::string signatureRefusal_;

@@ -38,7 +38,7 @@ void Updater::planDeltas(const std::vector<const std::string*>& wanted) {
         return;
     DeltaCatalog catalog(link_, cancel_);
     const int64_t now = wallClock_ ? wallClock_() : platform::secondsSince1970();
-    if (!catalog.load(signatureRequired_ ? &publicKey_ : nullptr, acceptedSerial_, now))
+    if (!catalog.load(signatureRequired_ ? &trustedKey_.key : nullptr, acceptedSerial_, now))
         return;
     for (size_t c = 0; c < candidates.size() && !cancel_; ++c) {
         const std::string& path = *candidates[c];

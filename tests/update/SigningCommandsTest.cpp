@@ -1,7 +1,7 @@
 // The signing commands, run as the built moravo-tool in child processes:
-// keygen, publish --sign with its serials and expiry, update telling why a
-// publication is refused, and hoplin refusing a staged file swapped after
-// a signed update.
+// keygen, publish --sign with its serials and expiry and with a key
+// rotation, update telling why a publication is refused, and hoplin
+// refusing a staged file swapped after a signed update.
 #include "net/Ed25519.h"
 #include "platform/Clock.h"
 #include "platform/PrivateFile.h"
@@ -262,4 +262,44 @@ TEST_F(SigningCommandsTest, HoplinLeavesAStagedFileSwappedAfterASignedUpdate) {
     EXPECT_EQ(readFile(install.path() + "/" + launcher), "old launcher");
     EXPECT_EQ(readFile(install.path() + "/tmp/" + launcher), "a launcher nobody published");
     EXPECT_EQ(readFile(install.path() + "/SDL.dll"), "new library");
+}
+
+TEST_F(SigningCommandsTest, PublishRotatesTheKeyAndUpdateFollowsItOrSaysWhyNot) {
+    source.write("a.txt", "alpha");
+    configureKey(publicKey);
+    ASSERT_EQ(publishSigned().code, 0);
+    ASSERT_EQ(update().code, 0);
+    const std::string newKeyFile = keys.path() + "/next.pem";
+    ToolRun made = runTool({"keygen", newKeyFile});
+    ASSERT_EQ(made.code, 0) << made.err;
+    const std::string newKey = made.out.substr(0, 44);
+
+    EXPECT_EQ(publish({"--rotate-from", keyFile}).code, 2); // a rotation needs the key it goes to
+    source.write("a.txt", "alpha 2");
+    ToolRun run = publish({"--sign", newKeyFile, "--rotate-from", keyFile});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("key rotation 1: the signing key takes over from the key of rotation 0 "
+                           "(checklist.keys)\n"),
+              std::string::npos)
+        << run.out;
+    run = update();
+    EXPECT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_EQ(readFile(install.path() + "/a.txt"), "alpha 2");
+    EXPECT_NE(readFile(install.path() + "/checklist.trust").find("\nrotation 1\nkey " + newKey + "\n"),
+              std::string::npos);
+    // The old key can no longer sign: launchers follow the new one.
+    run = publishSigned();
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("ends with the key " + newKey), std::string::npos) << run.err;
+
+    server.put("/rel/checklist.keys", "rotation 1\n");
+    run = update();
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(
+        run.err.find("the published manifest is refused: malformed key rotation record: checklist.keys, "
+                     "line 2: \"key ...\" expected\n"),
+        std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("error 240: Error leyendo informacion de actualización.\n"), std::string::npos)
+        << run.err;
 }

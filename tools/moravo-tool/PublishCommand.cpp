@@ -1,21 +1,24 @@
 // moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--keep N]
-// [--allow-removals] [--with-client-config] [--sign PRIVATE_FILE [--expires
-// DAYS] | --unsigned]:
+// [--allow-removals] [--with-client-config] [--sign PRIVATE_FILE
+// [--rotate-from OLD_PRIVATE_FILE] [--expires DAYS] | --unsigned]:
 // makes OUT_DIR servable by any static HTTP/1.1 server as the update
 // location of the release in SRC_DIR: a new version is built beside the
 // live one, compressing N files at once (one per core by default) and
 // cutting large files into the chunk store for delta updates (unless
-// --no-chunks), signed when asked, checked, and then made live in one step;
+// --no-chunks), signed when asked (the key rotation record checklist.keys
+// carried on; with --rotate-from, an entry signed by the old key hands the
+// signing over to the new one), checked, and then made live in one step;
 // the --keep newest versions stay served. One publisher at a time per
-// OUT_DIR. An empty
-// release, one that removes more than half of the published files, and an
-// unsigned publication over a signed one are refused unless the flag says
-// so. On a terminal a progress line follows the work.
+// OUT_DIR. An empty release, one that removes more than half of the
+// published files, and an unsigned publication over a signed one are
+// refused unless the flag says so. On a terminal a progress line follows
+// the work.
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/ConsoleListener.h"
+#include "update/KeyRotation.h"
 #include "update/PublicationLock.h"
 #include "update/PublicationSigning.h"
 #include "update/PublicationVersions.h"
@@ -33,8 +36,9 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--keep N] "
-                 "[--allow-removals] [--with-client-config] [--sign PRIVATE_FILE [--expires DAYS] | --unsigned]\n");
+                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--keep N] [--allow-removals] "
+                 "[--with-client-config]\n"
+                 "       [--sign PRIVATE_FILE [--rotate-from OLD_PRIVATE_FILE] [--expires DAYS] | --unsigned]\n");
     return 2;
 }
 
@@ -75,6 +79,7 @@ private:
 struct PublishArguments {
     std::vector<std::string> positional;
     std::string keyFile;
+    std::string rotateFromFile;
     long expiresDays = 0;
     bool unsignedAllowed = false;
     PublishOptions options;
@@ -111,6 +116,8 @@ bool readArguments(int argc, char** argv, PublishArguments& arguments) {
             arguments.unsignedAllowed = true;
         } else if (word == "--sign" && i + 1 < argc) {
             arguments.keyFile = argv[++i];
+        } else if (word == "--rotate-from" && i + 1 < argc) {
+            arguments.rotateFromFile = argv[++i];
         } else if (word == "--expires" && i + 1 < argc) {
             char* end = nullptr;
             arguments.expiresDays = std::strtol(argv[++i], &end, 10);
@@ -127,7 +134,8 @@ bool readArguments(int argc, char** argv, PublishArguments& arguments) {
             arguments.positional.push_back(word);
         }
     }
-    if (arguments.positional.size() != 2 || (arguments.expiresDays != 0 && arguments.keyFile.empty()) ||
+    if (arguments.positional.size() != 2 ||
+        ((arguments.expiresDays != 0 || !arguments.rotateFromFile.empty()) && arguments.keyFile.empty()) ||
         (arguments.unsignedAllowed && !arguments.keyFile.empty())) {
         usage();
         return false;
@@ -157,6 +165,10 @@ void printReport(const PublishReport& report, const SignatureReport& signature, 
                     static_cast<unsigned long long>(store.chunksPruned),
                     static_cast<unsigned long long>(store.bytesPruned));
     if (signedRelease) {
+        if (signature.rotation > 0)
+            std::printf("key rotation %lld: the signing key takes over from the key of rotation %lld (%s)\n",
+                        static_cast<long long>(signature.rotation),
+                        static_cast<long long>(signature.rotation - 1), rotationRecordName);
         std::printf("signed: serial %lld", static_cast<long long>(signature.serial));
         if (signature.hasExpiry)
             std::printf(", expires %lld", static_cast<long long>(signature.expires));
@@ -204,11 +216,11 @@ int runPublish(int argc, char** argv) {
     options.onProgress = [&](int64_t done, int64_t total) { display.progress(done, total); };
     PublishReport report;
     SignatureReport signature;
-    const bool ok =
-        keyFile.empty()
-            ? publishRelease(source, out, report, onFile, options)
-            : publishSignedRelease(source, out, keyFile, static_cast<int32_t>(arguments.expiresDays),
-                                   platform::secondsSince1970(), report, signature, onFile, options);
+    const bool ok = keyFile.empty() ? publishRelease(source, out, report, onFile, options)
+                                    : publishSignedRelease(source, out, keyFile,
+                                                           static_cast<int32_t>(arguments.expiresDays),
+                                                           platform::secondsSince1970(), report, signature,
+                                                           onFile, options, arguments.rotateFromFile);
     display.end();
     for (const auto& left : report.leftOut)
         std::printf("left out %s: %s\n", left.first.c_str(), left.second.c_str());

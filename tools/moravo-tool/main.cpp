@@ -19,7 +19,7 @@ const Command commands[] = {
      runKeygen},
     {"publish",
      "SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--keep N] [--allow-removals] [--with-client-config]\n"
-     "      [--sign PRIVATE_FILE [--expires DAYS] | --unsigned]",
+     "      [--sign PRIVATE_FILE [--rotate-from OLD_PRIVATE_FILE] [--expires DAYS] | --unsigned]",
      "builds a release's new version in OUT_DIR/versions/ (checklist.txt, <path>.zz), then makes it live "
      "in one step (current.txt); only what changed is compressed",
      runPublish},
