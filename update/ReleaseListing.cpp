@@ -51,26 +51,26 @@ std::string releaseNamesProblem(const InstallScanner& scanner, const std::vector
     std::vector<std::string> refused;
     for (const std::string& path : paths) {
         if (const char* problem = manifestPathProblem(path))
-            refused.push_back("'" + path + "': " + problem);
+            refused.push_back("a file named '" + path + "': " + problem);
         // Any spelling: Windows takes "TMP" for the same folder.
         else if (path.size() > 4 && path[3] == '/' &&
                  platform::foldCase(path.substr(0, 3)) == platform::foldCase("tmp"))
-            refused.push_back("'" + path +
+            refused.push_back("a file named '" + path +
                               "': tmp is the launcher's staging folder, whose files hoplin moves over the "
                               "installation");
     }
     const std::string dotted = findDottedName(scanner, scanner.base());
     if (!dotted.empty())
-        refused.push_back("'" + dotted + "': " + platform::windowsNameProblem(dotted.substr(dotted.rfind('/') + 1)));
+        refused.push_back("a file named '" + dotted + "': " + platform::windowsNameProblem(dotted.substr(dotted.rfind('/') + 1)));
     std::string first, second;
     if (findCaseTwins(paths, first, second))
-        refused.push_back("'" + first + "' and '" + second +
+        refused.push_back("both '" + first + "' and '" + second +
                           "': their names differ only in letter case, and Windows takes them for one file");
     if (refused.empty())
         return std::string();
     if (refused.size() == 1)
         return "cannot publish " + refused[0];
-    std::string text = "cannot publish " + std::to_string(refused.size()) + " names:";
+    std::string text = "cannot publish these " + std::to_string(refused.size()) + " names:";
     for (const std::string& line : refused)
         text += "\n  " + line;
     return text;

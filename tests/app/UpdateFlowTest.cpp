@@ -17,6 +17,7 @@
 #include "tests/common/Files.h"
 #include "tests/common/LoopbackServer.h"
 #include "update/PublicationSigning.h"
+#include "update/PublicationVersions.h"
 #include "update/Publisher.h"
 #include "update/Updater.h"
 
@@ -46,7 +47,7 @@ protected:
             writeFile(src + "/" + updatetest::launcherProgram(), "a new launcher\n");
         PublishReport report;
         ASSERT_TRUE(publishRelease(src, published.path(), report)) << report.error;
-        server.putDirectory(published.path(), "/release");
+        server.putDirectory(livePublicationFolder(published.path()), "/release");
     }
     // Version 2 as above, signed with a new key whose public half goes into
     // "ZEP_client.xml".
@@ -58,7 +59,7 @@ protected:
         ASSERT_TRUE(loadSigningKey(keys.path() + "/key.pem", key, error)) << error;
         SignatureReport signature;
         ASSERT_TRUE(signPublication(published.path(), key, 1700000000, 0, signature)) << signature.error;
-        server.putDirectory(published.path(), "/release");
+        server.putDirectory(livePublicationFolder(published.path()), "/release");
         updateKey = publicKey;
     }
     // Login, then frames until the scene is done or has failed.
@@ -205,7 +206,7 @@ TEST_F(UpdateFlowTest, ASignedUpdateGoesInWithTheKeyOfTheConnectionFile) {
 TEST_F(UpdateFlowTest, ATamperedUpdateShowsTheManifestErrorAndChangesNothing) {
     publishSigned();
     // One byte of the published manifest changed on the way.
-    std::string manifest = readFile(published.path() + "/checklist.txt");
+    std::string manifest = readFile(livePublicationFolder(published.path()) + "/checklist.txt");
     manifest[manifest.size() / 2] ^= 0x01;
     server.put("/release/checklist.txt", manifest);
     loginAndSettle();

@@ -6,6 +6,7 @@
 #include "tests/common/FileServer.h"
 #include "update/KeyRotation.h"
 #include "update/PublicationSigning.h"
+#include "update/PublicationVersions.h"
 #include "update/Updater.h"
 #include "update/UpdaterListener.h"
 
@@ -140,7 +141,7 @@ TEST_F(KeyRotationUpdateTest, LaunchersFollowTwoRotationsEvenAfterMissingOneAndA
         ASSERT_TRUE(publishSignedRelease(release.path(), evil.path(), attack.signer, 0, now + 1000, report,
                                          signature))
             << report.error;
-        evil.write("checklist.keys", attack.record);
+        testkit::writeFile(livePublicationFolder(evil.path()) + "/" + rotationRecordName, attack.record);
         server.putDirectory(evil.path(), "/rel");
         for (const TempDir* install : {&a, &b}) {
             run = update(*install);

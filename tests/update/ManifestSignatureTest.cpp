@@ -302,7 +302,7 @@ TEST(PublicationSigning, APublishedKeyOrABadOneStopsThePublicationBeforeItStarts
     // A missing key, or a damaged signature file in the output folder.
     EXPECT_FALSE(publishSignedRelease(source.path(), out.path(), keys.path() + "/none.pem", 0, 5000, report,
                                       signature));
-    writeFile(live + "/checklist.txt.sig", "damaged");
+    testkit::writeFile(live + "/checklist.txt.sig", "damaged");
     EXPECT_FALSE(publishSignedRelease(source.path(), out.path(), keyFile, 0, 5000, report, signature));
     EXPECT_EQ(livePublicationFolder(out.path()), live);
     EXPECT_EQ(readFile(live + "/checklist.txt"), before);

@@ -9,6 +9,7 @@
 #include "tests/common/ToolRun.h"
 #include "update/ManifestSignature.h"
 #include "update/PublicationSigning.h"
+#include "update/PublicationVersions.h"
 
 #include <gtest/gtest.h>
 
@@ -64,9 +65,12 @@ protected:
     }
     ManifestSignature served() {
         ManifestSignature signature;
-        EXPECT_TRUE(readManifestSignature(readFile(out.path() + "/checklist.txt.sig"), signature));
+        EXPECT_TRUE(readManifestSignature(readFile(live() + "/checklist.txt.sig"), signature));
         return signature;
     }
+    // The live version's folder, and the path it is served at.
+    std::string live() const { return livePublicationFolder(out.path()); }
+    std::string liveUrl() const { return "/rel" + live().substr(out.path().size()); }
     std::string location() const { return "127.0.0.1:" + std::to_string(server.port()) + "/rel"; }
     // The connection file with the key, in the installation and in the
     // release (which ships it, or the deletion pass would take it away).
@@ -123,8 +127,8 @@ TEST_F(SigningCommandsTest, PublishSignsWithGrowingSerialsAndAnExpiryInDays) {
     EXPECT_FALSE(first.hasExpiry);
     Ed25519PublicKey key;
     ASSERT_TRUE(key.fromBase64(publicKey));
-    EXPECT_EQ(checkManifestSignature(readFile(out.path() + "/checklist.txt.sig"),
-                                     readFile(out.path() + "/checklist.txt"), key, first.serial, start),
+    EXPECT_EQ(checkManifestSignature(readFile(live() + "/checklist.txt.sig"),
+                                     readFile(live() + "/checklist.txt"), key, first.serial, start),
               SignatureProblem::none);
 
     // Each publication has a larger serial, even within the same second.
@@ -145,16 +149,16 @@ TEST_F(SigningCommandsTest, PublishSignsWithGrowingSerialsAndAnExpiryInDays) {
     // Unsigned over a signed folder: refused, since launchers with the key
     // would refuse the publication; with --unsigned the signature that no
     // longer signs anything goes.
-    const std::string signedManifest = readFile(out.path() + "/checklist.txt");
+    const std::string signedManifest = readFile(live() + "/checklist.txt");
     source.write("b.txt", "beta");
     run = publish();
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.err.find("--unsigned"), std::string::npos) << run.err;
-    EXPECT_EQ(readFile(out.path() + "/checklist.txt"), signedManifest);
+    EXPECT_EQ(readFile(live() + "/checklist.txt"), signedManifest);
     EXPECT_EQ(publishSigned({"--unsigned"}).code, 2);
     run = publish({"--unsigned"});
     EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_FALSE(fs::exists(out.path() + "/checklist.txt.sig"));
+    EXPECT_FALSE(fs::exists(live() + "/checklist.txt.sig"));
 }
 
 TEST_F(SigningCommandsTest, UpdateTakesTheKeyOfTheInstallationAndTellsWhyItRefuses) {
@@ -166,8 +170,8 @@ TEST_F(SigningCommandsTest, UpdateTakesTheKeyOfTheInstallationAndTellsWhyItRefus
     EXPECT_EQ(run.err.find("unsigned"), std::string::npos) << run.err;
     EXPECT_EQ(readFile(install.path() + "/a.txt"), "alpha");
     EXPECT_EQ(readFile(install.path() + "/checklist.serial"), std::to_string(served().serial) + "\n");
-    const std::string oldManifest = readFile(out.path() + "/checklist.txt");
-    const std::string oldSignature = readFile(out.path() + "/checklist.txt.sig");
+    const std::string oldManifest = readFile(live() + "/checklist.txt");
+    const std::string oldSignature = readFile(live() + "/checklist.txt.sig");
     source.write("a.txt", "alpha 2");
     ASSERT_EQ(publishSigned().code, 0);
     ASSERT_EQ(update().code, 0);
@@ -176,7 +180,7 @@ TEST_F(SigningCommandsTest, UpdateTakesTheKeyOfTheInstallationAndTellsWhyItRefus
     Ed25519PrivateKey privateKey;
     std::string error;
     ASSERT_TRUE(loadSigningKey(keyFile, privateKey, error));
-    const std::string manifest = readFile(out.path() + "/checklist.txt");
+    const std::string manifest = readFile(live() + "/checklist.txt");
     const int64_t past = 1000;
     std::string expired;
     ASSERT_TRUE(makeManifestSignature(privateKey, served().serial, &past, manifest, expired));
@@ -188,20 +192,20 @@ TEST_F(SigningCommandsTest, UpdateTakesTheKeyOfTheInstallationAndTellsWhyItRefus
         std::vector<std::string> extra;
     };
     const std::vector<Refusal> refusals = {
-        {"bad signature", tampered, readFile(out.path() + "/checklist.txt.sig"), {}},
+        {"bad signature", tampered, readFile(live() + "/checklist.txt.sig"), {}},
         {"signature missing", manifest, "", {}},
         {"older serial (replay)", oldManifest, oldSignature, {}},
         {"expired", manifest, expired, {}},
         {"malformed signature file", manifest, "serial 1\n", {}},
-        {"malformed key", manifest, readFile(out.path() + "/checklist.txt.sig"), {"--key", "AAAA"}},
+        {"malformed key", manifest, readFile(live() + "/checklist.txt.sig"), {"--key", "AAAA"}},
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(r.reason);
-        server.put("/rel/checklist.txt", r.manifest);
+        server.put(liveUrl() + "/checklist.txt", r.manifest);
         if (r.signature.empty())
-            server.remove("/rel/checklist.txt.sig");
+            server.remove(liveUrl() + "/checklist.txt.sig");
         else
-            server.put("/rel/checklist.txt.sig", r.signature);
+            server.put(liveUrl() + "/checklist.txt.sig", r.signature);
         run = update(r.extra);
         EXPECT_EQ(run.code, 1);
         EXPECT_NE(run.err.find(std::string("the published manifest is refused: ") + r.reason + ": "),
@@ -292,7 +296,7 @@ TEST_F(SigningCommandsTest, PublishRotatesTheKeyAndUpdateFollowsItOrSaysWhyNot) 
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.err.find("ends with the key " + newKey), std::string::npos) << run.err;
 
-    server.put("/rel/checklist.keys", "rotation 1\n");
+    server.put(liveUrl() + "/checklist.keys", "rotation 1\n");
     run = update();
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(

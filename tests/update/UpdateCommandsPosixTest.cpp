@@ -23,7 +23,7 @@ TEST(PublishCommand, ANameTheUpdaterWouldRefuseIsNeverPublished) {
         testkit::ToolRun run = testkit::runTool(logs, {"publish", source.path(), out.path()});
         EXPECT_EQ(run.code, 1) << bad;
         EXPECT_NE(run.err.find(std::string("'") + bad), std::string::npos) << run.err;
-        EXPECT_FALSE(fs::exists(out.path() + "/checklist.txt")) << bad;
+        EXPECT_FALSE(fs::exists(out.path() + "/current.txt")) << bad;
     }
     // Windows would take the two for one file.
     TempDir source, out, logs;
@@ -44,7 +44,7 @@ TEST(PublishCommand, FoldersGivenThroughLinksWorkAndEveryLinkInTheReleaseIsNamed
     testkit::ToolRun run =
         testkit::runTool(logs, {"publish", links.path() + "/release", links.path() + "/www"});
     ASSERT_EQ(run.code, 0) << run.err;
-    const std::string published = readFile(out.path() + "/checklist.txt");
+    const std::string published = readFile(out.path() + "/versions/1/checklist.txt");
     EXPECT_NE(published.find(" a.txt\n"), std::string::npos) << published;
 
     fs::create_symlink(source.path() + "/a.txt", source.path() + "/b.txt");
@@ -52,7 +52,7 @@ TEST(PublishCommand, FoldersGivenThroughLinksWorkAndEveryLinkInTheReleaseIsNamed
     run = testkit::runTool(logs, {"publish", source.path(), out.path()});
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.err.find("cannot publish the links 'b.txt', 'more'"), std::string::npos) << run.err;
-    EXPECT_EQ(readFile(out.path() + "/checklist.txt"), published);
+    EXPECT_EQ(readFile(out.path() + "/current.txt"), "./versions/1\n");
 }
 
 TEST(ScanAndVerifyCommands, ALauncherProgramThatCannotBeStartedIsReported) {

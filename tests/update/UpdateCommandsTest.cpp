@@ -6,6 +6,7 @@
 #include "tests/common/ToolRun.h"
 #include "update/Manifest.h"
 #include "update/PublicationLock.h"
+#include "update/PublicationVersions.h"
 #include "update/UpdateTexts.h"
 
 #include <gtest/gtest.h>
@@ -67,35 +68,50 @@ TEST(PublishCommand, WritesTheManifestTheStreamsAndOnlyWhatChangedOnTheNextRun) 
               std::string::npos)
         << run.out;
 
-    Manifest m = manifestAt(out.path() + "/checklist.txt");
+    // Each version in a folder of its own; current.txt names the live one.
+    EXPECT_EQ(readFile(out.path() + "/current.txt"), "./versions/1\n");
+    const std::string first = out.path() + "/versions/1";
+    Manifest m = manifestAt(first + "/checklist.txt");
     ASSERT_EQ(m.size(), 3u);
     for (const auto& [path, entry] : m) {
         const std::string bytes = readFile(source.path() + "/" + path);
         EXPECT_EQ(entry.hash, md5Of(bytes)) << path;
         EXPECT_EQ(entry.size, static_cast<int32_t>(bytes.size())) << path;
-        EXPECT_EQ(entry.packedSize, static_cast<int32_t>(fs::file_size(out.path() + "/" + path + ".zz")));
-        EXPECT_EQ(inflatedFile(out.path() + "/" + path + ".zz"), bytes)
-            << path; // an independent inflater agrees
-        const std::string head = readFile(out.path() + "/" + path + ".zz").substr(0, 2);
+        EXPECT_EQ(entry.packedSize, static_cast<int32_t>(fs::file_size(first + "/" + path + ".zz")));
+        EXPECT_EQ(inflatedFile(first + "/" + path + ".zz"), bytes) << path; // an independent inflater agrees
+        const std::string head = readFile(first + "/" + path + ".zz").substr(0, 2);
         EXPECT_EQ(head[0], '\x78'); // a zlib header: deflate, 32 KiB window, a sound check
         EXPECT_EQ((static_cast<unsigned char>(head[0]) * 256 + static_cast<unsigned char>(head[1])) % 31, 0);
     }
-    EXPECT_TRUE(fs::exists(out.path() + "/current.txt"));
-    EXPECT_EQ(fs::file_size(out.path() + "/current.txt"), 0u);
 
-    // Second run: one file changed, one removed, one untouched.
-    const auto untouched = fs::last_write_time(out.path() + "/launcher.exe.zz");
+    // Second run: one file changed, one removed, one untouched (shared with
+    // the first version, not written again). The first version stays served
+    // for players who started on it.
+    const auto untouched = fs::last_write_time(first + "/launcher.exe.zz");
     source.write("res/skin/panel.png", sample(6000, 'c'));
     fs::remove(source.path() + "/res/old.txt");
     run = runTool({"publish", source.path(), out.path()});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_NE(run.out.find("compressed res/skin/panel.png\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("removed res/old.txt.zz\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("live: versions/2\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("1 compressed, 1 unchanged, 1 removed"), std::string::npos) << run.out;
-    EXPECT_EQ(fs::last_write_time(out.path() + "/launcher.exe.zz"), untouched);
-    EXPECT_FALSE(fs::exists(out.path() + "/res/old.txt.zz"));
-    EXPECT_EQ(manifestAt(out.path() + "/checklist.txt").size(), 2u);
-    EXPECT_EQ(inflatedFile(out.path() + "/res/skin/panel.png.zz"), sample(6000, 'c'));
+    const std::string second = out.path() + "/versions/2";
+    EXPECT_EQ(readFile(out.path() + "/current.txt"), "./versions/2\n");
+    EXPECT_EQ(fs::last_write_time(second + "/launcher.exe.zz"), untouched);
+    EXPECT_FALSE(fs::exists(second + "/res/old.txt.zz"));
+    EXPECT_EQ(manifestAt(second + "/checklist.txt").size(), 2u);
+    EXPECT_EQ(inflatedFile(second + "/res/skin/panel.png.zz"), sample(6000, 'c'));
+    EXPECT_EQ(manifestAt(first + "/checklist.txt"), m);
+    EXPECT_EQ(inflatedFile(first + "/res/skin/panel.png.zz"), sample(5000, 'b'));
+
+    // Past the grace period (--keep, two by default) a version goes.
+    run = runTool({"publish", source.path(), out.path(), "--keep", "1"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("live: versions/3 (2 older versions removed)\n"), std::string::npos) << run.out;
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_FALSE(fs::exists(second));
+    EXPECT_EQ(runTool({"publish", source.path(), out.path(), "--keep", "0"}).code, 2);
     EXPECT_EQ(runTool({"publish", source.path()}).code, 2);
 }
 
@@ -107,7 +123,8 @@ TEST(PublishCommand, AReleaseThatRemovesMostOfThePublicationIsRefusedUnlessAllow
     for (const char* name : {"a.txt", "b.txt", "c.txt"})
         source.write(name, name);
     ASSERT_EQ(runTool({"publish", source.path(), out.path()}).code, 0);
-    const std::string published = readFile(out.path() + "/checklist.txt");
+    const std::string live = livePublicationFolder(out.path());
+    const std::string published = readFile(live + "/checklist.txt");
 
     ToolRun run = runTool({"publish", empty.path(), out.path()});
     EXPECT_EQ(run.code, 1);
@@ -117,12 +134,11 @@ TEST(PublishCommand, AReleaseThatRemovesMostOfThePublicationIsRefusedUnlessAllow
     run = runTool({"publish", source.path(), out.path()});
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.err.find("would remove 2 of the 3 published files"), std::string::npos) << run.err;
-    EXPECT_EQ(readFile(out.path() + "/checklist.txt"), published);
-    EXPECT_TRUE(fs::exists(out.path() + "/a.txt.zz"));
+    EXPECT_EQ(livePublicationFolder(out.path()), live);
+    EXPECT_EQ(readFile(live + "/checklist.txt"), published);
 
     EXPECT_EQ(runTool({"publish", source.path(), out.path(), "--allow-removals"}).code, 0);
-    EXPECT_EQ(manifestAt(out.path() + "/checklist.txt").size(), 1u);
-    EXPECT_FALSE(fs::exists(out.path() + "/a.txt.zz"));
+    EXPECT_EQ(manifestAt(livePublicationFolder(out.path()) + "/checklist.txt").size(), 1u);
 }
 
 // One publisher at a time: the second is refused at once, naming the first.
@@ -138,7 +154,7 @@ TEST(PublishCommand, ASecondPublishIntoTheSameFolderIsRefusedWhileTheFirstRuns) 
                            std::to_string(platform::processId()) + ", started 1970-01-01 00:00:00 UTC)"),
               std::string::npos)
         << run.err;
-    EXPECT_FALSE(fs::exists(out.path() + "/checklist.txt"));
+    EXPECT_FALSE(fs::exists(out.path() + "/current.txt"));
     first.reset();
     EXPECT_EQ(runTool({"publish", source.path(), out.path()}).code, 0);
 }
@@ -155,7 +171,7 @@ TEST(PublishCommand, ANameInTheFormOfAWindowsShortNameIsRefused) {
                            "short names"),
               std::string::npos)
         << run.err;
-    EXPECT_FALSE(fs::exists(out.path() + "/checklist.txt"));
+    EXPECT_FALSE(fs::exists(out.path() + "/current.txt"));
 }
 
 TEST(ScanAndVerifyCommands, PrintTheScannersManifestAndListWhatDiffers) {
@@ -196,7 +212,9 @@ protected:
     void publishRelease() {
         ToolRun run = runTool({"publish", source.path(), out.path()});
         ASSERT_EQ(run.code, 0) << run.err;
-        server.putDirectory(out.path(), "/rel");
+        // The live version itself (how launchers reach it through
+        // current.txt is tested with signing).
+        server.putDirectory(livePublicationFolder(out.path()), "/rel");
     }
     std::string location() const { return "127.0.0.1:" + std::to_string(server.port()) + "/rel"; }
     ToolRun update(const std::vector<std::string>& extra = {}) {
@@ -220,13 +238,13 @@ TEST_F(UpdateCommandTest, TheConnectionFileIsPublishedOnlyOnPurposeAndThenInstal
         run.out.find("left out ZEP_client.xml: each installation keeps its own; give --with-client-config"),
         std::string::npos)
         << run.out;
-    EXPECT_EQ(manifestAt(out.path() + "/checklist.txt").count("ZEP_client.xml"), 0u);
+    EXPECT_EQ(manifestAt(livePublicationFolder(out.path()) + "/checklist.txt").count("ZEP_client.xml"), 0u);
 
     run = runTool({"publish", source.path(), out.path(), "--with-client-config"});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out.find("left out"), std::string::npos) << run.out;
-    EXPECT_EQ(manifestAt(out.path() + "/checklist.txt").count("ZEP_client.xml"), 1u);
-    server.putDirectory(out.path(), "/rel");
+    EXPECT_EQ(manifestAt(livePublicationFolder(out.path()) + "/checklist.txt").count("ZEP_client.xml"), 1u);
+    server.putDirectory(livePublicationFolder(out.path()), "/rel");
     install.write("ZEP_client.xml", "<ZEP/>\n");
     ASSERT_EQ(update().code, 0);
     EXPECT_EQ(readFile(install.path() + "/ZEP_client.xml"), readFile(source.path() + "/ZEP_client.xml"));
@@ -259,7 +277,7 @@ TEST_F(UpdateCommandTest, UpdatesAnInstallationAndTellsWhatHappened) {
     EXPECT_TRUE(fs::exists(install.path() + "/keep.cfg"));
     EXPECT_TRUE(fs::exists(install.path() + "/certs/ca.pem"));
     EXPECT_FALSE(fs::exists(install.path() + "/obsolete.txt"));
-    EXPECT_EQ(manifestAt(install.path() + "/checklist.txt"), manifestAt(out.path() + "/checklist.txt"));
+    EXPECT_EQ(manifestAt(install.path() + "/checklist.txt"), manifestAt(livePublicationFolder(out.path()) + "/checklist.txt"));
 
     fs::remove_all(install.path() + "/tmp");
     run = update();
@@ -320,7 +338,7 @@ TEST_F(UpdateCommandTest, AnUpdateKilledMidDownloadLeavesEveryFileOldOrNew) {
     }
     publishRelease();
     const std::string stalled = "/rel/f22.bin.zz";
-    server.setFault(stalled, FileServer::Fault::silent, fs::file_size(out.path() + "/f22.bin.zz") / 2, 1);
+    server.setFault(stalled, FileServer::Fault::silent, fs::file_size(livePublicationFolder(out.path()) + "/f22.bin.zz") / 2, 1);
 
     TempDir logs;
     platform::ChildOptions quiet;
@@ -389,7 +407,7 @@ TEST_F(UpdateCommandTest, ANonAsciiNameIsInstalledScannedAndVerifiedUnderOneSpel
     fs::create_directories(fs::u8path(source.path() + "/m\xC3\xBAsica"));
     std::ofstream(fs::u8path(source.path() + "/" + name), std::ios::binary) << sample(3000, 'm');
     publishRelease();
-    EXPECT_EQ(manifestAt(out.path() + "/checklist.txt").count(name), 1u);
+    EXPECT_EQ(manifestAt(livePublicationFolder(out.path()) + "/checklist.txt").count(name), 1u);
     ToolRun run = update();
     ASSERT_EQ(run.code, 0) << run.out << run.err;
     EXPECT_EQ(readFile(install.path() + "/" + name), sample(3000, 'm'));
