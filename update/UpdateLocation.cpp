@@ -22,3 +22,15 @@ UpdateLocation parseUpdateLocation(const std::string& text) {
         location.basePath = text.substr(slash);
     return location;
 }
+
+std::string updateLocationProblem(const std::string& text) {
+    const size_t scheme = text.find("://");
+    if (scheme == std::string::npos || text.find('/') < scheme)
+        return std::string();
+    const std::string rest = text.substr(scheme + 3);
+    const bool secure = text.compare(0, scheme, "https") == 0;
+    return "the update location \"" + text + "\" starts with a scheme; give it as host[:port][/path]: \"" +
+           rest + "\"" +
+           (secure ? " with the port of the server's plain HTTP (updates are always plain HTTP)"
+                   : " (updates are always plain HTTP)");
+}

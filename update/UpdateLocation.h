@@ -15,3 +15,8 @@ struct UpdateLocation {
 /// there is followed by the port in decimal (80 without one); the base path
 /// runs from the first '/' to the end (empty without one).
 UpdateLocation parseUpdateLocation(const std::string& text);
+
+/// Why `text` cannot be an update location, with what to give instead; empty
+/// when it can be one. A scheme ("http://", "https://") is no part of a
+/// location: the updater always speaks plain HTTP.
+std::string updateLocationProblem(const std::string& text);
