@@ -9,13 +9,20 @@
 
 namespace {
 
+// The socket of a TLS connection that has no usable trust: never connected.
+std::unique_ptr<INet::TCP::Socket> untrusted() {
+    auto none = std::make_unique<INet::TCP::Socket>(InetAddress(), true);
+    none->failure = "TLS: no certificate authority could be read to check the server with";
+    return none;
+}
+
 std::unique_ptr<INet::TCP::Socket> makeSocket(const InetAddress& address, const SslContext* context,
                                               const std::string& host, uint32_t timeoutMs,
                                               const std::atomic<bool>* cancel) {
     // A TLS connection without usable trust is never made, not even as far
     // as the TCP connect.
     if (context != nullptr && !context->valid())
-        return std::make_unique<INet::TCP::Socket>(InetAddress(), true);
+        return untrusted();
     if (context != nullptr)
         return std::make_unique<INet::TCP::SSLSocket>(*context, address, true, host, timeoutMs);
     return std::make_unique<INet::TCP::Socket>(address, true, timeoutMs, cancel);
@@ -30,7 +37,7 @@ std::unique_ptr<INet::TCP::Socket> makeTunnel(const InetAddress& proxyAddress, c
     using Problem = HttpConnection::Problem;
     if (context != nullptr && !context->valid()) {
         problem = Problem::Server;
-        return std::make_unique<INet::TCP::Socket>(InetAddress(), true);
+        return untrusted();
     }
     auto carrier = std::make_unique<INet::TCP::Socket>(proxyAddress, true, timeoutMs, cancel);
     if (!carrier->connected) {
@@ -162,11 +169,12 @@ HttpConnection::HttpConnection(const InetAddress& proxyAddress, const ProxyServe
 std::string HttpConnection::problemText(const std::string& host, uint16_t port) const {
     const std::string target = host + ":" + std::to_string(port);
     const std::string via = proxy_.none() ? std::string() : " through the proxy " + proxy_.text();
+    const std::string why = socket_->failure.empty() ? std::string() : ": " + socket_->failure;
     switch (problem_) {
     case Problem::None:
-        return connected() ? std::string() : "no connection to " + target + via;
+        return connected() ? std::string() : "no connection to " + target + via + why;
     case Problem::Server:
-        return "no connection to " + target + via;
+        return "no connection to " + target + via + why;
     case Problem::ProxyUnreachable:
         return "the proxy " + proxy_.text() + " cannot be reached (for " + target + ")";
     case Problem::ProxyRefused:
@@ -314,6 +322,7 @@ bool HttpConnection::readHead() {
         (code.size() > 3 && code[3] != ' ' && code[3] != '\t'))
         return false;
     status = (code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0');
+    reason = trim(code, 3, code.size());
 
     bool lengthSeen = false;
     for (int lines = 0;; ++lines) {
@@ -354,6 +363,7 @@ bool HttpConnection::readResponseHead() {
     responseHeaders.clear();
     contentLength = 0;
     rangeStart = -1;
+    reason.clear();
     // The answer to a request sent ahead may be buffered already, after
     // the previous body.
     if (unanswered_ > 1 && buffer_.unreadBody() == 0)

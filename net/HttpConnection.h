@@ -97,8 +97,9 @@ public:
     const TunnelAnswer& tunnelAnswer() const { return tunnel_; }
     /// The proxy in use; none for a direct connection.
     const ProxyServer& proxy() const { return proxy_; }
-    /// What went wrong, for the log: "no connection to HOST:PORT", or what
-    /// the proxy did; empty when connected.
+    /// What went wrong, for the log: "no connection to HOST:PORT" and the
+    /// socket's `failure` (refused, timed out, the TLS reason), or what the
+    /// proxy did; empty when connected.
     std::string problemText(const std::string& host, uint16_t port) const;
 
     /// Makes this connection, made to `proxy` itself, one to an HTTP proxy
@@ -121,6 +122,8 @@ public:
     std::map<std::string, std::string> requestHeaders;
     bool keepAlive = true;
     int32_t status = 400;
+    /// The reason phrase of the last status line ("Not Found"); may be empty.
+    std::string reason;
     uint64_t contentLength = 0;
     /// The first byte offset of a 206 answer's "Content-Range"; -1 when the
     /// answer has none or it cannot be read.

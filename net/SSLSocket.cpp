@@ -88,23 +88,27 @@ const BIO_METHOD* socketBioMethod() {
     return method;
 }
 
-void logHandshakeFailure(SSL* ssl, const std::string& host, const SslContext::ServerCheck& check) {
+// Logs why the handshake failed and answers it, for the socket's `failure`.
+std::string handshakeFailure(SSL* ssl, const std::string& host, const SslContext::ServerCheck& check) {
     if (check.judged && check.judgement.verdict != platform::ChainVerdict::Trusted) {
         netLog("TLS: server %s not verified by the system: %s (policy 0x%08X, chain 0x%08X)", host.c_str(),
                platform::chainVerdictText(check.judgement.verdict), check.judgement.policyError,
                check.judgement.chainErrors);
-        return;
+        return std::string("TLS: the server's certificate is not trusted by the system: ") +
+               platform::chainVerdictText(check.judgement.verdict);
     }
     long verify = SSL_get_verify_result(ssl);
     if (verify != X509_V_OK) {
         netLog("TLS: server %s not verified: %s", host.c_str(), X509_verify_cert_error_string(verify));
-        return;
+        return std::string("TLS: the server's certificate is not verified: ") +
+               X509_verify_cert_error_string(verify);
     }
-    char reason[256] = "handshake failed";
+    char text[256] = "handshake failed";
     unsigned long error = ERR_peek_error();
     if (error != 0)
-        ERR_error_string_n(error, reason, sizeof reason);
-    netLog("TLS: handshake with %s failed: %s", host.c_str(), reason);
+        ERR_error_string_n(error, text, sizeof text);
+    netLog("TLS: handshake with %s failed: %s", host.c_str(), text);
+    return std::string("TLS: the handshake failed: ") + text;
 }
 
 } // namespace
@@ -164,6 +168,7 @@ void SSLSocket::handshake(const SslContext& context, const std::string& host, ui
     check_.fetchLimitMs = static_cast<uint32_t>(uint64_t{timeoutMs} * revocationPercent / 100);
     if (!nameSet || !SslContext::attach(ssl_.get(), &check_)) {
         netLog("TLS: cannot check the server name %s", name.c_str());
+        failure = "TLS: cannot check the server name " + name;
         ERR_clear_error();
         return;
     }
@@ -177,7 +182,7 @@ void SSLSocket::handshake(const SslContext& context, const std::string& host, ui
             netLog("TLS: revocation of %s's certificates could not be checked; accepted without",
                    name.c_str());
     } else {
-        logHandshakeFailure(ssl_.get(), name, check_);
+        failure = handshakeFailure(ssl_.get(), name, check_);
     }
     ERR_clear_error();
 }

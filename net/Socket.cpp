@@ -3,6 +3,7 @@
 #include "net/Socket.h"
 
 #include <algorithm>
+#include <string>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -78,11 +79,35 @@ int waitConnect(intptr_t handle, uint32_t ms) {
     const int ready = ::select(0, nullptr, &writable, &failed, &limit);
     if (ready == 0)
         return 0;
-    return ready > 0 && FD_ISSET(native, &writable) ? 1 : -1;
+    if (ready > 0 && FD_ISSET(native, &writable))
+        return 1;
+    // The connect's own error, for `connectError`.
+    int error = 0;
+    int size = sizeof error;
+    if (ready > 0 && getsockopt(native, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0)
+        WSASetLastError(error);
+    return -1;
 }
 
 bool connectStarted() {
     return WSAGetLastError() == WSAEWOULDBLOCK;
+}
+
+// Why the last connect failed: Winsock's error of the calling thread (a
+// connect waited for through select leaves it in SO_ERROR, see waitConnect).
+std::string connectError() {
+    switch (const int error = WSAGetLastError()) {
+    case WSAECONNREFUSED:
+        return "connection refused (nothing listens on that port)";
+    case WSAETIMEDOUT:
+    case WSAEWOULDBLOCK: // the wait of a connect with a limit ran out
+        return "no answer (timed out)";
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+        return "network or host unreachable";
+    default:
+        return "connect failed (Winsock error " + std::to_string(error) + ")";
+    }
 }
 
 // Winsock's connect ignores the send time-out: a connect with a limit waits
@@ -169,14 +194,34 @@ int waitConnect(intptr_t handle, uint32_t ms) {
         return 0;
     int error = 0;
     socklen_t size = sizeof error;
-    return ready > 0 && getsockopt(static_cast<Native>(handle), SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
-                   error == 0
-               ? 1
-               : -1;
+    if (ready > 0 && getsockopt(static_cast<Native>(handle), SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
+        error == 0)
+        return 1;
+    // The connect's own error, for `connectError`.
+    if (error != 0)
+        errno = error;
+    return -1;
 }
 
 bool connectStarted() {
     return errno == EINPROGRESS;
+}
+
+// Why the last connect failed.
+std::string connectError() {
+    switch (const int error = errno) {
+    case ECONNREFUSED:
+        return "connection refused (nothing listens on that port)";
+    case ETIMEDOUT:
+    case EINPROGRESS:
+    case EAGAIN:
+        return "no answer (timed out)";
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+        return "network or host unreachable";
+    default:
+        return "connect failed (error " + std::to_string(error) + ")";
+    }
 }
 
 bool connectNative(intptr_t handle, const sockaddr_in& raw, bool blocking, uint32_t) {
@@ -216,8 +261,9 @@ void setTimeouts(intptr_t handle, uint32_t timeoutMs) {
 
 // A connect that `cancel` can end: started without blocking, then waited for
 // in short slices that look at the flag, and at `timeoutMs` (0: no limit).
+// `failure` gets what the system's error does not tell: a wait that ended.
 bool connectCancellable(intptr_t handle, const sockaddr_in& raw, uint32_t timeoutMs,
-                        const std::atomic<bool>& cancel) {
+                        const std::atomic<bool>& cancel, std::string& failure) {
     setBlocking(handle, false);
     bool done =
         ::connect(static_cast<Native>(handle), reinterpret_cast<const sockaddr*>(&raw), sizeof raw) == 0;
@@ -231,6 +277,8 @@ bool connectCancellable(intptr_t handle, const sockaddr_in& raw, uint32_t timeou
             waited += slice;
         }
         done = state > 0;
+        if (state == 0)
+            failure = cancel ? "cancelled" : "no answer (timed out)";
     }
     setBlocking(handle, true);
     return done;
@@ -280,17 +328,23 @@ int32_t receiveBytes(intptr_t handle, void* data, int32_t length) {
 
 Socket::Socket(const InetAddress& address, bool blocking, uint32_t timeoutMs,
                const std::atomic<bool>* cancel) {
-    if (address.ip() == htonl(INADDR_ANY))
+    if (address.ip() == htonl(INADDR_ANY)) {
+        failure = "no address";
         return;
+    }
     handle_ = openNative();
-    if (handle_ < 0)
+    if (handle_ < 0) {
+        failure = "no socket could be made";
         return;
+    }
     if (timeoutMs > 0)
         setTimeouts(handle_, timeoutMs);
+    std::string waitEnded;
     const bool made = blocking && cancel != nullptr
-                          ? connectCancellable(handle_, address.address(), timeoutMs, *cancel)
+                          ? connectCancellable(handle_, address.address(), timeoutMs, *cancel, waitEnded)
                           : connectNative(handle_, address.address(), blocking, timeoutMs);
     if (!made) {
+        failure = waitEnded.empty() ? connectError() : waitEnded;
         closeNative(handle_);
         handle_ = -1;
         return;

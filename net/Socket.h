@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace INet {
 
@@ -68,6 +69,10 @@ public:
     /// True while the socket is usable (for TLS: the handshake succeeded and
     /// the server was verified). Read and written by the owner's thread only.
     bool connected = false;
+    /// Why the connection could not be made, for the log and the operator
+    /// ("connection refused", the reason a TLS handshake failed, ...);
+    /// empty while connected. Read and written by the owner's thread only.
+    std::string failure;
 
     /// The system's socket (a descriptor, or a Winsock SOCKET), -1 for none;
     /// for the layers carried over it (TLS).

@@ -279,7 +279,7 @@ DownloadLane::Outcome DownloadLane::attempts(Transfer& transfer, size_t index, i
             resetTransfer(transfer, true);
             return Outcome::cancelled;
         }
-        queue_->attemptFailed(index, error);
+        queue_->attemptFailed(index, error, cause_);
         ++attempt;
         if (!keepTransfer)
             resetTransfer(transfer, false);
@@ -321,6 +321,7 @@ std::optional<DownloadLane::Outcome> DownloadLane::openTransfer(Transfer& transf
 std::optional<DownloadLane::Outcome> DownloadLane::fetch(Transfer& transfer, size_t index,
                                                          const std::string& remote, int64_t& claimed,
                                                          int32_t& error, bool& keepTransfer) {
+    cause_.clear();
     if (transfer.streamEnded) {
         // Every byte was kept by an earlier run: nothing to fetch.
         error = complete(transfer, index, nullptr, claimed);
@@ -335,6 +336,9 @@ std::optional<DownloadLane::Outcome> DownloadLane::fetch(Transfer& transfer, siz
             resetTransfer(transfer, true);
             return Outcome::cancelled;
         }
+        cause_ = link_.failure();
+        if (answered)
+            updateLog("update: %s", cause_.c_str());
         error = Updater::downloadError;
         // A server that refuses the rest of a file (its file may have
         // changed under the same entry) gets asked for all of it next.
@@ -368,10 +372,9 @@ std::optional<DownloadLane::Outcome> DownloadLane::fetch(Transfer& transfer, siz
 int32_t DownloadLane::receive(Transfer& transfer, size_t index, HttpConnection& connection,
                               int64_t& claimed) {
     const ManifestEntry& entry = queue_->entry(index);
-    if (connection.status == 206 && connection.rangeStart != transfer.compressed) {
-        updateLog("update: the server answered other bytes than those asked for");
-        return Updater::downloadError;
-    }
+    if (connection.status == 206 && connection.rangeStart != transfer.compressed)
+        return fail(Updater::downloadError,
+                    "the server answered other bytes of " + queue_->path(index) + ".zz than those asked for");
     if (connection.status == 200 && transfer.compressed > 0) {
         // The server sends the whole file again: it starts over.
         resetTransfer(transfer, false);
@@ -381,12 +384,10 @@ int32_t DownloadLane::receive(Transfer& transfer, size_t index, HttpConnection& 
     // The packed size is only a progress figure; what bounds the body is the
     // most any zlib stream of the file's size can take.
     const int64_t inputLimit = compressedLimit(entry.size);
-    if (connection.contentLength > static_cast<uint64_t>(inputLimit - transfer.compressed)) {
-        updateLog("update: %llu compressed bytes offered for a file of %lld bytes",
-                  static_cast<unsigned long long>(connection.contentLength),
-                  static_cast<long long>(entry.size));
-        return Updater::downloadError;
-    }
+    if (connection.contentLength > static_cast<uint64_t>(inputLimit - transfer.compressed))
+        return fail(Updater::downloadError, std::to_string(connection.contentLength) +
+                                                " compressed bytes offered for " + queue_->path(index) +
+                                                ", a file of " + std::to_string(entry.size) + " bytes");
     if (!transfer.destinationReady)
         return Updater::writeError;
     if (!transfer.inflaterReady)
@@ -399,7 +400,7 @@ int32_t DownloadLane::receive(Transfer& transfer, size_t index, HttpConnection& 
     Source source(connection.input().rdbuf());
     const int32_t result = pump(transfer, index, source, true);
     if (result != 0)
-        return result;
+        return inflateFailure(index, result, transfer);
     return complete(transfer, index, &connection, claimed);
 }
 
@@ -427,7 +428,8 @@ int32_t DownloadLane::receiveWhole(Transfer& transfer, size_t index, HttpConnect
         // gets the code it always had.
         Source source(wholeIn_.data(), length);
         const int32_t result = pump(transfer, index, source, true);
-        return result != 0 ? result : complete(transfer, index, &connection, claimed);
+        return result != 0 ? inflateFailure(index, result, transfer)
+                           : complete(transfer, index, &connection, claimed);
     }
     transfer.compressed = static_cast<int64_t>(length);
     for (size_t at = 0; at < produced; at += WriteBehind::blockSize) {
@@ -447,8 +449,9 @@ int32_t DownloadLane::receiveWhole(Transfer& transfer, size_t index, HttpConnect
 // written behind, while the next block is inflated.
 class DownloadLane::Inflation {
 public:
-    Inflation(Transfer& transfer, int64_t size, WriteBehind& writer)
-        : transfer_(transfer), size_(size), writer_(writer),
+    Inflation(Transfer& transfer, const std::string& path, int64_t size, WriteBehind& writer,
+              std::string& cause)
+        : transfer_(transfer), path_(path), size_(size), writer_(writer), cause_(cause),
           next_(reinterpret_cast<unsigned char*>(writer.block())) {}
 
     Transfer& transfer() { return transfer_; }
@@ -484,16 +487,19 @@ public:
 private:
     // Output beyond the published size stops the inflate at once: a small
     // body must not be able to fill the disk.
-    int32_t checkSize() const {
+    int32_t checkSize() {
         if (transfer_.written + static_cast<int64_t>(WriteBehind::blockSize - room_) <= size_)
             return 0;
-        updateLog("update: the file inflates beyond its %lld bytes", static_cast<long long>(size_));
+        cause_ = path_ + " inflates beyond its published size (" + std::to_string(size_) + " bytes)";
+        updateLog("update: %s", cause_.c_str());
         return Updater::downloadError;
     }
 
     Transfer& transfer_;
+    const std::string& path_;
     const int64_t size_;
     WriteBehind& writer_;
+    std::string& cause_;
     unsigned char* next_;
     size_t room_ = WriteBehind::blockSize;
     const unsigned char* in_ = nullptr;
@@ -501,7 +507,7 @@ private:
 };
 
 int32_t DownloadLane::pump(Transfer& transfer, size_t index, Source& source, bool toTheEnd) {
-    Inflation inflation(transfer, queue_->entry(index).size, *writer_);
+    Inflation inflation(transfer, queue_->path(index), queue_->entry(index).size, *writer_, cause_);
     int32_t result = inflateInput(inflation, index, source);
     if (!toTheEnd) {
         // Kept bytes: everything read is inflated, and the stream goes on
@@ -574,11 +580,34 @@ int32_t DownloadLane::complete(Transfer& transfer, size_t index, HttpConnection*
     queue_->progress(index, transfer.compressed, transfer.written);
     if (!transfer.inflater.end() && result == 0)
         result = Updater::inflateEndError;
-    if (result == 0 && (transfer.written != entry.size || entry.hash != digest)) {
-        updateLog("update: the file does not match its published size and digest");
-        result = Updater::downloadError;
-    }
+    if (result == 0 && (transfer.written != entry.size || entry.hash != digest))
+        result = fail(Updater::downloadError,
+                      queue_->path(index) + " does not match its published size and digest: expected " +
+                          std::to_string(entry.size) + " bytes with MD5 " + entry.hash + ", got " +
+                          std::to_string(transfer.written) + " bytes with MD5 " + digest);
     return result;
+}
+
+int32_t DownloadLane::fail(int32_t code, const std::string& cause) {
+    cause_ = cause;
+    updateLog("update: %s", cause.c_str());
+    return code;
+}
+
+int32_t DownloadLane::inflateFailure(size_t index, int32_t result, const Transfer& transfer) {
+    const std::string stream = queue_->path(index) + ".zz";
+    const std::string arrived = std::to_string(transfer.compressed) + " compressed bytes";
+    if (result == cutShort)
+        return fail(result,
+                    "the answer for " + stream + " ended before its zlib stream did (" + arrived + ")");
+    const bool input = result > Updater::inflateInputError && result < Updater::inflateFinishError;
+    const bool finish = result > Updater::inflateFinishError && result < Updater::inflateEndError;
+    if (!input && !finish)
+        return result;
+    const int zlib = (input ? Updater::inflateInputError : Updater::inflateFinishError) - result;
+    return fail(result, stream + " does not inflate: " +
+                            (zlib == Inflater::dataError ? std::string("damaged data") : "zlib error") +
+                            " (" + std::to_string(zlib) + ") within the first " + arrived);
 }
 
 void DownloadLane::sendNextRequest(HttpConnection& connection, int64_t& claimed) {

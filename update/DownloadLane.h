@@ -164,6 +164,12 @@ private:
     // The next job's request, sent while this file is finished.
     void sendNextRequest(HttpConnection& connection, int64_t& claimed);
     std::string remotePath(const std::string& path) const;
+    // Says why the current attempt failed (in the log, and as the cause the
+    // queue keeps) and answers `code`.
+    int32_t fail(int32_t code, const std::string& cause);
+    // `fail` for what `pump` answered, when it is an inflate error of the
+    // file of `index`; any other result is answered as it is.
+    int32_t inflateFailure(size_t index, int32_t result, const Transfer& transfer);
     // Where the compressed bytes of an incomplete file are kept.
     std::string keptPath(const std::string& path) const;
     bool resumable(const ManifestEntry& entry) const;
@@ -179,4 +185,6 @@ private:
     std::unique_ptr<WriteBehind> writer_;
     // Compressed input (`inputSize` bytes).
     std::unique_ptr<char[]> input_;
+    // Why the current attempt failed, in words; empty when not known.
+    std::string cause_;
 };

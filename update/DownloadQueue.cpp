@@ -34,10 +34,11 @@ void DownloadQueue::progress(size_t index, int64_t compressed, int64_t written) 
     job.written = written;
 }
 
-void DownloadQueue::attemptFailed(size_t index, int32_t code) {
+void DownloadQueue::attemptFailed(size_t index, int32_t code, const std::string& cause) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         jobs_[index].errors.push_back(code);
+        jobs_[index].cause = cause;
     }
     changed_.notify_all();
 }
@@ -117,6 +118,8 @@ DownloadQueue::View DownloadQueue::watch(size_t index, size_t seenErrors, int64_
     view.totalCompressed = totalCompressed_;
     view.totalWritten = totalWritten_;
     view.error = job.error;
+    if (job.state == State::failed)
+        view.cause = job.cause;
     return view;
 }
 

@@ -35,6 +35,7 @@ public:
         int64_t compressed = 0;      // compressed bytes of the file so far
         int64_t written = 0;         // bytes of the file written so far
         int32_t error = 0;           // why a failed file failed
+        std::string cause;           // and in words: its last failed attempt's
         bool staged = false;         // put in the staging folder
         // The folders made for a file put in place, outermost first.
         std::vector<std::string> madeFolders;
@@ -47,6 +48,7 @@ public:
         int64_t written = 0;
         int64_t totalCompressed = 0, totalWritten = 0; // over every job
         int32_t error = 0;
+        std::string cause;
     };
 
     explicit DownloadQueue(std::vector<Job> jobs);
@@ -70,7 +72,9 @@ public:
     /// Waits `ms` milliseconds, or less once the job is abandoned.
     void pause(size_t index, uint32_t ms);
     void progress(size_t index, int64_t compressed, int64_t written);
-    void attemptFailed(size_t index, int32_t code);
+    /// An attempt failed with `code`; `cause` says why in words (may be
+    /// empty), and is the file's cause should it fail.
+    void attemptFailed(size_t index, int32_t code, const std::string& cause = std::string());
     /// The job ended. A failed job ends the run at it: no later job is
     /// claimed, and the lanes busy with later ones are cut off.
     /// `madeFolders` are the folders made for a file put in place.

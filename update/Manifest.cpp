@@ -5,6 +5,7 @@
 #include "update/PendingFile.h"
 #include "update/ResumeFile.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -156,14 +157,32 @@ bool isWorkingName(const std::string& component, bool atRoot) {
            (atRoot && (name == serial || name == handOff || name == trust));
 }
 
+// True when a component, read as Windows reads it (a backslash separates
+// folders there), steps out of its folder: a part that is "." or "..", or a
+// backslash at its start (the root of the drive).
+bool stepsOut(const std::string& component) {
+    if (component.front() == '\\')
+        return true;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = std::min(component.find('\\', start), component.size());
+        const std::string part = component.substr(start, end - start);
+        if (part == "." || part == "..")
+            return true;
+        if (end == component.size())
+            return false;
+        start = end + 1;
+    }
+}
+
 } // namespace
 
-const char* manifestPathProblem(const std::string& path) {
+const char* manifestPathProblem(const std::string& path, PathProblemKind* kind) {
     static const char* const leaves = "a path that leaves the installation";
+    PathProblemKind ignored = PathProblemKind::none;
+    PathProblemKind& found = kind != nullptr ? *kind : ignored;
+    found = PathProblemKind::leavesInstallation;
     if (path.empty() || path.front() == '/')
-        return leaves;
-    if (path.size() >= 2 && path[1] == ':' &&
-        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
         return leaves;
     size_t start = 0;
     for (;;) {
@@ -171,16 +190,16 @@ const char* manifestPathProblem(const std::string& path) {
         if (end == std::string::npos)
             end = path.size();
         const std::string component = path.substr(start, end - start);
-        if (component.empty() || component == "." || component == "..")
+        if (component.empty() || component == "." || component == ".." || stepsOut(component))
             return leaves;
-        for (unsigned char c : component) {
-            if (c < 0x20 || c == 0x7F || c == '\\')
-                return leaves;
-        }
+        // A drive letter ("c:x") is a colon, which no name Windows holds has.
+        found = PathProblemKind::windowsName;
         if (const char* problem = platform::windowsNameProblem(component))
             return problem;
+        found = PathProblemKind::workingName;
         if (isWorkingName(component, start == 0))
             return "a name the updater keeps for its own files";
+        found = PathProblemKind::none;
         if (end == path.size())
             return nullptr;
         start = end + 1;

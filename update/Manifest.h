@@ -73,8 +73,13 @@ bool writeManifest(const std::string& path, const Manifest& manifest);
 /// updater's own working names ("*.moravo-part", "*.moravo-resume",
 /// "*.moravo-delta", "checklist.serial", "checklist.handoff"), in any letter
 /// case. The publisher and the updater
-/// both apply it, on every system. The answer is a static text.
-const char* manifestPathProblem(const std::string& path);
+/// both apply it, on every system. The answer is a static text; `kind` (may
+/// be null) gets which of the three rules refused the path. A backslash is a
+/// folder separator on Windows: it leaves the installation when a part it
+/// separates is "." or ".." (or it starts the path), and is otherwise a
+/// character Windows forbids in names, as a colon is (a drive letter too).
+enum class PathProblemKind { none, leavesInstallation, windowsName, workingName };
+const char* manifestPathProblem(const std::string& path, PathProblemKind* kind = nullptr);
 
 /// True when `manifestPathProblem` finds nothing. Paths of a published
 /// manifest come from the network and must pass this test.

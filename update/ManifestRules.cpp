@@ -1,6 +1,7 @@
 #include "update/ManifestRules.h"
 
 #include "platform/FileSystem.h"
+#include "update/InstallScanner.h"
 
 #include <algorithm>
 #include <map>
@@ -50,19 +51,42 @@ bool findCaseTwins(const Manifest& manifest, std::string& first, std::string& se
         second);
 }
 
-std::string publishedEntriesProblem(const Manifest& published, int64_t largestFile) {
+std::vector<std::string> publishedEntriesProblems(const Manifest& published, int64_t largestFile) {
+    std::vector<std::string> problems;
     for (const auto& [path, entry] : published) {
-        if (const char* problem = manifestPathProblem(path))
-            return std::string(problem) + ": " + printable(path);
-        if (!isManifestDigest(entry.hash))
-            return "a digest that is not 32 hex digits";
-        if (entry.size > largestFile || entry.packedSize > largestFile)
-            return "a file larger than 1 TiB";
+        PathProblemKind kind = PathProblemKind::none;
+        const std::string name = "\"" + printable(path) + "\": ";
+        if (const char* problem = manifestPathProblem(path, &kind))
+            problems.push_back(name +
+                               (kind == PathProblemKind::windowsName ? "a name Windows cannot hold: " : "") +
+                               problem);
+        else if (!isManifestDigest(entry.hash))
+            problems.push_back(name + "a digest that is not 32 hex digits");
+        else if (entry.size > largestFile || entry.packedSize > largestFile)
+            problems.push_back(name + "a file larger than 1 TiB");
     }
-    std::string first, second;
-    if (findCaseTwins(published, first, second))
-        return "two paths that differ only in letter case: " + printable(first) + " and " + printable(second);
-    return std::string();
+    // Every pair of spellings of one file, each named once.
+    std::map<std::string, std::string> firstSpelling;
+    for (const auto& [path, entry] : published) {
+        auto [at, added] = firstSpelling.emplace(platform::foldCase(path), path);
+        if (!added)
+            problems.push_back("\"" + printable(path) + "\": differs from \"" + printable(at->second) +
+                               "\" only in letter case (one file on Windows)");
+    }
+    return problems;
+}
+
+void addExcludedPublished(Manifest& scanned, const Manifest& published, const InstallScanner& scanner,
+                          const std::atomic<bool>* stop) {
+    for (const auto& [path, entry] : published) {
+        const std::string full = scanner.base() + path;
+        if (scanned.count(path) != 0 || !scanner.isExcluded(full) ||
+            platform::fileKind(full) != platform::FileKind::file)
+            continue;
+        ManifestEntry found;
+        if (hashFile(full, found.hash, found.size, stop) == 0)
+            scanned[path] = found;
+    }
 }
 
 void spellAsPublished(Manifest& installed, const Manifest& published) {

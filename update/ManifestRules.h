@@ -1,9 +1,12 @@
 #pragma once
 #include "update/Manifest.h"
 
+#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
+
+class InstallScanner;
 
 // What a published manifest may list, and how the installation's paths are
 // matched with a manifest's: where this system's file systems take names
@@ -16,13 +19,25 @@
 bool findCaseTwins(const std::vector<std::string>& paths, std::string& first, std::string& second);
 bool findCaseTwins(const Manifest& manifest, std::string& first, std::string& second);
 
-/// Why the entries of a published manifest refuse it; empty when they do
-/// not. The paths come from the network: one that `manifestPathProblem`
-/// refuses (the text names it), a digest that is not 32 lower-case hex
-/// digits, a size over `largestFile`, or two paths that differ only in
-/// letter case (two lanes would write one file, and the deletion pass would
-/// remove it) refuse the whole manifest before anything is written.
-std::string publishedEntriesProblem(const Manifest& published, int64_t largestFile);
+/// Why the entries of a published manifest refuse it: one line per refused
+/// entry ("PATH: why"), every one of them, in manifest order; empty when
+/// none is. The paths come from the network: one that `manifestPathProblem`
+/// refuses (a name Windows cannot hold is said to be one), a digest that is
+/// not 32 lower-case hex digits, a size over `largestFile`, or two paths that
+/// differ only in letter case (two lanes would write one file, and the
+/// deletion pass would remove it) refuse the whole manifest before anything
+/// is written.
+std::vector<std::string> publishedEntriesProblems(const Manifest& published, int64_t largestFile);
+
+/// Adds to `scanned` the published files that its scan skipped because the
+/// installation's excludes name them, with their digests and sizes: a file
+/// the publication lists is the publication's to check and replace, whatever
+/// the excludes say (they keep the player's own files, which no publication
+/// lists, from being checked or deleted). A skipped file that cannot be read
+/// stays out, to be fetched. `scanner` is the scan's, with its excludes;
+/// `stop` (may be null) ends the hashing early, as `hashFile`'s does.
+void addExcludedPublished(Manifest& scanned, const Manifest& published, const InstallScanner& scanner,
+                          const std::atomic<bool>* stop = nullptr);
 
 /// Where names ignore case: every entry of `installed` whose path is
 /// published under another letter case (and not under its own) takes the

@@ -68,15 +68,17 @@ HttpConnection* ServerLink::ensureConnection() {
         // it up.
         InetAddress address;
         if (!address.resolve(location_.host, static_cast<uint16_t>(location_.port), cancel_)) {
-            updateLog("update: cannot find the address of %s", location_.host.c_str());
+            failure_ =
+                "cannot find the address of " + location_.host + " (no such name, or no name server answers)";
+            updateLog("update: %s", failure_.c_str());
             return nullptr;
         }
         made =
             std::make_unique<HttpConnection>(address, nullptr, location_.host, receiveTimeoutMs_, &cancel_);
     }
     if (!made->connected()) {
-        updateLog("update: %s",
-                  made->problemText(location_.host, static_cast<uint16_t>(location_.port)).c_str());
+        failure_ = made->problemText(location_.host, static_cast<uint16_t>(location_.port));
+        updateLog("update: %s", failure_.c_str());
         return nullptr;
     }
     std::lock_guard<std::mutex> guard(mutex_);
@@ -87,7 +89,35 @@ HttpConnection* ServerLink::ensureConnection() {
     return connection_.get();
 }
 
+std::string ServerLink::url(const std::string& path) const {
+    return "http://" + location_.host + ":" + std::to_string(location_.port) + path;
+}
+
+void ServerLink::noteFailure(const std::string& path) {
+    // A connection that could not be made has said why already.
+    if (!failure_.empty() || cancel_)
+        return;
+    const HttpConnection* connection = connection_.get();
+    if (connection == nullptr) {
+        failure_ = "no connection for " + url(path);
+    } else if (connection->status != 0) {
+        failure_ = "the server answered " + std::to_string(connection->status) +
+                   (connection->reason.empty() ? "" : " " + connection->reason) + " for " + url(path);
+    } else {
+        failure_ = "no HTTP answer from " + location_.host + ":" + std::to_string(location_.port) + " for " +
+                   url(path) + " (closed, timed out or malformed)";
+    }
+}
+
 bool ServerLink::get(const std::string& path, int64_t rangeFrom, int64_t rangeTo) {
+    failure_.clear();
+    const bool answered = request(path, rangeFrom, rangeTo);
+    if (!answered)
+        noteFailure(path);
+    return answered;
+}
+
+bool ServerLink::request(const std::string& path, int64_t rangeFrom, int64_t rangeTo) {
     if (!sentAhead_.empty()) {
         const bool sent = sentAhead_ == path && rangeFrom < 0 && connection_ != nullptr;
         sentAhead_.clear();
@@ -103,6 +133,7 @@ bool ServerLink::get(const std::string& path, int64_t rangeFrom, int64_t rangeTo
             if (fresh == nullptr)
                 return false;
             ++requestsOnConnection_;
+            fresh->status = 0;
             return fresh->sendGet(location_.host, path);
         }
         // A request whose answer would be read as the next one's.
@@ -125,6 +156,7 @@ bool ServerLink::get(const std::string& path, int64_t rangeFrom, int64_t rangeTo
         if (connection == nullptr)
             return false;
         ++requestsOnConnection_;
+        connection->status = 0;
         return connection->sendGet(location_.host, path, rangeFrom, rangeTo);
     }
     return false;

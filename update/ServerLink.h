@@ -39,6 +39,13 @@ public:
     /// Sends the GET of `path` now, to be answered by the next `get` of it;
     /// false when it could not be sent (the next `get` then sends it).
     bool sendAhead(const std::string& path);
+    /// Why the last `get` failed, for the log and the operator: the name
+    /// that has no address, the connection that could not be made and why,
+    /// or the server's status with the full URL asked for; empty after a
+    /// `get` that succeeded.
+    const std::string& failure() const { return failure_; }
+    /// The full URL of a request path ("http://HOST:PORT/PATH").
+    std::string url(const std::string& path) const;
     /// The path of the request sent ahead; empty when none.
     const std::string& sentAhead() const { return sentAhead_; }
     /// The connection in use; null when there is none.
@@ -56,6 +63,10 @@ public:
 
 private:
     HttpConnection* ensureConnection();
+    // `get` but for its failure.
+    bool request(const std::string& path, int64_t rangeFrom, int64_t rangeTo);
+    // `failure_` for a request of `path` that got no good answer.
+    void noteFailure(const std::string& path);
     std::unique_ptr<HttpConnection> connectThroughProxy();
 
     UpdateLocation location_;
@@ -73,4 +84,5 @@ private:
     // The request path of a GET already sent whose answer has not been read
     // yet; empty when none.
     std::string sentAhead_;
+    std::string failure_;
 };

@@ -35,3 +35,15 @@ UpdateLocation relocatedUpdateLocation(const UpdateLocation& from, const std::st
         location.basePath.clear();
     return location;
 }
+
+std::string updateLocationProblem(const std::string& text) {
+    const size_t scheme = text.find("://");
+    if (scheme == std::string::npos || text.find('/') < scheme)
+        return std::string();
+    const std::string rest = text.substr(scheme + 3);
+    const bool secure = text.compare(0, scheme, "https") == 0;
+    return "the update location \"" + text + "\" starts with a scheme; give it as host[:port][/path]: \"" +
+           rest + "\"" +
+           (secure ? " with the port of the server's plain HTTP (updates are always plain HTTP)"
+                   : " (updates are always plain HTTP)");
+}

@@ -22,3 +22,8 @@ UpdateLocation parseUpdateLocation(const std::string& text);
 /// and port (a publisher need not know the address it is served at); any
 /// other line is a location of its own, as `parseUpdateLocation` reads it.
 UpdateLocation relocatedUpdateLocation(const UpdateLocation& from, const std::string& line);
+
+/// Why `text` cannot be an update location, with what to give instead; empty
+/// when it can be one. A scheme ("http://", "https://") is no part of a
+/// location: the updater always speaks plain HTTP.
+std::string updateLocationProblem(const std::string& text);

@@ -63,7 +63,8 @@ SilentListener silentListener;
 // [1] construction and configuration -----------------------------------------
 
 Updater::Updater(const std::string& location)
-    : location_(parseUpdateLocation(location)), link_(location_, receiveTimeoutMs, cancel_) {}
+    : location_(parseUpdateLocation(location)), locationProblem_(updateLocationProblem(location)),
+      link_(location_, receiveTimeoutMs, cancel_) {}
 
 Updater::~Updater() {
     // The owner stops the thread first; this only guards against an owner
@@ -158,7 +159,11 @@ void Updater::run() {
     if (listener_ == nullptr)
         listener_ = &silentListener;
     error_ = 0;
-    checkLocation();
+    failureCauses_.clear();
+    if (!locationProblem_.empty())
+        return fail(connectionError, {locationProblem_});
+    if (!checkLocation())
+        return;
     bool ok = readLocalManifest();
     // A failure that a stop request caused (a scan cut short, a connection
     // shut down) is reported as the cancellation it is.
@@ -175,7 +180,16 @@ void Updater::run() {
     if (error_ == 0)
         listener_->onFinished(stagedCount_);
     else
-        listener_->onError(error_);
+        fail(error_, failureCauses_);
+}
+
+void Updater::fail(int32_t code, std::vector<std::string> causes) {
+    error_ = code;
+    failureCauses_ = std::move(causes);
+    for (const std::string& cause : failureCauses_)
+        updateLog("update: error %d: %s", code, cause.c_str());
+    link_.drop();
+    listener_->onError(code);
 }
 
 bool Updater::updateFiles() {
@@ -219,8 +233,10 @@ bool Updater::updateFiles() {
     // published values (packed sizes included). One that cannot be written
     // (a full disk, a read-only file) fails the run: the old one is gone
     // already, and the next run must scan the installation.
-    if (!writeLocalManifest(published_))
+    if (!writeLocalManifest(published_)) {
         error_ = writeError;
+        failureCauses_ = {"cannot write " + localManifestPath_};
+    }
     return true;
 }
 
@@ -243,14 +259,14 @@ Manifest Updater::knownManifest(const std::set<std::string>& done) const {
 
 // [4] location check and manifests ------------------------------------------
 
-void Updater::checkLocation() {
+bool Updater::checkLocation() {
     if (!link_.get(urlEscape(location_.basePath + "/current.txt"))) {
         // A plain "no such file" answer leaves the connection usable.
         HttpConnection* connection = link_.connection();
         if (connection == nullptr || connection->status == 0 || !connection->connected() ||
             !connection->keepAlive)
             link_.drop();
-        return;
+        return true;
     }
     HttpConnection* connection = link_.connection();
     std::streambuf& body = *connection->input().rdbuf();
@@ -264,11 +280,17 @@ void Updater::checkLocation() {
     line = trimmed(line);
     if (connection->streamBuf().unreadBody() != 0 || !connection->keepAlive || !line.empty())
         link_.drop();
-    if (!line.empty()) {
-        updateLog("update: the files moved to %s", line.c_str());
-        location_ = relocatedUpdateLocation(location_, line);
-        link_.setLocation(location_);
+    if (line.empty())
+        return true;
+    updateLog("update: the files moved to %s", line.c_str());
+    const std::string problem = updateLocationProblem(line);
+    if (!problem.empty()) {
+        fail(connectionError, {"current.txt moves the update: " + problem});
+        return false;
     }
+    location_ = relocatedUpdateLocation(location_, line);
+    link_.setLocation(location_);
+    return true;
 }
 
 bool Updater::readLocalManifest() {
@@ -285,9 +307,7 @@ bool Updater::readLocalManifest() {
         local_.clear();
     }
     listener_->onStage(UpdateStage::checkingInstallation);
-    InstallScanner scanner(installDir_, manifestName_);
-    for (const std::string& pattern : excludes_)
-        scanner.addExclude(pattern);
+    InstallScanner scanner = this->scanner();
     scanner.setStopFlag(&cancel_);
     if (!scanner.scan(local_, listener_)) {
         error_ = scanner.error();
@@ -314,6 +334,8 @@ bool Updater::fetchPublishedManifest() {
     }
     const std::string request = urlEscape(location_.basePath + "/" + manifestName_);
     if (!link_.get(request)) {
+        if (!link_.failure().empty())
+            failureCauses_ = {link_.failure()};
         link_.drop();
         error_ = connectionError;
         return false;
@@ -336,9 +358,13 @@ bool Updater::fetchPublishedManifest() {
         std::istringstream in(bytes);
         read = readManifest(in, published_, &end);
     }
-    const std::string problem = publishedProblem(read, end);
-    if (!problem.empty()) {
-        updateLog("update: the published manifest is refused: %s", problem.c_str());
+    std::vector<std::string> problems = publishedProblems(read, end);
+    if (!problems.empty()) {
+        updateLog("update: the published manifest is refused: %zu %s", problems.size(),
+                  problems.size() == 1 ? "problem" : "problems");
+        for (std::string& problem : problems)
+            problem = "the published manifest is refused: " + problem;
+        failureCauses_ = std::move(problems);
         published_.clear();
         error_ = manifestError;
         return false;
@@ -346,6 +372,11 @@ bool Updater::fetchPublishedManifest() {
     // Where letter case does not tell files apart, an installed file listed
     // under another case is the published file itself.
     spellAsPublished(local_, published_);
+    // A scan skipped the excluded files; those the publication lists are
+    // checked as any other published file, so that one that is current is
+    // not fetched again.
+    if (!localFromFile_)
+        addExcludedPublished(local_, published_, scanner(), &cancel_);
     return true;
 }
 
@@ -360,7 +391,8 @@ bool Updater::receiveManifest(HttpConnection& connection, std::string& bytes, bo
     if (connection.streamBuf().truncated()) {
         // A manifest cut short would make every file it no longer lists look
         // obsolete: it is a failed fetch, never a short manifest.
-        updateLog("update: the published manifest was cut short");
+        failureCauses_ = {"the published manifest was cut short (" +
+                          link_.url(urlEscape(location_.basePath + "/" + manifestName_)) + ")"};
         link_.drop();
         error_ = connectionError;
         return false;
@@ -370,14 +402,14 @@ bool Updater::receiveManifest(HttpConnection& connection, std::string& bytes, bo
     return true;
 }
 
-std::string Updater::publishedProblem(bool read, ManifestEnd end) const {
+std::vector<std::string> Updater::publishedProblems(bool read, ManifestEnd end) const {
     if (end == ManifestEnd::tooLarge)
-        return "more bytes or entries than a manifest may have";
+        return {"more bytes or entries than a manifest may have"};
     if (!read || end == ManifestEnd::cutLine)
-        return "a malformed or over-long line";
+        return {"a malformed or over-long line"};
     if (published_.empty())
-        return "no entry (the whole installation would be obsolete)";
-    return publishedEntriesProblem(published_, largestFile);
+        return {"no entry (the whole installation would be obsolete)"};
+    return publishedEntriesProblems(published_, largestFile);
 }
 
 // [5] the downloads ---------------------------------------------------------------
@@ -475,6 +507,8 @@ Updater::Downloads Updater::followFile(DownloadQueue& queue, size_t index, int64
             return Downloads::complete;
         if (view.state == DownloadQueue::State::failed) {
             error_ = view.error;
+            if (!view.cause.empty())
+                failureCauses_ = {view.cause};
             return Downloads::failed;
         }
         if (view.state == DownloadQueue::State::cancelled)
@@ -501,10 +535,15 @@ void Updater::collectDone(const DownloadQueue& queue, std::set<std::string>& don
 
 // [6] the deletion pass ---------------------------------------------------------
 
-void Updater::deleteObsolete() {
+InstallScanner Updater::scanner() const {
     InstallScanner scanner(installDir_, manifestName_);
     for (const std::string& pattern : excludes_)
         scanner.addExclude(pattern);
+    return scanner;
+}
+
+void Updater::deleteObsolete() {
+    InstallScanner scanner = this->scanner();
     std::vector<std::string> files;
     if (scanner.list(files) < 0)
         updateLog("update: part of the installation could not be listed");

@@ -3,6 +3,7 @@
 #include "support/XThread.h"
 #include "update/DeltaPlan.h"
 #include "update/Inflater.h"
+#include "update/InstallScanner.h"
 #include "update/KeyRotation.h"
 #include "update/KnownChunks.h"
 #include "update/Manifest.h"
@@ -152,6 +153,14 @@ public:
     /// 0, or the first fatal error of the last run (read it once the run
     /// has ended).
     int32_t error() const { return error_; }
+    /// Why the last run failed, in words, one line per cause (every refused
+    /// entry of a published manifest, for instance): the server's status
+    /// and the URL, the connection that could not be made and why, a
+    /// location that cannot be one, what a file was expected to be and what
+    /// arrived. Empty when the run did not fail, or when nothing beyond the
+    /// code is known (a signature refused: `signatureRefusal`). The updater
+    /// logs each line with its code; read them once the run has ended.
+    const std::vector<std::string>& failureCauses() const { return failureCauses_; }
     /// Launcher files staged in "tmp" over the object's life.
     int32_t stagedCount() const { return stagedCount_; }
     const UpdateLocation& location() const { return location_; }
@@ -200,7 +209,13 @@ private:
     void recordKnownChunks(const Manifest& installed);
     void countDownloads();
 
-    void checkLocation();
+    // Follows current.txt; false when the run already ended (a relocation
+    // that cannot be followed).
+    bool checkLocation();
+    // Ends the run with `code` and its causes (logged).
+    void fail(int32_t code, std::vector<std::string> causes);
+    // The scanner of the installation, with the run's excludes.
+    InstallScanner scanner() const;
     // Steps 6 to 9; false when the run already ended (cancelled).
     bool updateFiles();
     bool readLocalManifest();
@@ -211,8 +226,9 @@ private:
     // when the body was cut short.
     bool receiveManifest(HttpConnection& connection, std::string& bytes, bool& tooLarge, bool& read,
                          ManifestEnd& end);
-    // Why the published manifest just read is refused; empty when it is not.
-    std::string publishedProblem(bool read, ManifestEnd end) const;
+    // Why the published manifest just read is refused, a line per problem;
+    // empty when it is not.
+    std::vector<std::string> publishedProblems(bool read, ManifestEnd end) const;
     // The signature of the manifest just read (`bytes`); false, with the
     // run's error set, when it is refused or cannot be fetched.
     bool checkSignature(const std::string& manifestRequest, const std::string& bytes);
@@ -256,6 +272,9 @@ private:
 
     std::atomic<bool> cancel_{false};
     UpdateLocation location_;
+    // Why the location given cannot be one; empty when it can.
+    std::string locationProblem_;
+    std::vector<std::string> failureCauses_;
     std::string installDir_ = ".";
     // The files (full paths) put in place since the disk was last asked to
     // keep them, and the other entries changed meanwhile: files removed,

@@ -308,6 +308,10 @@ FileServer::Answer FileServer::lookUp(const std::string& path, int64_t rangeFrom
 
 bool FileServer::send(Socket& socket, const Answer& answer, std::string& pending, size_t& connectionBytes) {
     const Rule& rule = answer.rule;
+    if (rule.fault == Fault::forbidden) {
+        const std::string forbidden = "HTTP/1.1 403 Forbidden\r\nContent-Length: 9\r\n\r\nforbidden";
+        return sendAll(socket, forbidden.data(), forbidden.size());
+    }
     if (!answer.found || rule.fault == Fault::notFound) {
         const std::string notFound = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found";
         return sendAll(socket, notFound.data(), notFound.size());

@@ -25,6 +25,7 @@ public:
     enum class Fault {
         none,
         notFound,   // 404 for every GET of the path
+        forbidden,  // 403 (a file the web server may not read)
         cut,        // the full length announced, `offset` bytes sent, then closed
         silent,     // `offset` bytes sent, then nothing until released
         closeAfter, // answered, then the connection closed without saying so

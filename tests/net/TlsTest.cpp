@@ -186,3 +186,23 @@ TEST_F(TlsTest, ContextsThatCannotBeMadeStayNull) {
     EXPECT_EQ(journal.codes(), (std::vector<int32_t>{500}));
     EXPECT_EQ(server.accepted(), 0);
 }
+
+// The log and the operator's tools name why a connection was not made: the
+// refusal of the connect, or the reason of the TLS check.
+TEST_F(TlsTest, AConnectionNotMadeSaysWhy) {
+    INet::TCP::Listener closed(InetAddress("127.0.0.1", 0), 0);
+    HttpConnection refused(InetAddress("127.0.0.1", closed.port()), nullptr, "127.0.0.1", 5000);
+    EXPECT_EQ(refused.problemText("127.0.0.1", closed.port()),
+              "no connection to 127.0.0.1:" + std::to_string(closed.port()) +
+                  ": connection refused (nothing listens on that port)");
+
+    Identity stranger = TestPki::authority("Unknown Authority");
+    ServerContext unknown = TestPki::context(TestPki::server(stranger, "DNS:localhost,IP:127.0.0.1"));
+    LoopbackServer server([](ServerConnection&) {}, unknown.get());
+    SslContext trust(nullptr, nullptr, caFile.c_str());
+    HttpConnection untrusted(InetAddress("127.0.0.1", server.port()), &trust, "localhost", 5000);
+    EXPECT_FALSE(untrusted.connected());
+    EXPECT_EQ(untrusted.problemText("localhost", server.port()),
+              "no connection to localhost:" + std::to_string(server.port()) +
+                  ": TLS: the server's certificate is not verified: unable to get local issuer certificate");
+}

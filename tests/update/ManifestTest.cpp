@@ -156,6 +156,23 @@ TEST(Manifest, PathsThatCouldLeaveTheInstallationOrNameAnotherFileOnWindowsAreRe
           std::string("a\\b"), std::string("a\nb"), std::string("a\tb"), std::string("a\x7f"),
           std::string("a\0b", 3), std::string(".."), std::string(".")})
         EXPECT_FALSE(isSafeManifestPath(bad)) << bad;
+    // Each with its own reason: a colon (a drive letter too) or a character
+    // Windows forbids is a name Windows cannot hold, not a way out.
+    const std::pair<const char*, PathProblemKind> reasons[] = {
+        {"c:x", PathProblemKind::windowsName},
+        {"a:b", PathProblemKind::windowsName},
+        {"a\\b", PathProblemKind::windowsName},
+        {"a\tb", PathProblemKind::windowsName},
+        {"a\\..\\b", PathProblemKind::leavesInstallation},
+        {"\\x", PathProblemKind::leavesInstallation},
+        {"/etc/x", PathProblemKind::leavesInstallation},
+        {"x.moravo-part", PathProblemKind::workingName},
+        {"ok.txt", PathProblemKind::none}};
+    for (const auto& [path, expected] : reasons) {
+        PathProblemKind kind = PathProblemKind::none;
+        manifestPathProblem(path, &kind);
+        EXPECT_EQ(kind, expected) << path;
+    }
 }
 
 TEST(UpdateLocation, HostPortAndBasePath) {

@@ -148,6 +148,9 @@ int runStatus(const Updater& updater, const ConsoleListener& listener) {
         std::fprintf(stderr, "moravo-tool update: the published manifest is refused: %s\n",
                      updater.signatureRefusal().c_str());
     printError(code, listener.fileText());
+    // The player's text says little; the operator gets the cause, a line each.
+    for (const std::string& cause : updater.failureCauses())
+        std::fprintf(stderr, "moravo-tool update: %s\n", cause.c_str());
     return 1;
 }
 

@@ -1,6 +1,7 @@
 // moravo-tool verify DIR: compares an installation with its checklist.txt
 // and lists each file that is missing or differs (digest or size), or that
-// waits staged in tmp/ for hoplin.
+// waits staged in tmp/ for hoplin. A listed file is checked even where
+// excludes.txt (or a built-in pattern) names it, as the updater checks it.
 #include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/InstallationCommon.h"
@@ -55,6 +56,9 @@ int runVerify(int argc, char** argv) {
     // Where letter case does not tell files apart, a file found under
     // another case is the one listed.
     spellAsPublished(found, expected);
+    // A listed file is checked even where the excludes name it, as the
+    // updater checks it.
+    addExcludedPublished(found, expected, scanner);
     int missing = 0, differing = 0, unrunnable = 0, staged = 0;
     for (const auto& [path, entry] : expected) {
         auto actual = found.find(path);
