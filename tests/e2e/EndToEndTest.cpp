@@ -46,7 +46,7 @@ TEST_F(PlayerRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
     checkGameStart();
     checkCredentialsHandedOver();
     checkVersion2(release);
-    checkServed(server, "/updates/Game.moravo/data/textures.pak.zz");
+    checkServed(server, "/updates/versions/1/Game.moravo/data/textures.pak.zz");
 }
 
 TEST_F(PlayerRoad, AHoplinThatCannotStartIsToldAndTheNextStartPlays) {

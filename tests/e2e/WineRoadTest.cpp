@@ -109,7 +109,7 @@ TEST_F(WineRoad, LogsInUpdatesThroughHoplinChoosesTheSettingsAndPlays) {
         << "the game ran without COM";
     checkCredentialsHandedOver(); // through Wine's registry
     checkVersion2(release);
-    checkServed(server, "/updates/MoravoTown.exe.zz");
+    checkServed(server, "/updates/versions/1/MoravoTown.exe.zz");
 }
 
 TEST_F(WineRoad, AHoplinThatCannotStartIsToldAndTheNextStartPlays) {

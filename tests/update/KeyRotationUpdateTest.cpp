@@ -110,7 +110,7 @@ TEST_F(KeyRotationUpdateTest, LaunchersFollowTwoRotationsEvenAfterMissingOneAndA
         EXPECT_EQ(readFile(install->path() + "/checklist.trust"), trusted(2));
         EXPECT_EQ(readFile(install->path() + "/a.txt"), "version 3");
     }
-    const std::string record = readFile(served.path() + "/checklist.keys");
+    const std::string record = readFile(livePublicationFolder(served.path()) + "/" + rotationRecordName);
 
     // A thief with the first key: a forged later entry handing over to the
     // thief's key, a record cut back to a forged first entry, or the

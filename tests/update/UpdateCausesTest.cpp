@@ -5,6 +5,7 @@
 #include "net/Socket.h"
 #include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
+#include "update/PublicationVersions.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ protected:
         source.write("readme.txt", "read me");
         ToolRun run = testkit::runTool(logs, {"publish", source.path(), out.path()});
         ASSERT_EQ(run.code, 0) << run.err;
-        server.putDirectory(out.path(), "/rel");
+        server.putDirectory(livePublicationFolder(out.path()), "/rel");
     }
     std::string served() const { return "127.0.0.1:" + std::to_string(server.port()); }
     ToolRun update(const std::string& location, const std::vector<std::string>& extra = {}) {
