@@ -2,9 +2,25 @@
 #include "platform/FileSync.h"
 
 #include <algorithm>
+#include <atomic>
 #include <set>
 
 namespace platform {
+
+namespace {
+
+std::atomic<int (*)(const std::string&)> newFileHook{nullptr};
+
+} // namespace
+
+void setNewFileHook(int (*refuse)(const std::string& path)) {
+    newFileHook.store(refuse);
+}
+
+int newFileRefusal(const std::string& path) {
+    auto refuse = newFileHook.load();
+    return refuse == nullptr ? 0 : refuse(path);
+}
 
 std::vector<std::string> changedFolders(const std::vector<std::string>& written,
                                         const std::vector<std::string>& moved) {

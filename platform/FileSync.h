@@ -87,4 +87,12 @@ int replaceFile(const std::string& from, const std::string& to);
 /// over open files, so there such a file can only be played).
 void setHeldFileHook(bool (*held)(const std::string& path));
 
+/// For tests: `refuse` (null removes it) is asked by `openNewFile` about each
+/// file before it is made; an answer other than 0 is the error number the
+/// call then fails with, as a full disk (ENOSPC) makes it fail, without
+/// filling one.
+void setNewFileHook(int (*refuse)(const std::string& path));
+/// The hook's answer for `path`: 0 without a hook.
+int newFileRefusal(const std::string& path);
+
 } // namespace platform

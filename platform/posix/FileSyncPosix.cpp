@@ -9,6 +9,10 @@
 namespace platform {
 
 std::FILE* openNewFile(const std::string& path) {
+    if (const int refused = newFileRefusal(path)) {
+        errno = refused;
+        return nullptr;
+    }
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return nullptr;

@@ -11,6 +11,10 @@
 namespace platform {
 
 std::FILE* openNewFile(const std::string& path) {
+    if (const int refused = newFileRefusal(path)) {
+        errno = refused;
+        return nullptr;
+    }
     // CREATE_NEW fails on any name that is taken, a link or junction too.
     HANDLE handle = CreateFileW(widePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
