@@ -32,7 +32,7 @@
 #include "tkal/sdl/SDL_Files.h"
 #include "tkal/sdl/SDL_Loaders.h"
 #include "tkal/sdl/SDL_Modes.h"
-#include "update/HandOffRecord.h"
+#include "install/HandOffRecord.h"
 #include "update/UpdateTexts.h"
 
 #include <SDL.h>

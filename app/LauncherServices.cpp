@@ -12,7 +12,7 @@
 #include "platform/Window.h"
 #include "tkal/Input.h"
 #include "tkal/sdl/SDL_Modes.h"
-#include "update/InstallationLock.h"
+#include "install/InstallationLock.h"
 
 namespace app {
 

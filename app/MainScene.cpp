@@ -19,7 +19,7 @@
 #include "g2/View.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
-#include "update/HandOffRecord.h"
+#include "install/HandOffRecord.h"
 #include "update/UpdateTexts.h"
 #include "update/Updater.h"
 

@@ -3,7 +3,7 @@
 #include "app/ConnectionFile.h"
 #include "net/ProxyFinder.h"
 #include "platform/FileSystem.h"
-#include "update/Manifest.h"
+#include "install/Manifest.h"
 #include "update/Updater.h"
 
 #include <filesystem>

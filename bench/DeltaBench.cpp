@@ -30,9 +30,9 @@
 #include "bench/BenchKit.h"
 #include "bench/GameArchive.h"
 #include "bench/ThrottledLink.h"
-#include "update/ChunkFormats.h"
-#include "update/InstallScanner.h"
-#include "update/Manifest.h"
+#include "delta/ChunkFormats.h"
+#include "install/InstallScanner.h"
+#include "install/Manifest.h"
 
 #include <zlib.h>
 

@@ -18,7 +18,7 @@
 // would pay for the benchmark's own cleaning.
 #include "bench/BenchKit.h"
 #include "bench/GameArchive.h"
-#include "update/ChunkFormats.h"
+#include "delta/ChunkFormats.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

@@ -7,7 +7,7 @@
 //   ResumeBench
 #include "bench/BenchKit.h"
 #include "tests/common/FileServer.h"
-#include "update/Publisher.h"
+#include "publish/Publisher.h"
 #include "update/Updater.h"
 #include "update/UpdaterListener.h"
 

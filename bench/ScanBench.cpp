@@ -5,7 +5,7 @@
 //   ScanBench [dir]    (without a folder, one is made in the temporary
 //                       folder and removed at the end)
 
-#include "update/InstallScanner.h"
+#include "install/InstallScanner.h"
 
 #include <chrono>
 #include <cstdio>

@@ -11,8 +11,8 @@
 
 #include "bench/BenchKit.h"
 #include "net/UrlEscape.h"
-#include "update/Manifest.h"
-#include "update/Publisher.h"
+#include "install/Manifest.h"
+#include "publish/Publisher.h"
 
 #include <zlib.h>
 

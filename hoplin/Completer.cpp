@@ -4,10 +4,10 @@
 #include "platform/FileSync.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
-#include "update/InstallScanner.h"
-#include "update/InstallationLock.h"
-#include "update/Manifest.h"
-#include "update/SafePaths.h"
+#include "install/InstallScanner.h"
+#include "install/InstallationLock.h"
+#include "install/Manifest.h"
+#include "install/SafePaths.h"
 
 #include <cerrno>
 #include <fstream>

@@ -1,5 +1,5 @@
 #pragma once
-#include "update/DeltaPlan.h"
+#include "delta/DeltaPlan.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 #include "net/Ed25519.h"
 #include "platform/FileSystem.h"
 #include "update/ChunkStoreLink.h"
-#include "update/ManifestSignature.h"
+#include "signing/ManifestSignature.h"
 #include "update/UpdateLog.h"
 
 namespace {

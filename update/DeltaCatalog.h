@@ -2,9 +2,9 @@
 // What a run knows of the publication's chunk store: its list of indexes,
 // trusted as the published manifest is, and a delta plan for each changed
 // file that has an index and an installed copy worth starting from.
-#include "update/ChunkFormats.h"
-#include "update/DeltaPlan.h"
-#include "update/Manifest.h"
+#include "delta/ChunkFormats.h"
+#include "delta/DeltaPlan.h"
+#include "install/Manifest.h"
 
 #include <atomic>
 #include <cstdint>

@@ -7,10 +7,10 @@
 #include "platform/FileSync.h"
 #include "platform/FileSystem.h"
 #include "update/ChunkStoreLink.h"
-#include "update/DeltaPlan.h"
+#include "delta/DeltaPlan.h"
 #include "update/UpdateLog.h"
 #include "update/Updater.h"
-#include "update/WriteBehind.h"
+#include "install/WriteBehind.h"
 
 #include <cstdio>
 #include <filesystem>

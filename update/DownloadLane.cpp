@@ -8,11 +8,11 @@
 #include "net/StreamBuf.h"
 #include "platform/FileSystem.h"
 #include "support/Workers.h"
-#include "update/Manifest.h"
-#include "update/SafePaths.h"
+#include "install/Manifest.h"
+#include "install/SafePaths.h"
 #include "update/UpdateLog.h"
 #include "update/Updater.h"
-#include "update/WriteBehind.h"
+#include "install/WriteBehind.h"
 
 #ifdef MORAVO_HAVE_LIBDEFLATE
 #include <libdeflate.h>

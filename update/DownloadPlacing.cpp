@@ -5,7 +5,7 @@
 
 #include "net/UrlEscape.h"
 #include "platform/FileSystem.h"
-#include "update/InstallScanner.h"
+#include "install/InstallScanner.h"
 #include "update/Leftovers.h"
 #include "update/UpdateLog.h"
 #include "update/Updater.h"

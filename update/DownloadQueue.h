@@ -1,5 +1,5 @@
 #pragma once
-#include "update/Manifest.h"
+#include "install/Manifest.h"
 
 #include <atomic>
 #include <condition_variable>

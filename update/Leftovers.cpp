@@ -1,10 +1,10 @@
 #include "update/Leftovers.h"
 
 #include "platform/FileSystem.h"
-#include "update/InstallScanner.h"
-#include "update/Manifest.h"
-#include "update/PendingFile.h"
-#include "update/ResumeFile.h"
+#include "install/InstallScanner.h"
+#include "install/Manifest.h"
+#include "install/PendingFile.h"
+#include "install/ResumeFile.h"
 #include "update/UpdateLog.h"
 
 #include <cstring>

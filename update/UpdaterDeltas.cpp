@@ -3,7 +3,7 @@
 #include "update/Updater.h"
 
 #include "platform/Clock.h"
-#include "update/ChunkFormats.h"
+#include "delta/ChunkFormats.h"
 #include "update/DeltaCatalog.h"
 #include "update/UpdateLog.h"
 #include "update/UpdaterListener.h"

@@ -9,7 +9,7 @@
 #include "net/HttpConnection.h"
 #include "net/UrlEscape.h"
 #include "platform/Clock.h"
-#include "update/KeyRotation.h"
+#include "signing/KeyRotation.h"
 #include "update/UpdateLog.h"
 
 #include <istream>

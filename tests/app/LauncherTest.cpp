@@ -14,7 +14,7 @@
 #include "platform/MessageBox.h"
 #include "tests/app/LoginService.h"
 #include "tests/common/LoopbackServer.h"
-#include "update/InstallationLock.h"
+#include "install/InstallationLock.h"
 #include "update/UpdateTexts.h"
 
 #include <filesystem>

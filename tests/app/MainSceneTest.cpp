@@ -20,7 +20,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
 #include "tests/app/LoginService.h"
-#include "update/Manifest.h"
+#include "install/Manifest.h"
 
 #include <filesystem>
 #include <fstream>

@@ -16,9 +16,9 @@
 #include "tests/common/FileServer.h"
 #include "tests/common/Files.h"
 #include "tests/common/LoopbackServer.h"
-#include "update/PublicationSigning.h"
-#include "update/PublicationVersions.h"
-#include "update/Publisher.h"
+#include "publish/PublicationSigning.h"
+#include "publish/PublicationVersions.h"
+#include "publish/Publisher.h"
 #include "update/Updater.h"
 
 #include <filesystem>

@@ -3,8 +3,8 @@
 // file and the list. What a reader accepts must be written back to the same
 // bytes and hold together (sizes that add up, paths each once).
 
-#include "update/ChunkFormats.h"
-#include "update/ChunkStore.h"
+#include "delta/ChunkFormats.h"
+#include "delta/ChunkStore.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // safety check accepts stays inside the installation. The same bytes also
 // go through the update-location and exclude-file readers.
 
-#include "update/Manifest.h"
+#include "install/Manifest.h"
 #include "update/UpdateLocation.h"
 
 #include <cstddef>

@@ -7,7 +7,7 @@
 
 #include "net/Base64.h"
 #include "net/Ed25519.h"
-#include "update/ManifestSignature.h"
+#include "signing/ManifestSignature.h"
 
 #include <cstddef>
 #include <cstdint>

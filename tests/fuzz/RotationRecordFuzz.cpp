@@ -3,7 +3,7 @@
 // own rotation and key lines, taken from the input as they stand; and that
 // a walk over what was read trusts only a key an entry names.
 
-#include "update/KeyRotation.h"
+#include "signing/KeyRotation.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include "net/Md5.h"
 #include "platform/FileSync.h"
 #include "tests/hoplin/Scratch.h"
-#include "update/InstallationLock.h"
+#include "install/InstallationLock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The publisher's chunk store: chunks stored once and shared, indexes that
 // name them, pruning of what no listed index names, and the packing of a
 // chunk's pieces.
-#include "update/ChunkStore.h"
+#include "delta/ChunkStore.h"
 
 #include "tests/common/TempDir.h"
 #include "tests/update/GameBytes.h"
-#include "update/PiecePacker.h"
+#include "delta/PiecePacker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Content-defined chunking and the chunk store's formats.
-#include "update/Chunking.h"
-#include "update/ChunkFormats.h"
+#include "delta/Chunking.h"
+#include "delta/ChunkFormats.h"
 
 #include <gtest/gtest.h>
 

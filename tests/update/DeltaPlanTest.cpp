@@ -1,8 +1,8 @@
 // A delta update of one chunked file from a store in a folder: what the
 // plan takes from the installed copy, what it fetches, and the new version
 // put together and checked.
-#include "update/DeltaPlan.h"
-#include "update/ChunkStore.h"
+#include "delta/DeltaPlan.h"
+#include "delta/ChunkStore.h"
 
 #include "tests/common/Files.h"
 #include "tests/common/TempDir.h"

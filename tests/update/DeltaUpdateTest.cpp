@@ -8,11 +8,11 @@
 
 #include "net/Ed25519.h"
 #include "net/ProxyFinder.h"
-#include "update/ChunkFormats.h"
-#include "update/DeltaPlan.h"
-#include "update/PublicationSigning.h"
-#include "update/PublicationVersions.h"
-#include "update/Publisher.h"
+#include "delta/ChunkFormats.h"
+#include "delta/DeltaPlan.h"
+#include "publish/PublicationSigning.h"
+#include "publish/PublicationVersions.h"
+#include "publish/Publisher.h"
 
 #include <atomic>
 #include <chrono>

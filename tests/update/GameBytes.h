@@ -1,5 +1,5 @@
 #pragma once
-#include "update/ChunkFormats.h"
+#include "delta/ChunkFormats.h"
 
 #include <cstdint>
 #include <string>

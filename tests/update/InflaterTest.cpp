@@ -1,6 +1,6 @@
 // The inflate engines answer zlib's result codes for the same streams, so
 // that the updater's error codes do not depend on the engine.
-#include "update/Inflater.h"
+#include "delta/Inflater.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -2,7 +2,7 @@
 // turns into a folder, which opens there and fails only when read.
 #include "tests/common/FileServer.h"
 #include "tests/update/ScanRecorder.h"
-#include "update/InstallScanner.h"
+#include "install/InstallScanner.h"
 
 #include <gtest/gtest.h>
 

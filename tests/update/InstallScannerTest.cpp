@@ -1,5 +1,5 @@
 // The installation scanner: exclude rules, hashing and the listener's order.
-#include "update/InstallScanner.h"
+#include "install/InstallScanner.h"
 #include "tests/common/FileServer.h"
 #include "tests/update/ScanRecorder.h"
 

@@ -1,11 +1,11 @@
 // The key rotation record on its own: its strict reading, the launcher's
 // walk along it (bad entries and rollbacks refused), the installation's
 // trusted key file, and the publisher's refusal to break the chain.
-#include "update/KeyRotation.h"
+#include "signing/KeyRotation.h"
 
 #include "net/Base64.h"
 #include "tests/common/FileServer.h"
-#include "update/PublicationSigning.h"
+#include "publish/PublicationSigning.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 // a thief holding the first key can no longer publish to either.
 #include "net/Ed25519.h"
 #include "tests/common/FileServer.h"
-#include "update/KeyRotation.h"
-#include "update/PublicationSigning.h"
-#include "update/PublicationVersions.h"
+#include "signing/KeyRotation.h"
+#include "publish/PublicationSigning.h"
+#include "publish/PublicationVersions.h"
 #include "update/Updater.h"
 #include "update/UpdaterListener.h"
 

@@ -1,7 +1,7 @@
 // The record of the chunks of the files the updater put in place: it
 // describes a file only while the file is as it was recorded, and a
 // damaged record file is ignored, never half read.
-#include "update/KnownChunks.h"
+#include "delta/KnownChunks.h"
 
 #include "tests/common/FileServer.h"
 #include "tests/common/Files.h"

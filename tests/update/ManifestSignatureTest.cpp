@@ -1,13 +1,13 @@
 // The signature file of a published manifest: its exact format, what a
 // check refuses and why, the accepted serial's file, key files, and the
 // signing of a publication with serials that only grow.
-#include "update/ManifestSignature.h"
+#include "signing/ManifestSignature.h"
 #include "net/Base64.h"
 #include "net/Ed25519.h"
 #include "platform/PrivateFile.h"
 #include "tests/common/FileServer.h"
-#include "update/PublicationSigning.h"
-#include "update/PublicationVersions.h"
+#include "publish/PublicationSigning.h"
+#include "publish/PublicationVersions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Manifest text format, path checks, update locations, exclude files and
 // the status texts.
-#include "update/Manifest.h"
+#include "install/Manifest.h"
 #include "tests/common/FileServer.h"
 #include "update/UpdateLocation.h"
 #include "update/UpdateTexts.h"

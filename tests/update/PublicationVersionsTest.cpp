@@ -1,14 +1,14 @@
 // A new version goes live in one step: a publish that fails at any point
 // leaves what players get as it was, and a player in the middle of an
 // update finishes the version they started.
-#include "update/PublicationVersions.h"
+#include "publish/PublicationVersions.h"
 #include "platform/FileSync.h"
 #include "platform/Process.h"
 #include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
 #include "tests/update/GameBytes.h"
-#include "update/PublicationSigning.h"
-#include "update/Publisher.h"
+#include "publish/PublicationSigning.h"
+#include "publish/Publisher.h"
 
 #include <gtest/gtest.h>
 

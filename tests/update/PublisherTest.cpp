@@ -1,12 +1,12 @@
 // The publisher on several threads: the same output whatever their number,
 // the progress it tells, and the cutting of large files into the chunk
 // store beside their compression.
-#include "update/Publisher.h"
+#include "publish/Publisher.h"
 #include "tests/common/FileServer.h"
 #include "tests/update/GameBytes.h"
 #include "tests/update/UpdaterFixture.h"
-#include "update/ChunkFormats.h"
-#include "update/PublicationVersions.h"
+#include "delta/ChunkFormats.h"
+#include "publish/PublicationVersions.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

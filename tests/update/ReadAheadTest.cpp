@@ -1,6 +1,6 @@
 // Ranges read ahead on a helper thread: handed over in order, never more
 // than the limit waiting, and an early stop or a failed read end it cleanly.
-#include "update/ReadAhead.h"
+#include "delta/ReadAhead.h"
 
 #include <gtest/gtest.h>
 

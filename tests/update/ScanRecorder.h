@@ -1,6 +1,6 @@
 #pragma once
 // What the installation scanner tells its listener, and what it lists.
-#include "update/InstallScanner.h"
+#include "install/InstallScanner.h"
 #include "update/UpdaterListener.h"
 
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 #include "net/Base64.h"
 #include "net/Ed25519.h"
 #include "tests/common/FileServer.h"
-#include "update/Manifest.h"
-#include "update/ManifestSignature.h"
+#include "install/Manifest.h"
+#include "signing/ManifestSignature.h"
 #include "update/Updater.h"
 #include "update/UpdaterListener.h"
 

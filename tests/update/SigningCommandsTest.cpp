@@ -7,9 +7,9 @@
 #include "platform/PrivateFile.h"
 #include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
-#include "update/ManifestSignature.h"
-#include "update/PublicationSigning.h"
-#include "update/PublicationVersions.h"
+#include "signing/ManifestSignature.h"
+#include "publish/PublicationSigning.h"
+#include "publish/PublicationVersions.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "net/Socket.h"
 #include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
-#include "update/PublicationVersions.h"
+#include "publish/PublicationVersions.h"
 
 #include <gtest/gtest.h>
 

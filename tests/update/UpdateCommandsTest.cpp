@@ -4,9 +4,9 @@
 #include "platform/Process.h"
 #include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
-#include "update/Manifest.h"
-#include "update/PublicationLock.h"
-#include "update/PublicationVersions.h"
+#include "install/Manifest.h"
+#include "publish/PublicationLock.h"
+#include "publish/PublicationVersions.h"
 #include "update/UpdateTexts.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // files that never arrived, and files another program holds open.
 #include "platform/FileSync.h"
 #include "tests/update/UpdaterFixture.h"
-#include "update/PendingFile.h"
+#include "install/PendingFile.h"
 
 #include <atomic>
 #include <chrono>

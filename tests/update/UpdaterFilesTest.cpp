@@ -4,8 +4,8 @@
 #include "platform/FileSystem.h"
 #include "tests/common/Files.h"
 #include "tests/update/UpdaterFixture.h"
-#include "update/PendingFile.h"
-#include "update/ResumeFile.h"
+#include "install/PendingFile.h"
+#include "install/ResumeFile.h"
 
 #include <filesystem>
 

@@ -3,7 +3,7 @@
 // loopback server whose files were compressed by zlib, and a listener that
 // records the run's story.
 #include "tests/common/FileServer.h"
-#include "update/Manifest.h"
+#include "install/Manifest.h"
 #include "update/Updater.h"
 #include "update/UpdaterListener.h"
 

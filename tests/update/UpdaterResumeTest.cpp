@@ -3,8 +3,8 @@
 // the next attempt or the next run, and never from bytes of another
 // publication; the other leftovers of earlier runs go.
 #include "tests/update/UpdaterFixture.h"
-#include "update/PendingFile.h"
-#include "update/ResumeFile.h"
+#include "install/PendingFile.h"
+#include "install/ResumeFile.h"
 
 #include <filesystem>
 

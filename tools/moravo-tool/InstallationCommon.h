@@ -1,5 +1,5 @@
 #pragma once
-#include "update/InstallScanner.h"
+#include "install/InstallScanner.h"
 
 #include <string>
 

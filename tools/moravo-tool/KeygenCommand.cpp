@@ -3,7 +3,7 @@
 // only); the public key, the text of the "key" attribute that launchers are
 // configured with, is printed as one line.
 #include "tools/moravo-tool/Command.h"
-#include "update/PublicationSigning.h"
+#include "publish/PublicationSigning.h"
 
 #include <cstdio>
 #include <cstring>

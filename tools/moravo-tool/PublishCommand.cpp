@@ -18,11 +18,11 @@
 #include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/ConsoleListener.h"
-#include "update/KeyRotation.h"
-#include "update/PublicationLock.h"
-#include "update/PublicationSigning.h"
-#include "update/PublicationVersions.h"
-#include "update/Publisher.h"
+#include "signing/KeyRotation.h"
+#include "publish/PublicationLock.h"
+#include "publish/PublicationSigning.h"
+#include "publish/PublicationVersions.h"
+#include "publish/Publisher.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -12,7 +12,7 @@
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/ConsoleListener.h"
 #include "tools/moravo-tool/InstallationCommon.h"
-#include "update/InstallationLock.h"
+#include "install/InstallationLock.h"
 #include "update/UpdateTexts.h"
 #include "update/Updater.h"
 

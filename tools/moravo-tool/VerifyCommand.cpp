@@ -5,7 +5,7 @@
 #include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/InstallationCommon.h"
-#include "update/ManifestRules.h"
+#include "install/ManifestRules.h"
 
 #include <cstdio>
 #include <filesystem>
