@@ -360,7 +360,7 @@ bool Updater::fetchPublishedManifest() {
     }
     std::vector<std::string> problems = publishedProblems(read, end);
     if (!problems.empty()) {
-        updateLog("update: the published manifest is refused: %zu %s", problems.size(),
+        updateLog("update: the published manifest is refused: %d %s", static_cast<int>(problems.size()),
                   problems.size() == 1 ? "problem" : "problems");
         for (std::string& problem : problems)
             problem = "the published manifest is refused: " + problem;
