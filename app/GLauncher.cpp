@@ -16,6 +16,7 @@
 #include "g2/ComboBoxWidget.h"
 #include "g2/StyleLoaders.h"
 #include "g2/View.h"
+#include "install/HandOffRecord.h"
 #include "net/ProxyFinder.h"
 #include "net/WebPortal.h"
 #include "platform/Browser.h"
@@ -32,7 +33,6 @@
 #include "tkal/sdl/SDL_Files.h"
 #include "tkal/sdl/SDL_Loaders.h"
 #include "tkal/sdl/SDL_Modes.h"
-#include "install/HandOffRecord.h"
 #include "update/UpdateTexts.h"
 
 #include <SDL.h>
@@ -106,8 +106,7 @@ bool GLauncher::lockInstallation() {
     // the run as it was before there was a lock.
     if (status != platform::FileLock::Status::busy)
         return true;
-    services().messageBox("Aviso", installationInUseText,
-                          platform::kIconWarning);
+    services().messageBox("Aviso", installationInUseText, platform::kIconWarning);
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/GameStart.h"
 #include "app/WindowPlacement.h"
+#include "install/InstallationLock.h"
 #include "platform/Browser.h"
 #include "platform/Clock.h"
 #include "platform/Directory.h"
@@ -12,7 +13,6 @@
 #include "platform/Window.h"
 #include "tkal/Input.h"
 #include "tkal/sdl/SDL_Modes.h"
-#include "install/InstallationLock.h"
 
 namespace app {
 

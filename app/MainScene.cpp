@@ -17,9 +17,9 @@
 #include "g2/ListWidget.h"
 #include "g2/ProgressWidget.h"
 #include "g2/View.h"
+#include "install/HandOffRecord.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
-#include "install/HandOffRecord.h"
 #include "update/UpdateTexts.h"
 #include "update/Updater.h"
 

@@ -1,9 +1,9 @@
 #include "app/UpdaterSetup.h"
 
 #include "app/ConnectionFile.h"
+#include "install/Manifest.h"
 #include "net/ProxyFinder.h"
 #include "platform/FileSystem.h"
-#include "install/Manifest.h"
 #include "update/Updater.h"
 
 #include <filesystem>

@@ -386,8 +386,8 @@ void printWays(const std::vector<Way>& ways, int64_t controlBytes, const std::ve
                     static_cast<long long>(growth.indexBytes), growth.ok ? "" : " (FAILED)");
 }
 
-void printRatios(const Release& release, const Way& ours, const Way& known, const Way& whole, const Way& zsync,
-                 const std::vector<CasyncGrowth>& casync) {
+void printRatios(const Release& release, const Way& ours, const Way& known, const Way& whole,
+                 const Way& zsync, const std::vector<CasyncGrowth>& casync) {
     const auto ratio = [](int64_t a, int64_t b) { return static_cast<double>(a) / static_cast<double>(b); };
     std::printf("\n");
     const double packedShare = ratio(ours.bytes, release.newPacked);
@@ -436,8 +436,8 @@ int main(int argc, char** argv) {
     {
         ThrottledLink link(serverPort, linkBytesPerSecond);
         if (link.start()) {
-            ways.push_back(ourUpdate("moravo-tool update, chunks, copy unknown", tool, "chunked", release,
-                                     link, root));
+            ways.push_back(
+                ourUpdate("moravo-tool update, chunks, copy unknown", tool, "chunked", release, link, root));
             ways.push_back(ourUpdate("moravo-tool update, chunks, copy known", tool, "chunked", release, link,
                                      root, serverPort));
             ways.push_back(

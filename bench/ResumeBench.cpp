@@ -6,8 +6,8 @@
 // failed attempt is skipped.
 //   ResumeBench
 #include "bench/BenchKit.h"
-#include "tests/common/FileServer.h"
 #include "publish/Publisher.h"
+#include "tests/common/FileServer.h"
 #include "update/Updater.h"
 #include "update/UpdaterListener.h"
 

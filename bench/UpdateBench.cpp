@@ -10,8 +10,8 @@
 // "UpdateBench --inflate DIR" is the inflater of the curl pipeline.
 
 #include "bench/BenchKit.h"
-#include "net/UrlEscape.h"
 #include "install/Manifest.h"
+#include "net/UrlEscape.h"
 #include "publish/Publisher.h"
 
 #include <zlib.h>

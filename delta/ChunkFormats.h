@@ -17,8 +17,8 @@
 //
 // Numbers are unsigned LEB128 varints (7 bits a byte, low bits first), in
 // their shortest spelling.
-#include "net/Sha256.h"
 #include "delta/Chunking.h"
+#include "net/Sha256.h"
 
 #include <cstdint>
 #include <map>

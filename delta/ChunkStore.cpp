@@ -1,8 +1,8 @@
 #include "delta/ChunkStore.h"
 
-#include "platform/FileSystem.h"
-#include "install/PendingFile.h"
 #include "delta/PiecePacker.h"
+#include "install/PendingFile.h"
+#include "platform/FileSystem.h"
 
 #include <zlib.h>
 

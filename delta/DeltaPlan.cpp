@@ -1,8 +1,8 @@
 #include "delta/DeltaPlan.h"
 
-#include "platform/FileSystem.h"
 #include "delta/ChunkStore.h"
 #include "delta/ReadAhead.h"
+#include "platform/FileSystem.h"
 
 #include "support/Workers.h"
 
@@ -53,8 +53,8 @@ bool LocalChunks::scan(const std::string& path, const ChunkIndex& next, const st
     // largest chunks: every chunk of the file is found by one of them, and
     // the extra chunks found are real bytes of the file, harmless.
     const int64_t total = static_cast<int64_t>(size);
-    const int64_t count =
-        std::max<int64_t>(1, std::min<int64_t>(threads > 0 ? threads : scanThreads(), total / segmentMinimum));
+    const int64_t count = std::max<int64_t>(
+        1, std::min<int64_t>(threads > 0 ? threads : scanThreads(), total / segmentMinimum));
     const int64_t overlap = int64_t(8) * next.rules.chunk.maxSize;
     std::vector<LocalChunks> found(static_cast<size_t>(count));
     std::vector<char> ok(found.size(), 0);
@@ -62,7 +62,8 @@ bool LocalChunks::scan(const std::string& path, const ChunkIndex& next, const st
     auto work = [&] {
         for (size_t k; (k = claimed.fetch_add(1)) < found.size();) {
             const int64_t from = total * static_cast<int64_t>(k) / count;
-            const int64_t to = k + 1 == found.size() ? total : total * static_cast<int64_t>(k + 1) / count + overlap;
+            const int64_t to =
+                k + 1 == found.size() ? total : total * static_cast<int64_t>(k + 1) / count + overlap;
             ok[k] = found[k].scanSegment(path, next, wanted, from, std::min(to, total), cancel);
         }
     };
@@ -79,8 +80,8 @@ bool LocalChunks::scan(const std::string& path, const ChunkIndex& next, const st
     return true;
 }
 
-bool LocalChunks::scanSegment(const std::string& path, const ChunkIndex& next, const Wanted& wanted, int64_t from,
-                              int64_t to, const std::atomic<bool>* cancel) {
+bool LocalChunks::scanSegment(const std::string& path, const ChunkIndex& next, const Wanted& wanted,
+                              int64_t from, int64_t to, const std::atomic<bool>* cancel) {
     OwnedFile file(platform::openFile(path, "rb"));
     if (!file || !platform::seekFile(file.get(), from))
         return false;
@@ -269,8 +270,9 @@ int32_t DeltaAssembler::writeLocalUpTo(size_t end, const Write& write) {
         chunk_.clear();
         int32_t result = 0;
         if (source.kind == ChunkSource::Kind::local)
-            result = readLocal(source.localOffset, plan_.index.chunks[next_].size, chunk_) ? localChecked(next_)
-                                                                                            : localReadError;
+            result = readLocal(source.localOffset, plan_.index.chunks[next_].size, chunk_)
+                         ? localChecked(next_)
+                         : localReadError;
         else
             result = fromPieces(next_, {}, chunk_); // every piece at hand
         if (result != 0)

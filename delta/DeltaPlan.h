@@ -150,8 +150,8 @@ int32_t planDelta(const ChunkIndex& index, const LocalChunks& local, size_t part
 /// in one go, in order. `fetched` hears the bytes of each range read.
 /// A chunk put together with pieces of the installed copy that is not the
 /// chunk (a piece only shared its tag, or the copy changed), or a chunk of
-/// an unchecked copy that is not what its place promised, is fetched whole. Answers 0, the reader's error, `chunkMismatch` when the store's
-/// bytes are not the chunk, `localReadError` when the installed copy could
+/// an unchecked copy that is not what its place promised, is fetched whole. Answers 0, the reader's error,
+/// `chunkMismatch` when the store's bytes are not the chunk, `localReadError` when the installed copy could
 /// not be read, or `writeError` when `write` failed.
 class DeltaAssembler {
 public:

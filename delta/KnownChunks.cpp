@@ -1,7 +1,7 @@
 #include "delta/KnownChunks.h"
 
-#include "platform/FileSystem.h"
 #include "install/PendingFile.h"
+#include "platform/FileSystem.h"
 
 #include <filesystem>
 #include <fstream>
@@ -69,8 +69,8 @@ bool KnownChunks::load(const std::string& file) {
 bool KnownChunks::save(const std::string& file) const {
     std::string text = std::string(head) + "\n";
     for (const auto& [path, record] : records_)
-        text += record.hash + " " + std::to_string(record.size) + " " + std::to_string(record.modified) + " " +
-                std::to_string(record.index.size()) + " " + path + "\n" + record.index;
+        text += record.hash + " " + std::to_string(record.size) + " " + std::to_string(record.modified) +
+                " " + std::to_string(record.index.size()) + " " + path + "\n" + record.index;
     // Put in place whole: a run cut short leaves the old record, or none.
     PendingFile out;
     return out.open(file) && out.write(text.data(), text.size()) && out.commit();

@@ -1,13 +1,13 @@
 #include "hoplin/Completer.h"
 
-#include "platform/Clock.h"
-#include "platform/FileSync.h"
-#include "platform/FileSystem.h"
-#include "platform/Process.h"
 #include "install/InstallScanner.h"
 #include "install/InstallationLock.h"
 #include "install/Manifest.h"
 #include "install/SafePaths.h"
+#include "platform/Clock.h"
+#include "platform/FileSync.h"
+#include "platform/FileSystem.h"
+#include "platform/Process.h"
 
 #include <cerrno>
 #include <fstream>

@@ -1,7 +1,7 @@
 // The digest of one file, shared by the scan and the self-update completer.
+#include "install/InstallScanner.h"
 #include "net/Md5.h"
 #include "platform/FileSystem.h"
-#include "install/InstallScanner.h"
 
 #include <cstdio>
 #include <memory>

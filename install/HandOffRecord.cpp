@@ -1,9 +1,9 @@
 #include "install/HandOffRecord.h"
 
-#include "platform/FileSystem.h"
 #include "install/InstallScanner.h"
 #include "install/Manifest.h"
 #include "install/PendingFile.h"
+#include "platform/FileSystem.h"
 
 #include <fstream>
 

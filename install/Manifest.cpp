@@ -1,9 +1,9 @@
 #include "install/Manifest.h"
 
-#include "platform/FileSystem.h"
-#include "platform/ProgramPath.h"
 #include "install/PendingFile.h"
 #include "install/ResumeFile.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramPath.h"
 
 #include <algorithm>
 #include <limits>

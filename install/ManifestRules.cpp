@@ -1,7 +1,7 @@
 #include "install/ManifestRules.h"
 
-#include "platform/FileSystem.h"
 #include "install/InstallScanner.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <map>

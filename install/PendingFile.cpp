@@ -129,5 +129,6 @@ void PendingFile::discard() {
 }
 
 std::string systemErrorText(int error) {
-    return error == 0 ? std::string("unknown cause") : std::error_code(error, std::generic_category()).message();
+    return error == 0 ? std::string("unknown cause")
+                      : std::error_code(error, std::generic_category()).message();
 }

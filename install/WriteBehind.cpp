@@ -1,8 +1,8 @@
 #include "install/WriteBehind.h"
 
+#include "install/PendingFile.h"
 #include "net/Md5.h"
 #include "support/Workers.h"
-#include "install/PendingFile.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -1,8 +1,8 @@
 #include "publish/PublicationLock.h"
 
+#include "install/PendingFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
-#include "install/PendingFile.h"
 
 #include <ctime>
 #include <filesystem>

@@ -1,13 +1,13 @@
 #include "publish/PublicationSigning.h"
 
+#include "delta/ChunkFormats.h"
+#include "install/PendingFile.h"
 #include "net/Ed25519.h"
 #include "platform/FileSystem.h"
 #include "platform/PrivateFile.h"
-#include "delta/ChunkFormats.h"
+#include "publish/PublicationVersions.h"
 #include "signing/KeyRotation.h"
 #include "signing/ManifestSignature.h"
-#include "install/PendingFile.h"
-#include "publish/PublicationVersions.h"
 
 #include <filesystem>
 #include <fstream>

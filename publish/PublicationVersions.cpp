@@ -1,10 +1,10 @@
 #include "publish/PublicationVersions.h"
 
+#include "delta/ChunkFormats.h"
+#include "install/PendingFile.h"
 #include "platform/FileSync.h"
 #include "platform/FileSystem.h"
-#include "delta/ChunkFormats.h"
 #include "signing/ManifestSignature.h"
-#include "install/PendingFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -103,9 +103,8 @@ bool findLiveVersion(const std::string& outDir, PublishedVersion& live, std::str
     const std::string folder = versionFolder(outDir, number);
     if (!isFile(folder + "/" + manifestName)) {
         error = current + " names " + line.substr(2) + ", whose " + manifestName +
-                " is missing: launchers cannot update from this folder. Publish again with "
-                "--allow-removals after emptying " +
-                current;
+                " is missing: launchers cannot update from this folder. Empty " + current +
+                " to publish anew";
         return false;
     }
     live.number = number;

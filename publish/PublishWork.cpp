@@ -1,10 +1,10 @@
 #include "publish/PublishWork.h"
 
-#include "platform/FileSystem.h"
-#include "support/Workers.h"
 #include "install/InstallScanner.h"
-#include "publish/PublicationVersions.h"
 #include "install/SafePaths.h"
+#include "platform/FileSystem.h"
+#include "publish/PublicationVersions.h"
+#include "support/Workers.h"
 
 #include <algorithm>
 
@@ -86,7 +86,8 @@ bool PublishWork::pack(PublishTask& task, ManifestEntry& entry, std::string& err
         tellProgress();
     };
     int64_t size = 0;
-    entry.packedSize = compressFile(sourceDir + "/" + task.path, packedPath, entry.hash, size, &error, onRead);
+    entry.packedSize =
+        compressFile(sourceDir + "/" + task.path, packedPath, entry.hash, size, &error, onRead);
     entry.size = size;
     bytesRead += task.size - counted;
     return entry.packedSize >= 0 && checkPackedFile(packedPath, entry.hash, entry.size, error);

@@ -1,13 +1,13 @@
 #include "publish/Publisher.h"
 
+#include "delta/ChunkStore.h"
+#include "install/Manifest.h"
 #include "platform/FileSync.h"
 #include "platform/FileSystem.h"
-#include "delta/ChunkStore.h"
-#include "signing/KeyRotation.h"
-#include "install/Manifest.h"
 #include "publish/PublicationVersions.h"
 #include "publish/PublishWork.h"
 #include "publish/ReleaseListing.h"
+#include "signing/KeyRotation.h"
 
 #include <algorithm>
 #include <fstream>
@@ -38,8 +38,8 @@ std::string writeChunkList(PublishWork& work, PublishReport& report) {
 
 // The new manifest, counted into `report`; the files the live version
 // served that the new one does not are told as removed.
-Manifest releaseManifest(const std::vector<PublishTask>& tasks, const Manifest& previous, PublishReport& report,
-                         const FileAction& onFile) {
+Manifest releaseManifest(const std::vector<PublishTask>& tasks, const Manifest& previous,
+                         PublishReport& report, const FileAction& onFile) {
     Manifest release;
     for (const PublishTask& task : tasks) {
         release[task.path] = task.entry;

@@ -50,10 +50,10 @@ struct PublishReport {
     // The release's files and folders left out, each with why, in listing
     // order (told whether or not the run succeeded).
     std::vector<std::pair<std::string, std::string>> leftOut;
-    std::string version;  // the new live version's folder, relative ("versions/7")
-    int32_t retired = 0;  // older versions removed once past the grace period
+    std::string version;    // the new live version's folder, relative ("versions/7")
+    int32_t retired = 0;    // older versions removed once past the grace period
     int32_t unfinished = 0; // folders of failed or killed publishes removed
-    std::string error; // why the run failed; empty on success
+    std::string error;      // why the run failed; empty on success
 };
 
 /// Makes `outDir` serve the release in `sourceDir` to the updater, without

@@ -1,10 +1,10 @@
 // The publisher's .zz files: one zlib stream per file of the release.
 #include "publish/Publisher.h"
 
-#include "net/Md5.h"
-#include "platform/FileSystem.h"
 #include "delta/Inflater.h"
 #include "install/PendingFile.h"
+#include "net/Md5.h"
+#include "platform/FileSystem.h"
 
 #ifdef MORAVO_HAVE_LIBDEFLATE
 #include <libdeflate.h>
@@ -13,8 +13,8 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -148,8 +148,8 @@ int64_t deflateWhole(std::ifstream& in, int64_t expected, PendingFile& out, Md5&
 #endif
 
 // The file at `source` as one zlib stream in `destination`.
-int64_t packFile(const std::string& source, const std::string& destination, std::string& digest, int64_t& size,
-                 PackProblem& problem, const ReadCounter& onRead) {
+int64_t packFile(const std::string& source, const std::string& destination, std::string& digest,
+                 int64_t& size, PackProblem& problem, const ReadCounter& onRead) {
     errno = 0;
     std::ifstream in(platform::filePath(source), std::ios::binary);
     if (!in) {
@@ -182,7 +182,8 @@ int64_t packFile(const std::string& source, const std::string& destination, std:
     return packed;
 }
 
-std::string problemText(const PackProblem& problem, const std::string& source, const std::string& destination) {
+std::string problemText(const PackProblem& problem, const std::string& source,
+                        const std::string& destination) {
     switch (problem.step) {
     case PackProblem::reading:
         return "cannot read " + source + ": " + systemErrorText(problem.error);

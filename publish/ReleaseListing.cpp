@@ -2,10 +2,10 @@
 // why, and the names and removals it refuses.
 #include "publish/ReleaseListing.h"
 
-#include "platform/FileSystem.h"
 #include "install/InstallScanner.h"
 #include "install/Manifest.h"
 #include "install/ManifestRules.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -61,7 +61,8 @@ std::string releaseNamesProblem(const InstallScanner& scanner, const std::vector
     }
     const std::string dotted = findDottedName(scanner, scanner.base());
     if (!dotted.empty())
-        refused.push_back("a file named '" + dotted + "': " + platform::windowsNameProblem(dotted.substr(dotted.rfind('/') + 1)));
+        refused.push_back("a file named '" + dotted +
+                          "': " + platform::windowsNameProblem(dotted.substr(dotted.rfind('/') + 1)));
     std::string first, second;
     if (findCaseTwins(paths, first, second))
         refused.push_back("both '" + first + "' and '" + second +
@@ -190,4 +191,3 @@ std::string removalsProblem(const std::string& sourceDir, const std::vector<std:
            std::to_string(previous.size()) + " published files; check the release folder " + sourceDir +
            " (give --allow-removals to publish it anyway)";
 }
-

@@ -2,9 +2,9 @@
 // along it, and the installation's trusted key file.
 #include "signing/KeyRotation.h"
 
+#include "install/PendingFile.h"
 #include "net/Base64.h"
 #include "platform/FileSystem.h"
-#include "install/PendingFile.h"
 #include "signing/SignedText.h"
 
 #include <fstream>

@@ -1,9 +1,9 @@
 #include "signing/ManifestSignature.h"
 
+#include "install/PendingFile.h"
 #include "net/Base64.h"
 #include "net/Ed25519.h"
 #include "platform/FileSystem.h"
-#include "install/PendingFile.h"
 #include "signing/SignedText.h"
 
 #include <filesystem>

@@ -2,8 +2,8 @@
 
 #include "net/Ed25519.h"
 #include "platform/FileSystem.h"
-#include "update/ChunkStoreLink.h"
 #include "signing/ManifestSignature.h"
+#include "update/ChunkStoreLink.h"
 #include "update/UpdateLog.h"
 
 namespace {

@@ -40,12 +40,11 @@ public:
     /// `partial`; no value when it goes whole. With `known`, the index the
     /// installed copy had when it was put in place (same rules), the copy is
     /// not cut again.
-    std::optional<DeltaPlan> plan(const std::string& path, const ManifestEntry& entry, const ChunkIndex& index,
-                                  const std::string& installed, const std::string& partial,
-                                  const ChunkIndex* known);
+    std::optional<DeltaPlan> plan(const std::string& path, const ManifestEntry& entry,
+                                  const ChunkIndex& index, const std::string& installed,
+                                  const std::string& partial, const ChunkIndex* known);
 
 private:
-
     ServerLink& link_;
     const std::atomic<bool>& cancel_;
     ChunkList list_;

@@ -3,14 +3,14 @@
 // leaves for the next one, then verified and put in place as any download.
 #include "update/DownloadLane.h"
 
+#include "delta/DeltaPlan.h"
+#include "install/WriteBehind.h"
 #include "net/Md5.h"
 #include "platform/FileSync.h"
 #include "platform/FileSystem.h"
 #include "update/ChunkStoreLink.h"
-#include "delta/DeltaPlan.h"
 #include "update/UpdateLog.h"
 #include "update/Updater.h"
-#include "install/WriteBehind.h"
 
 #include <cstdio>
 #include <filesystem>

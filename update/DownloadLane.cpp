@@ -4,15 +4,15 @@
 //   [3] inflate, verification and the next file's request
 #include "update/DownloadLane.h"
 
+#include "install/Manifest.h"
+#include "install/SafePaths.h"
+#include "install/WriteBehind.h"
 #include "net/HttpConnection.h"
 #include "net/StreamBuf.h"
 #include "platform/FileSystem.h"
 #include "support/Workers.h"
-#include "install/Manifest.h"
-#include "install/SafePaths.h"
 #include "update/UpdateLog.h"
 #include "update/Updater.h"
-#include "install/WriteBehind.h"
 
 #ifdef MORAVO_HAVE_LIBDEFLATE
 #include <libdeflate.h>

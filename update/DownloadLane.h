@@ -1,8 +1,8 @@
 #pragma once
-#include "update/DownloadQueue.h"
 #include "delta/Inflater.h"
 #include "install/PendingFile.h"
 #include "install/ResumeFile.h"
+#include "update/DownloadQueue.h"
 #include "update/ServerLink.h"
 #include "update/UpdateLocation.h"
 

@@ -3,9 +3,9 @@
 // the verified file an earlier run kept.
 #include "update/DownloadLane.h"
 
+#include "install/InstallScanner.h"
 #include "net/UrlEscape.h"
 #include "platform/FileSystem.h"
-#include "install/InstallScanner.h"
 #include "update/Leftovers.h"
 #include "update/UpdateLog.h"
 #include "update/Updater.h"

@@ -1,7 +1,7 @@
 // The hashing half of InstallScanner: the scan, which may hash several files
 // at once while reporting them strictly in order.
-#include "support/Workers.h"
 #include "install/InstallScanner.h"
+#include "support/Workers.h"
 #include "update/UpdaterListener.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "update/Leftovers.h"
 
-#include "platform/FileSystem.h"
 #include "install/InstallScanner.h"
 #include "install/Manifest.h"
 #include "install/PendingFile.h"
 #include "install/ResumeFile.h"
+#include "platform/FileSystem.h"
 #include "update/UpdateLog.h"
 
 #include <cstring>

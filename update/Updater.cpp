@@ -9,18 +9,18 @@
 // the installation keeps of them are in UpdaterSignature.cpp.)
 #include "update/Updater.h"
 
+#include "install/InstallScanner.h"
+#include "install/ManifestRules.h"
+#include "install/SafePaths.h"
 #include "net/HttpConnection.h"
 #include "net/UrlEscape.h"
 #include "platform/Clock.h"
 #include "platform/FileSync.h"
 #include "platform/FileSystem.h"
+#include "signing/ManifestSignature.h"
 #include "update/DownloadLane.h"
 #include "update/DownloadQueue.h"
-#include "install/InstallScanner.h"
 #include "update/Leftovers.h"
-#include "install/ManifestRules.h"
-#include "signing/ManifestSignature.h"
-#include "install/SafePaths.h"
 #include "update/UpdateLog.h"
 #include "update/UpdaterListener.h"
 

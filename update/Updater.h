@@ -1,13 +1,13 @@
 #pragma once
-#include "net/Ed25519.h"
-#include "support/XThread.h"
 #include "delta/DeltaPlan.h"
 #include "delta/Inflater.h"
-#include "install/InstallScanner.h"
-#include "signing/KeyRotation.h"
 #include "delta/KnownChunks.h"
+#include "install/InstallScanner.h"
 #include "install/Manifest.h"
+#include "net/Ed25519.h"
+#include "signing/KeyRotation.h"
 #include "signing/ManifestSignature.h"
+#include "support/XThread.h"
 #include "update/ServerLink.h"
 #include "update/UpdateLocation.h"
 

@@ -2,8 +2,8 @@
 // the bytes the listener hears are to be fetched.
 #include "update/Updater.h"
 
-#include "platform/Clock.h"
 #include "delta/ChunkFormats.h"
+#include "platform/Clock.h"
 #include "update/DeltaCatalog.h"
 #include "update/UpdateLog.h"
 #include "update/UpdaterListener.h"
@@ -12,7 +12,7 @@
 #include <limits>
 
 std::vector<const std::string*> Updater::chunkable(const std::vector<const std::string*>& wanted,
-                                                    std::vector<bool>& withCopy) const {
+                                                   std::vector<bool>& withCopy) const {
     // The launcher's own files, which go to the staging folder, always come
     // whole and are never recorded.
     std::vector<const std::string*> out;
@@ -55,8 +55,8 @@ void Updater::planDeltas(const std::vector<const std::string*>& wanted) {
         ChunkIndex known;
         const bool isKnown = knownChunks_.indexOf(installDir_, path, local_.at(path).hash, known);
         const std::string installed = installDir_ + "/" + path;
-        std::optional<DeltaPlan> plan =
-            catalog.plan(path, entry, kept, installed, installed + deltaFileSuffix, isKnown ? &known : nullptr);
+        std::optional<DeltaPlan> plan = catalog.plan(path, entry, kept, installed,
+                                                     installed + deltaFileSuffix, isKnown ? &known : nullptr);
         if (!plan)
             continue;
         plan->plannedBytes += indexBytes;
@@ -64,9 +64,10 @@ void Updater::planDeltas(const std::vector<const std::string*>& wanted) {
         deltaReport_.knownCopies += isKnown ? 1 : 0;
         deltaReport_.fetched += plan->plannedBytes;
         deltaReport_.reused += plan->reusedBytes();
-        updateLog("update: %s is put together from chunks: %lld bytes to fetch, %lld from the installed copy%s",
-                  path.c_str(), static_cast<long long>(plan->fetchBytes()),
-                  static_cast<long long>(plan->reusedBytes()), isKnown ? " (known, not cut again)" : "");
+        updateLog(
+            "update: %s is put together from chunks: %lld bytes to fetch, %lld from the installed copy%s",
+            path.c_str(), static_cast<long long>(plan->fetchBytes()),
+            static_cast<long long>(plan->reusedBytes()), isKnown ? " (known, not cut again)" : "");
         deltas_[path] = std::make_shared<const DeltaPlan>(std::move(*plan));
     }
 }

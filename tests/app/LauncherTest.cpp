@@ -10,11 +10,11 @@
 #include "g2/Game.h"
 #include "g2/LabelWidget.h"
 #include "g2/ProgressWidget.h"
+#include "install/InstallationLock.h"
 #include "platform/Directory.h"
 #include "platform/MessageBox.h"
 #include "tests/app/LoginService.h"
 #include "tests/common/LoopbackServer.h"
-#include "install/InstallationLock.h"
 #include "update/UpdateTexts.h"
 
 #include <filesystem>

@@ -16,11 +16,11 @@
 #include "g2/Messages.h"
 #include "g2/ProgressWidget.h"
 #include "g2/ScrollWidget.h"
+#include "install/Manifest.h"
 #include "platform/Directory.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
 #include "tests/app/LoginService.h"
-#include "install/Manifest.h"
 
 #include <filesystem>
 #include <fstream>
@@ -118,8 +118,7 @@ TEST_F(LauncherTest, AHoplinThatCannotStartIsToldAndHeldBackUntilItChanges) {
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0].rfind("Error|No se pudo iniciar " + app::completerName(), 0), 0u)
         << services.boxes[0];
-    EXPECT_NE(services.boxes[0].find("el antivirus lo ha bloqueado"),
-              std::string::npos);
+    EXPECT_NE(services.boxes[0].find("el antivirus lo ha bloqueado"), std::string::npos);
     EXPECT_EQ(readFile("tmp/launcher_v.txt"), "2") << "the staged files stay";
 
     // The next start does not hand over to the same hoplin: the update is

@@ -12,13 +12,13 @@
 #include "g2/LabelWidget.h"
 #include "g2/ProgressWidget.h"
 #include "net/Ed25519.h"
+#include "publish/PublicationSigning.h"
+#include "publish/PublicationVersions.h"
+#include "publish/Publisher.h"
 #include "tests/app/LoginService.h"
 #include "tests/common/FileServer.h"
 #include "tests/common/Files.h"
 #include "tests/common/LoopbackServer.h"
-#include "publish/PublicationSigning.h"
-#include "publish/PublicationVersions.h"
-#include "publish/Publisher.h"
 #include "update/Updater.h"
 
 #include <filesystem>

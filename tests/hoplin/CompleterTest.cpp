@@ -1,10 +1,10 @@
 // hoplin: the moves with their retries, the log line by line, and the start
 // of the launcher with "-n".
 #include "hoplin/Completer.h"
+#include "install/InstallationLock.h"
 #include "net/Md5.h"
 #include "platform/FileSync.h"
 #include "tests/hoplin/Scratch.h"
-#include "install/InstallationLock.h"
 
 #include <gtest/gtest.h>
 

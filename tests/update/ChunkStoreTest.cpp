@@ -3,9 +3,9 @@
 // chunk's pieces.
 #include "delta/ChunkStore.h"
 
+#include "delta/PiecePacker.h"
 #include "tests/common/TempDir.h"
 #include "tests/update/GameBytes.h"
-#include "delta/PiecePacker.h"
 
 #include <gtest/gtest.h>
 

@@ -6,10 +6,10 @@
 #include "tests/update/GameBytes.h"
 #include "tests/update/UpdaterFixture.h"
 
-#include "net/Ed25519.h"
-#include "net/ProxyFinder.h"
 #include "delta/ChunkFormats.h"
 #include "delta/DeltaPlan.h"
+#include "net/Ed25519.h"
+#include "net/ProxyFinder.h"
 #include "publish/PublicationSigning.h"
 #include "publish/PublicationVersions.h"
 #include "publish/Publisher.h"
@@ -68,7 +68,8 @@ protected:
         ChunkList list;
         readChunkList(livePath(), list);
         ChunkIndex index;
-        EXPECT_TRUE(decodeChunkIndex(readFile(fs::path(livePath()) / chunkIndexPath(list.at(archive))), index));
+        EXPECT_TRUE(
+            decodeChunkIndex(readFile(fs::path(livePath()) / chunkIndexPath(list.at(archive))), index));
         LocalChunks local;
         EXPECT_TRUE(local.scan(archive, index, nullptr));
         std::vector<std::string> missing;
@@ -89,7 +90,9 @@ protected:
         updater.prepareUpdate(&watcher, 0, 0);
         updater.run();
     }
-    int64_t packedSize() const { return static_cast<int64_t>(fs::file_size(fs::path(livePath()) / (archive + ".zz"))); }
+    int64_t packedSize() const {
+        return static_cast<int64_t>(fs::file_size(fs::path(livePath()) / (archive + ".zz")));
+    }
 
     // The folder of the version published last, served at "/rel".
     std::string livePath() const { return livePublicationFolder(published.path()); }

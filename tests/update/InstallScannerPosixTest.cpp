@@ -1,8 +1,8 @@
 // The installation scanner on POSIX file systems: links, and a file that
 // turns into a folder, which opens there and fails only when read.
+#include "install/InstallScanner.h"
 #include "tests/common/FileServer.h"
 #include "tests/update/ScanRecorder.h"
-#include "install/InstallScanner.h"
 
 #include <gtest/gtest.h>
 

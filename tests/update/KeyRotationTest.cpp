@@ -4,8 +4,8 @@
 #include "signing/KeyRotation.h"
 
 #include "net/Base64.h"
-#include "tests/common/FileServer.h"
 #include "publish/PublicationSigning.h"
+#include "tests/common/FileServer.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 // was offline through the first rotation. Both end at the newest key, and
 // a thief holding the first key can no longer publish to either.
 #include "net/Ed25519.h"
-#include "tests/common/FileServer.h"
-#include "signing/KeyRotation.h"
 #include "publish/PublicationSigning.h"
 #include "publish/PublicationVersions.h"
+#include "signing/KeyRotation.h"
+#include "tests/common/FileServer.h"
 #include "update/Updater.h"
 #include "update/UpdaterListener.h"
 

@@ -5,9 +5,9 @@
 #include "net/Base64.h"
 #include "net/Ed25519.h"
 #include "platform/PrivateFile.h"
-#include "tests/common/FileServer.h"
 #include "publish/PublicationSigning.h"
 #include "publish/PublicationVersions.h"
+#include "tests/common/FileServer.h"
 
 #include <gtest/gtest.h>
 

@@ -4,11 +4,11 @@
 #include "publish/PublicationVersions.h"
 #include "platform/FileSync.h"
 #include "platform/Process.h"
+#include "publish/PublicationSigning.h"
+#include "publish/Publisher.h"
 #include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
 #include "tests/update/GameBytes.h"
-#include "publish/PublicationSigning.h"
-#include "publish/Publisher.h"
 
 #include <gtest/gtest.h>
 

@@ -2,15 +2,16 @@
 // the progress it tells, and the cutting of large files into the chunk
 // store beside their compression.
 #include "publish/Publisher.h"
+#include "delta/ChunkFormats.h"
+#include "publish/PublicationVersions.h"
 #include "tests/common/FileServer.h"
 #include "tests/update/GameBytes.h"
 #include "tests/update/UpdaterFixture.h"
-#include "delta/ChunkFormats.h"
-#include "publish/PublicationVersions.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -113,11 +114,34 @@ TEST(Publisher, ALargeFileIsCutBesideItsCompressionAndCutAgainOnlyWhenItChanges)
     ChunkList list;
     readChunkList(live(four), list);
     ChunkIndex index;
-    ASSERT_TRUE(decodeChunkIndex(readFile(live(four) + "/" + chunkIndexPath(list.at("data/world.pak"))), index));
+    ASSERT_TRUE(
+        decodeChunkIndex(readFile(live(four) + "/" + chunkIndexPath(list.at("data/world.pak"))), index));
     std::string assembled, chunk;
     for (const ChunkEntry& entry : index.chunks) {
         ASSERT_TRUE(unpackChunk(readFile(live(four) + "/" + chunkPath(entry.hash)), entry, chunk));
         assembled += chunk;
     }
     EXPECT_TRUE(assembled == large);
+}
+
+// The progress moves while one large file is compressed, not only between
+// files.
+TEST(Publisher, TheProgressMovesWithinALargeFile) {
+    TempDir source, out;
+    const int64_t size = wholeFileLimit + (int64_t(8) << 20);
+    testkit::writeFile(source.path() + "/huge.pak", std::string(static_cast<size_t>(size), '\0'));
+    PublishOptions one;
+    one.jobs = 1;
+    std::vector<int64_t> seen;
+    one.onProgress = [&](int64_t done, int64_t total) {
+        EXPECT_EQ(total, size);
+        if (seen.empty() || seen.back() != done)
+            seen.push_back(done);
+    };
+    PublishReport report;
+    ASSERT_TRUE(publishRelease(source.path(), out.path(), report, {}, one)) << report.error;
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), size);
+    EXPECT_GT(std::count_if(seen.begin(), seen.end(), [&](int64_t done) { return done > 0 && done < size; }),
+              10);
 }

@@ -41,11 +41,15 @@ TEST(ReadAhead, RangesArriveInOrderAndAStopOrAFailureEndsTheReading) {
     for (size_t limit : {size_t(1), size_t(64), readAheadLimit}) {
         NamedReader reader;
         std::vector<std::string> got;
-        ASSERT_EQ(readAhead(reader, wanted, [&](size_t i, std::string& bytes) {
-                      EXPECT_EQ(i, got.size());
-                      got.push_back(bytes);
-                      return true;
-                  }, limit), 0);
+        ASSERT_EQ(readAhead(
+                      reader, wanted,
+                      [&](size_t i, std::string& bytes) {
+                          EXPECT_EQ(i, got.size());
+                          got.push_back(bytes);
+                          return true;
+                      },
+                      limit),
+                  0);
         ASSERT_EQ(got.size(), wanted.size()) << "limit " << limit;
         for (size_t i = 0; i < got.size(); ++i) {
             std::string expected;
@@ -58,7 +62,9 @@ TEST(ReadAhead, RangesArriveInOrderAndAStopOrAFailureEndsTheReading) {
     // The taker stops at the tenth: the reading ends, within the limit.
     NamedReader stopped;
     size_t taken = 0;
-    EXPECT_EQ(readAhead(stopped, wanted, [&](size_t, std::string&) { return ++taken < 10; }, 16), 0);
+    EXPECT_EQ(readAhead(
+                  stopped, wanted, [&](size_t, std::string&) { return ++taken < 10; }, 16),
+              0);
     EXPECT_EQ(taken, 10u);
     EXPECT_LT(stopped.reads.load(), 40);
 

@@ -2,11 +2,11 @@
 // every forgery, replay and expired signature ends the run with 240 leaving
 // the installation exactly as it was. The files are compressed by zlib and
 // signed here over the bytes served, as a publisher would.
+#include "install/Manifest.h"
 #include "net/Base64.h"
 #include "net/Ed25519.h"
-#include "tests/common/FileServer.h"
-#include "install/Manifest.h"
 #include "signing/ManifestSignature.h"
+#include "tests/common/FileServer.h"
 #include "update/Updater.h"
 #include "update/UpdaterListener.h"
 

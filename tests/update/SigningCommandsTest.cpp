@@ -5,11 +5,11 @@
 #include "net/Ed25519.h"
 #include "platform/Clock.h"
 #include "platform/PrivateFile.h"
-#include "tests/common/FileServer.h"
-#include "tests/common/ToolRun.h"
-#include "signing/ManifestSignature.h"
 #include "publish/PublicationSigning.h"
 #include "publish/PublicationVersions.h"
+#include "signing/ManifestSignature.h"
+#include "tests/common/FileServer.h"
+#include "tests/common/ToolRun.h"
 
 #include <gtest/gtest.h>
 

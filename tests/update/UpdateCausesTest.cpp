@@ -3,9 +3,9 @@
 // both treat a published file that the installation's excludes name.
 #include "net/InetAddress.h"
 #include "net/Socket.h"
+#include "publish/PublicationVersions.h"
 #include "tests/common/FileServer.h"
 #include "tests/common/ToolRun.h"
-#include "publish/PublicationVersions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The operator's commands, run as the built moravo-tool in child processes:
 // publish, scan, verify and update, and a killed update.
+#include "install/Manifest.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
-#include "tests/common/FileServer.h"
-#include "tests/common/ToolRun.h"
-#include "install/Manifest.h"
 #include "publish/PublicationLock.h"
 #include "publish/PublicationVersions.h"
+#include "tests/common/FileServer.h"
+#include "tests/common/ToolRun.h"
 #include "update/UpdateTexts.h"
 
 #include <gtest/gtest.h>
@@ -277,7 +277,8 @@ TEST_F(UpdateCommandTest, UpdatesAnInstallationAndTellsWhatHappened) {
     EXPECT_TRUE(fs::exists(install.path() + "/keep.cfg"));
     EXPECT_TRUE(fs::exists(install.path() + "/certs/ca.pem"));
     EXPECT_FALSE(fs::exists(install.path() + "/obsolete.txt"));
-    EXPECT_EQ(manifestAt(install.path() + "/checklist.txt"), manifestAt(livePublicationFolder(out.path()) + "/checklist.txt"));
+    EXPECT_EQ(manifestAt(install.path() + "/checklist.txt"),
+              manifestAt(livePublicationFolder(out.path()) + "/checklist.txt"));
 
     fs::remove_all(install.path() + "/tmp");
     run = update();
@@ -338,7 +339,8 @@ TEST_F(UpdateCommandTest, AnUpdateKilledMidDownloadLeavesEveryFileOldOrNew) {
     }
     publishRelease();
     const std::string stalled = "/rel/f22.bin.zz";
-    server.setFault(stalled, FileServer::Fault::silent, fs::file_size(livePublicationFolder(out.path()) + "/f22.bin.zz") / 2, 1);
+    server.setFault(stalled, FileServer::Fault::silent,
+                    fs::file_size(livePublicationFolder(out.path()) + "/f22.bin.zz") / 2, 1);
 
     TempDir logs;
     platform::ChildOptions quiet;

@@ -1,9 +1,9 @@
 // The update engine against servers and installations that misbehave:
 // manifests in odd shapes or without end, servers that drip, folders of
 // files that never arrived, and files another program holds open.
+#include "install/PendingFile.h"
 #include "platform/FileSync.h"
 #include "tests/update/UpdaterFixture.h"
-#include "install/PendingFile.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,11 +1,11 @@
 // The update engine on files as players have them: files made read-only,
 // and an installation deep enough that its paths pass the 260 characters of
 // Windows' plain paths.
+#include "install/PendingFile.h"
+#include "install/ResumeFile.h"
 #include "platform/FileSystem.h"
 #include "tests/common/Files.h"
 #include "tests/update/UpdaterFixture.h"
-#include "install/PendingFile.h"
-#include "install/ResumeFile.h"
 
 #include <filesystem>
 

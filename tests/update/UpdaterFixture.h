@@ -2,8 +2,8 @@
 // The update engine's test fixture: an installation in a scratch folder, a
 // loopback server whose files were compressed by zlib, and a listener that
 // records the run's story.
-#include "tests/common/FileServer.h"
 #include "install/Manifest.h"
+#include "tests/common/FileServer.h"
 #include "update/Updater.h"
 #include "update/UpdaterListener.h"
 

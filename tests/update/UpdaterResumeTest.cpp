@@ -2,9 +2,9 @@
 // with a Range request from the compressed bytes kept beside the file, in
 // the next attempt or the next run, and never from bytes of another
 // publication; the other leftovers of earlier runs go.
-#include "tests/update/UpdaterFixture.h"
 #include "install/PendingFile.h"
 #include "install/ResumeFile.h"
+#include "tests/update/UpdaterFixture.h"
 
 #include <filesystem>
 

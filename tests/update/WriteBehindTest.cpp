@@ -1,9 +1,9 @@
 // The write-behind: every block handed over reaches the file in order and
 // the digest, and a failed write is reported at the end of the file.
 #include "install/WriteBehind.h"
-#include "tests/common/FileServer.h"
-#include "net/Md5.h"
 #include "install/PendingFile.h"
+#include "net/Md5.h"
+#include "tests/common/FileServer.h"
 
 #include <gtest/gtest.h>
 

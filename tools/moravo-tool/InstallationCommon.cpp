@@ -1,7 +1,7 @@
 #include "tools/moravo-tool/InstallationCommon.h"
 
-#include "platform/FileSystem.h"
 #include "install/Manifest.h"
+#include "platform/FileSystem.h"
 #include "update/UpdateTexts.h"
 
 #include <cstdio>

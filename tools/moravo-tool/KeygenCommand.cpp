@@ -2,8 +2,8 @@
 // publications. The private key goes to the file (readable by its owner
 // only); the public key, the text of the "key" attribute that launchers are
 // configured with, is printed as one line.
-#include "tools/moravo-tool/Command.h"
 #include "publish/PublicationSigning.h"
+#include "tools/moravo-tool/Command.h"
 
 #include <cstdio>
 #include <cstring>

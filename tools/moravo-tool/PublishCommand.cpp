@@ -16,13 +16,13 @@
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
-#include "tools/moravo-tool/Command.h"
-#include "tools/moravo-tool/ConsoleListener.h"
-#include "signing/KeyRotation.h"
 #include "publish/PublicationLock.h"
 #include "publish/PublicationSigning.h"
 #include "publish/PublicationVersions.h"
 #include "publish/Publisher.h"
+#include "signing/KeyRotation.h"
+#include "tools/moravo-tool/Command.h"
+#include "tools/moravo-tool/ConsoleListener.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,10 +35,11 @@ namespace tool {
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--keep N] [--allow-removals] "
-                 "[--with-client-config]\n"
-                 "       [--sign PRIVATE_FILE [--rotate-from OLD_PRIVATE_FILE] [--expires DAYS] | --unsigned]\n");
+    std::fprintf(
+        stderr,
+        "usage: moravo-tool publish SRC_DIR OUT_DIR [--jobs N] [--no-chunks] [--keep N] [--allow-removals] "
+        "[--with-client-config]\n"
+        "       [--sign PRIVATE_FILE [--rotate-from OLD_PRIVATE_FILE] [--expires DAYS] | --unsigned]\n");
     return 2;
 }
 

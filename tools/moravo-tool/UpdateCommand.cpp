@@ -5,6 +5,7 @@
 // window's "Cancelar" does.
 #include "app/ConnectionFile.h"
 #include "app/UpdaterSetup.h"
+#include "install/InstallationLock.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/Directory.h"
@@ -12,7 +13,6 @@
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/ConsoleListener.h"
 #include "tools/moravo-tool/InstallationCommon.h"
-#include "install/InstallationLock.h"
 #include "update/UpdateTexts.h"
 #include "update/Updater.h"
 

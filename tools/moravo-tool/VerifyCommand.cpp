@@ -2,10 +2,10 @@
 // and lists each file that is missing or differs (digest or size), or that
 // waits staged in tmp/ for hoplin. A listed file is checked even where
 // excludes.txt (or a built-in pattern) names it, as the updater checks it.
+#include "install/ManifestRules.h"
 #include "platform/FileSystem.h"
 #include "tools/moravo-tool/Command.h"
 #include "tools/moravo-tool/InstallationCommon.h"
-#include "install/ManifestRules.h"
 
 #include <cstdio>
 #include <filesystem>
