@@ -33,6 +33,7 @@
 #include "delta/ChunkFormats.h"
 #include "install/InstallScanner.h"
 #include "install/Manifest.h"
+#include "publish/PublicationVersions.h"
 
 #include <zlib.h>
 
@@ -194,9 +195,10 @@ bool preparePublications(const std::string& tool, const std::string& root, const
         std::fprintf(stderr, "publish failed (see %s/publish.log)\n", root.c_str());
         return false;
     }
-    std::printf("published version 2 in %.1f s: %s.zz %lld bytes; ", seconds(start), archivePath,
-                static_cast<long long>(fs::file_size(chunked + "/" + archivePath + ".zz")));
-    if (fs::is_directory(chunked + "/" + chunkStoreName))
+    std::printf(
+        "published version 2 in %.1f s: %s.zz %lld bytes; ", seconds(start), archivePath,
+        static_cast<long long>(fs::file_size(livePublicationFolder(chunked) + "/" + archivePath + ".zz")));
+    if (fs::is_directory(livePublicationFolder(chunked) + "/" + chunkStoreName))
         std::printf("with a chunk store\n");
     else
         std::printf("no chunk store: the first run below also updates the whole file\n");
@@ -208,7 +210,7 @@ bool preparePublications(const std::string& tool, const std::string& root, const
     }
     std::printf("published version 1 (for an installation the launcher made) in %.1f s\n", seconds(previous));
     fs::copy(chunked, whole, fs::copy_options::recursive | fs::copy_options::create_hard_links);
-    fs::remove_all(whole + "/" + chunkStoreName);
+    fs::remove_all(livePublicationFolder(whole) + "/" + chunkStoreName);
 
     const std::string zsyncDir = served + "/zsync";
     fs::create_directories(zsyncDir);

@@ -19,6 +19,7 @@
 #include "bench/BenchKit.h"
 #include "bench/GameArchive.h"
 #include "delta/ChunkFormats.h"
+#include "publish/PublicationVersions.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -197,8 +198,8 @@ int main(int argc, char** argv) {
         out = root + "/out" + std::to_string(i);
         ok = timedRun("'" + tool + "' publish '" + release + "' '" + out + "' >/dev/null", root + "/time",
                       ours);
-        oursPacked = sizeOfZz(out);
-        store = chunkStoreSize(out);
+        oursPacked = sizeOfZz(livePublicationFolder(out));
+        store = chunkStoreSize(livePublicationFolder(out));
 
         ok = ok && timedRun("pigz -9 -z -p 2 -k -f" + files, root + "/time", pigz);
         pigzPacked = sizeOfZz(copy);

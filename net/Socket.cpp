@@ -81,16 +81,27 @@ int waitConnect(intptr_t handle, uint32_t ms) {
         return 0;
     if (ready > 0 && FD_ISSET(native, &writable))
         return 1;
-    // The connect's own error, for `connectError`.
+    // The connect's own error, for `connectError`: Windows keeps it in
+    // SO_ERROR. Wine 8 answers 0 there; a connect that failed before the
+    // wait ran out was then turned away (a host that cannot be reached shows
+    // its own error, and one that does not answer ends the wait instead).
     int error = 0;
     int size = sizeof error;
     if (ready > 0 && getsockopt(native, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0)
-        WSASetLastError(error);
+        WSASetLastError(error != 0 ? error : WSAECONNREFUSED);
     return -1;
 }
 
 bool connectStarted() {
     return WSAGetLastError() == WSAEWOULDBLOCK;
+}
+
+// The calling thread's socket error, kept across calls that may clear it.
+int lastSocketError() {
+    return WSAGetLastError();
+}
+void restoreSocketError(int error) {
+    WSASetLastError(error);
 }
 
 // Why the last connect failed: Winsock's error of the calling thread (a
@@ -126,7 +137,11 @@ bool connectNative(intptr_t handle, const sockaddr_in& raw, bool blocking, uint3
     bool done = ::connect(native, address, sizeof raw) == 0;
     if (!done && connectStarted())
         done = waitConnect(handle, timeoutMs) > 0;
+    // Why it failed, for `connectError`, survives making the socket
+    // blocking again (Wine clears the error of a call that succeeds).
+    const int error = lastSocketError();
     setBlocking(handle, true);
+    restoreSocketError(error);
     return done;
 }
 
@@ -207,6 +222,13 @@ bool connectStarted() {
     return errno == EINPROGRESS;
 }
 
+int lastSocketError() {
+    return errno;
+}
+void restoreSocketError(int error) {
+    errno = error;
+}
+
 // Why the last connect failed.
 std::string connectError() {
     switch (const int error = errno) {
@@ -280,7 +302,9 @@ bool connectCancellable(intptr_t handle, const sockaddr_in& raw, uint32_t timeou
         if (state == 0)
             failure = cancel ? "cancelled" : "no answer (timed out)";
     }
+    const int error = lastSocketError();
     setBlocking(handle, true);
+    restoreSocketError(error);
     return done;
 }
 
