@@ -124,6 +124,15 @@ TEST_F(PublicationVersionsTest, AFailureAtAnyStepLeavesWhatPlayersGetAsItWas) {
         EXPECT_TRUE(snapshot(out.path()) == before);
     }
     EXPECT_TRUE(reasonTold);
+    // What players get still installs and verifies exactly.
+    FileServer server;
+    server.putDirectory(out.path(), "/rel");
+    TempDir install, logs;
+    const std::string location = "127.0.0.1:" + std::to_string(server.port()) + "/rel";
+    ToolRun run = testkit::runTool(logs, {"update", install.path(), location});
+    EXPECT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_EQ(readFile(install.path() + "/readme.txt"), "version 1\n");
+    EXPECT_EQ(testkit::runTool(logs, {"verify", install.path()}).code, 0);
 
     // A killed publish leaves a version folder that never went live: the
     // next publish removes it, and goes live.
