@@ -3,6 +3,7 @@
 #include "delta/PiecePacker.h"
 #include "install/PendingFile.h"
 #include "platform/FileSystem.h"
+#include "support/Text.h"
 
 #include <zlib.h>
 
@@ -11,14 +12,11 @@
 #include <utility>
 #include <vector>
 
+using support::endsWith;
+
 namespace {
 
 constexpr size_t readBlock = 1 << 20;
-
-bool endsWith(const std::string& text, const char* tail) {
-    const std::string end(tail);
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 bool readWhole(const std::string& path, std::string& bytes) {
     std::ifstream in(platform::filePath(path), std::ios::binary);

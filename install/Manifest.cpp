@@ -4,9 +4,12 @@
 #include "install/ResumeFile.h"
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
+#include "support/Text.h"
 
 #include <algorithm>
 #include <limits>
+
+using support::endsWith;
 
 namespace {
 
@@ -137,10 +140,6 @@ bool writeManifest(const std::string& path, const Manifest& manifest) {
 }
 
 namespace {
-
-bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 // The names of the files the updater writes beside the installation's own:
 // a published file of such a name would be taken for one of them (and

@@ -1,10 +1,12 @@
 #include "publish/PublicationVersions.h"
 
 #include "delta/ChunkFormats.h"
+#include "install/Manifest.h"
 #include "install/PendingFile.h"
 #include "platform/FileSync.h"
 #include "platform/FileSystem.h"
 #include "signing/ManifestSignature.h"
+#include "support/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,15 +14,13 @@
 #include <fstream>
 #include <system_error>
 
+using support::endsWith;
+
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* manifestName = "checklist.txt";
-
-bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 // A version's number from its folder's name: decimal digits without a
 // leading zero, at most 18 of them; -1 for any other name.
@@ -36,14 +36,12 @@ int64_t versionNumber(const std::string& name) {
     return number;
 }
 
+// The first line as the launcher reads it: trimmed the same way.
 std::string firstLine(const std::string& path) {
     std::ifstream in(platform::filePath(path), std::ios::binary);
     std::string line;
     std::getline(in, line);
-    const size_t begin = line.find_first_not_of(" \t\r");
-    if (begin == std::string::npos)
-        return std::string();
-    return line.substr(begin, line.find_last_not_of(" \t\r") + 1 - begin);
+    return trimmed(line);
 }
 
 bool isFile(const std::string& path) {

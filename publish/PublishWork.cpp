@@ -4,17 +4,12 @@
 #include "install/SafePaths.h"
 #include "platform/FileSystem.h"
 #include "publish/PublicationVersions.h"
+#include "support/Text.h"
 #include "support/Workers.h"
 
 #include <algorithm>
 
-namespace {
-
-bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-} // namespace
+using support::endsWith;
 
 void PublishWork::help() {
     PublishJob job;

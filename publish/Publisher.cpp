@@ -1,6 +1,7 @@
 #include "publish/Publisher.h"
 
 #include "delta/ChunkStore.h"
+#include "install/InstallScanner.h"
 #include "install/Manifest.h"
 #include "platform/FileSync.h"
 #include "platform/FileSystem.h"
@@ -62,16 +63,12 @@ Manifest releaseManifest(const std::vector<PublishTask>& tasks, const Manifest& 
 }
 
 // Every file of the version's folder, for the flush before it goes live.
-void listFiles(const std::string& folder, std::vector<std::string>& files) {
-    std::vector<platform::DirectoryEntry> entries;
-    platform::listDirectory(folder, entries);
-    for (const platform::DirectoryEntry& entry : entries) {
-        const std::string path = folder + "/" + entry.name;
-        if (entry.kind == platform::FileKind::directory)
-            listFiles(path, files);
-        else
-            files.push_back(path);
-    }
+std::vector<std::string> listFiles(const std::string& folder) {
+    std::vector<std::string> files;
+    InstallScanner(folder).list(files);
+    for (std::string& file : files)
+        file = folder + "/" + file;
+    return files;
 }
 
 // Why the built version cannot go live (empty when it can): each file the
@@ -121,9 +118,7 @@ bool buildVersion(const std::shared_ptr<PublishWork>& work, const std::vector<st
         !shareFile(record, work->outDir + "/" + rotationRecordName, report.error))
         return false;
     report.error = versionProblem(*work, release);
-    std::vector<std::string> files;
-    listFiles(work->outDir, files);
-    if (report.error.empty() && !platform::syncFiles(work->outDir, files))
+    if (report.error.empty() && !platform::syncFiles(work->outDir, listFiles(work->outDir)))
         report.error = "cannot put the new version on the disk (" + work->outDir + ")";
     return report.error.empty();
 }

@@ -5,17 +5,15 @@
 #include "install/PendingFile.h"
 #include "install/ResumeFile.h"
 #include "platform/FileSystem.h"
+#include "support/Text.h"
 #include "update/UpdateLog.h"
 
 #include <cstring>
 #include <map>
 
-namespace {
+using support::endsWith;
 
-bool endsWith(const std::string& text, const char* suffix) {
-    const size_t length = std::strlen(suffix);
-    return text.size() >= length && text.compare(text.size() - length, length, suffix) == 0;
-}
+namespace {
 
 std::string withoutSuffix(const std::string& text, const char* suffix) {
     return text.substr(0, text.size() - std::strlen(suffix));

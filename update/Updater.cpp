@@ -323,15 +323,11 @@ bool Updater::fetchPublishedManifest() {
     signatureRefusal_.clear();
     acceptedSerial_ = -1;
     trustedKey_ = TrustedKey();
-    if (signatureRequired_ && !configuredKey_.valid()) {
-        // Fails closed: a key that cannot be read never means unsigned.
-        signatureProblem_ = SignatureProblem::malformedKey;
-        signatureRefusal_ = std::string(signatureProblemText(signatureProblem_)) +
-                            ": the configured public key is not the base64 of 32 bytes";
-        updateLog("update: the published manifest is refused: %s", signatureRefusal_.c_str());
-        error_ = manifestError;
-        return false;
-    }
+    // Fails closed: a key that cannot be read never means unsigned.
+    if (signatureRequired_ && !configuredKey_.valid())
+        return refuseSignature(SignatureProblem::malformedKey,
+                               std::string(signatureProblemText(SignatureProblem::malformedKey)) +
+                                   ": the configured public key is not the base64 of 32 bytes");
     const std::string request = urlEscape(location_.basePath + "/" + manifestName_);
     if (!link_.get(request)) {
         if (!link_.failure().empty())
