@@ -4,6 +4,7 @@
 // [SECTION] the reader
 // [SECTION] the writer and the files
 #include "app/SettingsNode.h"
+#include "install/PendingFile.h"
 
 #include "platform/FileSystem.h"
 
@@ -298,12 +299,11 @@ bool writeSettingsFile(const std::string& path, const SettingsNode& root) {
             stored += '\r';
         stored += c;
     }
-    std::ofstream out(platform::filePath(path), std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    out.write(stored.data(), static_cast<std::streamsize>(stored.size()));
-    out.close();
-    return !out.fail();
+    // Written beside the old file and put in its place in one step, so that
+    // a crash never leaves the settings half written, and never through a
+    // link planted at the name.
+    PendingFile out;
+    return out.open(path) && out.write(stored.data(), stored.size()) && out.commit(true);
 }
 
 } // namespace app

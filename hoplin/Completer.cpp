@@ -1,5 +1,6 @@
 #include "hoplin/Completer.h"
 
+#include "install/InstallFile.h"
 #include "install/InstallScanner.h"
 #include "install/InstallationLock.h"
 #include "install/Manifest.h"
@@ -18,6 +19,9 @@ namespace hoplin {
 
 namespace {
 
+// The log of the moves, in the installation.
+constexpr const char* logName = "hoplin.log";
+
 std::string unquoted(const std::string& word) {
     if (word.size() >= 2 && word.front() == '"' && word.back() == '"')
         return word.substr(1, word.size() - 2);
@@ -27,22 +31,14 @@ std::string unquoted(const std::string& word) {
 // The log; every line is flushed at once so that it survives a crash.
 class Log {
 public:
-    Log() : file_(platform::openFile("hoplin.log", "w")) {}
-    Log(const Log&) = delete;
-    Log& operator=(const Log&) = delete;
-    ~Log() {
-        if (file_ != nullptr)
-            std::fclose(file_);
-    }
+    Log() { file_.create(logName); }
     void write(const std::string& text) {
-        if (file_ == nullptr)
-            return;
-        std::fputs(text.c_str(), file_);
-        std::fflush(file_);
+        if (file_.write(text.data(), text.size()))
+            file_.flush();
     }
 
 private:
-    std::FILE* file_;
+    InstallFile file_;
 };
 
 // True when the staged file is the one the updater wrote: its digest and
@@ -227,10 +223,9 @@ int runCompleter(const std::vector<std::string>& words) {
     // otherwise be left without a window and without a word.
     const std::string line = "#--Error lanzando \"" + settings.program + "\": " + why + "\n";
     std::fputs(("hoplin: cannot start \"" + settings.program + "\": " + why + "\n").c_str(), stderr);
-    if (std::FILE* log = platform::openFile("hoplin.log", "a")) {
-        std::fputs(line.c_str(), log);
-        std::fclose(log);
-    }
+    InstallFile log;
+    if ((log.reopen(logName) && log.seek(-1)) || log.create(logName))
+        log.write(line.data(), line.size());
     return 1;
 }
 

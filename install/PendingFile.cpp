@@ -19,31 +19,26 @@ bool PendingFile::open(const std::string& destination) {
     permissionsFrom_ = destination;
     headLength_ = 0;
     program_ = false;
-    platform::removeFile(temporary_);
-    // The file must be new, so a link planted at the name after the removal
-    // makes the open fail instead of writing through it.
-    errno = 0;
-    file_ = platform::openNewFile(temporary_);
-    if (file_ == nullptr) {
-        systemError_ = errno;
+    adopted_ = false;
+    if (!file_.create(temporary_)) {
+        systemError_ = file_.systemError();
         return false;
     }
-    std::setvbuf(file_, nullptr, _IOFBF, 64 * 1024);
     failed_ = false;
     return true;
 }
 
 bool PendingFile::write(const void* data, size_t length) {
-    if (file_ == nullptr || failed_)
+    if (!file_.isOpen() || failed_)
         return false;
     if (headLength_ < sizeof head_) {
         const size_t take = std::min(length, sizeof head_ - headLength_);
         std::memcpy(head_ + headLength_, data, take);
         headLength_ += take;
     }
-    if (length > 0 && std::fwrite(data, 1, length, file_) != length) {
+    if (!file_.write(data, length)) {
         failed_ = true;
-        systemError_ = errno;
+        systemError_ = file_.systemError();
     }
     return !failed_;
 }
@@ -58,23 +53,13 @@ bool PendingFile::commit(bool durable) {
 }
 
 bool PendingFile::finish(bool durable) {
-    if (file_ == nullptr)
+    if (!file_.isOpen())
         return finished_;
-    bool ok = !failed_;
     // A full disk often shows only when the buffered bytes are flushed.
-    if (ok && std::fflush(file_) != 0) {
-        ok = false;
-        systemError_ = errno;
-    }
-    if (durable && ok && !platform::syncFile(file_)) {
-        ok = false;
-        systemError_ = errno;
-    }
-    if (std::fclose(file_) != 0 && ok) {
-        ok = false;
-        systemError_ = errno;
-    }
-    file_ = nullptr;
+    bool ok = !failed_ && file_.flush(durable);
+    ok = file_.close() && ok;
+    if (!ok && !failed_)
+        systemError_ = file_.systemError();
     if (!ok) {
         platform::removeFile(temporary_);
         return false;
@@ -87,6 +72,13 @@ bool PendingFile::finish(bool durable) {
 int PendingFile::replace() {
     if (!finished_)
         return EINVAL;
+    // A file an earlier run or another writer finished takes the installed
+    // file's access as one written here does.
+    if (adopted_) {
+        readHead();
+        applyPermissions();
+        adopted_ = false;
+    }
     const int failure = platform::replaceFile(temporary_, destination_);
     if (failure == 0)
         finished_ = false;
@@ -99,7 +91,18 @@ void PendingFile::adopt(const std::string& destination) {
     discard();
     destination_ = destination;
     temporary_ = destination + suffix;
+    permissionsFrom_ = destination;
+    program_ = false;
     finished_ = true;
+    adopted_ = true;
+}
+
+void PendingFile::readHead() {
+    headLength_ = 0;
+    if (std::FILE* in = platform::openFile(temporary_, "rb")) {
+        headLength_ = std::fread(head_, 1, sizeof head_, in);
+        std::fclose(in);
+    }
 }
 
 void PendingFile::applyPermissions() {
@@ -117,12 +120,11 @@ void PendingFile::applyPermissions() {
 }
 
 void PendingFile::discard() {
-    if (file_ == nullptr && !finished_)
+    if (!file_.isOpen() && !finished_)
         return;
-    if (file_ != nullptr)
-        std::fclose(file_);
-    file_ = nullptr;
+    file_.close();
     finished_ = false;
+    adopted_ = false;
     // A finished file may have taken the read-only attribute of the file it
     // was to replace: it is removed all the same.
     platform::removeFile(temporary_);

@@ -1,4 +1,6 @@
 #pragma once
+#include "install/InstallFile.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -28,7 +30,7 @@ public:
     /// Creates the temporary file anew (a stale one, or a link in its place,
     /// is removed first; the new file is never opened through a link).
     bool open(const std::string& destination);
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return file_.isOpen(); }
     /// The file whose permission bits the new one takes, when it exists
     /// (by default the destination). Set after `open`.
     void setPermissionsFrom(const std::string& path) { permissionsFrom_ = path; }
@@ -58,14 +60,18 @@ public:
     bool finished() const { return finished_; }
     /// Leaves the finished temporary file where it is, for a later run.
     void keep() { finished_ = false; }
-    /// Takes the temporary file of `destination` that an earlier run
-    /// finished and kept, as if this object had just finished it.
+    /// Takes the temporary file of `destination` that an earlier run (or
+    /// another writer) finished and kept, as if this object had just
+    /// finished it: it takes the installed file's access when it is put in
+    /// place.
     void adopt(const std::string& destination);
 
 private:
     void applyPermissions();
+    // The first bytes of an adopted file, which tell whether it is a program.
+    void readHead();
 
-    std::FILE* file_ = nullptr;
+    InstallFile file_;
     std::string destination_;
     std::string temporary_;
     std::string permissionsFrom_;
@@ -77,6 +83,8 @@ private:
     int systemError_ = 0;
     // Closed, complete and not yet renamed.
     bool finished_ = false;
+    // Finished elsewhere: its access is given when it is put in place.
+    bool adopted_ = false;
 };
 
 /// The system's words for an error number ("No space left on device").

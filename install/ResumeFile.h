@@ -1,4 +1,5 @@
 #pragma once
+#include "install/InstallFile.h"
 #include "install/Manifest.h"
 
 #include <cstddef>
@@ -26,7 +27,7 @@ public:
     /// dropped. False when the file cannot be made; the download then simply
     /// cannot resume.
     bool open(const std::string& path, const ManifestEntry& entry);
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return file_.isOpen(); }
     /// Compressed bytes the file holds.
     int64_t kept() const { return kept_; }
     /// Reads the kept bytes from the first on, in turn; answers the count
@@ -42,9 +43,7 @@ public:
     static bool belongsTo(const std::string& path, const ManifestEntry& entry);
 
 private:
-    bool writeHeader();
-
-    std::FILE* file_ = nullptr;
+    InstallFile file_;
     std::string path_;
     std::string header_;
     int64_t kept_ = 0;

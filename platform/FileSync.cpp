@@ -10,6 +10,7 @@ namespace platform {
 namespace {
 
 std::atomic<int (*)(const std::string&)> newFileHook{nullptr};
+std::atomic<FileChangeObserver> fileChangeObserver{nullptr};
 
 } // namespace
 
@@ -20,6 +21,15 @@ void setNewFileHook(int (*refuse)(const std::string& path)) {
 int newFileRefusal(const std::string& path) {
     auto refuse = newFileHook.load();
     return refuse == nullptr ? 0 : refuse(path);
+}
+
+void setFileChangeObserver(FileChangeObserver observer) {
+    fileChangeObserver.store(observer);
+}
+
+void noteFileChange(FileChange change, const std::string& path, const std::string& other) {
+    if (FileChangeObserver observer = fileChangeObserver.load())
+        observer(change, path, other);
 }
 
 std::vector<std::string> changedFolders(const std::vector<std::string>& written,

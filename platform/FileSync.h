@@ -16,6 +16,17 @@ namespace platform {
 /// Every system's C run-time accepts this, unlike fopen's "x" mode.
 std::FILE* openNewFile(const std::string& path);
 
+/// Opens the existing file `path` for reading and writing in binary mode, to
+/// go on with it: only a regular file that has no other name (no link of any
+/// kind at `path`, no second hard link) is opened, so that bytes written
+/// through it never reach another file. Null otherwise, with errno telling
+/// why (ELOOP for a link, EMLINK for a second name).
+std::FILE* openFileToResume(const std::string& path);
+
+/// Cuts the open file to `size` bytes (its buffered bytes are written
+/// first); the position is left at the new end. False when it cannot.
+bool truncateFile(std::FILE* file, int64_t size);
+
 /// Writes the stream's buffered bytes and asks the system to put the file's
 /// contents on the disk before answering, so that a rename done afterwards
 /// never exposes a file whose bytes were lost in a power cut. False when a
@@ -94,5 +105,29 @@ void setHeldFileHook(bool (*held)(const std::string& path));
 void setNewFileHook(int (*refuse)(const std::string& path));
 /// The hook's answer for `path`: 0 without a hook.
 int newFileRefusal(const std::string& path);
+
+/// A change to the files of a folder, as the functions here and in
+/// FileSystem.h make it, and as the installation's writer tells it.
+enum class FileChange {
+    create,       ///< a new file (`openNewFile`)
+    reopen,       ///< an existing file opened to go on (`openFileToResume`)
+    write,        ///< bytes written to an open file
+    truncate,     ///< an open file cut short
+    sync,         ///< an open file's bytes sent to the disk
+    syncAll,      ///< everything below a folder sent to the disk (`syncFiles`)
+    replace,      ///< `path` put in the place of `other` (`replaceFile`)
+    remove,       ///< a file removed (`removeFile`)
+    makeFolder,   ///< a folder made (`makeDirectory`)
+    removeFolder, ///< an empty folder removed (`removeEmptyDirectory`)
+};
+
+/// For tests: hears each change just before it is made, from any thread,
+/// with the path it touches (`other`: the destination of `replace`). A test
+/// records a run's changes this way, or stops the process at one of them,
+/// as a crash would. Null removes it.
+using FileChangeObserver = void (*)(FileChange change, const std::string& path, const std::string& other);
+void setFileChangeObserver(FileChangeObserver observer);
+/// Tells the observer, if any, of a change about to be made.
+void noteFileChange(FileChange change, const std::string& path, const std::string& other = std::string());
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include "update/DownloadLane.h"
 
 #include "delta/DeltaPlan.h"
+#include "install/InstallFile.h"
 #include "install/WriteBehind.h"
 #include "net/Md5.h"
 #include "platform/FileSync.h"
@@ -13,7 +14,6 @@
 #include "update/Updater.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -22,24 +22,19 @@ namespace {
 // How much of a delta file is written before it is sent on to the disk.
 constexpr int64_t writeBackStep = int64_t(8) << 20;
 
-// Cuts the delta file after the chunks an earlier run verified, feeding
-// their bytes to `md5`, and opens it to append the rest; null when it
-// cannot.
-OwnedFile openDeltaFile(const std::string& path, int64_t kept, Md5& md5) {
+// Opens the delta file anew, or to go on after the chunks an earlier run
+// verified (`kept` bytes), whose bytes are fed to `md5`; false when it
+// cannot (a file that is not the delta file's own is never gone on with).
+bool openDeltaFile(InstallFile& file, const std::string& path, int64_t kept, Md5& md5) {
     if (kept == 0)
-        return OwnedFile(platform::openFile(path, "wb"));
-    std::error_code ec;
-    std::filesystem::resize_file(platform::filePath(path), static_cast<uintmax_t>(kept), ec);
-    OwnedFile in(ec ? nullptr : platform::openFile(path, "rb"));
-    if (in == nullptr)
-        return nullptr;
+        return file.create(path);
+    if (!file.reopen(path) || !file.truncate(kept) || !file.seek(0))
+        return false;
     std::vector<char> block(1 << 20);
     int64_t read = 0;
-    for (size_t got; (got = std::fread(block.data(), 1, block.size(), in.get())) > 0; read += got)
+    for (size_t got; (got = file.read(block.data(), block.size())) > 0; read += got)
         md5.update(block.data(), got);
-    if (read != kept)
-        return nullptr;
-    return OwnedFile(platform::openFile(path, "ab"));
+    return read == kept && file.seek(-1);
 }
 
 } // namespace
@@ -57,9 +52,10 @@ std::optional<DownloadLane::Outcome> DownloadLane::downloadDelta(size_t index, c
     for (size_t i = 0; i < plan.partialChunks; ++i)
         written += plan.index.chunks[i].size;
     auto md5 = std::make_unique<Md5>();
-    OwnedFile file = openDeltaFile(deltaPath, written, *md5);
-    if (file == nullptr) {
+    InstallFile file;
+    if (!openDeltaFile(file, deltaPath, written, *md5)) {
         updateLog("update: cannot write %s; %s is downloaded whole", deltaPath.c_str(), path.c_str());
+        file.remove();
         return std::nullopt;
     }
     // The chunks are hashed on the writer's thread (MD5 is the slowest step
@@ -73,12 +69,12 @@ std::optional<DownloadLane::Outcome> DownloadLane::downloadDelta(size_t index, c
         [&](const std::string& chunk) {
             written += static_cast<int64_t>(chunk.size());
             queue_->progress(index, fetched, written);
-            if (std::fwrite(chunk.data(), 1, chunk.size(), file.get()) != chunk.size())
+            if (!file.write(chunk.data(), chunk.size()))
                 return false;
             // The file goes to the disk as it grows, not all at once when it
             // is put in place.
             if (written - writtenBack >= writeBackStep) {
-                platform::startWriteBack(file.get(), writtenBack, written - writtenBack);
+                platform::startWriteBack(file.stream(), writtenBack, written - writtenBack);
                 writtenBack = written;
             }
             return writer_->append(chunk.data(), chunk.size());
@@ -86,7 +82,7 @@ std::optional<DownloadLane::Outcome> DownloadLane::downloadDelta(size_t index, c
         [&](int64_t bytes) { fetched += bytes; }, &cancel_);
     std::string digest;
     const bool wrote = writer_->finish(digest);
-    const bool closed = std::fclose(file.release()) == 0 && wrote;
+    const bool closed = file.close() && wrote;
     if (stopped(index))
         return Outcome::cancelled;
     return finishDelta(index, result == 0 && !closed ? DeltaAssembler::writeError : result,

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -13,6 +14,7 @@ std::FILE* openNewFile(const std::string& path) {
         errno = refused;
         return nullptr;
     }
+    noteFileChange(FileChange::create, path);
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return nullptr;
@@ -24,6 +26,40 @@ std::FILE* openNewFile(const std::string& path) {
         errno = error;
     }
     return file;
+}
+
+std::FILE* openFileToResume(const std::string& path) {
+    noteFileChange(FileChange::reopen, path);
+    // O_NOFOLLOW refuses a symbolic link at the name; the checks on the
+    // opened file itself cannot be raced by a name changed meanwhile.
+    const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info;
+    int refusal = 0;
+    if (fstat(fd, &info) != 0)
+        refusal = errno;
+    else if (!S_ISREG(info.st_mode))
+        refusal = EISDIR;
+    else if (info.st_nlink != 1)
+        refusal = EMLINK;
+    std::FILE* file = refusal == 0 ? fdopen(fd, "r+b") : nullptr;
+    if (file == nullptr) {
+        const int error = refusal != 0 ? refusal : errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+bool truncateFile(std::FILE* file, int64_t size) {
+    if (file == nullptr || std::fflush(file) != 0)
+        return false;
+    int rc;
+    do {
+        rc = ::ftruncate(::fileno(file), static_cast<off_t>(size));
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 && std::fseek(file, 0, SEEK_END) == 0;
 }
 
 bool syncFile(std::FILE* file) {
@@ -99,6 +135,7 @@ bool syncFiles(const std::string& root, const std::vector<std::string>& written,
     if (written.empty() && moved.empty())
         return true;
     const std::vector<std::string> folders = changedFolders(written, moved);
+    noteFileChange(FileChange::syncAll, root);
     if (fileSyncObserver())
         fileSyncObserver()(root, written, folders);
     // One flush of the whole file system costs far less than one of each
@@ -124,6 +161,7 @@ void setHeldFileHook(bool (*held)(const std::string& path)) {
 int replaceFile(const std::string& from, const std::string& to) {
     if (auto held = heldFileHook.load(); held != nullptr && held(to))
         return EACCES;
+    noteFileChange(FileChange::replace, from, to);
     // rename replaces its target atomically on this system.
     if (std::rename(from.c_str(), to.c_str()) == 0)
         return 0;

@@ -1,6 +1,7 @@
 // The installation's files on POSIX systems: names are bytes (UTF-8 by
 // convention), links are told by lstat, and letter case counts.
 #include "platform/FileSystem.h"
+#include "platform/FileSync.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -62,11 +63,15 @@ bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
 }
 
 bool makeDirectory(const std::string& path) {
+    noteFileChange(FileChange::makeFolder, path);
     return mkdir(path.c_str(), 0777) == 0;
 }
 
 bool removeFile(const std::string& path) {
-    return fileKind(path) != FileKind::directory && unlink(path.c_str()) == 0;
+    if (fileKind(path) == FileKind::directory)
+        return false;
+    noteFileChange(FileChange::remove, path);
+    return unlink(path.c_str()) == 0;
 }
 
 bool linkFile(const std::string& existing, const std::string& added) {
@@ -101,6 +106,7 @@ void markExecutable(const std::string& path) {
 }
 
 bool removeEmptyDirectory(const std::string& path) {
+    noteFileChange(FileChange::removeFolder, path);
     return rmdir(path.c_str()) == 0;
 }
 

@@ -1,4 +1,5 @@
 #include "platform/FileSync.h"
+#include "platform/WindowsFiles.h"
 #include "platform/win32/WidePath.h"
 
 #include <windows.h>
@@ -15,6 +16,7 @@ std::FILE* openNewFile(const std::string& path) {
         errno = refused;
         return nullptr;
     }
+    noteFileChange(FileChange::create, path);
     // CREATE_NEW fails on any name that is taken, a link or junction too.
     HANDLE handle = CreateFileW(widePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -40,6 +42,71 @@ std::FILE* openNewFile(const std::string& path) {
         errno = error;
     }
     return file;
+}
+
+namespace {
+
+int errnoOfOpen(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION   ? EACCES
+           : error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND ? ENOENT
+                                                                            : EIO;
+}
+
+// Why the file open at `handle` may not be written to go on with it: it is
+// a link (or another name-standing reparse point), no regular file, or a
+// file with a second name; 0 when it may.
+int resumeRefusal(HANDLE handle) {
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag) ||
+        !GetFileInformationByHandle(handle, &information))
+        return EIO;
+    const FileKind kind = windowsEntryKind(tag.FileAttributes, tag.ReparseTag);
+    if (kind == FileKind::link)
+        return ELOOP;
+    if (kind != FileKind::file)
+        return EISDIR;
+    return information.nNumberOfLinks == 1 ? 0 : EMLINK;
+}
+
+} // namespace
+
+std::FILE* openFileToResume(const std::string& path) {
+    noteFileChange(FileChange::reopen, path);
+    // With FILE_FLAG_OPEN_REPARSE_POINT a link is opened itself, never what
+    // it names, and the checks are made on the open file, which no change
+    // of the name can race.
+    const std::wstring wide = widePath(path);
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = errnoOfOpen(GetLastError());
+        return nullptr;
+    }
+    if (const int refusal = resumeRefusal(handle)) {
+        CloseHandle(handle);
+        errno = refusal;
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "r+b");
+    if (file == nullptr) {
+        const int error = errno;
+        _close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+bool truncateFile(std::FILE* file, int64_t size) {
+    if (file == nullptr || std::fflush(file) != 0)
+        return false;
+    // 64 bits: the file may pass 4 GiB.
+    return _chsize_s(_fileno(file), size) == 0 && _fseeki64(file, 0, SEEK_END) == 0;
 }
 
 bool syncFile(std::FILE* file) {
@@ -133,6 +200,7 @@ bool syncFiles(const std::string& root, const std::vector<std::string>& written,
     if (written.empty() && moved.empty())
         return true;
     const std::vector<std::string> folders = changedFolders(written, moved);
+    noteFileChange(FileChange::syncAll, root);
     if (fileSyncObserver())
         fileSyncObserver()(root, written, folders);
     // The contents first, then the names that lead to them.
@@ -177,6 +245,7 @@ bool move(const std::wstring& from, const std::wstring& to) {
 int replaceFile(const std::string& from, const std::string& to) {
     if (auto held = heldFileHook.load(); held != nullptr && held(to))
         return EACCES;
+    noteFileChange(FileChange::replace, from, to);
     const std::wstring source = widePath(from);
     const std::wstring target = widePath(to);
     if (move(source, target))

@@ -6,6 +6,7 @@
 //
 // [1] text and path forms  [2] what a name is  [3] files and folders
 #include "platform/FileSystem.h"
+#include "platform/FileSync.h"
 #include "platform/WindowsFiles.h"
 #include "platform/win32/WidePath.h"
 
@@ -194,6 +195,7 @@ bool listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
 }
 
 bool makeDirectory(const std::string& path) {
+    noteFileChange(FileChange::makeFolder, path);
     return CreateDirectoryW(widePath(path).c_str(), nullptr) != 0;
 }
 
@@ -202,6 +204,7 @@ bool removeFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;
+    noteFileChange(FileChange::remove, path);
     // DeleteFileW removes a link itself, never what it points to.
     if (DeleteFileW(wide.c_str()))
         return true;
@@ -243,6 +246,7 @@ void markExecutable(const std::string&) {
 }
 
 bool removeEmptyDirectory(const std::string& path) {
+    noteFileChange(FileChange::removeFolder, path);
     return RemoveDirectoryW(widePath(path).c_str()) != 0;
 }
 
