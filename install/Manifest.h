@@ -64,6 +64,21 @@ bool readManifest(std::istream& in, Manifest& manifest, ManifestEnd* end = nullp
 /// file cannot be written (nothing at `path` changes then).
 bool writeManifest(const std::string& path, const Manifest& manifest);
 
+/// A line of the local manifest whose path ends in "/" records a folder
+/// the installation owns rather than a file ("cfg/"; "/" for the
+/// installation's top): files in it that a release no longer publishes are
+/// obsolete, even while no listed file lies in it. Its digest is this one
+/// and its sizes 0, so that the line reads as any other; no file has such
+/// a path, and readers of the files' entries skip it.
+constexpr const char* folderRecordDigest = "00000000000000000000000000000000";
+inline bool isFolderRecord(const std::string& path) {
+    return !path.empty() && path.back() == '/';
+}
+/// The record of the folder `folder` ("" for the top).
+inline std::string folderRecordPath(const std::string& folder) {
+    return folder + "/";
+}
+
 /// Why `path` cannot be a path of a published manifest, or null when it
 /// can. A path must name a file inside the installation (not empty,
 /// relative, no drive letter, no backslash, no component that is empty, "."

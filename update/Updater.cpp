@@ -194,7 +194,9 @@ void Updater::fail(int32_t code, std::vector<std::string> causes) {
 
 bool Updater::updateFiles() {
     listener_->onStage(UpdateStage::updating);
-    platform::removeFile(localManifestPath_);
+    if (!writeInterimRecord())
+        return true;
+    recoverUnvouched();
     std::vector<const std::string*> wanted;
     // What earlier runs left behind goes, but for what these downloads use.
     LeftoverRules leftovers{installDir_, stagingDir_, selfFiles_, resumeThreshold_, {}};
@@ -238,23 +240,6 @@ bool Updater::updateFiles() {
         failureCauses_ = {"cannot write " + localManifestPath_};
     }
     return true;
-}
-
-Manifest Updater::knownManifest(const std::set<std::string>& done) const {
-    // A file is replaced only once it is verified, so a file not put in
-    // place (never reached, failed, cancelled) still has the bytes that the
-    // old local manifest describes.
-    Manifest known;
-    for (const auto& [path, entry] : published_) {
-        if (done.count(path) != 0) {
-            known[path] = entry;
-            continue;
-        }
-        auto local = local_.find(path);
-        if (local != local_.end())
-            known[path] = local->second;
-    }
-    return known;
 }
 
 // [4] location check and manifests ------------------------------------------

@@ -268,6 +268,17 @@ private:
     // The local manifest of a run that ended early: what is known of every
     // published file (see the class comment).
     Manifest knownManifest(const std::set<std::string>& done) const;
+    // The local manifest put in the old one's place before anything changes.
+    Manifest interimRecord() const;
+    // Adds to `record` the folders the installation owns that none of its
+    // entries lies in.
+    void addOwnedFolders(Manifest& record) const;
+    // Writes `interimRecord()`; false (the run failed) when neither it can be
+    // written nor the old record removed.
+    bool writeInterimRecord();
+    // Takes as current each published file the record does not vouch for
+    // whose bytes are already the published ones.
+    void recoverUnvouched();
     void endCancelled(const Manifest* partial);
 
     std::atomic<bool> cancel_{false};
