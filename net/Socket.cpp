@@ -451,6 +451,9 @@ std::unique_ptr<Socket> Listener::accept(uint32_t timeoutMs) {
     intptr_t accepted = acceptNative(handle_);
     if (accepted < 0)
         return nullptr;
+    // An answer's head and body go in two writes; the second must not wait
+    // for the peer's delayed acknowledgement of the first.
+    sendAtOnce(accepted);
     return std::unique_ptr<Socket>(new Socket(accepted));
 }
 

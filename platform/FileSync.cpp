@@ -11,6 +11,7 @@ namespace {
 
 std::atomic<int (*)(const std::string&)> newFileHook{nullptr};
 std::atomic<FileChangeObserver> fileChangeObserver{nullptr};
+std::atomic<bool> flushesModelled{false};
 
 } // namespace
 
@@ -25,6 +26,14 @@ int newFileRefusal(const std::string& path) {
 
 void setFileChangeObserver(FileChangeObserver observer) {
     fileChangeObserver.store(observer);
+}
+
+void setDiskFlushesModelled(bool modelled) {
+    flushesModelled.store(modelled);
+}
+
+bool diskFlushesModelled() {
+    return flushesModelled.load();
 }
 
 void noteFileChange(FileChange change, const std::string& path, const std::string& other) {

@@ -127,6 +127,12 @@ enum class FileChange {
 /// as a crash would. Null removes it.
 using FileChangeObserver = void (*)(FileChange change, const std::string& path, const std::string& other);
 void setFileChangeObserver(FileChangeObserver observer);
+/// For tests that model the disk themselves (from the changes the observer
+/// hears): with `modelled` on, the flushes of `syncFile`, `syncFiles` and
+/// `syncFileSystemOf` are told as usual but not asked of the system, which
+/// on a busy machine takes far longer than the test's whole work.
+void setDiskFlushesModelled(bool modelled);
+bool diskFlushesModelled();
 /// Tells the observer, if any, of a change about to be made.
 void noteFileChange(FileChange change, const std::string& path, const std::string& other = std::string());
 

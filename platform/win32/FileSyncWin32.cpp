@@ -112,6 +112,8 @@ bool truncateFile(std::FILE* file, int64_t size) {
 bool syncFile(std::FILE* file) {
     if (file == nullptr || std::fflush(file) != 0)
         return false;
+    if (diskFlushesModelled())
+        return true;
     auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) != 0;
 }
@@ -138,6 +140,8 @@ int writeAll(int fd, const void* data, size_t size) {
 }
 
 bool syncFileSystemOf(const std::string& path) {
+    if (diskFlushesModelled())
+        return true;
     // Flushing a whole volume needs an administrator; the folder or file
     // itself can be flushed by its owner, which puts its own metadata on the
     // disk (NTFS writes the file data it names through the same journal).
@@ -203,6 +207,8 @@ bool syncFiles(const std::string& root, const std::vector<std::string>& written,
     noteFileChange(FileChange::syncAll, root);
     if (fileSyncObserver())
         fileSyncObserver()(root, written, folders);
+    if (diskFlushesModelled())
+        return true;
     // The contents first, then the names that lead to them.
     bool ok = true;
     for (const std::string& path : written)
