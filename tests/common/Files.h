@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace testkit {
 
@@ -42,6 +43,30 @@ inline void writeFile(const std::string& path, const std::string& bytes, unsigne
     writeFile(path, bytes);
     std::error_code ec;
     std::filesystem::permissions(platform::filePath(path), static_cast<std::filesystem::perms>(mode), ec);
+}
+
+/// The kinds of link a test can plant on this system: a hard link, and
+/// where the system lets a test make one, a symbolic link (Wine cannot).
+enum class PlantedLink { hard, symbolic };
+inline std::vector<PlantedLink> plantableLinks() {
+#ifdef _WIN32
+    return {PlantedLink::hard};
+#else
+    return {PlantedLink::hard, PlantedLink::symbolic};
+#endif
+}
+
+/// Makes `at` (its folders too) a link of the `kind` to the file `target`.
+inline void plantLink(PlantedLink kind, const std::string& target, const std::string& at) {
+    const std::filesystem::path link = platform::filePath(at);
+    std::error_code ec;
+    if (link.has_parent_path())
+        std::filesystem::create_directories(link.parent_path(), ec);
+    std::filesystem::remove(link, ec);
+    if (kind == PlantedLink::hard)
+        std::filesystem::create_hard_link(platform::filePath(target), link);
+    else
+        std::filesystem::create_symlink(platform::filePath(target), link);
 }
 
 } // namespace testkit

@@ -268,3 +268,16 @@ TEST(Hoplin, SettingsDefaultsAndQuotedWords) {
     EXPECT_EQ(logText(), "Iniciando HOPLINDATE\n0 Arcvhivos en tmp\nlanzando \"launcher.exe\"\n"
                          "Finalizado HOPLINDATE\n");
 }
+
+// A link planted at the log is replaced, never written through.
+TEST(Hoplin, ALinkPlantedAtTheLogIsNeverWrittenThrough) {
+    for (testkit::PlantedLink kind : testkit::plantableLinks()) {
+        Scratch dir;
+        writeFile("victim", "not the log");
+        testkit::plantLink(kind, "victim", "hoplin.log");
+        writeFile("tmp/launcher.exe", "new launcher");
+        EXPECT_EQ(hoplin::completeUpdate(hoplin::Settings(), nullptr, [](uint32_t) {}), 1);
+        EXPECT_EQ(readFile("victim"), "not the log");
+        EXPECT_EQ(logText().compare(0, 20, "Iniciando HOPLINDATE"), 0);
+    }
+}

@@ -254,6 +254,39 @@ TEST_F(DeltaUpdateTest, AnInterruptedDeltaGoesOnWithoutFetchingItsChunksAgain) {
     EXPECT_FALSE(fs::exists(archive + deltaFileSuffix));
 }
 
+// A link planted at the delta file, even one holding the very chunks the
+// run would go on from, is replaced and never written through; the file put
+// together keeps the installed file's access (read-only, and executable on
+// POSIX).
+TEST_F(DeltaUpdateTest, ALinkAtTheDeltaFileIsNeverWrittenThroughAndTheFileKeepsItsAccess) {
+    publish();
+    int64_t firstEnd = 0;
+    missingChunks(&firstEnd);
+    const std::string verified = v2.substr(0, static_cast<size_t>(firstEnd));
+    const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read |
+                               fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+    for (testkit::PlantedLink kind : testkit::plantableLinks()) {
+        platform::removeFile(archive);
+        platform::removeFile("checklist.txt");
+        install.write(archive, v1);
+        fs::permissions(archive, readOnly);
+        TempDir outside;
+        const std::string victim = outside.write("victim", verified);
+        testkit::plantLink(kind, victim, archive + deltaFileSuffix);
+        Updater updater(location());
+        runUpdate(updater);
+        ASSERT_EQ(watcher.all().back(), "finished 0");
+        EXPECT_TRUE(readFile(archive) == v2);
+        EXPECT_TRUE(readFile(victim) == verified);
+        const fs::perms access = fs::status(archive).permissions();
+        EXPECT_EQ(access & fs::perms::owner_write, fs::perms::none);
+#ifndef _WIN32
+        EXPECT_EQ(access & fs::perms::all, readOnly);
+#endif
+    }
+    platform::removeFile(archive);
+}
+
 TEST_F(DeltaUpdateTest, AServerThatIgnoresRangesStillServesTheChunks) {
     publish();
     server.ignoreRanges(true);

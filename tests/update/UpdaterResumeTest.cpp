@@ -137,3 +137,39 @@ TEST_F(UpdaterTest, LeftoversOfEarlierRunsGoEverywhereButTheBytesAWantedFileResu
     EXPECT_EQ(readFile("big.bin"), big.bytes);
     EXPECT_EQ(server.rangesAsked("/rel/big.bin.zz"), std::vector<int64_t>{60000});
 }
+
+// A link planted at any name the updater writes (the resume file, a
+// download's temporary file, the manifest's, a staged file's) is replaced,
+// never written through, also where it holds bytes the run would go on with.
+TEST_F(UpdaterTest, LinksPlantedAtTheWorkingNamesAreNeverWrittenThrough) {
+    const Published& big = publish("big.bin", bytesOf(300000, 6));
+    publish("a.txt", "alpha");
+    publish(launcherProgram(), "new launcher");
+    const ManifestEntry& entry = big.entry;
+    const std::string resumable = "moravo-resume 1 " + entry.hash + " " + std::to_string(entry.size) + " " +
+                                  std::to_string(entry.packedSize) + "\n" + big.packed.substr(0, 50000);
+    const std::vector<std::string> names{keptName, std::string("a.txt") + PendingFile::suffix,
+                                         std::string("checklist.txt") + PendingFile::suffix,
+                                         "tmp/" + launcherProgram() + PendingFile::suffix};
+    for (testkit::PlantedLink kind : testkit::plantableLinks()) {
+        TempDir outside;
+        std::vector<std::string> victims;
+        for (size_t i = 0; i < names.size(); ++i) {
+            victims.push_back(outside.write("victim" + std::to_string(i), i == 0 ? resumable : "not yours"));
+            testkit::plantLink(kind, victims.back(), names[i]);
+        }
+        for (const char* installed : {"checklist.txt", "big.bin", "a.txt"})
+            fs::remove(installed);
+        Recorder heard;
+        Updater updater(location());
+        updater.enableSelfFiles();
+        updater.setResumeThreshold(threshold);
+        updater.setPause([](uint32_t) {});
+        updater.prepareUpdate(&heard, 0, 0);
+        updater.run();
+        EXPECT_EQ(heard.all().back(), "finished 1");
+        EXPECT_EQ(readFile("big.bin"), big.bytes);
+        for (size_t i = 0; i < names.size(); ++i)
+            EXPECT_EQ(readFile(victims[i]), i == 0 ? resumable : "not yours") << names[i];
+    }
+}
