@@ -101,11 +101,13 @@ TEST(ChunkFormats, IndexesHeadersAndListsReadBackAndRefuseWhatIsNotThem) {
     const std::vector<PieceEntry> pieces = {{0x0123456789abcdefull, 3000, 1200}, {42, 2000, 2000}};
     const std::string header = encodeChunkHeader(pieces);
     std::vector<PieceEntry> readPieces;
-    ASSERT_TRUE(decodeChunkHeader(header, 5000, static_cast<uint32_t>(header.size()) + 3200, readPieces));
+    ASSERT_TRUE(decodeChunkHeader(header, 5000, static_cast<uint32_t>(header.size()) + 3200,
+                                  ChunkingRules().piece, readPieces));
     EXPECT_EQ(readPieces[0].tag, 0x0123456789abcdefull);
     EXPECT_EQ(readPieces[1].storedSize, 2000u);
-    EXPECT_FALSE(decodeChunkHeader(header, 5001, static_cast<uint32_t>(header.size()) + 3200, readPieces));
-    EXPECT_FALSE(decodeChunkHeader(header, 5000, 1, readPieces));
+    EXPECT_FALSE(decodeChunkHeader(header, 5001, static_cast<uint32_t>(header.size()) + 3200,
+                                   ChunkingRules().piece, readPieces));
+    EXPECT_FALSE(decodeChunkHeader(header, 5000, 1, ChunkingRules().piece, readPieces));
 
     const ChunkList list = {{"data/big.pak", Sha256::of("x", 1)}, {"m\xC3\xBAsica.ogg", Sha256::of("y", 1)}};
     ChunkList readList;
