@@ -67,10 +67,28 @@ bool readRule(Reader& in, CutRule& rule) {
            rule.valid();
 }
 
-bool readChunk(Reader& in, const CutRule& rule, ChunkEntry& chunk) {
+bool readChunk(Reader& in, const ChunkingRules& rules, ChunkEntry& chunk) {
+    // A header longer than its pieces could spell, or pieces stored larger
+    // than they are, would make the launcher fetch bytes no chunk needs.
     return in.bytes(chunk.hash.data(), chunk.hash.size()) && in.varint32(chunk.size) &&
            in.varint32(chunk.storedSize) && in.varint32(chunk.headerSize) && chunk.size > 0 &&
-           chunk.size <= rule.maxSize && chunk.headerSize < chunk.storedSize;
+           chunk.size <= rules.chunk.maxSize && chunk.headerSize < chunk.storedSize &&
+           chunk.headerSize <= maxChunkHeaderLength(chunk.size, rules.piece) &&
+           chunk.storedSize - chunk.headerSize <= chunk.size;
+}
+
+// The most pieces a cut by `rule` makes of `size` bytes: every piece but the
+// last is at least the rule's minimum.
+uint64_t maxPieces(uint32_t size, const CutRule& rule) {
+    return size / rule.minSize + 1;
+}
+
+// The bytes of a varint.
+size_t varintLength(uint64_t value) {
+    size_t length = 1;
+    for (; value >= 0x80; value >>= 7)
+        ++length;
+    return length;
 }
 
 std::string hexPart(const Sha256::Digest& digest) {
@@ -78,6 +96,11 @@ std::string hexPart(const Sha256::Digest& digest) {
 }
 
 } // namespace
+
+size_t maxChunkHeaderLength(uint32_t chunkSize, const CutRule& piece) {
+    const uint64_t pieces = maxPieces(chunkSize, piece);
+    return varintLength(pieces) + pieces * (8 + 2 * varintLength(piece.maxSize));
+}
 
 std::string chunkIndexPath(const Sha256::Digest& index) {
     return std::string(chunkStoreName) + "/index/" + hexPart(index) + ".idx";
@@ -118,16 +141,20 @@ bool decodeChunkIndex(const std::string& bytes, ChunkIndex& out) {
     uint64_t fileSize = 0, count = 0;
     if (!in.bytes(magic, sizeof magic) || std::string(magic, sizeof magic) != std::string(indexMagic, 4) ||
         !readRule(in, out.rules.chunk) || !readRule(in, out.rules.piece) || !in.varint(fileSize) ||
-        !in.varint(count) || fileSize > (uint64_t(1) << 40) || count > fileSize ||
-        count > in.left() / minChunkEntryBytes)
+        !in.varint(count) || fileSize > (uint64_t(1) << 40) ||
+        count > fileSize / out.rules.chunk.minSize + 1 || count > in.left() / minChunkEntryBytes)
         return false;
     out.fileSize = static_cast<int64_t>(fileSize);
     uint64_t total = 0;
     out.chunks.resize(static_cast<size_t>(count));
-    for (ChunkEntry& chunk : out.chunks) {
-        if (!readChunk(in, out.rules.chunk, chunk))
+    for (size_t i = 0; i < out.chunks.size(); ++i) {
+        // Only the last chunk may be shorter than the rule's minimum, so that
+        // an index lists at most its file's size divided by it (a plan's
+        // memory is bounded by the files, not by what an index claims).
+        if (!readChunk(in, out.rules, out.chunks[i]) ||
+            (i + 1 < out.chunks.size() && out.chunks[i].size < out.rules.chunk.minSize))
             return false;
-        total += chunk.size;
+        total += out.chunks[i].size;
     }
     return in.atEnd() && total == fileSize;
 }
@@ -144,19 +171,24 @@ std::string encodeChunkHeader(const std::vector<PieceEntry>& pieces) {
     return out;
 }
 
-bool decodeChunkHeader(const std::string& bytes, uint32_t chunkSize, uint32_t storedSize,
+bool decodeChunkHeader(const std::string& bytes, uint32_t chunkSize, uint32_t storedSize, const CutRule& rule,
                        std::vector<PieceEntry>& out) {
     out.clear();
     Reader in(bytes);
     uint64_t count = 0;
-    if (!in.varint(count) || count == 0 || count > chunkSize || count > in.left() / minPieceEntryBytes)
+    if (!in.varint(count) || count == 0 || count > maxPieces(chunkSize, rule) ||
+        count > in.left() / minPieceEntryBytes)
         return false;
     uint64_t size = 0, stored = bytes.size();
     out.resize(static_cast<size_t>(count));
-    for (PieceEntry& piece : out) {
+    for (size_t i = 0; i < out.size(); ++i) {
+        PieceEntry& piece = out[i];
         uint8_t tag[8];
+        // The pieces are cut by the rule: none beyond its maximum, none but
+        // the last below its minimum.
         if (!in.bytes(tag, sizeof tag) || !in.varint32(piece.size) || !in.varint32(piece.storedSize) ||
-            piece.size == 0 || piece.storedSize == 0 || piece.storedSize > piece.size)
+            piece.size == 0 || piece.storedSize == 0 || piece.storedSize > piece.size ||
+            piece.size > rule.maxSize || (i + 1 < out.size() && piece.size < rule.minSize))
             return false;
         for (uint8_t byte : tag)
             piece.tag = piece.tag << 8 | byte;

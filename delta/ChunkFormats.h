@@ -71,16 +71,22 @@ uint64_t pieceTag(const uint8_t* data, size_t size);
 
 std::string encodeChunkIndex(const ChunkIndex& index);
 /// Reads an index; false when the bytes are not one: a wrong head, rules
-/// that are not rules, chunk sizes beyond the rules or not adding up to the
-/// file's size, a stored size that cannot hold the header, or bytes left.
+/// that are not rules, chunk sizes beyond the rules (a chunk but the last
+/// below the minimum) or not adding up to the file's size, a stored size
+/// that cannot hold the header or holds more than the header and the chunk
+/// as it is, a header longer than the rules let it be, or bytes left.
 bool decodeChunkIndex(const std::string& bytes, ChunkIndex& out);
 
 std::string encodeChunkHeader(const std::vector<PieceEntry>& pieces);
 /// Reads a chunk's header (exactly `bytes`, as its index gives the size);
-/// false unless the pieces add up to `chunkSize` and their stored sizes fit
-/// `storedSize` with the header.
-bool decodeChunkHeader(const std::string& bytes, uint32_t chunkSize, uint32_t storedSize,
+/// false unless the pieces are cut by `rule` (the index's piece rule), add
+/// up to `chunkSize` and their stored sizes fit `storedSize` with the
+/// header.
+bool decodeChunkHeader(const std::string& bytes, uint32_t chunkSize, uint32_t storedSize, const CutRule& rule,
                        std::vector<PieceEntry>& out);
+/// The longest header a chunk of `chunkSize` bytes cut into pieces by
+/// `piece` can have.
+size_t maxChunkHeaderLength(uint32_t chunkSize, const CutRule& piece);
 
 /// The length of the header at the start of a chunk file, 0 when it does
 /// not begin with one.

@@ -85,7 +85,8 @@ bool unpackChunk(const std::string& stored, const ChunkEntry& chunk, std::string
     bytes.clear();
     std::vector<PieceEntry> pieces;
     if (stored.size() != chunk.storedSize ||
-        !decodeChunkHeader(stored.substr(0, chunk.headerSize), chunk.size, chunk.storedSize, pieces))
+        !decodeChunkHeader(stored.substr(0, chunk.headerSize), chunk.size, chunk.storedSize,
+                           ChunkingRules().piece, pieces))
         return false;
     bytes.reserve(chunk.size);
     size_t at = chunk.headerSize;

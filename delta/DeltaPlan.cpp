@@ -245,7 +245,7 @@ int32_t planDelta(const ChunkIndex& index, const LocalChunks& local, size_t part
         const ChunkEntry& chunk = index.chunks[missing[h]];
         ChunkSource& source = plan.sources[missing[h]];
         plan.plannedBytes += static_cast<int64_t>(header.size());
-        read = decodeChunkHeader(header, chunk.size, chunk.storedSize, source.pieces);
+        read = decodeChunkHeader(header, chunk.size, chunk.storedSize, index.rules.piece, source.pieces);
         for (const PieceEntry& piece : source.pieces) {
             const LocalChunks::Place* place = local.piece(piece.tag, piece.size);
             source.pieceOffsets.push_back(place != nullptr ? place->offset : -1);
@@ -266,11 +266,11 @@ bool DeltaAssembler::readLocal(int64_t offset, uint32_t size, std::string& out) 
 
 int32_t DeltaAssembler::writeLocalUpTo(size_t end, const Write& write) {
     for (; next_ < end; ++next_) {
-        const ChunkSource& source = plan_.sources[next_];
+        const ChunkSource& source = plan_->sources[next_];
         chunk_.clear();
         int32_t result = 0;
         if (source.kind == ChunkSource::Kind::local)
-            result = readLocal(source.localOffset, plan_.index.chunks[next_].size, chunk_)
+            result = readLocal(source.localOffset, plan_->index.chunks[next_].size, chunk_)
                          ? localChecked(next_)
                          : localReadError;
         else
@@ -284,15 +284,15 @@ int32_t DeltaAssembler::writeLocalUpTo(size_t end, const Write& write) {
 }
 
 int32_t DeltaAssembler::localChecked(size_t i) const {
-    if (!plan_.checkLocal || Sha256::of(chunk_.data(), chunk_.size()) == plan_.index.chunks[i].hash)
+    if (!plan_->checkLocal || Sha256::of(chunk_.data(), chunk_.size()) == plan_->index.chunks[i].hash)
         return 0;
     return localMismatch;
 }
 
 int32_t DeltaAssembler::fromPieces(size_t i, const std::vector<std::string>& fetched, std::string& chunk) {
-    const ChunkEntry& entry = plan_.index.chunks[i];
-    const ChunkSource& source = plan_.sources[i];
-    const std::vector<PieceRun> runs = plan_.runs(i);
+    const ChunkEntry& entry = plan_->index.chunks[i];
+    const ChunkSource& source = plan_->sources[i];
+    const std::vector<PieceRun> runs = plan_->runs(i);
     chunk.clear();
     bool usedLocal = false;
     size_t run = 0;
@@ -317,13 +317,33 @@ int32_t DeltaAssembler::fromPieces(size_t i, const std::vector<std::string>& fet
     return usedLocal ? localMismatch : chunkMismatch;
 }
 
-int32_t DeltaAssembler::wholeChunk(size_t i, const Fetched& fetched, std::string& chunk) {
-    const ChunkEntry& entry = plan_.index.chunks[i];
-    std::string stored;
-    if (int32_t error = store_.read(chunkPath(entry.hash), 0, entry.storedSize, stored))
-        return error;
-    fetched(static_cast<int64_t>(stored.size()));
-    return unpackChunk(stored, entry, chunk) ? 0 : chunkMismatch;
+int32_t DeltaAssembler::replan(const Fetched& fetched, const std::atomic<bool>* cancel) {
+    DeltaPlan next;
+    if (plan_->checkLocal) {
+        // The copy changed behind its record: it is cut again, once, and the
+        // rest planned from what it holds now.
+        LocalChunks local;
+        if (!local.scan(oldPath_, plan_->index, cancel))
+            return localReadError;
+        const int32_t error = planDelta(plan_->index, local, next_, store_, next);
+        fetched(next.plannedBytes); // the headers read again
+        if (error != 0)
+            return error;
+        recut_ = true;
+    } else {
+        // A chunk's pieces found in the copy by their tags did not make it:
+        // a tag shared by chance, or a header that lied. The rest of the
+        // chunks to put together come from the store alone, which costs at
+        // most their stored bytes however their headers lie.
+        next = *plan_;
+        for (size_t i = next_; i < next.sources.size(); ++i)
+            for (int64_t& offset : next.sources[i].pieceOffsets)
+                offset = -1;
+        storeOnly_ = true;
+    }
+    replanned_ = std::make_unique<DeltaPlan>(std::move(next));
+    plan_ = replanned_.get();
+    return 0;
 }
 
 int32_t DeltaAssembler::fetchAndWrite(const Write& write, const Fetched& fetched,
@@ -332,9 +352,9 @@ int32_t DeltaAssembler::fetchAndWrite(const Write& write, const Fetched& fetched
     // on a helper thread while the chunks before each are written here.
     std::vector<StoreRange> ranges;
     std::vector<size_t> owners;
-    for (size_t i = next_; i < plan_.sources.size(); ++i) {
-        for (const PieceRun& run : plan_.runs(i)) {
-            ranges.push_back(StoreRange{chunkPath(plan_.index.chunks[i].hash), run.from, run.length});
+    for (size_t i = next_; i < plan_->sources.size(); ++i) {
+        for (const PieceRun& run : plan_->runs(i)) {
+            ranges.push_back(StoreRange{chunkPath(plan_->index.chunks[i].hash), run.from, run.length});
             owners.push_back(i);
         }
     }
@@ -355,26 +375,21 @@ int32_t DeltaAssembler::fetchAndWrite(const Write& write, const Fetched& fetched
         return result == 0 && !stopped(cancel);
     });
     if (result == 0 && readError == 0 && !stopped(cancel))
-        result = writeLocalUpTo(plan_.sources.size(), write);
+        result = writeLocalUpTo(plan_->sources.size(), write);
     return result != 0 ? result : readError;
 }
 
 int32_t DeltaAssembler::run(const Write& write, const Fetched& fetched, const std::atomic<bool>* cancel) {
-    next_ = plan_.partialChunks;
+    next_ = plan_->partialChunks;
     int32_t result = fetchAndWrite(write, fetched, cancel);
-    // A chunk made with pieces of the installed copy, or taken from an
-    // unchecked copy, that is not the chunk: a piece only shared its tag,
-    // or the copy changed. The chunk is
-    // fetched whole, which tells a bad store from a bad piece, and the
-    // rest follows.
-    while (result == localMismatch) {
-        result = wholeChunk(next_, fetched, chunk_);
-        if (result == 0 && !write(chunk_))
-            result = writeError;
-        if (result != 0)
-            break;
-        ++next_;
-        result = fetchAndWrite(write, fetched, cancel);
+    // A chunk taken from the installed copy that is not the chunk. The
+    // chunks written so far were all checked; the rest is planned again at
+    // most twice (a copy known by its record is cut again, then pieces found
+    // by their tags are no longer trusted), never chunk by chunk.
+    while (result == localMismatch && !storeOnly_) {
+        result = replan(fetched, cancel);
+        if (result == 0)
+            result = fetchAndWrite(write, fetched, cancel);
     }
     old_.reset();
     return result;

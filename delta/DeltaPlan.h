@@ -148,11 +148,15 @@ int32_t planDelta(const ChunkIndex& index, const LocalChunks& local, size_t part
 /// checked against its SHA-256 before `write` gets it (the whole file is
 /// checked against its digest by the caller). The store's ranges are read
 /// in one go, in order. `fetched` hears the bytes of each range read.
-/// A chunk put together with pieces of the installed copy that is not the
-/// chunk (a piece only shared its tag, or the copy changed), or a chunk of
-/// an unchecked copy that is not what its place promised, is fetched whole. Answers 0, the reader's error,
-/// `chunkMismatch` when the store's bytes are not the chunk, `localReadError` when the installed copy could
-/// not be read, or `writeError` when `write` failed.
+/// When a chunk taken from the installed copy is not the chunk, the rest is
+/// planned again: an unchecked copy (one known by its record) is cut again,
+/// and after that (or for a copy cut when planned) a piece shared by its
+/// tag only means the pieces of the remaining chunks are all fetched. So
+/// the plan is made at most three times, and what the store's headers say
+/// costs at most the chunks' stored bytes. Answers 0, the reader's error,
+/// `chunkMismatch` when the store's bytes are not the chunk,
+/// `localReadError` when the installed copy could not be read, or
+/// `writeError` when `write` failed.
 class DeltaAssembler {
 public:
     static constexpr int32_t chunkMismatch = -1;
@@ -162,10 +166,17 @@ public:
     using Write = std::function<bool(const std::string& bytes)>;
     using Fetched = std::function<void(int64_t bytes)>;
 
+    /// `plan` and `store` (not owned) outlive the assembler.
     DeltaAssembler(const DeltaPlan& plan, std::string oldPath, ChunkStoreReader& store)
-        : plan_(plan), oldPath_(std::move(oldPath)), store_(store) {}
+        : plan_(&plan), oldPath_(std::move(oldPath)), store_(store) {}
 
     int32_t run(const Write& write, const Fetched& fetched, const std::atomic<bool>* cancel);
+
+    /// The installed copy was cut again: it no longer matched its record.
+    bool recut() const { return recut_; }
+    /// The rest of the chunks came from the store alone: pieces found in the
+    /// copy by their tags did not make their chunk.
+    bool storeOnly() const { return storeOnly_; }
 
 private:
     // Writes the chunks before `end` that need nothing from the store.
@@ -176,16 +187,20 @@ private:
     // Puts chunk `i` together from the installed copy and `fetched`, the
     // bytes of its runs.
     int32_t fromPieces(size_t i, const std::vector<std::string>& fetched, std::string& chunk);
-    // Chunk `i` read whole from the store.
-    int32_t wholeChunk(size_t i, const Fetched& fetched, std::string& chunk);
+    // Plans the chunks from `next_` on again, after the installed copy
+    // failed one of them.
+    int32_t replan(const Fetched& fetched, const std::atomic<bool>* cancel);
     // Reads the store's ranges from chunk `next_` on and writes the chunks.
     int32_t fetchAndWrite(const Write& write, const Fetched& fetched, const std::atomic<bool>* cancel);
     bool readLocal(int64_t offset, uint32_t size, std::string& out);
 
-    const DeltaPlan& plan_;
+    const DeltaPlan* plan_;
+    std::unique_ptr<DeltaPlan> replanned_; // the plan in use once planned again
     std::string oldPath_;
     ChunkStoreReader& store_;
     OwnedFile old_;
     size_t next_ = 0; // the next chunk to write
     std::string chunk_;
+    bool recut_ = false;
+    bool storeOnly_ = false;
 };

@@ -365,8 +365,9 @@ bool HttpConnection::readResponseHead() {
     rangeStart = -1;
     reason.clear();
     // The answer to a request sent ahead may be buffered already, after
-    // the previous body.
-    if (unanswered_ > 1 && buffer_.unreadBody() == 0)
+    // the previous body, whose limit is lifted once that body is read: for
+    // every answer awaited, the last one too.
+    if (unanswered_ > 0 && buffer_.unreadBody() == 0)
         buffer_.setReadLimit(-1);
     unanswered_ = std::max(unanswered_ - 1, 0);
     in_.clear();

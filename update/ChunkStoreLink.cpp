@@ -7,11 +7,33 @@
 
 namespace {
 
-// Reads the whole body of the answer on `connection` into `out`.
-bool readBody(HttpConnection& connection, std::string& out) {
-    out.resize(static_cast<size_t>(connection.contentLength));
+// Reads the first `count` bytes of the body of the answer on `connection`
+// into `out`.
+bool readBody(HttpConnection& connection, int64_t count, std::string& out) {
+    out.resize(static_cast<size_t>(count));
     connection.input().read(&out[0], static_cast<std::streamsize>(out.size()));
     return connection.input().gcount() == static_cast<std::streamsize>(out.size());
+}
+
+// Reads the body of the answer on `connection` to the range asked for,
+// `length` bytes from `from` (-1: to its end), into `out`. A server that
+// ignored the range sends the whole file (200): it is read no further than
+// the range, whatever its length, and `wholeFile` tells that the rest of the
+// body is left unread.
+bool readRange(HttpConnection& connection, int64_t from, int64_t length, std::string& out, bool& wholeFile) {
+    const auto bodyLength = static_cast<int64_t>(connection.contentLength);
+    wholeFile = connection.status != 206 && (from > 0 || length >= 0);
+    if (!wholeFile) {
+        return bodyLength <= ChunkStoreLink::replyLimit &&
+               (connection.status != 206 ||
+                (connection.rangeStart == from && (length < 0 || bodyLength == length))) &&
+               readBody(connection, bodyLength, out);
+    }
+    const int64_t end = length >= 0 ? from + length : bodyLength;
+    if (end > bodyLength || end - from > ChunkStoreLink::replyLimit || !readBody(connection, end, out))
+        return false;
+    out.erase(0, static_cast<size_t>(from));
+    return true;
 }
 
 } // namespace
@@ -28,54 +50,32 @@ int32_t ChunkStoreLink::read(const std::string& relative, int64_t from, int64_t 
         return failed;
     }
     HttpConnection& connection = *link_.connection();
-    const bool partial = connection.status == 206;
-    if (static_cast<int64_t>(connection.contentLength) > replyLimit ||
-        (partial && (connection.rangeStart != from ||
-                     (length >= 0 && static_cast<int64_t>(connection.contentLength) != length)))) {
+    bool wholeFile = false;
+    if (!readRange(connection, from, length, out, wholeFile)) {
         link_.drop();
-        updateLog("update: the server answered another range of %s", relative.c_str());
+        updateLog("update: the server answered another range of %s, or its answer ended early",
+                  relative.c_str());
         return failed;
     }
-    if (!readBody(connection, out)) {
+    // The rest of a whole file sent for a range is never read: the
+    // connection goes with it.
+    if (!connection.keepAlive || wholeFile)
         link_.drop();
-        updateLog("update: the answer for %s of the chunk store ended early", relative.c_str());
-        return failed;
-    }
-    if (!connection.keepAlive)
-        link_.drop();
-    if (!partial && ranged) {
-        // The whole file came: its range is cut out here.
-        if (from > static_cast<int64_t>(out.size()) ||
-            (length >= 0 && static_cast<int64_t>(out.size()) - from < length))
-            return failed;
-        out = out.substr(static_cast<size_t>(from),
-                         length < 0 ? std::string::npos : static_cast<size_t>(length));
-    }
     return 0;
 }
 
-bool ChunkStoreLink::readAnswer(HttpConnection& connection, const StoreRange& range, std::string& out) {
+bool ChunkStoreLink::readAnswer(HttpConnection& connection, const StoreRange& range, std::string& out,
+                                bool& wholeFile) {
     connection.status = 0;
-    if (!connection.readResponseHead() || static_cast<int64_t>(connection.contentLength) > replyLimit)
-        return false;
-    const bool partial = connection.status == 206;
-    if (partial && (connection.rangeStart != range.from ||
-                    static_cast<int64_t>(connection.contentLength) != range.length))
-        return false;
-    if (!readBody(connection, out))
-        return false;
-    if (!partial) {
-        // The whole file came: its range is cut out here.
-        if (static_cast<int64_t>(out.size()) < range.from + range.length)
-            return false;
-        out = out.substr(static_cast<size_t>(range.from), static_cast<size_t>(range.length));
-    }
-    return true;
+    return connection.readResponseHead() && readRange(connection, range.from, range.length, out, wholeFile);
 }
 
 int32_t ChunkStoreLink::readAll(const std::vector<StoreRange>& ranges, const Take& take) {
     size_t sent = 0, done = 0;
     int failures = 0;
+    // A server that ignores ranges gets one request at a time: each of its
+    // answers ends the connection it came on.
+    size_t window = requestsInFlight;
     std::string bytes;
     while (done < ranges.size()) {
         HttpConnection* connection = link_.connect();
@@ -83,17 +83,20 @@ int32_t ChunkStoreLink::readAll(const std::vector<StoreRange>& ranges, const Tak
             return failed;
         // Requests go ahead as far as the window allows; any other request
         // on this connection was answered already.
-        for (; sent < ranges.size() && sent - done < requestsInFlight; ++sent) {
+        for (; sent < ranges.size() && sent - done < window; ++sent) {
             const StoreRange& range = ranges[sent];
             const std::string path = urlEscape(link_.location().basePath + "/" + range.relative);
             if (!connection->sendGetRequest(link_.location().host, path, range.from,
                                             range.from + range.length - 1))
                 break;
         }
-        if (sent > done && readAnswer(*connection, ranges[done], bytes)) {
+        bool wholeFile = false;
+        if (sent > done && readAnswer(*connection, ranges[done], bytes, wholeFile)) {
             failures = 0;
             const bool more = take(done++, bytes);
-            if (!connection->keepAlive || !more) {
+            if (wholeFile)
+                window = 1;
+            if (!connection->keepAlive || !more || wholeFile) {
                 // The requests still in flight would answer the next ones.
                 link_.drop();
                 sent = done;

@@ -8,7 +8,8 @@ class ServerLink;
 
 /// Reads the chunk store of the publication that `link` is set to, over the
 /// link's kept-alive connection, a range at a time. A server that ignores
-/// ranges and sends the whole file is served too.
+/// ranges and sends the whole file is served too: its answer is read no
+/// further than the range, and the connection is closed.
 class ChunkStoreLink : public ChunkStoreReader {
 public:
     /// A reply larger than this is refused: chunk files are far smaller and
@@ -33,8 +34,9 @@ public:
     int32_t readAll(const std::vector<StoreRange>& ranges, const Take& take) override;
 
 private:
-    // Reads the answer to the request of `range` on `connection`.
-    bool readAnswer(HttpConnection& connection, const StoreRange& range, std::string& out);
+    // Reads the answer to the request of `range` on `connection`;
+    // `wholeFile` tells that it was the whole file, read as far as the range.
+    bool readAnswer(HttpConnection& connection, const StoreRange& range, std::string& out, bool& wholeFile);
 
     ServerLink& link_;
 };

@@ -54,11 +54,21 @@ bool DeltaCatalog::index(const std::string& path, const ManifestEntry& entry, Ch
     bytesRead = static_cast<int64_t>(bytes.size());
     // The list names the index by its SHA-256: an index is used only as the
     // (signed) list names it.
-    if (read && Sha256::of(bytes.data(), bytes.size()) == named->second && decodeChunkIndex(bytes, index) &&
-        index.fileSize == entry.size)
-        return true;
-    updateLog("update: no usable chunk index for %s: downloaded whole", path.c_str());
-    return false;
+    if (!read || Sha256::of(bytes.data(), bytes.size()) != named->second || !decodeChunkIndex(bytes, index) ||
+        index.fileSize != entry.size) {
+        updateLog("update: no usable chunk index for %s: downloaded whole", path.c_str());
+        return false;
+    }
+    // The installed copy is cut by the index's rules: rules of the index's
+    // own choosing (tiny chunks) would let it choose the memory and time the
+    // cut takes. Only the rules this launcher's publisher cuts by are used.
+    if (!(index.rules == ChunkingRules())) {
+        updateLog(
+            "update: the chunk index of %s is cut by rules this launcher does not use: downloaded whole",
+            path.c_str());
+        return false;
+    }
+    return true;
 }
 
 std::optional<DeltaPlan> DeltaCatalog::plan(const std::string& path, const ManifestEntry& entry,

@@ -80,6 +80,13 @@ std::optional<DownloadLane::Outcome> DownloadLane::downloadDelta(size_t index, c
             return writer_->append(chunk.data(), chunk.size());
         },
         [&](int64_t bytes) { fetched += bytes; }, &cancel_);
+    if (assembler.recut())
+        updateLog("update: the installed copy of %s no longer matched its record: it was cut again",
+                  path.c_str());
+    if (assembler.storeOnly())
+        updateLog("update: pieces of the installed copy did not make their chunk: the rest of %s came from "
+                  "the store",
+                  path.c_str());
     std::string digest;
     const bool wrote = writer_->finish(digest);
     const bool closed = file.close() && wrote;
@@ -94,23 +101,26 @@ std::optional<DownloadLane::Outcome> DownloadLane::finishDelta(size_t index, int
     const std::string& path = queue_->path(index);
     const std::string destination = destinationPath(path);
     const std::string deltaPath = destination + deltaFileSuffix;
-    if (result == DeltaAssembler::chunkMismatch) {
-        // The chunks before it were checked and stay for the next run.
-        updateLog("update: a chunk of %s is not what its index names", path.c_str());
-        error = Updater::downloadError;
-        return Outcome::failure;
-    }
     if (result == DeltaAssembler::writeError) {
         updateLog("update: cannot write %s", deltaPath.c_str());
         error = Updater::writeError;
         return Outcome::failure;
     }
     if (result != 0 || !verified) {
-        // The store could not be read, or its index does not make the
-        // published file: the file comes whole instead.
-        updateLog("update: %s could not be put together from chunks; it is downloaded whole", path.c_str());
-        if (result == 0)
-            platform::removeFile(deltaPath);
+        // A chunk of the store that is not what its index names (a damaged
+        // cache or disk), a chunk missing or a store that cannot be read, or
+        // an index that does not make the published file: the file comes
+        // whole instead, this once, and its delta file goes first so that
+        // the disk never holds it beside the whole download.
+        const char* why =
+            result == DeltaAssembler::chunkMismatch    ? "a chunk of the store is not what its index names"
+            : result == DeltaAssembler::localReadError ? "its installed copy cannot be read"
+            : result == DeltaAssembler::localMismatch  ? "its installed copy changed while it was read"
+            : result != 0                              ? "the chunk store could not be read"
+                                                       : "the chunks do not make the published file";
+        updateLog("update: %s could not be put together from chunks (%s); it is downloaded whole",
+                  path.c_str(), why);
+        platform::removeFile(deltaPath);
         return std::nullopt;
     }
     const int renamed = platform::replaceFile(deltaPath, destination + PendingFile::suffix);

@@ -46,15 +46,22 @@ bool readHead(INet::TCP::Socket& socket, std::string& pending, std::string& head
     return true;
 }
 
-bool sendAll(INet::TCP::Socket& socket, const char* data, size_t length) {
-    while (length > 0) {
-        const int32_t sent = socket.write(data, static_cast<int32_t>(std::min<size_t>(length, 1 << 20)));
+// Sends the bytes; answers how many the socket took (all of them unless
+// it failed).
+size_t sendCounted(INet::TCP::Socket& socket, const char* data, size_t length) {
+    size_t done = 0;
+    while (done < length) {
+        const int32_t sent =
+            socket.write(data + done, static_cast<int32_t>(std::min<size_t>(length - done, 1 << 20)));
         if (sent <= 0)
-            return false;
-        data += sent;
-        length -= static_cast<size_t>(sent);
+            break;
+        done += static_cast<size_t>(sent);
     }
-    return true;
+    return done;
+}
+
+bool sendAll(INet::TCP::Socket& socket, const char* data, size_t length) {
+    return sendCounted(socket, data, length) == length;
 }
 
 } // namespace
@@ -194,13 +201,15 @@ bool FileServer::sendBody(Socket& socket, const char* data, size_t length, size_
     size_t allowed = length;
     if (cutAfter > 0)
         allowed = std::min(length, cutAfter > connectionBytes ? cutAfter - connectionBytes : 0);
-    const bool sent = sendAll(socket, data, allowed);
-    connectionBytes += allowed;
+    // Only the bytes the socket took count: a client that closes early
+    // is not counted as having been sent the rest.
+    const size_t sent = sendCounted(socket, data, allowed);
+    connectionBytes += sent;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        bodyBytes_ += allowed;
+        bodyBytes_ += sent;
     }
-    return sent && allowed == length;
+    return sent == length;
 }
 
 bool FileServer::drip(Socket& socket, std::string_view bytes, size_t piece) {

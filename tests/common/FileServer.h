@@ -62,7 +62,8 @@ public:
     std::vector<std::string> requested();
     /// The offsets asked for by the Range requests of a path, in order.
     std::vector<int64_t> rangesAsked(const std::string& path);
-    /// Body bytes sent so far, over every connection.
+    /// Body bytes the connections took so far (not what a client closed
+    /// before), over every connection.
     uint64_t bodyBytesSent();
     int connections();
     /// Blocks until the path has been asked for `count` times.

@@ -37,8 +37,8 @@ void chunk(const std::string& bytes) {
     check(header <= bytes.size());
     std::vector<PieceEntry> pieces;
     const uint32_t size = bytes.empty() ? 1 : static_cast<uint8_t>(bytes[0]) * 97u + 1;
-    if (header > 0 &&
-        decodeChunkHeader(bytes.substr(0, header), size, static_cast<uint32_t>(bytes.size()), pieces))
+    if (header > 0 && decodeChunkHeader(bytes.substr(0, header), size, static_cast<uint32_t>(bytes.size()),
+                                        CutRule{64, 128, 1u << 24}, pieces))
         check(encodeChunkHeader(pieces) == bytes.substr(0, header));
     // A whole chunk file whose hash is not the chunk's is never accepted.
     ChunkEntry entry;

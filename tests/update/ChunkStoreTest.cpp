@@ -118,7 +118,8 @@ TEST(ChunkStore, PiecesThatCannotShrinkAreStoredAsTheyAreAndEveryPieceReadsBack)
     ChunkEntry chunk;
     const std::string stored = packChunk(data, bytes.size(), ChunkingRules(), chunk);
     std::vector<PieceEntry> pieces;
-    ASSERT_TRUE(decodeChunkHeader(stored.substr(0, chunk.headerSize), chunk.size, chunk.storedSize, pieces));
+    ASSERT_TRUE(decodeChunkHeader(stored.substr(0, chunk.headerSize), chunk.size, chunk.storedSize,
+                                  ChunkingRules().piece, pieces));
     size_t asTheyAre = 0;
     for (const PieceEntry& piece : pieces)
         asTheyAre += piece.storedSize == piece.size ? 1 : 0;

@@ -97,15 +97,31 @@ TEST(ChunkFormats, IndexesHeadersAndListsReadBackAndRefuseWhatIsNotThem) {
     wrong.chunks[0].size = 300000;
     wrong.fileSize = 350000;
     EXPECT_FALSE(decodeChunkIndex(encodeChunkIndex(wrong), read)) << "a chunk beyond the rule";
+    wrong = index;
+    wrong.chunks[0].size = 1000;
+    wrong.fileSize = 51000;
+    EXPECT_FALSE(decodeChunkIndex(encodeChunkIndex(wrong), read)) << "a chunk but the last below the rule";
+    wrong = index;
+    wrong.chunks[1].headerSize = 50000;
+    EXPECT_FALSE(decodeChunkIndex(encodeChunkIndex(wrong), read)) << "a header longer than pieces spell";
+    wrong = index;
+    wrong.chunks[1].storedSize = 50031;
+    EXPECT_FALSE(decodeChunkIndex(encodeChunkIndex(wrong), read)) << "stored larger than header and chunk";
 
     const std::vector<PieceEntry> pieces = {{0x0123456789abcdefull, 3000, 1200}, {42, 2000, 2000}};
     const std::string header = encodeChunkHeader(pieces);
     std::vector<PieceEntry> readPieces;
-    ASSERT_TRUE(decodeChunkHeader(header, 5000, static_cast<uint32_t>(header.size()) + 3200, readPieces));
+    ASSERT_TRUE(decodeChunkHeader(header, 5000, static_cast<uint32_t>(header.size()) + 3200,
+                                  ChunkingRules().piece, readPieces));
     EXPECT_EQ(readPieces[0].tag, 0x0123456789abcdefull);
     EXPECT_EQ(readPieces[1].storedSize, 2000u);
-    EXPECT_FALSE(decodeChunkHeader(header, 5001, static_cast<uint32_t>(header.size()) + 3200, readPieces));
-    EXPECT_FALSE(decodeChunkHeader(header, 5000, 1, readPieces));
+    EXPECT_FALSE(decodeChunkHeader(header, 5001, static_cast<uint32_t>(header.size()) + 3200,
+                                   ChunkingRules().piece, readPieces));
+    EXPECT_FALSE(decodeChunkHeader(header, 5000, 1, ChunkingRules().piece, readPieces));
+    const std::string small = encodeChunkHeader({{1, 500, 500}, {2, 4500, 4500}});
+    EXPECT_FALSE(decodeChunkHeader(small, 5000, static_cast<uint32_t>(small.size()) + 5000,
+                                   ChunkingRules().piece, readPieces))
+        << "a piece but the last below the rule";
 
     const ChunkList list = {{"data/big.pak", Sha256::of("x", 1)}, {"m\xC3\xBAsica.ogg", Sha256::of("y", 1)}};
     ChunkList readList;

@@ -17,6 +17,8 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <random>
+#include <set>
 #include <thread>
 
 using namespace updatetest;
@@ -93,6 +95,52 @@ protected:
         return static_cast<int64_t>(fs::file_size(livePath() + "/" + archive + ".zz"));
     }
 
+    ChunkIndex publishedIndex() {
+        ChunkList list;
+        readChunkList(livePath(), list);
+        ChunkIndex index;
+        EXPECT_TRUE(decodeChunkIndex(readFile(livePath() + "/" + chunkIndexPath(list.at(archive))), index));
+        return index;
+    }
+    // Serves `index` as the archive's, named by the list.
+    void serveIndex(const ChunkIndex& index) {
+        const std::string bytes = encodeChunkIndex(index);
+        const Sha256::Digest name = Sha256::of(bytes.data(), bytes.size());
+        server.put("/rel/" + chunkIndexPath(name), bytes);
+        ChunkList list;
+        readChunkList(livePath(), list);
+        list[archive] = name;
+        server.put("/rel/" + std::string(chunkListName), encodeChunkList(list));
+    }
+    size_t chunkRequests() {
+        const std::vector<std::string> paths = server.requested();
+        return static_cast<size_t>(std::count_if(paths.begin(), paths.end(), [](const std::string& path) {
+            return path.size() > 6 && path.compare(path.size() - 6, 6, ".chunk") == 0;
+        }));
+    }
+    // Version 1 installed again, as if the updater had never run.
+    void installAgain() {
+        install.write(archive, v1);
+        fs::remove("checklist.txt");
+        fs::remove(knownChunksFileName);
+    }
+    // Version 1 installed by the updater from a publication of its own,
+    // which records its chunks.
+    void installThroughTheUpdater() {
+        TempDir previous, previousOut;
+        previous.write(archive, v1);
+        previous.write("readme.txt", "version 1\n");
+        PublishReport report;
+        ASSERT_TRUE(publishRelease(previous.path(), previousOut.path(), report)) << report.error;
+        server.putDirectory(livePublicationFolder(previousOut.path()), "/old");
+        fs::remove(archive);
+        fs::remove("checklist.txt");
+        Updater installing("127.0.0.1:" + std::to_string(server.port()) + "/old");
+        runUpdate(installing);
+        ASSERT_EQ(watcher.all().back(), "finished 0");
+        ASSERT_TRUE(fs::exists(knownChunksFileName));
+    }
+
     // The folder of the version published last, served at "/rel".
     std::string livePath() const { return livePublicationFolder(published.path()); }
 
@@ -153,18 +201,7 @@ TEST_F(DeltaUpdateTest, ThePiecesComeThroughTheUsersProxyInTunnels) {
 
 TEST_F(DeltaUpdateTest, AFileTheUpdaterPutInPlaceIsKnownToTheNextPatch) {
     // Version 1 comes whole from its own publication (no installed copy).
-    TempDir previous, previousOut;
-    previous.write(archive, v1);
-    previous.write("readme.txt", "version 1\n");
-    PublishReport report;
-    ASSERT_TRUE(publishRelease(previous.path(), previousOut.path(), report)) << report.error;
-    server.putDirectory(livePublicationFolder(previousOut.path()), "/old");
-    fs::remove(archive);
-    fs::remove("checklist.txt");
-    Updater installing("127.0.0.1:" + std::to_string(server.port()) + "/old");
-    runUpdate(installing);
-    ASSERT_EQ(watcher.all().back(), "finished 0");
-    ASSERT_TRUE(fs::exists(knownChunksFileName));
+    installThroughTheUpdater();
 
     // The patch to version 2 takes the copy's chunks from the record.
     publish();
@@ -178,19 +215,96 @@ TEST_F(DeltaUpdateTest, AFileTheUpdaterPutInPlaceIsKnownToTheNextPatch) {
     EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 0);
 }
 
-TEST_F(DeltaUpdateTest, AStoreChunkThatIsNotItsHashFailsTheFileAndInstallsNothing) {
+TEST_F(DeltaUpdateTest, AStoreChunkThatIsWrongOrGoneMakesTheFileComeWholeOnce) {
     publish();
-    const std::string chunk = missingChunks().back();
-    std::string stored = readFile(livePath() + chunk.substr(4));
+    const std::vector<std::string> missing = missingChunks();
+    ASSERT_GE(missing.size(), 2u);
+    const std::string last = missing.back();
+    const std::string good = readFile(livePath() + last.substr(4));
+    const std::string whole = "/rel/" + archive + ".zz";
+    // Its pieces damaged (a poisoned cache): the file comes whole.
+    std::string stored = good;
     for (size_t i = chunkHeaderLength(stored); i < stored.size(); ++i)
-        stored[i] ^= 0x5a; // its pieces, not its header
-    server.put(chunk, stored);
-    Updater updater(location());
-    runUpdate(updater);
-    EXPECT_EQ(watcher.all().back(), "error 224");
-    EXPECT_TRUE(readFile(archive) == v1);
-    EXPECT_TRUE(leftovers().empty());
+        stored[i] ^= 0x5a;
+    server.put(last, stored);
+    Updater poisoned(location());
+    runUpdate(poisoned);
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    EXPECT_TRUE(readFile(archive) == v2);
+    EXPECT_EQ(server.gets(whole), 1);
+    EXPECT_FALSE(fs::exists(archive + deltaFileSuffix));
+
+    // Gone once the plans are made (pruned meanwhile): the delta file
+    // written so far is removed before the whole download begins.
+    installAgain();
+    server.put(last, good);
+    watcher.atDownloadBegin = [&] {
+        server.remove(last);
+        server.setFault(whole, FileServer::Fault::silent);
+    };
+    bool deltaLeft = true;
+    std::thread checker([&] {
+        server.waitForSilence();
+        deltaLeft = fs::exists(archive + deltaFileSuffix);
+        server.release();
+    });
+    Updater pruned(location());
+    runUpdate(pruned);
+    checker.join();
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    EXPECT_TRUE(readFile(archive) == v2);
+    EXPECT_FALSE(deltaLeft);
+    EXPECT_EQ(server.gets(whole), 2);
+}
+
+TEST_F(DeltaUpdateTest, AnIndexNotCutByTheLaunchersRulesIsNotUsed) {
+    publish();
+    const ChunkIndex real = publishedIndex();
+    // Pieces cut by other rules; chunks below the smallest a cut makes
+    // (which would bound the plan's memory by the index, not the file).
+    ChunkIndex otherRules = real;
+    otherRules.rules.piece = CutRule{2048, 8192, 16384};
+    ChunkIndex tiny = real;
+    tiny.chunks.clear();
+    for (int64_t at = 0; at < real.fileSize; at += 1024) {
+        ChunkEntry chunk;
+        chunk.hash = Sha256::of(&at, sizeof at);
+        chunk.size = static_cast<uint32_t>(std::min<int64_t>(1024, real.fileSize - at));
+        chunk.headerSize = 12;
+        chunk.storedSize = chunk.size + chunk.headerSize;
+        tiny.chunks.push_back(chunk);
+    }
+    for (const ChunkIndex* forged : {&otherRules, &tiny}) {
+        installAgain();
+        serveIndex(*forged);
+        const size_t asked = chunkRequests();
+        Updater updater(location());
+        runUpdate(updater);
+        ASSERT_EQ(watcher.all().back(), "finished 0");
+        EXPECT_TRUE(readFile(archive) == v2);
+        EXPECT_EQ(updater.deltaReport().files, 0);
+        EXPECT_EQ(chunkRequests(), asked) << "no chunk asked for";
+    }
+}
+
+TEST_F(DeltaUpdateTest, AKnownCopyChangedBehindItsRecordIsCutAgainOnce) {
+    installThroughTheUpdater();
+    // A byte changed in many chunks, the size and time kept.
+    const auto modified = fs::last_write_time(archive);
+    std::string changed = v1;
+    for (size_t at = 50000; at < changed.size(); at += 100000)
+        changed[at] ^= 0x20;
+    install.write(archive, changed);
+    fs::last_write_time(archive, modified);
+    publish();
+    const int connections = server.connections();
+    Updater patching(location());
+    runUpdate(patching);
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    EXPECT_TRUE(readFile(archive) == v2);
+    EXPECT_EQ(patching.deltaReport().knownCopies, 1);
     EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 0);
+    EXPECT_LE(server.connections() - connections, 3) << "not a connection per changed chunk";
 }
 
 TEST_F(DeltaUpdateTest, ASignedPublicationsChangedIndexIsNotUsed) {
@@ -287,8 +401,12 @@ TEST_F(DeltaUpdateTest, ALinkAtTheDeltaFileIsNeverWrittenThroughAndTheFileKeepsI
     platform::removeFile(archive);
 }
 
-TEST_F(DeltaUpdateTest, AServerThatIgnoresRangesStillServesTheChunks) {
+TEST_F(DeltaUpdateTest, AServerThatIgnoresRangesServesTheChunksReadNoFurtherThanTheRanges) {
     publish();
+    // The whole file sent for a range is read up to the range's end: the
+    // padding after this chunk's bytes is left unread, its connection closed.
+    const std::string last = missingChunks().back();
+    server.put(last, readFile(livePath() + last.substr(4)) + std::string(size_t(40) << 20, 'x'));
     server.ignoreRanges(true);
     Updater updater(location());
     runUpdate(updater);
@@ -296,4 +414,73 @@ TEST_F(DeltaUpdateTest, AServerThatIgnoresRangesStillServesTheChunks) {
     EXPECT_TRUE(readFile(archive) == v2);
     EXPECT_EQ(updater.deltaReport().files, 1);
     EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 0);
+    EXPECT_GE(server.rangesAsked(last).size(), 2u); // its header, then its pieces
+    EXPECT_LT(server.bodyBytesSent(), uint64_t(30) << 20);
+}
+
+TEST_F(DeltaUpdateTest, EveryRangeOfABatchIsAskedOnce) {
+    publish();
+    const std::vector<std::string> missing = missingChunks();
+    Updater updater(location());
+    runUpdate(updater);
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    size_t ranges = 0;
+    for (const std::string& chunk : missing) {
+        const std::vector<int64_t> asked = server.rangesAsked(chunk);
+        ranges += std::set<int64_t>(asked.begin(), asked.end()).size();
+    }
+    EXPECT_EQ(chunkRequests(), ranges) << "a range asked for twice";
+    // Every answer of a batch is read on the connection it was asked on:
+    // the whole run needs two.
+    EXPECT_LE(server.connections(), 2);
+}
+
+// A store whose chunk headers lie: each missing chunk's header names two
+// of its pieces the other way round, pieces the installed copy holds, so
+// that the plan takes them from the copy and the chunks come out wrong.
+TEST_F(DeltaUpdateTest, ChunkHeadersThatLieCostAtMostTheChunksStoredBytes) {
+    // Bytes that do not compress, so that pieces are stored as they are and
+    // the lying headers still unpack; a change every 200 KB.
+    std::mt19937 random(7);
+    v1.resize(6 << 20);
+    for (char& byte : v1)
+        byte = static_cast<char>(random());
+    v2 = v1;
+    for (size_t at = 100000; at < v2.size(); at += 200000)
+        v2.replace(at, 100, std::string(100, 'v'));
+    release.write(archive, v2);
+    install.write(archive, v1);
+    publish();
+    const ChunkIndex index = publishedIndex();
+    LocalChunks local;
+    ASSERT_TRUE(local.scan(archive, index, nullptr));
+    int lying = 0;
+    int64_t missingStored = 0;
+    for (const ChunkEntry& chunk : index.chunks) {
+        missingStored += local.chunk(chunk.hash) == nullptr ? chunk.storedSize : 0;
+        const std::string path = "/rel/" + chunkPath(chunk.hash);
+        const std::string stored = readFile(livePath() + path.substr(4));
+        std::vector<PieceEntry> pieces;
+        ASSERT_TRUE(decodeChunkHeader(stored.substr(0, chunk.headerSize), chunk.size, chunk.storedSize,
+                                      index.rules.piece, pieces));
+        for (size_t p = 0; local.chunk(chunk.hash) == nullptr && p + 2 < pieces.size(); ++p) {
+            if (local.piece(pieces[p].tag, pieces[p].size) &&
+                local.piece(pieces[p + 1].tag, pieces[p + 1].size)) {
+                std::swap(pieces[p], pieces[p + 1]);
+                server.put(path, encodeChunkHeader(pieces) + stored.substr(chunk.headerSize));
+                ++lying;
+                break;
+            }
+        }
+    }
+    ASSERT_GE(lying, 20);
+    Updater updater(location());
+    runUpdate(updater);
+    ASSERT_EQ(watcher.all().back(), "finished 0");
+    EXPECT_TRUE(readFile(archive) == v2);
+    EXPECT_EQ(updater.deltaReport().files, 1);
+    EXPECT_EQ(server.gets("/rel/" + archive + ".zz"), 0);
+    EXPECT_LE(server.connections(), 6) << "not a connection per lying header";
+    // The pieces read before the lie showed, then the chunks' stored bytes.
+    EXPECT_LT(static_cast<int64_t>(server.bodyBytesSent()), 2 * missingStored);
 }
