@@ -263,6 +263,13 @@ bool Updater::checkLocation() {
         line.push_back(static_cast<char>(c));
     }
     line = trimmed(line);
+    // A line cut short could name another place: a failed fetch, never a move.
+    if (connection->streamBuf().truncated()) {
+        link_.drop();
+        fail(connectionError, {"current.txt was cut short (" +
+                               link_.url(urlEscape(location_.basePath + "/current.txt")) + ")"});
+        return false;
+    }
     if (connection->streamBuf().unreadBody() != 0 || !connection->keepAlive || !line.empty())
         link_.drop();
     if (line.empty())

@@ -68,6 +68,18 @@ TEST_F(UpdaterTest, AManifestWithoutEndIsRefusedWith240BeforeAnythingChanges) {
     EXPECT_FALSE(fs::exists("a.txt"));
 }
 
+TEST_F(UpdaterTest, ACurrentLineCutShortIsAFailedFetchNeverAMove) {
+    publish("a.txt", "alpha");
+    server.put("/rel/current.txt", "./versions/12\n");
+    server.setFault("/rel/current.txt", FileServer::Fault::cut, 3);
+    Updater updater(location());
+    run(updater);
+    EXPECT_EQ(recorder.all().back(), "error " + std::to_string(Updater::connectionError));
+    // Nothing asked of the place the cut line names ("./v").
+    EXPECT_EQ(server.requested(), std::vector<std::string>{"/rel/current.txt"});
+    EXPECT_FALSE(fs::exists("a.txt"));
+}
+
 TEST_F(UpdaterTest, AServerThatDripsFailsEachAttemptWithinTheReceiveTimeout) {
     publish("a.bin", bytesOf(20000, 2));
     Updater updater(location());
