@@ -146,7 +146,9 @@ std::vector<std::string> keepPrevious(Log& log, const std::vector<std::string>& 
     for (const std::string& path : files)
         if (job.find(path) == nullptr)
             job.files.push_back(JobFile{path, platform::fileKind(path) == platform::FileKind::file});
+    // Files newly staged are another launcher: its starts are counted anew.
     job.stage = JobStage::moving;
+    job.starts = 0;
     if (!writeSelfUpdateJob(".", job)) {
         log.write(std::string("#--Error Guardando ") + selfUpdateJobFileName + "\n");
         unmoved.insert(unmoved.end(), files.begin(), files.end());
