@@ -17,6 +17,7 @@
 #include "g2/StyleLoaders.h"
 #include "g2/View.h"
 #include "install/HandOffRecord.h"
+#include "install/SelfUpdateJob.h"
 #include "net/ProxyFinder.h"
 #include "net/WebPortal.h"
 #include "platform/Browser.h"
@@ -37,6 +38,7 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace app {
@@ -146,6 +148,10 @@ int GLauncher::init(int argc, char** argv) {
     // would update the same files at once.
     if (!lockInstallation())
         return 77;
+    // Handed over to hoplin: nothing more is brought up, and the loop ends
+    // at once (the process is replaced unless a test stands for it).
+    if (settleSelfUpdate())
+        return 0;
     hardware = services().survey();
     if (!startPortal())
         return fail("Login Error", "Error iniciando el sistema de Login");
@@ -169,6 +175,50 @@ void GLauncher::readCommandLine(int argc, char** argv) {
     launcherPath = argc > 0 && argv[0] != nullptr ? argv[0] : "";
     if (argc > 1 && std::strcmp(argv[1], "-n") == 0)
         mainScene->loginAndUpdate = false;
+    // The token is this start's only: the game and the programs the launcher
+    // starts do not inherit it.
+    if (const char* token = std::getenv(startTokenVariable)) {
+        startToken_ = token;
+        platform::setEnvironment(startTokenVariable, nullptr);
+    }
+}
+
+bool GLauncher::settleSelfUpdate() {
+    SelfUpdateJob job;
+    if (!readSelfUpdateJob(".", job))
+        return false;
+    if (job.stage == JobStage::reverted) {
+        // The player is told once, by the launcher hoplin started after it
+        // put the previous files back.
+        mainScene->updateReverted = true;
+        dropSelfUpdateJob(".");
+        return false;
+    }
+    if (job.stage == JobStage::starting && startConfirmed(".", job.token)) {
+        // The new launcher confirmed after hoplin was gone: the job is over.
+        dropSelfUpdateJob(".");
+        return false;
+    }
+    // A launcher that hoplin started ("-n") goes on, watched or not: handing
+    // over again from there could go round for ever. The player's start of a
+    // job that hoplin did not finish (killed, the machine gone down) hands
+    // over, and hoplin finishes or undoes it and watches the start.
+    if (!startToken_.empty() || !mainScene->loginAndUpdate)
+        return false;
+    const std::string completer = completerPath();
+    platform::StartFailure failure;
+    return !handOffHeldBack(".", completer) && services().handOff(completer, launcherPath, failure);
+}
+
+bool GLauncher::frame(uint32_t now, uint32_t gameTime) {
+    const bool goOn = G2::Game::frame(now, gameTime);
+    if (goOn && !startToken_.empty()) {
+        // The first frame is on the screen: hoplin, which watches this
+        // start, keeps the new files.
+        confirmStart(".", startToken_);
+        startToken_.clear();
+    }
+    return goOn;
 }
 
 int GLauncher::readResourceIndex() {

@@ -35,6 +35,9 @@ public:
 
     int init(int argc, char** argv) override;
     int exit(int code) override;
+    /// One frame; after the first one drawn, a launcher that hoplin watches
+    /// (it was given a token in `startTokenVariable`) confirms its start.
+    bool frame(uint32_t now, uint32_t gameTime) override;
 
     /// Replaces the outside services (borrowed; null restores the real ones).
     void setServices(LauncherServices* services);
@@ -113,11 +116,17 @@ private:
     // Replaces the process by hoplin; when it cannot start, tells the
     // player, remembers the failure and answers the exit code.
     int handOff();
+    // What a self-update of the launcher's own files left: the news of one
+    // undone, a confirmed one to forget, or one that hoplin did not finish,
+    // which it takes over again (true: handed over, the run ends).
+    bool settleSelfUpdate();
 
     LauncherServices* services_;
     // Held from `init` to the end of the process (or the hand-off's exec).
     std::unique_ptr<platform::FileLock> installationLock_;
     bool shutDown_ = false;
+    // The token hoplin gave this start, until the start is confirmed.
+    std::string startToken_;
 };
 
 } // namespace app

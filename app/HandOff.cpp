@@ -48,4 +48,8 @@ std::string handOffFailureText(const platform::StartFailure& failure) {
            completerName() + " se pueda iniciar.";
 }
 
+std::string updateRevertedText() {
+    return "La actualizaci\xC3\xB3n del lanzador no pudo iniciarse y se deshizo.";
+}
+
 } // namespace app

@@ -18,4 +18,8 @@ std::string completerName();
 /// be started: its name, the system's reason, and what happens next.
 std::string handOffFailureText(const platform::StartFailure& failure);
 
+/// The status line after hoplin undid an update of the launcher's own
+/// files that did not start (Spanish, UTF-8).
+std::string updateRevertedText();
+
 } // namespace app

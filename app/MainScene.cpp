@@ -48,7 +48,7 @@ void MainScene::enter() {
     if (!loginAndUpdate) {
         dirty = true;
         updateDone = true;
-        statusText = "Actualizaci\xC3\xB3n completa.";
+        statusText = updateReverted ? updateRevertedText() : "Actualizaci\xC3\xB3n completa.";
         mainPercent = 100;
         newFile = true;
         fileSize = 100;

@@ -50,6 +50,10 @@ public:
     uint32_t loginTime = 0;
     std::unique_ptr<Updater> updater;
     bool handoffPending = false;
+    /// hoplin put the launcher's previous files back, the new ones having
+    /// failed to start: the status line says so instead of the update
+    /// being complete.
+    bool updateReverted = false;
     bool dirty = false;
     bool updateDone = false;
     bool errorShown = false;

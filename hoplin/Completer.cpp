@@ -5,12 +5,15 @@
 #include "install/InstallationLock.h"
 #include "install/Manifest.h"
 #include "install/SafePaths.h"
+#include "install/SelfUpdateJob.h"
 #include "platform/Clock.h"
 #include "platform/FileSync.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -52,41 +55,11 @@ bool matchesEntry(const std::string& source, const std::string& path, const Mani
     return hashFile(source, digest, size) == 0 && digest == entry->second.hash && size == entry->second.size;
 }
 
-// A staged file left behind is not in place, whatever the local manifest
-// says: its entry goes, so that the next update fetches it again instead of
-// trusting the copy installed before.
-void forgetUnmoved(const std::vector<std::string>& unmoved) {
-    Manifest local;
-    {
-        std::ifstream in(platform::filePath("checklist.txt"), std::ios::binary);
-        if (!in || !readManifest(in, local))
-            return;
-    }
-    size_t forgotten = 0;
-    for (const std::string& path : unmoved)
-        forgotten += local.erase(path);
-    if (forgotten > 0)
-        writeManifest("checklist.txt", local);
-}
-
 // The launcher that handed over held the installation's lock until its
 // process ended, and another launcher or update may hold it now: it is
 // waited for as a held file is, five attempts a second apart. False when it
 // stays taken. A lock that cannot be had at all (a folder that cannot be
 // written) stops nothing: the moves tell what they can do.
-bool lockForMoves(Log& log, const Pause& pause, std::unique_ptr<platform::FileLock>& lock) {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        platform::FileLock::Status status = platform::FileLock::Status::unavailable;
-        lock = lockInstallation(".", status);
-        if (status != platform::FileLock::Status::busy)
-            return true;
-        log.write(std::string("#--Error Bloqueando ") + lockFileName + " Reintento - " +
-                  std::to_string(attempt) + "\n");
-        if (attempt < 4)
-            pause(1000);
-    }
-    return false;
-}
 
 // Puts one staged file in place, five attempts a second apart; true once
 // it is there.
@@ -158,7 +131,105 @@ int moveAll(Log& log, const Settings& settings, const std::vector<std::string>& 
     return moved;
 }
 
+// Records the job and keeps a copy of every installed file that a staged
+// one is to replace, so that the job can be undone; answers the files that
+// may move. A file whose copy cannot be kept stays staged (it could not be
+// put back), and so does everything when the record cannot be written.
+std::vector<std::string> keepPrevious(Log& log, const std::vector<std::string>& files, SelfUpdateJob& job,
+                                      std::vector<std::string>& unmoved) {
+    if (files.empty())
+        return {};
+    for (const std::string& path : files)
+        if (job.find(path) == nullptr)
+            job.files.push_back(JobFile{path, platform::fileKind(path) == platform::FileKind::file});
+    // Files newly staged are another launcher: its starts are counted anew.
+    job.stage = JobStage::moving;
+    job.starts = 0;
+    if (!writeSelfUpdateJob(".", job)) {
+        log.write(std::string("#--Error Guardando ") + selfUpdateJobFileName + "\n");
+        unmoved.insert(unmoved.end(), files.begin(), files.end());
+        return {};
+    }
+    std::vector<std::string> movable;
+    std::vector<std::string> copies{selfUpdateJobFileName, previousFilesFolderName};
+    for (const std::string& path : files) {
+        const std::string copy = previousCopyPath(".", path);
+        // A copy of an earlier run of the job is the file before the job.
+        const bool kept = !job.find(path)->hadPrevious ||
+                          platform::fileKind(copy) == platform::FileKind::file || keepPreviousCopy(".", path);
+        if (!kept) {
+            log.write("#--Error Guardando " + path + "\n");
+            unmoved.push_back(path);
+            continue;
+        }
+        movable.push_back(path);
+        for (std::string name = copy; name.size() > std::strlen(previousFilesFolderName) + 2;
+             name.erase(name.rfind('/')))
+            copies.push_back(name);
+    }
+    // The copies are on the disk before any file they stand for is replaced.
+    platform::syncFiles(".", {}, copies);
+    return movable;
+}
+
+// What the job holds once the moves are over: the files of an earlier run
+// and those moved now. Without any, there is no job.
+void recordMoved(SelfUpdateJob& job, const std::vector<std::string>& unmoved, bool earlier) {
+    std::vector<JobFile> files;
+    for (const JobFile& file : job.files) {
+        const bool moved = std::find(unmoved.begin(), unmoved.end(), file.path) == unmoved.end();
+        if (moved || earlier)
+            files.push_back(file);
+        else if (file.hadPrevious)
+            platform::removeFile(previousCopyPath(".", file.path));
+    }
+    job.files = files;
+    if (job.files.empty())
+        dropSelfUpdateJob(".");
+    else
+        writeSelfUpdateJob(".", job);
+}
+
 } // namespace
+
+bool lockForMoves(const std::function<void(const std::string&)>& write, const Pause& pause,
+                  std::unique_ptr<platform::FileLock>& lock) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        platform::FileLock::Status status = platform::FileLock::Status::unavailable;
+        lock = lockInstallation(".", status);
+        if (status != platform::FileLock::Status::busy)
+            return true;
+        write(std::string("#--Error Bloqueando ") + lockFileName + " Reintento - " + std::to_string(attempt) +
+              "\n");
+        if (attempt < 4)
+            pause(1000);
+    }
+    return false;
+}
+
+// A staged file left behind is not in place, whatever the local manifest
+// says: its entry goes, so that the next update fetches it again instead of
+// trusting the copy installed before.
+void forgetEntries(const std::vector<std::string>& paths) {
+    Manifest local;
+    {
+        std::ifstream in(platform::filePath("checklist.txt"), std::ios::binary);
+        if (!in || !readManifest(in, local))
+            return;
+    }
+    size_t forgotten = 0;
+    for (const std::string& path : paths)
+        forgotten += local.erase(path);
+    if (forgotten > 0)
+        writeManifest("checklist.txt", local);
+}
+
+void appendToLog(const std::string& text) {
+    // Gone on with only when it is the log's own file; made anew otherwise.
+    InstallFile log;
+    if ((log.reopen(logName) && log.seek(-1)) || log.create(logName))
+        log.write(text.data(), text.size());
+}
 
 Settings readSettings(const std::vector<std::string>& words) {
     Settings settings;
@@ -189,20 +260,30 @@ int completeUpdate(const Settings& settings, std::FILE* console, const Pause& pa
     // it: another updater never sees the files half moved, and its files
     // are never moved while it writes them.
     std::unique_ptr<platform::FileLock> lock;
-    if (!lockForMoves(log, pause, lock)) {
+    SelfUpdateJob job;
+    const bool earlier = readSelfUpdateJob(".", job) && job.stage != JobStage::reverted;
+    // A job being undone is finished first (after the moves' log): the
+    // staged files wait for the next update.
+    if (!lockForMoves([&](const std::string& line) { log.write(line); }, pause, lock) ||
+        (earlier && job.stage == JobStage::reverting)) {
         log.write("lanzando \"" + settings.program + "\"\nFinalizado HOPLINDATE\n");
         return 0;
     }
+    if (!earlier)
+        job = SelfUpdateJob();
 
     std::vector<std::string> unmoved;
     std::vector<std::string> changed;
-    const int moved = moveAll(log, settings, files, pause, afterChange, unmoved, changed);
+    const std::vector<std::string> movable = keepPrevious(log, files, job, unmoved);
+    const int moved = moveAll(log, settings, movable, pause, afterChange, unmoved, changed);
     // The staged files' contents reached the disk before the updater's
     // manifest listed them; their new names reach it before the launcher
     // runs on them. A flush that fails changes nothing the log could help.
     platform::syncFiles(".", {}, changed);
     if (!unmoved.empty())
-        forgetUnmoved(unmoved);
+        forgetEntries(unmoved);
+    if (!files.empty())
+        recordMoved(job, unmoved, earlier);
     log.write("lanzando \"" + settings.program + "\"\nFinalizado HOPLINDATE\n");
     return moved;
 }
@@ -217,15 +298,19 @@ std::string launch(const Settings& settings) {
 
 int runCompleter(const std::vector<std::string>& words) {
     const Settings settings = readSettings(words);
-    completeUpdate(settings, stdout, [](uint32_t ms) { platform::sleepMilliseconds(ms); });
+    const Pause sleep = [](uint32_t ms) { platform::sleepMilliseconds(ms); };
+    completeUpdate(settings, stdout, sleep);
+    // Files replaced: the new launcher is watched until it shows that it
+    // starts, and the job undone when it does not.
+    const int watched = watchFirstStart(settings, sleep);
+    if (watched != kNotWatched)
+        return watched;
     const std::string why = launch(settings);
     // Still here: the launcher could not be started, and the player would
     // otherwise be left without a window and without a word.
     const std::string line = "#--Error lanzando \"" + settings.program + "\": " + why + "\n";
     std::fputs(("hoplin: cannot start \"" + settings.program + "\": " + why + "\n").c_str(), stderr);
-    InstallFile log;
-    if ((log.reopen(logName) && log.seek(-1)) || log.create(logName))
-        log.write(line.data(), line.size());
+    appendToLog(line);
     return 1;
 }
 

@@ -151,9 +151,13 @@ bool isWorkingName(const std::string& component, bool atRoot) {
     static const std::string serial = platform::foldCase(serialFileName);
     static const std::string handOff = platform::foldCase(handOffFileName);
     static const std::string trust = platform::foldCase(trustedKeyFileName);
+    static const std::string job = platform::foldCase(selfUpdateJobFileName);
+    static const std::string previous = platform::foldCase(previousFilesFolderName);
+    static const std::string started = platform::foldCase(startedFileName);
     const std::string name = platform::foldCase(component);
     return endsWith(name, part) || endsWith(name, resume) || endsWith(name, delta) ||
-           (atRoot && (name == serial || name == handOff || name == trust));
+           (atRoot && (name == serial || name == handOff || name == trust || name == job ||
+                       name == previous || name == started));
 }
 
 // True when a component, read as Windows reads it (a backslash separates
@@ -213,12 +217,29 @@ const std::vector<std::string>& builtInExcludes() {
     // After the first seven: files the launcher, hoplin and the updater
     // write themselves (the player's custom preset, hoplin's log, the
     // accepted serial, the updaters' lock, the known chunk indexes, the
-    // failed hand-off, the trusted key), and the connection file the launcher cannot start
-    // without: an installation's own data is never deleted as obsolete.
+    // failed hand-off, the trusted key, the self-update's job, the files it
+    // replaced and the new launcher's confirmation), and the connection file
+    // the launcher cannot start without: an installation's own data is never
+    // deleted as obsolete.
     static const std::vector<std::string> patterns = {
-        "LauncherDev.exe", "ZAzizozaz.exe", "*Launch.txt",       "*login.txt",    "*.svn",
-        "*.ilk",           "*.pdb",         "*UserSet.txt",      "*hoplin.log",   serialFileName,
-        clientConfigName,  lockFileName,    knownChunksFileName, handOffFileName, trustedKeyFileName,
+        "LauncherDev.exe",
+        "ZAzizozaz.exe",
+        "*Launch.txt",
+        "*login.txt",
+        "*.svn",
+        "*.ilk",
+        "*.pdb",
+        "*UserSet.txt",
+        "*hoplin.log",
+        serialFileName,
+        clientConfigName,
+        lockFileName,
+        knownChunksFileName,
+        handOffFileName,
+        trustedKeyFileName,
+        selfUpdateJobFileName,
+        previousFilesFolderName,
+        startedFileName,
     };
     return patterns;
 }

@@ -86,8 +86,9 @@ inline std::string folderRecordPath(const std::string& folder) {
 /// holds as a plain file (no device name, colon, forbidden character, or
 /// trailing dot or blank in any component) and that is not one of the
 /// updater's own working names ("*.moravo-part", "*.moravo-resume",
-/// "*.moravo-delta", "checklist.serial", "checklist.handoff"), in any letter
-/// case. The publisher and the updater
+/// "*.moravo-delta", "checklist.serial", "checklist.handoff", and the self
+/// update's "checklist.job", "checklist.previous" and "checklist.started"),
+/// in any letter case. The publisher and the updater
 /// both apply it, on every system. The answer is a static text; `kind` (may
 /// be null) gets which of the three rules refused the path. A backslash is a
 /// folder separator on Windows: it leaves the installation when a part it
@@ -138,6 +139,15 @@ constexpr const char* knownChunksFileName = "checklist.chunks";
 /// self-update completer that could not start (see HandOffRecord.h). Never
 /// scanned, deleted or published either.
 constexpr const char* handOffFileName = "checklist.handoff";
+
+/// The names beside the local manifest that a self-update of the launcher's
+/// own files keeps until the new launcher has shown that it starts (see
+/// SelfUpdateJob.h): the job's record, the folder of the files it replaced,
+/// and the new launcher's confirmation. Never scanned, deleted or published
+/// either.
+constexpr const char* selfUpdateJobFileName = "checklist.job";
+constexpr const char* previousFilesFolderName = "checklist.previous";
+constexpr const char* startedFileName = "checklist.started";
 
 /// Patterns every update excludes, in the order they are added.
 const std::vector<std::string>& builtInExcludes();

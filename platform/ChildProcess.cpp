@@ -12,9 +12,13 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
                          const Options& options) {
     if (process_ >= 0)
         return false;
-    const std::string path = findProgram(program);
-    if (path.empty())
+    startError_ = 0;
+    const std::string path = options.localOnly ? localProgram(program) : findProgram(program);
+    if (path.empty()) {
+        // ENOENT and ERROR_FILE_NOT_FOUND alike.
+        startError_ = 2;
         return false;
+    }
     std::fflush(nullptr);
     return spawn(path, program, words, options);
 }

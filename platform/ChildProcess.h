@@ -23,6 +23,10 @@ struct ChildOptions {
     /// launcher and hoplin read their quoted words so). Otherwise each
     /// word is quoted so that it reaches the program as one argument.
     bool wordsAsGiven = false;
+    /// Whether the program is taken as `localProgram` takes it (a path as
+    /// it stands, a bare name from the current folder only), never found
+    /// along PATH: for a program of the installation.
+    bool localOnly = false;
     /// Windows only: whether the program is started through the system's
     /// elevation prompt, which the user may decline. `whenRequired`: only
     /// when the system refuses to start it plainly because its manifest asks
@@ -73,6 +77,15 @@ public:
     /// (unless it had ended by itself before).
     void kill();
 
+    /// Lets the program run on by itself: it is no longer waited for or
+    /// killed, by the destructor or otherwise.
+    void release();
+
+    /// Why the last `start` failed: the system's error number (errno, or
+    /// Windows' error code; a program that is not there is 2 on both), 0
+    /// when it did not fail.
+    int startError() const { return startError_; }
+
 private:
     // Starts the program found at `path`, nothing started before.
     bool spawn(const std::string& path, const std::string& program, const std::vector<std::string>& words,
@@ -83,6 +96,7 @@ private:
     int id_ = 0;
     int status_ = kRunNotStarted;
     bool ended_ = false;
+    int startError_ = 0;
 };
 
 } // namespace platform

@@ -69,6 +69,12 @@ struct StartFailure {
 bool replaceProcess(const std::string& program, const std::vector<std::string>& words,
                     StartFailure* failure = nullptr);
 
+/// Whether the process that `replaceProcess` starts is still this process
+/// for whoever waits for it: true on POSIX, whose exec keeps the process;
+/// false on Windows, where the program is a new process and this one ends
+/// with 0.
+bool replacementKeepsProcess();
+
 /// `runAndWait` answers this when the program could not be started.
 constexpr int kRunNotStarted = -1;
 /// `runAndWait` answers this when the program was ended by a signal, or its

@@ -98,7 +98,8 @@ bool ChildProcess::spawn(const std::string& path, const std::string& program,
     std::vector<char*> argv = pointersInto(arguments);
     std::vector<char*> envp = pointersInto(environment);
     pid_t pid = 0;
-    if (posix_spawn(&pid, path.c_str(), actions.get(), nullptr, argv.data(), envp.data()) != 0)
+    startError_ = posix_spawn(&pid, path.c_str(), actions.get(), nullptr, argv.data(), envp.data());
+    if (startError_ != 0)
         return false;
     process_ = pid;
     id_ = pid;
@@ -133,6 +134,14 @@ int ChildProcess::wait(uint32_t timeoutMs) {
 void ChildProcess::kill() {
     if (process_ >= 0 && !ended_)
         ::kill(static_cast<pid_t>(process_), SIGKILL);
+}
+
+void ChildProcess::release() {
+    // Its end is no longer collected here: once this process ends, the
+    // system's reaper takes over.
+    process_ = -1;
+    ended_ = false;
+    status_ = kRunNotStarted;
 }
 
 } // namespace platform

@@ -163,6 +163,10 @@ bool replaceProcess(const std::string& program, const std::vector<std::string>& 
     return false;
 }
 
+bool replacementKeepsProcess() {
+    return true;
+}
+
 int64_t processId() {
     return static_cast<int64_t>(getpid());
 }

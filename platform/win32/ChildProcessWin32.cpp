@@ -119,8 +119,10 @@ bool ChildProcess::spawn(const std::string& path, const std::string& program,
     for (int i = 0; i < 3; ++i) {
         if (named[i]->empty())
             continue;
-        if (!openStandardFile(*named[i], i > 0, files[i]))
+        if (!openStandardFile(*named[i], i > 0, files[i])) {
+            startError_ = static_cast<int>(GetLastError());
             return false;
+        }
         start.standard[i] = files[i].get();
     }
     PROCESS_INFORMATION process{};
@@ -135,11 +137,13 @@ bool ChildProcess::spawn(const std::string& path, const std::string& program,
         const bool elevate =
             options.elevation == ChildOptions::Elevation::always ||
             (options.elevation == ChildOptions::Elevation::whenRequired && error == kElevationRequired);
+        startError_ = static_cast<int>(error);
         if (!elevate)
             return false;
         process.hProcess = startElevated(path, words, options);
         if (process.hProcess == nullptr)
             return false;
+        startError_ = 0;
         process.dwProcessId = GetProcessId(process.hProcess);
     }
     process_ = reinterpret_cast<intptr_t>(process.hProcess);
@@ -172,6 +176,16 @@ int ChildProcess::wait(uint32_t timeoutMs) {
 void ChildProcess::kill() {
     if (process_ >= 0 && !ended_)
         TerminateProcess(reinterpret_cast<HANDLE>(process_), STATUS_CONTROL_C_EXIT);
+}
+
+void ChildProcess::release() {
+    // Closing the handle leaves the process running: only this process's
+    // hold on it ends.
+    if (process_ >= 0)
+        CloseHandle(reinterpret_cast<HANDLE>(process_));
+    process_ = -1;
+    ended_ = false;
+    status_ = kRunNotStarted;
 }
 
 } // namespace platform

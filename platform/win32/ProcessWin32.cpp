@@ -123,6 +123,10 @@ bool replaceProcess(const std::string& program, const std::vector<std::string>& 
     std::_Exit(0);
 }
 
+bool replacementKeepsProcess() {
+    return false;
+}
+
 int64_t processId() {
     return static_cast<int64_t>(GetCurrentProcessId());
 }

@@ -2,6 +2,7 @@
 // POSIX names, and a run killed between its steps (the Windows program has
 // its own suite).
 #include "hoplin/Completer.h"
+#include "install/SelfUpdateJob.h"
 #include "tests/common/Child.h"
 #include "tests/hoplin/Scratch.h"
 
@@ -93,8 +94,8 @@ TEST(Hoplin, TheProgramMovesTheFilesThenBecomesTheLauncherWithDashN) {
 
 // [mend] Each file replaces the installed one in a single step: killed at any
 // moment, hoplin leaves every installed file old or new, never missing, and
-// a second run completes the update. The moved file keeps the staged file's
-// permissions.
+// a second run completes the update, which can still be undone as a whole.
+// The moved file keeps the staged file's permissions.
 TEST(Hoplin, KilledBetweenItsStepsItLeavesEveryInstalledFileOldOrNew) {
     const std::map<std::string, std::pair<std::string, std::string>> files = {
         {"MoravoTown", {"old launcher", "new launcher"}}, {"res/arialbd.ttf", {"old font", "new font"}}};
@@ -135,5 +136,16 @@ TEST(Hoplin, KilledBetweenItsStepsItLeavesEveryInstalledFileOldOrNew) {
         for (const auto& [path, versions] : files)
             EXPECT_EQ(readFile(path), versions.second);
         EXPECT_EQ(fs::status("MoravoTown").permissions() & fs::perms::all, fs::perms(0750));
+        // The job of both runs can still be undone: the copies are the
+        // files from before the first run, whatever the second one found.
+        SelfUpdateJob job;
+        ASSERT_TRUE(readSelfUpdateJob(".", job));
+        EXPECT_EQ(job.stage, JobStage::moving);
+        EXPECT_EQ(job.files.size(), files.size());
+        for (const auto& [path, versions] : files) {
+            ASSERT_NE(job.find(path), nullptr) << path;
+            EXPECT_TRUE(job.find(path)->hadPrevious);
+            EXPECT_EQ(readFile(previousCopyPath(".", path)), versions.first) << path;
+        }
     }
 }

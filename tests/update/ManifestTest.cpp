@@ -147,7 +147,8 @@ TEST(Manifest, PathsThatCouldLeaveTheInstallationOrNameAnotherFileOnWindowsAreRe
     // updater's own working files in any letter case.
     for (const char* bad : {"x.", "dir /x", "good.txt:stream", "CON", "sub/Com1.dat", "x.moravo-part",
                             "data/big.pak.moravo-delta", "sub/X.Moravo-Resume", "CheckList.Serial",
-                            "Checklist.HandOff", "data/ABCDEF~1.DAT", "PROGRA~1/x.dll"})
+                            "Checklist.HandOff", "checklist.JOB", "checklist.previous/MoravoTown.exe",
+                            "Checklist.Started", "data/ABCDEF~1.DAT", "PROGRA~1/x.dll"})
         EXPECT_NE(manifestPathProblem(bad), nullptr) << bad;
     for (const std::string& bad :
          {std::string(""), std::string("/etc/passwd"), std::string("C:/Windows/x.dll"), std::string("c:x"),
