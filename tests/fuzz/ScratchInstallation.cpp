@@ -180,6 +180,9 @@ void ScratchInstallation::checkRecord(bool staged) const {
     for (const auto& listed : manifest) {
         const std::string& name = listed.first;
         const ManifestEntry& entry = listed.second;
+        // A folder the installation owns: no file to check.
+        if (isFolderRecord(name))
+            continue;
         const std::string file = install_ + "/" + name;
         std::error_code error;
         if (fs::symlink_status(file, error).type() == fs::file_type::not_found)
