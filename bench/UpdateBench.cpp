@@ -12,6 +12,7 @@
 #include "bench/BenchKit.h"
 #include "install/Manifest.h"
 #include "net/UrlEscape.h"
+#include "publish/PublicationVersions.h"
 #include "publish/Publisher.h"
 
 #include <zlib.h>
@@ -95,6 +96,9 @@ int inflateStreams(const std::string& dir) {
 struct Setup {
     std::string tool, me, root;
     std::string release, out, install, fetched;
+    // The folder of the version published (below `out`), which current.txt
+    // names.
+    std::string live;
     std::vector<std::string> paths;
     uint16_t port = 0;
 };
@@ -159,7 +163,7 @@ void runOurs(const Setup& setup, Results& results) {
     results.oursPeak = std::max(results.oursPeak, peak);
     bool& correct = results.correct;
     correct = correct && WIFEXITED(rc) && WEXITSTATUS(rc) == 0 &&
-              readText(setup.install + "/checklist.txt") == readText(setup.out + "/checklist.txt");
+              readText(setup.install + "/checklist.txt") == readText(setup.live + "/checklist.txt");
     for (size_t i = 0; i < setup.paths.size() && correct; i += 97)
         correct =
             readText(setup.install + "/" + setup.paths[i]) == readText(setup.release + "/" + setup.paths[i]);
@@ -243,11 +247,13 @@ int main(int argc, char** argv) {
         return 1;
     const std::string base = "http://127.0.0.1:" + std::to_string(setup.port);
     // The page cache warm for both sides.
-    std::system(("cat '" + setup.out + "'/*/*.zz >/dev/null").c_str());
+    setup.live = livePublicationFolder(setup.out);
+    std::system(("find '" + setup.live + "' -name '*.zz' -exec cat {} + >/dev/null").c_str());
     {
+        const std::string version = "/" + fs::relative(setup.live, setup.out).generic_string();
         std::ofstream urls(root + "/urls.txt");
         for (const std::string& path : setup.paths)
-            urls << "url = \"" << base << urlEscape("/" + path + ".zz") << "\"\n";
+            urls << "url = \"" << base << urlEscape(version + "/" + path + ".zz") << "\"\n";
     }
     // Several passes each, taking turns, so that another program's burst on
     // the machine spoils neither side alone.
