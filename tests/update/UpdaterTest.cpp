@@ -62,8 +62,10 @@ TEST_F(UpdaterTest, DownloadsWhatDiffersAndChecksWhatIsUnlistedAndWritesThePubli
     EXPECT_EQ(recorder.lastDoneSize, 100000 + 3);
     EXPECT_TRUE(leftovers().empty());
     // Each file asked for once; the run's own connection goes on in the
-    // first lane, the second lane has one of its own.
-    EXPECT_EQ(server.connections(), Updater::defaultLanes);
+    // first lane, the second lane has one of its own if it claims a file
+    // before the first has taken both.
+    EXPECT_GE(server.connections(), 1);
+    EXPECT_LE(server.connections(), Updater::defaultLanes);
     std::vector<std::string> requested = server.requested();
     std::sort(requested.begin() + 2, requested.end());
     EXPECT_EQ(requested,
