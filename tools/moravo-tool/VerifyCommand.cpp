@@ -29,6 +29,12 @@ bool isStaged(const std::string& dir, const std::string& path, const ManifestEnt
     return hashFile(dir + "/tmp/" + path, digest, size) == 0 && digest == entry.hash && size == entry.size;
 }
 
+// The folders an installation owns are no files to check.
+void dropFolderRecords(Manifest& manifest) {
+    for (auto it = manifest.begin(); it != manifest.end();)
+        it = isFolderRecord(it->first) ? manifest.erase(it) : std::next(it);
+}
+
 } // namespace
 
 int runVerify(int argc, char** argv) {
@@ -60,9 +66,7 @@ int runVerify(int argc, char** argv) {
     // updater checks it.
     addExcludedPublished(found, expected, scanner);
     int missing = 0, differing = 0, unrunnable = 0, staged = 0;
-    // Folders the installation owns are no files to check.
-    for (auto it = expected.begin(); it != expected.end();)
-        it = isFolderRecord(it->first) ? expected.erase(it) : std::next(it);
+    dropFolderRecords(expected);
     for (const auto& [path, entry] : expected) {
         auto actual = found.find(path);
         const bool matches =
