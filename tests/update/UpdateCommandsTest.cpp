@@ -368,6 +368,7 @@ TEST_F(UpdateCommandTest, AnUpdateKilledMidDownloadLeavesEveryFileOldOrNew) {
     ASSERT_TRUE(readManifest(recorded, record));
     for (const auto& [path, entry] : record)
         EXPECT_TRUE(isFolderRecord(path) || md5Of(readFile(install.path() + "/" + path)) == entry.hash) << path;
+    EXPECT_EQ(testkit::runTool(logs, {"verify", install.path()}).code, 0) << "verify agrees";
 
     // The next run finishes the update and clears what the killed one left.
     ToolRun run = update();
