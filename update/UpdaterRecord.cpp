@@ -69,7 +69,9 @@ void Updater::addOwnedFolders(Manifest& record) const {
 bool Updater::writeInterimRecord() {
     // Its entries were on the disk before the old record named them, so
     // nothing needs flushing first.
-    if (writeManifest(localManifestPath_, interimRecord()))
+    const Manifest record = interimRecord();
+    // An installation that is up to date keeps its record as it is.
+    if ((localFromFile_ && record == local_) || writeManifest(localManifestPath_, record))
         return true;
     // Without a record the next run scans the installation: slower, but
     // nothing it trusts is false.
