@@ -74,6 +74,12 @@ constexpr const char* folderRecordDigest = "00000000000000000000000000000000";
 inline bool isFolderRecord(const std::string& path) {
     return !path.empty() && path.back() == '/';
 }
+/// The folder of the manifest path `path` ("" at the installation's top;
+/// "cfg" for "cfg/a.cfg" and for the folder line "cfg/").
+inline std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
 /// The record of the folder `folder` ("" for the top).
 inline std::string folderRecordPath(const std::string& folder) {
     return folder + "/";

@@ -33,11 +33,6 @@ std::string printable(const std::string& path) {
     return text;
 }
 
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 } // namespace
 
 bool findCaseTwins(const std::vector<std::string>& paths, std::string& first, std::string& second) {

@@ -10,15 +10,6 @@
 #include "update/UpdateLog.h"
 #include "update/Updater.h"
 
-namespace {
-
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-} // namespace
-
 Manifest Updater::knownManifest(const std::set<std::string>& done) const {
     // A file is replaced only once it is verified, so a file not put in
     // place (never reached, failed, cancelled) still has the bytes that the

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProgramPath.h"
 #include "tests/common/ReferenceMd5.h"
+#include "tests/common/UrlDecode.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,19 +17,6 @@ namespace fs = std::filesystem;
 namespace updatetest {
 
 namespace {
-
-std::string decoded(const std::string& path) {
-    std::string out;
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '%' && i + 2 < path.size()) {
-            out.push_back(static_cast<char>(std::strtol(path.substr(i + 1, 2).c_str(), nullptr, 16)));
-            i += 2;
-        } else {
-            out.push_back(path[i]);
-        }
-    }
-    return out;
-}
 
 // Reads up to the end of the next request's head, which goes to `head`;
 // what follows stays in `pending`. False when the client is gone.
@@ -270,7 +258,7 @@ void FileServer::serve(std::unique_ptr<Socket> connection) {
             if (end[0] == '-' && end[1] >= '0' && end[1] <= '9')
                 rangeTo = std::strtoll(end + 1, nullptr, 10);
         }
-        Answer answer = lookUp(decoded(target), rangeFrom);
+        Answer answer = lookUp(testkit::urlDecoded(target), rangeFrom);
         answer.rangeTo = rangeTo;
         changed_.notify_all();
         if (!send(socket, answer, pending, connectionBytes))

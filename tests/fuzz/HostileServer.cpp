@@ -3,6 +3,7 @@
 #include "install/Manifest.h"
 #include "net/InetAddress.h"
 #include "platform/Clock.h"
+#include "tests/common/UrlDecode.h"
 #include "update/UpdateLocation.h"
 
 #include <algorithm>
@@ -34,19 +35,6 @@ std::vector<Behaviour> readBehaviours(std::string_view word) {
         behaviours.push_back(behaviour);
     }
     return behaviours;
-}
-
-std::string decoded(const std::string& path) {
-    std::string out;
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '%' && i + 2 < path.size()) {
-            out.push_back(static_cast<char>(std::strtol(path.substr(i + 1, 2).c_str(), nullptr, 16)));
-            i += 2;
-        } else {
-            out.push_back(path[i]);
-        }
-    }
-    return out;
 }
 
 bool sendAll(INet::TCP::Socket& socket, std::string_view bytes) {
@@ -207,7 +195,7 @@ void HostileServer::serve(INet::TCP::Socket& socket) {
         int64_t from = -1, to = -1;
         if (!readRange(header(requestHead, "range:"), from, to))
             from = to = -1;
-        if (!answer(socket, decoded(requestHead.substr(blank + 1, second - blank - 1)), from, to))
+        if (!answer(socket, testkit::urlDecoded(requestHead.substr(blank + 1, second - blank - 1)), from, to))
             return;
     }
 }

@@ -29,10 +29,21 @@ bool isStaged(const std::string& dir, const std::string& path, const ManifestEnt
     return hashFile(dir + "/tmp/" + path, digest, size) == 0 && digest == entry.hash && size == entry.size;
 }
 
-// The folders an installation owns are no files to check.
-void dropFolderRecords(Manifest& manifest) {
-    for (auto it = manifest.begin(); it != manifest.end();)
-        it = isFolderRecord(it->first) ? manifest.erase(it) : std::next(it);
+// Reads the files the installation's checklist.txt lists into `listed` (its
+// folder lines name none); false, said on stderr, when it cannot be read.
+bool readListedFiles(const std::string& dir, Manifest& listed) {
+    std::ifstream in(platform::filePath(dir + "/checklist.txt"), std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "moravo-tool verify: %s/checklist.txt cannot be read\n", dir.c_str());
+        return false;
+    }
+    if (!readManifest(in, listed)) {
+        std::fprintf(stderr, "moravo-tool verify: %s/checklist.txt is malformed\n", dir.c_str());
+        return false;
+    }
+    for (auto it = listed.begin(); it != listed.end();)
+        it = isFolderRecord(it->first) ? listed.erase(it) : std::next(it);
+    return true;
 }
 
 } // namespace
@@ -44,15 +55,8 @@ int runVerify(int argc, char** argv) {
     }
     const std::string dir = argv[0];
     Manifest expected;
-    std::ifstream in(platform::filePath(dir + "/checklist.txt"), std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "moravo-tool verify: %s/checklist.txt cannot be read\n", dir.c_str());
+    if (!readListedFiles(dir, expected))
         return 2;
-    }
-    if (!readManifest(in, expected)) {
-        std::fprintf(stderr, "moravo-tool verify: %s/checklist.txt is malformed\n", dir.c_str());
-        return 2;
-    }
     InstallScanner scanner = installationScanner(dir);
     Manifest found;
     if (!scanner.scan(found, nullptr)) {
@@ -66,7 +70,6 @@ int runVerify(int argc, char** argv) {
     // updater checks it.
     addExcludedPublished(found, expected, scanner);
     int missing = 0, differing = 0, unrunnable = 0, staged = 0;
-    dropFolderRecords(expected);
     for (const auto& [path, entry] : expected) {
         auto actual = found.find(path);
         const bool matches =
